@@ -1,0 +1,45 @@
+#pragma once
+// The running program: the ports it was handed, the window model, the track report
+// and the run-kind flags. Every procedure of the program works on one App.
+
+#include <string>
+
+#include "app/Form1.h"
+#include "inspect/TrackReport.h"
+
+namespace quillet {
+
+class ToolRunner;
+class Ui;
+class Power;
+class Components;
+class MediaGraph;
+
+// The ports that replace the platform, and the program folder. Handed down, never
+// global.
+struct Context {
+  std::string programFolder;  // folder of the executable, no trailing separator
+  ToolRunner& runner;
+  Ui& ui;
+  Power& power;
+  Components& components;
+  MediaGraph& media;
+};
+
+struct App {
+  explicit App(Context& context);
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
+
+  Context& ctx;
+  Form1 form;
+  TrackReport report;
+  bool bFolderMode = false;   // a folder run is going on, or was the last kind of run
+  bool bCommandLine = false;  // the program was started with an argument
+  // Every conversion of this run that ended with its success text / at all; the
+  // command-line run turns them into the exit status.
+  int conversionsStarted = 0;
+  int conversionsSucceeded = 0;
+};
+
+}  // namespace quillet

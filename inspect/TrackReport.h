@@ -1,0 +1,49 @@
+#pragma once
+// What the Matroska report says about the current source. One instance, replaced by
+// each inspection.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace quillet {
+
+// Audio format codes; also the index of the window's audio-format button.
+enum AudioType { kAudioAC3 = 0, kAudioDTS = 1, kAudioVorbis = 2, kAudioMP3 = 3, kAudioAAC = 4,
+                 kAudioMP2 = 5 };
+
+inline constexpr int kMaxTrackRows = 33;
+
+// One row of a track table: language, format code or subtitle kind, track id.
+struct TrackRow {
+  std::string language;
+  std::string kind;  // audio: AudioType code as decimal text; subtitles: "srt", "SSA", "ASS"
+  std::string trackId;
+};
+
+struct TrackTable {
+  std::array<TrackRow, kMaxTrackRows> rows;
+  int count = 0;
+  // Stores a row when there is room; a 34th track is not stored.
+  void Add(TrackRow row) {
+    if (count < kMaxTrackRows) rows[count++] = std::move(row);
+  }
+  void Reset() {
+    rows = {};
+    count = 0;
+  }
+};
+
+struct TrackReport {
+  std::string strVideoCodec;  // "avc", "mpeg2", "vc1" or empty
+  bool bVFW = false;
+  int32_t lngDuration = 0;  // whole seconds
+  int16_t intPixelWidth = 0;
+  int16_t intPixelHeight = 0;
+  std::string strPar;     // ":par=" + display width + ":" + pixel width when anamorphic
+  std::string strQTSize;  // " -qtw=" + display width + " -qth=" + pixel height
+  TrackTable strAudioTracks;
+  TrackTable strSubTracks;
+};
+
+}  // namespace quillet

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Quillet needs to build, test and run, when they are
+# missing and we are root; then configures and builds into ./build with two jobs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+PACKAGES=(
+  build-essential cmake pkg-config googletest libgtest-dev
+  qt6-base-dev libgstreamer1.0-dev
+  xvfb xauth
+  mkvtoolnix ffmpeg mencoder faad normalize-audio soundstretch sox mediainfo
+  fonts-dejavu-core
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -eq 0 ]; then
+    echo "Installing: ${missing[*]}" >&2
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  else
+    echo "Missing Debian packages (run as root to install them): ${missing[*]}" >&2
+  fi
+fi
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j2

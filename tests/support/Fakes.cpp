@@ -1,0 +1,99 @@
+#include "tests/support/Fakes.h"
+
+#include <algorithm>
+#include <cctype>
+#include <stdexcept>
+
+#include "tools/CommandLine.h"
+
+namespace quillet::test {
+namespace {
+
+bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
+  if (suffix.size() > text.size()) return false;
+  return std::equal(suffix.rbegin(), suffix.rend(), text.rbegin(), [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) ==
+           std::tolower(static_cast<unsigned char>(b));
+  });
+}
+
+}  // namespace
+
+void FakeToolRunner::On(const std::string& programSuffix, Action action, int exitCode) {
+  rules_.push_back({programSuffix, std::move(action), exitCode});
+}
+
+void FakeToolRunner::Prints(const std::string& programSuffix, const std::string& output) {
+  On(programSuffix, [output](const std::vector<std::string>&) { return output; });
+}
+
+int FakeToolRunner::Dispatch(const std::string& commandLine, std::string* output) {
+  std::vector<std::string> argv = SplitCommandLine(commandLine);
+  if (argv.empty()) return -1;
+  for (auto rule = rules_.rbegin(); rule != rules_.rend(); ++rule) {
+    if (!EndsWithNoCase(argv[0], rule->suffix)) continue;
+    std::string printed = rule->action(argv);
+    if (output) *output = printed;
+    return rule->exitCode;
+  }
+  return -1;
+}
+
+int FakeToolRunner::RunTool(const std::string& commandLine, ToolPriority priority) {
+  calls.push_back({CallKind::Run, commandLine, priority});
+  return Dispatch(commandLine, nullptr);
+}
+
+void FakeToolRunner::RunToolHidden(const std::string& commandLine, ToolPriority priority) {
+  calls.push_back({CallKind::RunHidden, commandLine, priority});
+  Dispatch(commandLine, nullptr);
+}
+
+std::string FakeToolRunner::GetCommandOutput(const std::string& commandLine, bool captureStdout,
+                                             bool captureStderr, bool) {
+  if (!captureStdout && !captureStderr)
+    throw std::invalid_argument("GetCommandOutput: no stream to capture");
+  calls.push_back({CallKind::Capture, commandLine, ToolPriority::Low});
+  std::string output;
+  if (Dispatch(commandLine, &output) == -1 && output.empty()) return kCreateProcessFailed;
+  return output;
+}
+
+std::vector<std::string> FakeToolRunner::CommandLines() const {
+  std::vector<std::string> lines;
+  for (const ToolCall& call : calls) lines.push_back(call.commandLine);
+  return lines;
+}
+
+int FakeUi::MsgBox(const std::string& text, int style, const std::string& title) {
+  boxes.push_back({text, style, title});
+  if (!boxAnswers.empty()) {
+    int answer = boxAnswers.front();
+    boxAnswers.pop_front();
+    return answer;
+  }
+  return (style & 7) == MsgStyle::kYesNo ? MsgResult::kYes : MsgResult::kOk;
+}
+
+std::string FakeUi::OpenFile(const OpenFileRequest& request) {
+  openFileRequests.push_back(request);
+  if (openFileAnswers.empty()) return "";
+  std::string answer = openFileAnswers.front();
+  openFileAnswers.pop_front();
+  return answer;
+}
+
+std::string FakeUi::BrowseForFolder(const std::string& prompt) {
+  folderPrompts.push_back(prompt);
+  if (folderAnswers.empty()) return "";
+  std::string answer = folderAnswers.front();
+  folderAnswers.pop_front();
+  return answer;
+}
+
+bool FakeMediaGraph::HasRegisteredFilter(const std::string& name) {
+  return std::find(registeredFilters.begin(), registeredFilters.end(), name) !=
+         registeredFilters.end();
+}
+
+}  // namespace quillet::test

@@ -1,0 +1,111 @@
+#pragma once
+// Test doubles of the ports: a scripted tool runner that records every command line
+// and leaves the files a real tool would, a scriptable Ui, and inert system ports.
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/Ui.h"
+#include "sys/Components.h"
+#include "sys/MediaGraph.h"
+#include "sys/Power.h"
+#include "tools/ToolRunner.h"
+
+namespace quillet::test {
+
+enum class CallKind { Run, RunHidden, Capture };
+
+struct ToolCall {
+  CallKind kind;
+  std::string commandLine;
+  ToolPriority priority;
+};
+
+class FakeToolRunner : public ToolRunner {
+ public:
+  // What a scripted tool does: argv is the command line split by the Windows rules;
+  // it may create files. It returns the text a capture gets.
+  using Action = std::function<std::string(const std::vector<std::string>& argv)>;
+
+  // Every call whose program path ends with `programSuffix` (compared without case,
+  // separators as written) runs `action`. Later rules win over earlier ones.
+  void On(const std::string& programSuffix, Action action, int exitCode = 0);
+  // Shorthand: the tool prints `output` and does nothing else.
+  void Prints(const std::string& programSuffix, const std::string& output);
+
+  int RunTool(const std::string& commandLine, ToolPriority priority) override;
+  void RunToolHidden(const std::string& commandLine, ToolPriority priority) override;
+  std::string GetCommandOutput(const std::string& commandLine, bool captureStdout,
+                               bool captureStderr, bool convertFromOem) override;
+
+  std::vector<std::string> CommandLines() const;
+
+  std::vector<ToolCall> calls;
+
+ private:
+  struct Rule {
+    std::string suffix;
+    Action action;
+    int exitCode;
+  };
+  // Runs the matching rule; returns the exit code (-1 when no rule matches, as for a
+  // program that cannot be started) and the printed text.
+  int Dispatch(const std::string& commandLine, std::string* output);
+  std::vector<Rule> rules_;
+};
+
+struct ShownBox {
+  std::string text;
+  int style;
+  std::string title;
+};
+
+class FakeUi : public Ui {
+ public:
+  int MsgBox(const std::string& text, int style, const std::string& title) override;
+  std::string OpenFile(const OpenFileRequest& request) override;
+  std::string BrowseForFolder(const std::string& prompt) override;
+  void Repaint() override { ++repaints; if (onRepaint) onRepaint(); }
+  void SetTopMost(bool onTop) override { topMost.push_back(onTop); }
+  void Sleep(int milliseconds) override { sleptMs += milliseconds; }
+
+  // Scripted answers, consumed in order. A box without a scripted answer gets its
+  // default (OK, or Yes).
+  std::deque<int> boxAnswers;
+  std::deque<std::string> openFileAnswers;  // "" = cancel; none left = cancel
+  std::deque<std::string> folderAnswers;
+
+  std::vector<ShownBox> boxes;
+  std::vector<OpenFileRequest> openFileRequests;
+  std::vector<std::string> folderPrompts;
+  std::vector<bool> topMost;
+  std::function<void()> onRepaint;
+  int repaints = 0;
+  int sleptMs = 0;
+};
+
+class FakePower : public Power {
+ public:
+  void ShutDownWindows() override { ++shutdowns; }
+  int shutdowns = 0;
+};
+
+class FakeComponents : public Components {
+ public:
+  void RegisterServer(const std::string& libraryPath, bool doRegister) override {
+    registered.push_back((doRegister ? "+" : "-") + libraryPath);
+  }
+  std::vector<std::string> registered;
+};
+
+class FakeMediaGraph : public MediaGraph {
+ public:
+  bool HasRegisteredFilter(const std::string& name) override;
+  void ShowFilterPages(const std::string& name) override { shownPages.push_back(name); }
+  std::vector<std::string> registeredFilters;
+  std::vector<std::string> shownPages;
+};
+
+}  // namespace quillet::test

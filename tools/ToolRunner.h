@@ -1,0 +1,45 @@
+#pragma once
+// The one place where external tools are started. Conversion code never talks to
+// processes directly: it hands a whole Windows-style command line to this port.
+
+#include <functional>
+#include <string>
+
+namespace quillet {
+
+// Scheduling priority of a tool run, chosen from the window's "Priority:" list.
+enum class ToolPriority { Low, High };
+
+// Text GetCommandOutput returns when the program cannot be started.
+inline constexpr const char* kCreateProcessFailed =
+    "Failed to create process, check the path of the command line.";
+
+class ToolRunner {
+ public:
+  virtual ~ToolRunner() = default;
+
+  // Starts the command line (quoted executable path and arguments) and blocks until
+  // the child has ended. Returns its exit code, or -1 when it cannot be started.
+  virtual int RunTool(const std::string& commandLine, ToolPriority priority) = 0;
+
+  // The same with a hidden window; nobody reads a result.
+  virtual void RunToolHidden(const std::string& commandLine, ToolPriority priority) = 0;
+
+  // Runs a console command and returns everything it wrote on the chosen streams.
+  // Throws std::invalid_argument when neither stream is asked for.
+  virtual std::string GetCommandOutput(const std::string& commandLine, bool captureStdout,
+                                       bool captureStderr, bool convertFromOem) = 0;
+
+  // Called about every 100 ms while a tool runs, so a window can repaint.
+  void SetIdleCallback(std::function<void()> callback) { idle_ = std::move(callback); }
+
+ protected:
+  void CallIdle() {
+    if (idle_) idle_();
+  }
+
+ private:
+  std::function<void()> idle_;
+};
+
+}  // namespace quillet
