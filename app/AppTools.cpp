@@ -20,8 +20,7 @@ void RunToolHidden(App& app, const std::string& commandLine) {
 
 std::string GetCommandOutput(App& app, const std::string& commandLine, bool captureStdout,
                              bool captureStderr, bool convertFromOem) {
-  return app.ctx.runner.GetCommandOutput(commandLine, captureStdout, captureStderr,
-                                         convertFromOem);
+  return app.ctx.runner.GetCommandOutput(commandLine, captureStdout, captureStderr, convertFromOem);
 }
 
 void AppendDebugLog(App& app, const std::string& line) {

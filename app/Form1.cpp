@@ -26,8 +26,12 @@ void Init(C& control, const char* name, const char* caption, const char* toolTip
   control.ToolTip = toolTip;
 }
 
-void Disable(Control& c) { c.Enabled = false; }
-void Enable(Control& c) { c.Enabled = true; }
+void Disable(Control& c) {
+  c.Enabled = false;
+}
+void Enable(Control& c) {
+  c.Enabled = true;
+}
 void ClearAndDisable(CheckBox& c) {
   c.SetValue(0);
   c.Enabled = false;
@@ -217,8 +221,12 @@ void Form1::Command3_Click() {
   if (media_.HasRegisteredFilter("AC3Filter")) media_.ShowFilterPages("AC3Filter");
 }
 
-void Form1::SetTopMost(bool onTop) { ui_.SetTopMost(onTop); }
-void Form1::Repaint() { ui_.Repaint(); }
+void Form1::SetTopMost(bool onTop) {
+  ui_.SetTopMost(onTop);
+}
+void Form1::Repaint() {
+  ui_.Repaint();
+}
 
 void Form1::SelectOption1(int index) {
   if (index < 0 || index >= static_cast<int>(Option1.size())) return;

@@ -67,7 +67,10 @@ class FakeUi : public Ui {
   int MsgBox(const std::string& text, int style, const std::string& title) override;
   std::string OpenFile(const OpenFileRequest& request) override;
   std::string BrowseForFolder(const std::string& prompt) override;
-  void Repaint() override { ++repaints; if (onRepaint) onRepaint(); }
+  void Repaint() override {
+    ++repaints;
+    if (onRepaint) onRepaint();
+  }
   void SetTopMost(bool onTop) override { topMost.push_back(onTop); }
   void Sleep(int milliseconds) override { sleptMs += milliseconds; }
 

@@ -20,8 +20,7 @@ TempFolder::~TempFolder() {
   std::filesystem::remove_all(path_, ec);
 }
 
-TestApp::TestApp()
-    : ctx{programDir.str(), runner, ui, power, components, media}, app(ctx) {
+TestApp::TestApp() : ctx{programDir.str(), runner, ui, power, components, media}, app(ctx) {
   app.form.txtTMP.Text = outputDir.withSep();
 }
 

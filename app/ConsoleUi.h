@@ -1,0 +1,33 @@
+#pragma once
+// The Ui of a run without a display: progress texts and message boxes go to standard
+// error, every box takes its default answer, dialogs are cancelled.
+
+#include <ostream>
+#include <string>
+
+#include "app/Ui.h"
+
+namespace quillet {
+
+class Form1;
+
+class ConsoleUi : public Ui {
+ public:
+  explicit ConsoleUi(std::ostream& err);
+  // The window model whose progress text is echoed at each repaint.
+  void Attach(const Form1& form) { form_ = &form; }
+
+  int MsgBox(const std::string& text, int style, const std::string& title) override;
+  std::string OpenFile(const OpenFileRequest& request) override;
+  std::string BrowseForFolder(const std::string& prompt) override;
+  void Repaint() override;
+  void SetTopMost(bool) override {}
+  void Sleep(int milliseconds) override;
+
+ private:
+  std::ostream& err_;
+  const Form1* form_ = nullptr;
+  std::string lastProgress_;
+};
+
+}  // namespace quillet
