@@ -1,17 +1,135 @@
-// PLACEHOLDER: replaced by the source-selection work.
-#include "app/NotBuiltYet.h"
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
 #include "app/Program.h"
+#include "app/Ui.h"
+#include "app/UnsafePath.h"
+#include "convert/Convert.h"
+#include "inspect/ReadInfo.h"
+#include "tools/FileTests.h"
+#include "tools/Paths.h"
+
 namespace quillet {
+namespace {
+
+// Both file dialogs open in the folder of the last source, else in the home folder.
+std::string DialogStartFolder(const Form1& f) {
+  if (!f.strMKVPath.empty()) return f.strMKVPath;
+  const char* home = std::getenv("HOME");
+  return WithTrailingSep(home && *home ? home : "/");
+}
+
+// A dialog's answer without NUL characters and without surrounding blanks.
+std::string CleanDialogPath(std::string path) {
+  path.erase(std::remove(path.begin(), path.end(), '\0'), path.end());
+  const size_t first = path.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return path.substr(first, path.find_last_not_of(' ') - first + 1);
+}
+
+std::string LastThreeLower(const std::string& path) {
+  std::string tail = path.size() >= 3 ? path.substr(path.size() - 3) : path;
+  for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return tail;
+}
+
+// A subtitle file beside the source: its name with the last three characters "srt".
+bool SubtitleBesideSource(const std::string& path) {
+  return path.size() >= 3 && FileHasLength(path.substr(0, path.size() - 3) + "srt");
+}
+
+}  // namespace
+
 void Command1_Click(App& app) {
-  ReportNotBuiltYet(app, "Choosing a source");
+  Form1& f = app.form;
+  app.bFolderMode = false;
+  f.SetTopMost(true);
+  f.lblSRTFound.Visible = false;
+  f.cmbSubs.Visible = false;
+  f.bSplit = false;
+
+  OpenFileRequest request;
+  request.title = "Select the MKV";
+  request.filters = {{"mkv Files (*.mkv)", "*.MKV"},
+                     {"WMV Files (*.wmv)", "*.WMV"},
+                     {"AVI Files (*.avi)", "*.AVI"}};
+  request.startFolder = DialogStartFolder(f);
+  const std::string chosen = app.ctx.ui.OpenFile(request);
+  if (chosen.empty()) return;
+  const std::string path = CleanDialogPath(chosen);
+  if (!AcceptPathForTools(app, path, "source file")) return;
+  f.strFullname = path;
+  f.txtFile.Text = path;
+
+  const std::string extension = LastThreeLower(path);
+  if (extension == "mkv") {
+    f.strType = "mkv";
+    ReadInfo(app, path);
+    if (SubtitleBesideSource(path)) {
+      f.lblSRTFound.Visible = true;
+      f.chkSubs.Visible = true;
+      f.cmbSubs.Visible = false;
+    }
+  } else if (extension == "avi") {
+    f.strType = "avi";
+    f.chkMP2.SetValue(1);
+    f.cmdConv.SetListIndex(2);  // Xvid
+    if (SubtitleBesideSource(path)) {
+      f.lblSRTFound.Visible = true;
+      f.chkSubs.Visible = true;
+    }
+  } else {
+    // Everything else takes the WMV road, which authors an AVCHD tree.
+    f.strType = "wmv";
+    f.chkAVCHD.SetValue(1);
+    f.chk25.Enabled = false;
+    f.chkFF.Enabled = false;
+    f.chkVob.Enabled = false;
+  }
 }
+
 void cmdSubs_Click(App& app) {
-  ReportNotBuiltYet(app, "Choosing subtitles");
+  Form1& f = app.form;
+  f.SetTopMost(true);
+  OpenFileRequest request;
+  request.title = "Select the Subtitle file";
+  request.filters = {{"Subtitle Files", "*.srt; *.ssa"}};
+  request.startFolder = DialogStartFolder(f);
+  const std::string chosen = app.ctx.ui.OpenFile(request);
+  if (chosen.empty()) return;
+  const std::string path = CleanDialogPath(chosen);
+  if (!AcceptPathForTools(app, path, "subtitle file")) return;
+
+  f.chkMP2.Enabled = true;
+  f.chkSubs.Enabled = true;
+  f.chkSubs.Visible = true;
+  f.cmbSubs.Visible = false;
+  f.lblSRTFound.Visible = false;
+  f.chkSubs.SetValue(1);
+  f.strSubBrowse = path;
 }
+
 void cmdTargetFolder_Click(App& app) {
-  ReportNotBuiltYet(app, "Choosing the output folder");
+  Form1& f = app.form;
+  f.SetTopMost(false);
+  const std::string folder =
+      app.ctx.ui.BrowseForFolder("Please select a folder where the converted file is stored.");
+  if (folder.empty()) return;
+  if (!AcceptPathForTools(app, folder, "output folder")) return;
+  f.txtTMP.Text = WithTrailingSep(folder);
 }
-void DropFiles(App& app, const std::vector<std::string>&) {
-  ReportNotBuiltYet(app, "Dropping files");
+
+void DropFiles(App& app, const std::vector<std::string>& paths) {
+  // Each file is converted before the next one is looked at, by the road the last
+  // file-dialog choice selected.
+  for (const std::string& path : paths) {
+    if (!AcceptPathForTools(app, path, "source file")) continue;
+    ReadInfo(app, path);
+    app.form.txtFile.Text = path;
+    app.form.strFullname = path;
+    Command2_Click(app);
+  }
 }
+
 }  // namespace quillet

@@ -1,0 +1,18 @@
+#include "app/UnsafePath.h"
+
+#include "app/Ui.h"
+#include "tools/CommandLine.h"
+
+namespace quillet {
+
+bool AcceptPathForTools(App& app, const std::string& path, const std::string& what) {
+  if (IsSafeForCommandLine(path)) return true;
+  app.ctx.ui.MsgBox("This " + what +
+                        " cannot be used: its path holds a double quote or a line break, which "
+                        "cannot be passed to the conversion tools. Please rename it.\r" +
+                        path,
+                    MsgStyle::kExclamation, kUnsafePathTitle);
+  return false;
+}
+
+}  // namespace quillet
