@@ -1,17 +1,76 @@
-// PLACEHOLDER: replaced by the start-up work.
 #include "app/ConsoleUi.h"
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "app/Form1.h"
+
 namespace quillet {
+namespace {
+
+// A box's lines joined by blanks, so one box is one line of the log.
+std::string OneLine(const std::string& text) {
+  std::string line;
+  bool inBreak = false;
+  for (char c : text) {
+    if (c == '\r' || c == '\n') {
+      if (!inBreak) line += ' ';
+      inBreak = true;
+    } else {
+      line += c;
+      inBreak = false;
+    }
+  }
+  return line;
+}
+
+// The answer a box gives when Enter is pressed: its default button, the first one
+// unless the style names the second (256) or third (512).
+int DefaultAnswer(int style) {
+  static const std::vector<std::vector<int>> kButtons = {
+      {MsgResult::kOk},                                       // OK
+      {MsgResult::kOk, MsgResult::kCancel},                   // OK, Cancel
+      {3, 4, 5},                                              // Abort, Retry, Ignore
+      {MsgResult::kYes, MsgResult::kNo, MsgResult::kCancel},  // Yes, No, Cancel
+      {MsgResult::kYes, MsgResult::kNo},                      // Yes, No
+      {4, MsgResult::kCancel},                                // Retry, Cancel
+  };
+  const size_t set = static_cast<size_t>(style & 7);
+  if (set >= kButtons.size()) return MsgResult::kOk;
+  const std::vector<int>& buttons = kButtons[set];
+  const size_t chosen = static_cast<size_t>((style >> 8) & 3);
+  return buttons[chosen < buttons.size() ? chosen : 0];
+}
+
+}  // namespace
+
 ConsoleUi::ConsoleUi(std::ostream& err) : err_(err) {}
-int ConsoleUi::MsgBox(const std::string& text, int, const std::string& title) {
-  err_ << title << ": " << text << "\n";
-  return MsgResult::kOk;
+
+int ConsoleUi::MsgBox(const std::string& text, int style, const std::string& title) {
+  err_ << (title.empty() ? kProgramTitle : title) << ": " << OneLine(text) << std::endl;
+  return DefaultAnswer(style);
 }
+
 std::string ConsoleUi::OpenFile(const OpenFileRequest&) {
-  return "";
+  return "";  // nobody is there to choose: the dialog is cancelled
 }
+
 std::string ConsoleUi::BrowseForFolder(const std::string&) {
   return "";
 }
-void ConsoleUi::Repaint() {}
-void ConsoleUi::Sleep(int) {}
+
+void ConsoleUi::Repaint() {
+  if (!form_) return;
+  const std::string& progress = form_->txtProgress.Text;
+  if (progressShown_ && progress == lastProgress_) return;
+  progressShown_ = true;
+  lastProgress_ = progress;
+  if (!progress.empty()) err_ << progress << std::endl;
+}
+
+void ConsoleUi::Sleep(int milliseconds) {
+  if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
 }  // namespace quillet

@@ -28,6 +28,7 @@ class ConsoleUi : public Ui {
   std::ostream& err_;
   const Form1* form_ = nullptr;
   std::string lastProgress_;
+  bool progressShown_ = false;
 };
 
 }  // namespace quillet
