@@ -1,0 +1,260 @@
+#include "gui/MainWindow.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/Program.h"
+#include "app/Settings.h"
+#include "convert/Convert.h"
+#include "gui/QtUi.h"
+#include "tools/ToolRunner.h"
+
+namespace quillet {
+
+MainWindow::MainWindow(App& app, QtUi& ui, QWidget* parent)
+    : QMainWindow(parent), app_(app), ui_(ui) {
+  BuildWidgets();
+  setAcceptDrops(true);
+  ui_.SetWindow(this);
+  ui_.SetRefresh([this] { Refresh(); });
+  ui_.SetWaitHook([this] { WhileWaiting(); });
+  app_.ctx.runner.SetIdleCallback([this] {
+    WhileWaiting();
+    ui_.Repaint();
+  });
+  Refresh();
+}
+
+MainWindow::~MainWindow() {
+  app_.ctx.runner.SetIdleCallback(nullptr);
+  ui_.SetWaitHook(nullptr);
+  ui_.SetRefresh(nullptr);
+  ui_.SetWindow(nullptr);
+}
+
+void MainWindow::BuildWidgets() {
+  Form1& f = app_.form;
+  ControlBindings& b = bindings_;
+  const auto handle = [this](std::function<void()> handler) {
+    return [this, handler = std::move(handler)] { Handle(handler); };
+  };
+  const auto check = [&](CheckBox& box, bool showCaption = true) {
+    return b.CheckBox(box, showCaption, handle([&box] { box.Click(); }));
+  };
+  // A selection sets the list index; a list with a click rule runs it.
+  const auto list = [&](ComboBox& combo) {
+    return b.Combo(combo, [this, &combo](int index) {
+      Handle([&combo, index] { combo.SetListIndex(index); });
+    });
+  };
+  const auto text = [](TextBox& box) {
+    return [&box](const std::string& value) { box.Text = value; };
+  };
+
+  // Source and output folder.
+  auto* files = new QGridLayout;
+  auto* txtFile = b.Text(f.txtFile, text(f.txtFile));
+  txtFile->installEventFilter(this);
+  sourceBox_ = txtFile;
+  files->addWidget(b.Label(f.lblSourcefile), 0, 0);
+  files->addWidget(txtFile, 0, 1);
+  files->addWidget(b.Button(f.Command1, handle([this] { Command1_Click(app_); })), 0, 2);
+  files->addWidget(b.Button(f.cmdFolder, handle([this] { cmdFolder_Click(app_); })), 0, 3);
+  files->addWidget(b.Label(f.lblOutput), 1, 0);
+  files->addWidget(b.Text(f.txtTMP, text(f.txtTMP)), 1, 1);
+  files->addWidget(b.Button(f.cmdTargetFolder, handle([this] { cmdTargetFolder_Click(app_); })), 1,
+                   2, 1, 2);
+  files->setColumnStretch(1, 1);
+
+  // Target and conversion options.
+  auto* options = new QGridLayout;
+  auto* platform = b.Combo(f.cmbPlatform, [this](int index) {
+    Handle([this, index] {
+      app_.form.cmbPlatform.SetListIndex(index);
+      app_.form.cmbPlatform_Change();
+    });
+  });
+  platform->installEventFilter(this);
+  platformList_ = platform;
+  options->addWidget(b.Label(f.lblTarget), 0, 0);
+  options->addWidget(platform, 0, 1);
+  options->addWidget(b.Label(f.lblReencode), 1, 0);
+  options->addWidget(list(f.cmdConv), 1, 1);
+  options->addWidget(check(f.chkAVCHD), 2, 0);
+  options->addWidget(check(f.chkVob), 2, 1);
+  options->addWidget(check(f.chkMP2), 3, 0);
+  options->addWidget(check(f.chk25), 3, 1);
+  options->addWidget(check(f.chkFF), 4, 0);
+  options->addWidget(check(f.chkNorm), 4, 1);
+  auto* fit = new QHBoxLayout;
+  fit->addWidget(check(f.chkDVD));
+  fit->addWidget(list(f.cmbSize));
+  fit->addStretch();
+  options->addLayout(fit, 5, 0);
+  auto* split = new QHBoxLayout;
+  split->setSpacing(2);
+  split->addWidget(check(f.Check1, false));
+  split->addWidget(b.Label(f.Autosplit));
+  split->addStretch();
+  options->addLayout(split, 5, 1);
+  options->addWidget(b.Label(f.lblPriority), 6, 0);
+  options->addWidget(list(f.cmbPrio), 6, 1);
+  options->setRowStretch(7, 1);
+
+  // The streams of the source: audio track and subtitles.
+  auto* audio = b.Frame(f.Frame2);
+  auto* audioLayout = new QVBoxLayout(audio);
+  audioLayout->addWidget(list(f.cmbAudio));
+  auto* streams = b.Frame(f.Frame1);
+  auto* streamsLayout = new QGridLayout(streams);
+  streamsLayout->addWidget(audio, 0, 0, 1, 2);
+  streamsLayout->addWidget(b.Label(f.Label2), 1, 0);
+  streamsLayout->addWidget(b.Label(f.lblSubs), 1, 1);
+  streamsLayout->addWidget(b.Label(f.lblSRTFound), 1, 1);
+  streamsLayout->addWidget(list(f.cmbSubs), 2, 0, 1, 2);
+  streamsLayout->addWidget(b.Button(f.cmdSubs, handle([this] { cmdSubs_Click(app_); })), 3, 0);
+  streamsLayout->addWidget(check(f.chkSubs), 3, 1);
+  streamsLayout->addWidget(check(f.chkChapters), 4, 0);
+  streamsLayout->addWidget(b.Button(f.Command3, handle([this] { app_.form.Command3_Click(); })), 5,
+                           0, 1, 2);
+  streamsLayout->setRowStretch(6, 1);
+
+  auto* middle = new QHBoxLayout;
+  middle->addLayout(options, 3);
+  middle->addWidget(streams, 2);
+
+  // Start, shutdown and progress.
+  auto* run = new QHBoxLayout;
+  run->addWidget(check(f.chkShutDown));
+  run->addStretch();
+  run->addWidget(b.Label(f.lblMulti));
+  auto* convert = b.Button(f.Command2, handle([this] { Command2_Click(app_); }));
+  convert->setDefault(true);
+  convert->setMinimumWidth(120);
+  run->addWidget(convert);
+
+  auto* central = new QWidget;
+  auto* page = new QVBoxLayout(central);
+  page->addLayout(files);
+  page->addLayout(middle);
+  page->addLayout(run);
+  page->addWidget(b.Text(f.txtProgress, nullptr));
+  setCentralWidget(central);
+}
+
+void MainWindow::Refresh() {
+  const QString title = QString::fromStdString(app_.form.Caption);
+  if (windowTitle() != title) setWindowTitle(title);
+  bindings_.Refresh();
+}
+
+void MainWindow::Load(const std::string& argumentText) {
+  Handle([this, &argumentText] { Form_Load(app_, argumentText); });
+}
+
+void MainWindow::Handle(const std::function<void()>& handler) {
+  if (busy_) return;
+  busy_ = true;
+  handler();
+  Refresh();
+  if (inputBlocked_) {
+    // Clicks and keys that queued up while a tool ran reach only disabled widgets
+    // and are dropped; then the window takes input again.
+    QCoreApplication::processEvents();
+    centralWidget()->setEnabled(true);
+    inputBlocked_ = false;
+  }
+  busy_ = false;
+}
+
+void MainWindow::WhileWaiting() {
+  if (!busy_ || inputBlocked_) return;
+  inputBlocked_ = true;
+  centralWidget()->setEnabled(false);
+}
+
+std::vector<std::string> MainWindow::DroppedFiles(const QMimeData* data) {
+  std::vector<std::string> paths;
+  if (data == nullptr || !data->hasUrls()) return paths;
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+  return paths;
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (!busy_ && !DroppedFiles(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+  if (!busy_ && !DroppedFiles(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  Drop(event);
+}
+
+void MainWindow::Drop(QDropEvent* event) {
+  const std::vector<std::string> paths = DroppedFiles(event->mimeData());
+  if (paths.empty() || busy_) return;
+  event->acceptProposedAction();
+  Handle([this, &paths] { DropFiles(app_, paths); });
+}
+
+void MainWindow::mouseDoubleClickEvent(QMouseEvent* event) {
+  // Only the window's own background, not a control on it.
+  QWidget* hit = childAt(event->position().toPoint());
+  if (hit == nullptr || hit == centralWidget())
+    Handle([this] { Form_DblClick(app_); });
+  else
+    QMainWindow::mouseDoubleClickEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // Closing in the middle of a conversion would leave it running without a window.
+  if (busy_)
+    event->ignore();
+  else
+    QMainWindow::closeEvent(event);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == sourceBox_) {
+    // The source box takes dropped files like the window; dropped text is not typed in.
+    switch (event->type()) {
+      case QEvent::DragEnter:
+      case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (!busy_ && !DroppedFiles(drag->mimeData()).empty())
+          drag->acceptProposedAction();
+        else
+          drag->ignore();
+        return true;
+      }
+      case QEvent::Drop:
+        Drop(static_cast<QDropEvent*>(event));
+        return true;
+      default:
+        break;
+    }
+  } else if (watched == platformList_ && event->type() == QEvent::FocusOut) {
+    const auto reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+      Handle([this] { app_.form.cmbPlatform_Change(); });
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace quillet

@@ -1,0 +1,67 @@
+#pragma once
+// The main window: shows Form1 and turns clicks, selections, edits and drops into the
+// model's handlers. It owns no option state; after every handled event, and at every
+// repaint the program asks for, each widget is refreshed from the model.
+
+#include <QMainWindow>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/App.h"
+#include "gui/ControlBinding.h"
+
+class QDropEvent;
+class QMimeData;
+
+namespace quillet {
+
+class QtUi;
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  MainWindow(App& app, QtUi& ui, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // Start-up: settings and the command-line argument, run like any handler.
+  void Load(const std::string& argumentText);
+
+  // Brings every widget up to date with the model.
+  void Refresh();
+
+  // True while a handler runs (a conversion can take an hour).
+  bool Busy() const { return busy_; }
+
+  // The local files a drop carries, in the order of the drop list.
+  static std::vector<std::string> DroppedFiles(const QMimeData* data);
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildWidgets();
+  // Runs one handler of the model. Input that arrives while it runs is not taken: a
+  // second handler is refused, and once a tool runs the window is disabled until the
+  // handler returns.
+  void Handle(const std::function<void()>& handler);
+  // Called while a tool runs or the program waits: no input, but keep painting.
+  void WhileWaiting();
+  void Drop(QDropEvent* event);
+
+  App& app_;
+  QtUi& ui_;
+  ControlBindings bindings_;
+  QWidget* sourceBox_ = nullptr;
+  QWidget* platformList_ = nullptr;
+  bool busy_ = false;
+  bool inputBlocked_ = false;
+};
+
+}  // namespace quillet

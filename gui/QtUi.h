@@ -1,0 +1,59 @@
+#pragma once
+// The Ui port on Qt: message boxes, file and folder dialogs, repaints of the window
+// from its model, and the always-on-top band.
+//
+// Every dialog opens through one protected Exec* function; tests derive from QtUi and
+// answer there, so no dialog ever waits for a user in a test.
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "app/Ui.h"
+
+class QWidget;
+
+namespace quillet {
+
+class QtUi : public Ui {
+ public:
+  QtUi() = default;
+
+  // The window that owns the dialogs and that SetTopMost moves, and what a repaint
+  // does before it lets Qt paint (bring every widget up to date with the model).
+  void SetWindow(QWidget* window) { window_ = window; }
+  void SetRefresh(std::function<void()> refresh) { refresh_ = std::move(refresh); }
+  // Called when Sleep starts waiting, so the window can stop taking input meanwhile.
+  void SetWaitHook(std::function<void()> wait) { wait_ = std::move(wait); }
+
+  int MsgBox(const std::string& text, int style, const std::string& title) override;
+  std::string OpenFile(const OpenFileRequest& request) override;
+  std::string BrowseForFolder(const std::string& prompt) override;
+  void Repaint() override;
+  void SetTopMost(bool onTop) override;
+  void Sleep(int milliseconds) override;
+
+  // The Qt name filters of an open-file request, in order. Patterns are matched as
+  // Windows does, without regard to case: "*.MKV" also lists "film.mkv".
+  static QStringList NameFilters(const std::vector<FileFilter>& filters);
+
+ protected:
+  // Shows the box, which MsgBox has set up completely, and returns the button pressed
+  // (QMessageBox::NoButton when it was closed without one).
+  virtual QMessageBox::StandardButton ExecMessageBox(QMessageBox& box);
+  // Shows the open-file dialog; returns the chosen path or "" when cancelled.
+  virtual QString ExecOpenFile(const QString& title, const QString& startFolder,
+                               const QStringList& nameFilters);
+  // Shows the folder picker; returns the chosen folder or "" when cancelled.
+  virtual QString ExecFolder(const QString& caption, const QString& startFolder);
+
+  QWidget* window() const { return window_; }
+
+ private:
+  QWidget* window_ = nullptr;
+  std::function<void()> refresh_;
+  std::function<void()> wait_;
+};
+
+}  // namespace quillet
