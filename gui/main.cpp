@@ -1,1 +1,9 @@
-int main() { return 0; }
+// Quillet: the window when there is a display, a console run when there is none.
+
+#include "gui/Launch.h"
+
+int main(int argc, char** argv) {
+  const std::string argumentText = quillet::ArgumentText(argc, argv);
+  if (!quillet::HasDisplay()) return quillet::RunWithoutDisplay(argc, argv, argumentText);
+  return quillet::RunWithWindow(argc, argv, argumentText);
+}

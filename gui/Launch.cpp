@@ -1,0 +1,100 @@
+#include "gui/Launch.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QPixmap>
+#include <QTimer>
+#include <cstdlib>
+#include <iostream>
+
+#include "app/ConsoleUi.h"
+#include "app/Program.h"
+#include "gui/MainWindow.h"
+#include "gui/QtUi.h"
+#include "platform/GstMediaGraph.h"
+#include "platform/LogindPower.h"
+#include "sys/DlopenComponents.h"
+#include "sys/FileAPI.h"
+#include "tools/PosixToolRunner.h"
+
+namespace quillet {
+namespace {
+
+// The ports that talk to the real system.
+struct RealPorts {
+  PosixToolRunner runner;
+  DlopenComponents components;
+  LogindPower power;
+  GstMediaGraph media;
+};
+
+bool IsSet(const char* value) {
+  return value != nullptr && *value != '\0';
+}
+
+// Shows the window, lets the event loop paint it once, saves it as a picture and ends.
+int ShowForScreenshot(QApplication& qtApp, MainWindow& window, const QString& file) {
+  window.show();
+  bool saved = false;
+  QTimer::singleShot(500, &window, [&] {
+    saved = window.grab().save(file, "PNG");
+    qtApp.quit();
+  });
+  qtApp.exec();
+  return saved ? 0 : 1;
+}
+
+}  // namespace
+
+std::string ArgumentText(int argc, const char* const* argv) {
+  std::string text;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) text += ' ';
+    text += argv[i];
+  }
+  return text;
+}
+
+bool HasDisplay(const char* display, const char* waylandDisplay) {
+  return IsSet(display) || IsSet(waylandDisplay);
+}
+
+bool HasDisplay() {
+  return HasDisplay(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"));
+}
+
+int RunWithoutDisplay(int& argc, char** argv, const std::string& argumentText) {
+  QCoreApplication qtApp(argc, argv);  // the D-Bus power-off needs one
+  RealPorts ports;
+  ConsoleUi ui(std::cerr);
+  Context ctx{
+      ProgramFolderOfExecutable(), ports.runner, ui, ports.power, ports.components, ports.media};
+  App app(ctx);
+  ui.Attach(app.form);
+  if (!IsConvertibleArgument(argumentText)) {
+    std::cerr << kHeadlessUsage << "\n";
+    return 2;
+  }
+  ports.runner.SetIdleCallback(nullptr);
+  Form_Load(app, argumentText);
+  return HeadlessExitStatus(app);
+}
+
+int RunWithWindow(int& argc, char** argv, const std::string& argumentText) {
+  QApplication qtApp(argc, argv);
+  RealPorts ports;
+  QtUi ui;
+  Context ctx{
+      ProgramFolderOfExecutable(), ports.runner, ui, ports.power, ports.components, ports.media};
+  App app(ctx);
+  MainWindow window(app, ui);
+  window.Load(argumentText);
+  if (app.form.bUnload) return HeadlessExitStatus(app);
+
+  const QString screenshot = qEnvironmentVariable("QUILLET_SCREENSHOT");
+  if (!screenshot.isEmpty()) return ShowForScreenshot(qtApp, window, screenshot);
+  window.show();
+  return qtApp.exec();
+}
+
+}  // namespace quillet

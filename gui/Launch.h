@@ -1,0 +1,27 @@
+#pragma once
+// Start-up of the executable: the real ports, then either the window or a run without
+// a display.
+
+#include <string>
+
+namespace quillet {
+
+// The argument text of the command line: argv[1..] joined by single blanks, so an
+// unquoted path with blanks still names one file. The program removes quotes itself.
+std::string ArgumentText(int argc, const char* const* argv);
+
+// True when DISPLAY or WAYLAND_DISPLAY names a display (set and not empty).
+bool HasDisplay(const char* display, const char* waylandDisplay);
+bool HasDisplay();
+
+// Converts the file or folder named by the argument and returns the exit status:
+// 0 when every conversion succeeded, 1 otherwise, 2 for an argument that names
+// neither an ".mkv" file nor a folder.
+int RunWithoutDisplay(int& argc, char** argv, const std::string& argumentText);
+
+// Start-up with the window. A command-line file conversion ends the program without
+// showing it. With QUILLET_SCREENSHOT=<file.png> in the environment the shown window
+// saves a picture of itself to that file and the program ends.
+int RunWithWindow(int& argc, char** argv, const std::string& argumentText);
+
+}  // namespace quillet
