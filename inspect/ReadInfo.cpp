@@ -1,7 +1,64 @@
-// PLACEHOLDER: replaced by the inspection work.
+// Inspecting a chosen source: the Matroska report, the track tables, the VC-1 option
+// rule and the decoded-picture-buffer check of H.264 streams.
 #include "inspect/ReadInfo.h"
+
+#include "app/AppTools.h"
+#include "app/Ui.h"
+#include "inspect/TextPieces.h"
+#include "tools/FileTests.h"
+#include "tools/Paths.h"
+
 namespace quillet {
-void ReadInfo(App&, const std::string&) {}
-void ParseTrackReport(App&) {}
-void cmbAudio_Click(App&) {}
+namespace {
+
+constexpr const char* kDpbFailed = "dpb check: [FAILED]";
+
+constexpr const char* kDpbWarning =
+    "This AVC file is not playable on PS3 (black screen) or 360 (extreme artifacts).\r"
+    "Recode to Xvid(both), MPEG2(PS3) or h264(both), to be able to play this file.\r"
+    "The normal output format (MP4/AVCHD/M2TS) is  kept when recoding to h264.";
+
+std::string Quoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
+
+// The players' decoders cannot show some H.264 streams; the checker tells which.
+void CheckAvcStream(App& app, const std::string& source) {
+  const std::string command =
+      Quoted(ToolPath(app, "\\Checker\\x264_checker.exe")) + " " + Quoted(source);
+  const std::string output = GetCommandOutput(app, command, true, false, true);
+  if (!Contains(output, kDpbFailed)) return;
+  // Runs that go on without the user (a folder, the command line, the parts of a split
+  // source) do not stop for the warning.
+  if (!app.bFolderMode && !app.bCommandLine && !app.form.bSplit)
+    app.ctx.ui.MsgBox(kDpbWarning, MsgStyle::kOkOnly, kProgramTitle);
+  app.form.chkMP2.SetValue(1);
+}
+
+}  // namespace
+
+void ReadInfo(App& app, const std::string& sourcePath) {
+  Form1& form = app.form;
+  form.txtTMP.Text = WithTrailingSep(form.txtTMP.Text);
+  const std::string source = TrimBlanks(sourcePath);
+  const std::string reportPath = form.txtTMP.Text + "info.txt";
+
+  // A report left behind by an earlier run must not pass for this source's report.
+  DeleteFileQuietly(reportPath);
+  const std::string command = Quoted(ToolPath(app, "\\MKVToolnix\\mkvinfo.exe")) + " " +
+                              Quoted(source) + " -o " + Quoted(reportPath);
+  GetCommandOutput(app, command, true, false, true);
+
+  ParseTrackReport(app);
+
+  const std::string& codec = app.report.strVideoCodec;
+  if (codec == "vc1") {
+    form.chkVob.Enabled = false;
+    form.chk25.Enabled = false;
+    form.chkFF.Enabled = false;
+  } else if (codec == "avc") {
+    CheckAvcStream(app, source);
+  }
+}
+
 }  // namespace quillet
