@@ -1,0 +1,27 @@
+// Has the header tool rewrite the level information of "movie_raw.h264" into
+// "movie.h264". The tool reads both paths from its ini file beside it.
+#include <fstream>
+
+#include "app/AppTools.h"
+#include "inspect/SetHeaderMod.h"
+#include "tools/FileTests.h"
+
+namespace quillet {
+
+void RunH264Info(App& app, const std::string& folder) {
+  const std::string tool = ToolPath(app, "\\h264info\\h264info.exe");
+  const std::string ini = ToolPath(app, "\\h264info\\h264info.ini");
+
+  DeleteFileQuietly(ini);
+  {
+    std::ofstream out(ini, std::ios::binary | std::ios::trunc);
+    out << "[Paths]\r\n"
+        << "InputPath=" << folder << "movie_raw.h264\r\n"
+        << "OutputPath=" << folder << "movie.h264\r\n";
+  }
+  // Quoted, so a program folder with a blank in its name still names the tool.
+  RunToolHidden(app, "\"" + tool + "\"");
+  DeleteFileQuietly(folder + "movie_raw.h264");
+}
+
+}  // namespace quillet
