@@ -1,0 +1,344 @@
+// Choosing a source, subtitles and the output folder; dropped files; a file or folder
+// named on the command line. Paths the tools cannot take are refused up front.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/Program.h"
+#include "app/UnsafePath.h"
+#include "tests/support/TestApp.h"
+#include "tools/CommandLine.h"
+
+namespace quillet::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The sources the report tool was asked about, in order: every inspection runs it.
+std::vector<std::string> InspectedSourcesOf(const TestApp& t) {
+  std::vector<std::string> seen;
+  for (const std::string& line : t.runner.CommandLines()) {
+    std::vector<std::string> argv = SplitCommandLine(line);
+    if (argv.size() > 1 && argv[0].ends_with("/MKVToolnix/mkvinfo.exe")) seen.push_back(argv[1]);
+  }
+  return seen;
+}
+
+// Conversions asked for: counted by the conversion, or announced as not built yet.
+int ConversionsRequestedOf(const TestApp& t) {
+  return t.app.conversionsStarted +
+         static_cast<int>(std::count_if(t.ui.boxes.begin(), t.ui.boxes.end(), [](auto& box) {
+           return box.text == "Conversion is not built yet.";
+         }));
+}
+
+class Selection : public ::testing::Test {
+ protected:
+  // A small source file in the sources folder.
+  std::string Source(const std::string& name) {
+    const fs::path path = sources.path() / name;
+    WriteFile(path, "source");
+    return path.string();
+  }
+
+  std::vector<std::string> InspectedSources() const { return InspectedSourcesOf(t); }
+  int ConversionsRequested() const { return ConversionsRequestedOf(t); }
+
+  int UnsafePathBoxes() const {
+    return static_cast<int>(std::count_if(t.ui.boxes.begin(), t.ui.boxes.end(),
+                                          [](auto& box) { return box.title == kUnsafePathTitle; }));
+  }
+
+  TempFolder sources{"quillet-sources"};
+  TestApp t;
+  Form1& f = t.form();
+};
+
+TEST_F(Selection, FileDialogAsksForTheSourceInTheFolderOfTheLastOne) {
+  f.strMKVPath = "/films/";
+  t.app.bFolderMode = true;
+  Command1_Click(t.app);
+  ASSERT_EQ(t.ui.openFileRequests.size(), 1u);
+  const OpenFileRequest& request = t.ui.openFileRequests[0];
+  EXPECT_EQ(request.title, "Select the MKV");
+  EXPECT_EQ(request.startFolder, "/films/");
+  ASSERT_EQ(request.filters.size(), 3u);
+  EXPECT_EQ(request.filters[0].description, "mkv Files (*.mkv)");
+  EXPECT_EQ(request.filters[0].pattern, "*.MKV");
+  EXPECT_EQ(request.filters[1].description, "WMV Files (*.wmv)");
+  EXPECT_EQ(request.filters[1].pattern, "*.WMV");
+  EXPECT_EQ(request.filters[2].description, "AVI Files (*.avi)");
+  EXPECT_EQ(request.filters[2].pattern, "*.AVI");
+  EXPECT_EQ(t.ui.topMost, std::vector<bool>{true});
+  EXPECT_FALSE(t.app.bFolderMode);
+}
+
+TEST_F(Selection, DialogsStartInTheHomeFolderBeforeAnySource) {
+  const char* saved = std::getenv("HOME");
+  const std::string savedHome = saved ? saved : "";
+  setenv("HOME", "/home/someone", 1);
+  Command1_Click(t.app);
+  cmdSubs_Click(t.app);
+  if (saved)
+    setenv("HOME", savedHome.c_str(), 1);
+  else
+    unsetenv("HOME");
+  ASSERT_EQ(t.ui.openFileRequests.size(), 2u);
+  EXPECT_EQ(t.ui.openFileRequests[0].startFolder, "/home/someone/");
+  EXPECT_EQ(t.ui.openFileRequests[1].startFolder, "/home/someone/");
+}
+
+TEST_F(Selection, TheEndOfTheNameChoosesTheRoad) {
+  struct Case {
+    const char* name;
+    const char* type;
+    bool inspected;
+  } cases[] = {
+      {"film.mkv", "mkv", true},  {"FILM.MKV", "mkv", true},  {"clip.avi", "avi", false},
+      {"CLIP.AVI", "avi", false}, {"show.WMV", "wmv", false}, {"show.ts", "wmv", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestApp app;
+    const std::string path = Source(c.name);
+    app.ui.openFileAnswers = {path};
+    Command1_Click(app.app);
+    Form1& form = app.form();
+    EXPECT_EQ(form.strType, c.type);
+    EXPECT_EQ(form.strFullname, path);
+    EXPECT_EQ(form.txtFile.Text, path);
+    EXPECT_EQ(app.runner.calls.empty(), !c.inspected);
+    if (std::string(c.type) == "avi") {
+      EXPECT_EQ(form.chkMP2.Value, 1);
+      EXPECT_EQ(form.cmdConv.Text(), "Xvid");
+      EXPECT_FALSE(form.chk25.Enabled);  // the recode rule ran
+    }
+    if (std::string(c.type) == "wmv") {
+      EXPECT_EQ(form.chkAVCHD.Value, 1);
+      EXPECT_EQ(form.cmdConv.Text(), "H264");  // the AVCHD rule ran
+      EXPECT_FALSE(form.chk25.Enabled);
+      EXPECT_FALSE(form.chkFF.Enabled);
+      EXPECT_FALSE(form.chkVob.Enabled);
+    }
+  }
+}
+
+TEST_F(Selection, AMatroskaSourceIsInspected) {
+  const std::string path = Source("my film.mkv");
+  t.ui.openFileAnswers = {"  " + path + std::string(3, '\0') + " "};
+  Command1_Click(t.app);
+  EXPECT_EQ(f.strFullname, path);
+  EXPECT_EQ(InspectedSources(), std::vector<std::string>{path});
+}
+
+TEST_F(Selection, ASubtitleFileBesideTheSourceIsOffered) {
+  for (const char* name : {"film.mkv", "clip.avi"}) {
+    SCOPED_TRACE(name);
+    TestApp app;
+    const std::string path = Source(name);
+    WriteFile(path.substr(0, path.size() - 3) + "srt", "1\r\n");
+    app.ui.openFileAnswers = {path};
+    Command1_Click(app.app);
+    EXPECT_TRUE(app.form().lblSRTFound.Visible);
+    EXPECT_TRUE(app.form().chkSubs.Visible);
+    EXPECT_FALSE(app.form().cmbSubs.Visible);
+  }
+  t.ui.openFileAnswers = {Source("other.mkv")};
+  Command1_Click(t.app);
+  EXPECT_FALSE(f.lblSRTFound.Visible);
+}
+
+TEST_F(Selection, ACancelledFileDialogOnlyResetsTheSubtitleHints) {
+  f.lblSRTFound.Visible = true;
+  f.cmbSubs.Visible = true;
+  f.bSplit = true;
+  f.strFullname = f.txtFile.Text = "/films/old.mkv";
+  f.strType = "mkv";
+  Command1_Click(t.app);
+  EXPECT_FALSE(f.lblSRTFound.Visible);
+  EXPECT_FALSE(f.cmbSubs.Visible);
+  EXPECT_FALSE(f.bSplit);
+  EXPECT_EQ(f.strFullname, "/films/old.mkv");
+  EXPECT_EQ(f.txtFile.Text, "/films/old.mkv");
+  EXPECT_EQ(f.strType, "mkv");
+  EXPECT_TRUE(t.runner.calls.empty());
+}
+
+TEST_F(Selection, SubtitleDialogTicksEmbeddingButNotTheRecode) {
+  f.strMKVPath = "/films/";
+  f.chkMP2.Enabled = false;
+  f.chkSubs.Enabled = false;
+  f.lblSRTFound.Visible = true;
+  f.cmbSubs.Visible = true;
+  t.ui.openFileAnswers = {" /films/film.en.srt "};
+  cmdSubs_Click(t.app);
+  ASSERT_EQ(t.ui.openFileRequests.size(), 1u);
+  const OpenFileRequest& request = t.ui.openFileRequests[0];
+  EXPECT_EQ(request.title, "Select the Subtitle file");
+  EXPECT_EQ(request.startFolder, "/films/");
+  ASSERT_EQ(request.filters.size(), 1u);
+  EXPECT_EQ(request.filters[0].description, "Subtitle Files");
+  EXPECT_EQ(request.filters[0].pattern, "*.srt; *.ssa");
+  EXPECT_EQ(t.ui.topMost, std::vector<bool>{true});
+
+  EXPECT_EQ(f.strSubBrowse, "/films/film.en.srt");
+  EXPECT_TRUE(f.chkMP2.Enabled);
+  EXPECT_EQ(f.chkMP2.Value, 0);
+  EXPECT_TRUE(f.chkSubs.Enabled);
+  EXPECT_TRUE(f.chkSubs.Visible);
+  EXPECT_EQ(f.chkSubs.Value, 1);
+  EXPECT_FALSE(f.cmbSubs.Visible);
+  EXPECT_FALSE(f.lblSRTFound.Visible);
+}
+
+TEST_F(Selection, ACancelledSubtitleDialogChangesNothing) {
+  f.strSubBrowse = "/films/old.srt";
+  f.cmbSubs.Visible = true;
+  cmdSubs_Click(t.app);
+  EXPECT_EQ(f.strSubBrowse, "/films/old.srt");
+  EXPECT_TRUE(f.cmbSubs.Visible);
+  EXPECT_EQ(f.chkSubs.Value, 0);
+}
+
+TEST_F(Selection, OutputFolderGetsExactlyOneSeparator) {
+  f.txtTMP.Text = "/old/";
+  t.ui.folderAnswers = {"/media/out", "/media/done/", ""};
+  cmdTargetFolder_Click(t.app);
+  EXPECT_EQ(f.txtTMP.Text, "/media/out/");
+  cmdTargetFolder_Click(t.app);
+  EXPECT_EQ(f.txtTMP.Text, "/media/done/");
+  cmdTargetFolder_Click(t.app);  // cancelled
+  EXPECT_EQ(f.txtTMP.Text, "/media/done/");
+  EXPECT_EQ(
+      t.ui.folderPrompts,
+      std::vector<std::string>(3, "Please select a folder where the converted file is stored."));
+  EXPECT_EQ(t.ui.topMost, std::vector<bool>(3, false));
+}
+
+TEST_F(Selection, PathsTheToolsCannotTakeAreRefusedAndTheOldChoiceStays) {
+  f.strFullname = f.txtFile.Text = "/films/old.mkv";
+  f.strType = "mkv";
+  f.strSubBrowse = "/films/old.srt";
+  f.txtTMP.Text = "/old/";
+
+  t.ui.openFileAnswers = {"/films/say \"hi\".mkv", "/films/two\nlines.srt"};
+  t.ui.folderAnswers = {"/media/\"out\""};
+  Command1_Click(t.app);
+  cmdSubs_Click(t.app);
+  cmdTargetFolder_Click(t.app);
+
+  EXPECT_EQ(UnsafePathBoxes(), 3);
+  EXPECT_EQ(f.strFullname, "/films/old.mkv");
+  EXPECT_EQ(f.txtFile.Text, "/films/old.mkv");
+  EXPECT_EQ(f.strType, "mkv");
+  EXPECT_EQ(f.strSubBrowse, "/films/old.srt");
+  EXPECT_EQ(f.chkSubs.Value, 0);
+  EXPECT_EQ(f.txtTMP.Text, "/old/");
+  EXPECT_TRUE(t.runner.calls.empty());
+  EXPECT_NE(t.ui.boxes[0].text.find("/films/say \"hi\".mkv"), std::string::npos);
+}
+
+TEST_F(Selection, DroppedFilesAreConvertedOneAfterTheOtherInDropOrder) {
+  const std::vector<std::string> dropped = {Source("b.mkv"), Source("a.mkv"), Source("c d.mkv")};
+  f.strType = "avi";
+  DropFiles(t.app, dropped);
+  EXPECT_EQ(InspectedSources(), dropped);
+  EXPECT_EQ(ConversionsRequested(), 3);
+  EXPECT_EQ(f.strFullname, dropped.back());
+  EXPECT_EQ(f.txtFile.Text, dropped.back());
+  EXPECT_EQ(f.strType, "avi");  // a drop keeps the road of the last dialog choice
+}
+
+TEST_F(Selection, ADroppedPathTheToolsCannotTakeIsSkipped) {
+  const std::vector<std::string> dropped = {Source("a.mkv"), sources.str() + "/x\"y.mkv",
+                                            Source("c.mkv")};
+  DropFiles(t.app, dropped);
+  EXPECT_EQ(UnsafePathBoxes(), 1);
+  EXPECT_EQ(InspectedSources(), (std::vector<std::string>{dropped[0], dropped[2]}));
+  EXPECT_EQ(ConversionsRequested(), 2);
+}
+
+// --- The command line ---
+
+TEST_F(Selection, AMatroskaFileOnTheCommandLineIsConvertedAndEndsTheProgram) {
+  const std::string path = Source("My Film 2.MKV");
+  for (const std::string& argument : {path, "\"" + path + "\""}) {
+    SCOPED_TRACE(argument);
+    TestApp app;
+    Form_Load(app.app, argument);
+    EXPECT_TRUE(app.app.bCommandLine);
+    EXPECT_TRUE(app.form().bUnload);
+    EXPECT_EQ(app.form().strFullname, path);
+    EXPECT_EQ(app.form().txtFile.Text, path);
+    EXPECT_EQ(ConversionsRequestedOf(app), 1);
+    EXPECT_EQ(InspectedSourcesOf(app), std::vector<std::string>{path});
+  }
+}
+
+TEST_F(Selection, OtherArgumentsOpenTheWindowNormally) {
+  const std::string avi = Source("clip.avi");
+  for (const std::string& argument :
+       {avi, "\"" + avi + "\"", sources.str() + "/missing.mkv", std::string("--help")}) {
+    SCOPED_TRACE(argument);
+    TestApp app;
+    Form_Load(app.app, argument);
+    EXPECT_TRUE(app.app.bCommandLine);
+    EXPECT_FALSE(app.form().bUnload);
+    EXPECT_TRUE(app.runner.calls.empty());
+    EXPECT_TRUE(app.ui.boxes.empty());
+    EXPECT_TRUE(app.form().strFullname.empty());
+  }
+  Form_Load(t.app, "");
+  EXPECT_FALSE(t.app.bCommandLine);
+  EXPECT_FALSE(f.bUnload);
+}
+
+TEST_F(Selection, ACommandLineWithALineBreakIsRefused) {
+  const std::string path = Source("two\nlines.mkv");
+  Form_Load(t.app, path);
+  EXPECT_EQ(UnsafePathBoxes(), 1);
+  EXPECT_TRUE(t.runner.calls.empty());
+  EXPECT_EQ(ConversionsRequested(), 0);
+  EXPECT_FALSE(f.bUnload);
+}
+
+TEST_F(Selection, AFolderOnTheCommandLineConvertsFilesWithoutEarlierResults) {
+  for (const char* name : {"a.mkv", "B.mkv", "c.mkv", "d.avi", "e.MKV"}) Source(name);
+  WriteFile(t.outputDir.path() / "a.mp4", "done");
+  WriteFile(t.outputDir.path() / "B.mpg", "done");
+  f.txtTMP.Text = t.outputDir.str();  // typed without its separator
+  std::vector<std::string> counts;
+  t.ui.onRepaint = [&] {
+    if (f.lblMulti.Visible && (counts.empty() || counts.back() != f.lblMulti.Caption))
+      counts.push_back(f.lblMulti.Caption);
+  };
+  f.bSplit = true;
+
+  Form_Load(t.app, "\"" + sources.str() + "/\"");
+  const std::string folder = sources.str() + "/";
+  EXPECT_EQ(InspectedSources(), (std::vector<std::string>{folder + "c.mkv", folder + "e.MKV"}));
+  EXPECT_EQ(ConversionsRequested(), 2);
+  EXPECT_EQ(counts, (std::vector<std::string>{"1 of 4", "2 of 4", "3 of 4", "4 of 4"}));
+  EXPECT_FALSE(f.lblMulti.Visible);
+  EXPECT_TRUE(t.app.bFolderMode);
+  EXPECT_TRUE(t.app.bCommandLine);
+  EXPECT_FALSE(f.bSplit);
+  EXPECT_FALSE(f.bUnload);  // the window stays open after a folder
+}
+
+TEST_F(Selection, AFolderWithoutMatroskaFilesConvertsNothing) {
+  Source("clip.avi");
+  Form_Load(t.app, sources.str());
+  EXPECT_TRUE(t.app.bFolderMode);
+  EXPECT_TRUE(t.runner.calls.empty());
+  EXPECT_EQ(ConversionsRequested(), 0);
+  EXPECT_TRUE(f.lblMulti.Caption.empty());
+  EXPECT_FALSE(f.bUnload);
+}
+
+}  // namespace
+}  // namespace quillet::test
