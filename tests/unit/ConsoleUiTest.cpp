@@ -1,0 +1,121 @@
+// Runs without a display: what reaches standard error, the answers boxes take, and how
+// the argument and the run's conversions become the exit status.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sstream>
+
+#include "app/AppTools.h"
+#include "app/ConsoleUi.h"
+#include "app/Program.h"
+#include "tests/support/TestApp.h"
+
+namespace quillet::test {
+namespace {
+
+class Console : public ::testing::Test {
+ protected:
+  Console() { ui.Attach(t.form()); }
+  std::ostringstream err;
+  ConsoleUi ui{err};
+  TestApp t;
+};
+
+TEST_F(Console, ProgressIsEchoedOncePerChange) {
+  Form1& f = t.form();
+  ui.Repaint();  // the first text counts as a change
+  ui.Repaint();
+  f.txtProgress.Text = "Extracting video...";
+  ui.Repaint();
+  ui.Repaint();
+  f.txtProgress.Text = "";
+  ui.Repaint();
+  f.txtProgress.Text = "Extracting video...";
+  ui.Repaint();
+  f.txtProgress.Text = "Conversion done";
+  ui.Repaint();
+  EXPECT_EQ(err.str(),
+            "progress......\nExtracting video...\nExtracting video...\nConversion done\n");
+}
+
+TEST_F(Console, ABoxIsOneLineWithItsTitle) {
+  ui.MsgBox("Source not found.", MsgStyle::kCritical, "Error");
+  ui.MsgBox("Line one.\rLine two.\r\nLine three.", MsgStyle::kOkOnly, "");
+  EXPECT_EQ(err.str(),
+            "Error: Source not found.\n"
+            "Quillet 0.24 B8: Line one. Line two. Line three.\n");
+}
+
+TEST_F(Console, BoxesTakeTheirDefaultAnswer) {
+  struct Case {
+    int style;
+    int answer;
+  } cases[] = {
+      {MsgStyle::kOkOnly, MsgResult::kOk},
+      {MsgStyle::kOkOnly | MsgStyle::kCritical, MsgResult::kOk},
+      {MsgStyle::kOkCancel, MsgResult::kOk},
+      {MsgStyle::kYesNo, MsgResult::kYes},
+      {MsgStyle::kYesNo | MsgStyle::kQuestion, MsgResult::kYes},
+      {MsgStyle::kYesNo | 256, MsgResult::kNo},  // the second button is the default
+      {3 | 512, MsgResult::kCancel},             // Yes/No/Cancel with the third as default
+  };
+  for (const Case& c : cases) EXPECT_EQ(ui.MsgBox("?", c.style, "T"), c.answer) << c.style;
+}
+
+TEST_F(Console, DialogsAreCancelled) {
+  EXPECT_EQ(ui.OpenFile({"Select the MKV", {{"mkv Files (*.mkv)", "*.MKV"}}, "/"}), "");
+  EXPECT_EQ(ui.BrowseForFolder("Please select a folder where the converted file is stored."), "");
+}
+
+TEST_F(Console, SleepWaits) {
+  const auto start = std::chrono::steady_clock::now();
+  ui.Sleep(50);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+}
+
+TEST(HeadlessRun, OnlyAMatroskaFileOrAFolderIsConverted) {
+  TempFolder dir;
+  WriteFile(dir.path() / "my film.MKV", "x");
+  WriteFile(dir.path() / "clip.avi", "x");
+  std::filesystem::create_directory(dir.path() / "sub folder");
+  const std::string d = dir.str() + "/";
+  EXPECT_TRUE(IsConvertibleArgument(d + "my film.MKV"));
+  EXPECT_TRUE(IsConvertibleArgument("\"" + d + "my film.MKV\""));
+  EXPECT_TRUE(IsConvertibleArgument(d + "sub folder"));
+  EXPECT_TRUE(IsConvertibleArgument("\"" + d + "sub folder\""));
+  EXPECT_FALSE(IsConvertibleArgument(d + "clip.avi"));
+  EXPECT_FALSE(IsConvertibleArgument(d + "missing.mkv"));
+  EXPECT_FALSE(IsConvertibleArgument(""));
+  EXPECT_FALSE(IsConvertibleArgument("\"\""));
+}
+
+TEST(HeadlessRun, ExitStatusIsZeroOnlyWhenEveryConversionSucceeded) {
+  struct Case {
+    int started, succeeded, status;
+  } cases[] = {{1, 1, 0}, {3, 3, 0}, {3, 2, 1}, {1, 0, 1}, {0, 0, 1}};
+  for (const Case& c : cases) {
+    TestApp t;
+    t.app.conversionsStarted = c.started;
+    t.app.conversionsSucceeded = c.succeeded;
+    EXPECT_EQ(HeadlessExitStatus(t.app), c.status) << c.started << "/" << c.succeeded;
+  }
+}
+
+// The program's own progress path reaches the console.
+TEST(HeadlessRun, SetProgressIsEchoed) {
+  std::ostringstream err;
+  ConsoleUi ui(err);
+  FakeToolRunner runner;
+  FakePower power;
+  FakeComponents components;
+  FakeMediaGraph media;
+  Context ctx{"/nowhere", runner, ui, power, components, media};
+  App app(ctx);
+  ui.Attach(app.form);
+  SetProgress(app, "Reading source");
+  SetProgress(app, "Reading source");
+  EXPECT_EQ(err.str(), "Reading source\n");
+}
+
+}  // namespace
+}  // namespace quillet::test
