@@ -1,0 +1,130 @@
+// The audio chain of the MP4 road: decode the chosen track to "movie.wav" (with a
+// backup decoder chain), normalise, retime for 25 frames per second, encode to AAC.
+
+#include "app/AppTools.h"
+#include "app/Ui.h"
+#include "convert/ConvertSteps.h"
+#include "convert/PathNames.h"
+#include "tools/FileTests.h"
+
+namespace quillet {
+namespace {
+
+// PS3 (2.0) and the Xbox 360 get stereo; the PS3 (5.1) keeps the decoded channels.
+bool StereoRule(const App& app) {
+  return app.form.cmbPlatform.ListIndex == 2 || app.form.b360;
+}
+
+bool DecodeToWavWanted(const App& app, const std::string& ext) {
+  if (app.form.chkFF.Value == 1) return false;
+  return ext == "ac3" || ext == "dts" || ext == "mp3" || ext == "mp2" ||
+         (ext == "aac" && app.form.b360);
+}
+
+std::string BackupDecoderCommand(const App& app, const ConvertRun& run) {
+  const std::string& ext = run.strAudioExt;
+  const std::string wav = Q(run.folder + work::kWav);
+  if (ext == "aac" && StereoRule(app))
+    return Q(ToolPath(app, tool::kFaad)) + " -d " + Q(run.folder + work::kAac) + " -o " + wav;
+  if (ext == "mp3" || ext == "mp2")  // the blank before the closing quote is the tool's habit
+    return Q(app.form.strFF) + " -i " + Q(run.folder + work::Audio(ext) + " ") +
+           " -acodec pcm_s16le " + wav;
+  const std::string speakers = StereoRule(app) ? "2" : "6";
+  return Q(ToolPath(app, tool::kValDec)) + " " + Q(run.folder + work::Audio(ext)) + " -wav " + wav +
+         " -spk:" + speakers + " -fmt:0 -drc+ -gain:8 -drc_power:8 ";
+}
+
+std::string ExtractAudioCommand(const App& app, const ConvertRun& run, const std::string& ext) {
+  return Q(app.form.strMKV) + " tracks " + Q(TrimBlanks(app.form.strFullname)) + " " +
+         app.form.txtS2.Text + ":" + Q(run.folder + work::Audio(ext));
+}
+
+// Steps 1 and 2: the WAV tool, and when its WAV cannot be opened the backup decoders.
+void DecodeToWav(App& app, const ConvertRun& run) {
+  RunStep(app, Q(ToolPath(app, tool::kWavGrab)) + " " + Q(app.form.strFullname) + " " +
+                   Q(run.folder + work::kWav));
+  if (CanOpenFile(run.folder + work::kWav)) return;
+  SetProgress(app, "Extracting audio with backup method.");
+  RunStep(app, ExtractAudioCommand(app, run, run.strAudioExt));
+  RunStep(app, BackupDecoderCommand(app, run));
+  DeleteWorkFile(run, work::Audio(run.strAudioExt));
+}
+
+// Step 4: the video will play at 25 frames per second, so the audio is lowered by a
+// semitone and stretched in time from the source rate to 25000.
+void RetimeTo25Fps(App& app, ConvertRun& run) {
+  const std::string rate = ReplaceAll(app.form.txtSFPS.Text, ".", "");
+  run.strEncFps = "25.000";
+  RunStep(app, Q(ToolPath(app, tool::kSoundStretch)) + " " + Q(run.folder + work::kWav) + " " +
+                   Q(run.folder + work::kWav2) + " -pitch=-1 ");
+  DeleteWorkFile(run, work::kWav);
+  RunStep(app, Q(ToolPath(app, tool::kBeSweet)) + " -core( -input " + Q(run.folder + work::kWav2) +
+                   " -2ch -output " + Q(run.folder + work::kWav) + " ) -ota( -r " + rate +
+                   " 25000 ) ");
+  DeleteWorkFile(run, work::kWav2);
+}
+
+void EncodeTrackDirectly(App& app, const ConvertRun& run) {
+  const std::string& ext = run.strAudioExt;
+  const std::string channels =
+      StereoRule(app) ? " -acodec libfaac -ac 2 -ab 224kb " : " -acodec libfaac -ac 6 -ab 224kb ";
+  RunStep(app, Q(app.form.strFF) + " -f " + ext + " -i " + Q(run.folder + work::Audio(ext)) +
+                   channels + Q(run.folder + work::kAac));
+  DeleteWorkFile(run, work::Audio(ext));
+}
+
+void EncodeWithNero(App& app, ConvertRun& run) {
+  const std::string result = run.folder + run.strBaseName + ".mp4";
+  RunStep(app, Q(run.strAacEncoder) + " -lc -br 320000 -if " + Q(run.folder + work::kWav) +
+                   " -of  " + Q(result));
+  DeleteWorkFile(run, work::kWav);
+  run.bNeroRoad = true;
+  CanOpenFile(result, &run.lngNeroAudioSize);
+}
+
+void EncodeWavWithFFmpeg(App& app, const ConvertRun& run) {
+  const std::string channels =
+      StereoRule(app) ? " -acodec libfaac -ac 2 -ab 224kb " : " -acodec libfaac -ab 224kb ";
+  RunStep(app, Q(app.form.strFF) + " -f wav -i " + Q(run.folder + work::kWav) + channels +
+                   Q(run.folder + work::kAac));
+  bool made = false;
+  IgnoringErrors([&] { made = FileExists(run.folder + work::kAac, false); });
+  if (!made)
+    IgnoringErrors([&] {
+      app.ctx.ui.MsgBox("Error during aac conversion.", MsgStyle::kCritical, "Audio error");
+    });
+  DeleteWorkFile(run, work::kWav);
+}
+
+// Step 5. An AAC track is never encoded "directly": that would read and write
+// "movie.aac" at once and then delete it.
+void EncodeToAac(App& app, ConvertRun& run) {
+  SetProgress(app, "Encoding Audio");
+  const std::string& ext = run.strAudioExt;
+  const bool ff = app.form.chkFF.Value == 1;
+  if (ext == "ogg" || (ff && ext != "dts" && ext != "aac"))
+    EncodeTrackDirectly(app, run);
+  else if (ext == "aac" && !app.form.b360)
+    return;  // the source's AAC track is used unchanged
+  else if (run.bAacEncoder)
+    EncodeWithNero(app, run);
+  else
+    EncodeWavWithFFmpeg(app, run);
+}
+
+}  // namespace
+
+void RunAudioChain(App& app, ConvertRun& run) {
+  const std::string& ext = run.strAudioExt;
+  if (DecodeToWavWanted(app, ext)) DecodeToWav(app, run);
+  if (run.bNormalize)
+    RunStep(app, Q(ToolPath(app, tool::kNormalize)) + " " + Q(run.folder + work::kWav));
+  if (app.form.chk25.Value == 1 && app.form.txtSFPS.Text != "25.000") RetimeTo25Fps(app, run);
+  EncodeToAac(app, run);
+  // After a re-encode nothing extracted the AAC track that is passed through unchanged.
+  // On the Xbox 360 the track was re-encoded to stereo above and must not be replaced.
+  if (ext == "aac" && run.bRecodeH264 && !app.form.b360)
+    RunStep(app, ExtractAudioCommand(app, run, "aac"));
+}
+
+}  // namespace quillet

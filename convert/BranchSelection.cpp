@@ -1,0 +1,78 @@
+// Choosing the output branch of a source that is not split (or is a part of one).
+
+#include "app/AppTools.h"
+#include "app/NotBuiltYet.h"
+#include "convert/ConvertSteps.h"
+
+namespace quillet {
+namespace {
+
+enum class MatroskaOutput { kMpeg2Recode, kXvid, kAvchd, kM2ts, kMp4 };
+
+bool SubtitleRemuxWanted(const Form1& form) {
+  return form.chkAVCHD.Value != 1 && !form.bSplit && !form.bSRT && form.chkSubs.Value == 1 &&
+         (form.lblSRTFound.Visible || !form.strSubBrowse.empty());
+}
+
+// The output of the Matroska pipeline, decided by the options alone.
+MatroskaOutput ChooseMatroskaOutput(const Form1& form) {
+  const bool recode = form.chkMP2.Value == 1;
+  if (recode && form.cmdConv.ListIndex == 0) return MatroskaOutput::kMpeg2Recode;
+  if (recode && form.cmdConv.ListIndex == 2) return MatroskaOutput::kXvid;
+  if (form.chkAVCHD.Value == 1) return MatroskaOutput::kAvchd;
+  if (form.chkVob.Value == 1) return MatroskaOutput::kM2ts;
+  return MatroskaOutput::kMp4;
+}
+
+const char* OutputName(MatroskaOutput output) {
+  switch (output) {
+    case MatroskaOutput::kMpeg2Recode:
+      return "MPEG-2 recode output";
+    case MatroskaOutput::kXvid:
+      return "Xvid output";
+    case MatroskaOutput::kAvchd:
+      return "AVCHD output";
+    case MatroskaOutput::kM2ts:
+      return "M2TS output";
+    case MatroskaOutput::kMp4:
+      break;
+  }
+  return "MP4 output";
+}
+
+// Extraction (and re-encode), the audio chain and the MP4 assembly.
+void RunMp4Branch(App& app, ConvertRun& run) {
+  ClearStaleMp4Files(app, run);
+  ExtractAndRecode(app, run);
+  RunAudioChain(app, run);
+  AssembleMp4(app, run);
+}
+
+}  // namespace
+
+bool RunBranchSelection(App& app, ConvertRun& run) {
+  const Form1& form = app.form;
+  if (SubtitleRemuxWanted(form)) {
+    ReportNotBuiltYet(app, "Subtitle pre-mux output");
+    return false;
+  }
+  const std::string& codec = app.report.strVideoCodec;
+  if (codec == "vc1" && form.chkMP2.Value != 1 && form.chkAVCHD.Value != 1) {
+    ReportNotBuiltYet(app, "VC-1 Matroska output");
+    return false;
+  }
+  if (codec == "mpeg2") {
+    ReportNotBuiltYet(app, "MPEG-2 repack output");
+    return false;
+  }
+  const MatroskaOutput output = ChooseMatroskaOutput(form);
+  if (output != MatroskaOutput::kMp4) {
+    // These branches start with the same extraction; no tool runs before they exist.
+    ReportNotBuiltYet(app, OutputName(output));
+    return false;
+  }
+  RunMp4Branch(app, run);
+  return true;
+}
+
+}  // namespace quillet

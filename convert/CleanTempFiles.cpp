@@ -1,0 +1,38 @@
+// The clean-up procedures: each deletes its branch's working files from the output
+// folder; a file that is missing or cannot be deleted is skipped.
+
+#include <initializer_list>
+
+#include "convert/Convert.h"
+#include "convert/ConvertSteps.h"
+#include "tools/FileTests.h"
+
+namespace quillet {
+namespace {
+
+void DeleteFromOutputFolder(App& app, std::initializer_list<const char*> names) {
+  const std::string folder = app.form.txtTMP.Text;
+  for (const char* name : names) IgnoringErrors([&] { DeleteFileQuietly(folder + name); });
+}
+
+}  // namespace
+
+void CleanMp4TempFiles(App& app) {
+  DeleteFromOutputFolder(app, {"movie.aac", "movie.h264", "movie.264", "movie.avi",
+                               "movie_video.h264", "movie.srt", "movie.ssa", "movie.ass",
+                               "movie.ac3", "movie.dts", "movie.mp3", "movie.mp2", "movie.ogg"});
+}
+
+void CleanVc1TempFiles(App& app) {
+  DeleteFromOutputFolder(
+      app, {"movie.avi", "movie.wav", "movie.ac3", "movie.vc1", "movie.srt", "movie.meta"});
+}
+
+void CleanTsTempFiles(App& app) {
+  DeleteFromOutputFolder(
+      app, {"movie.aac", "movie.h264", "movie.avi", "movie_video.h264", "movie.264", "movie.meta",
+            "movie.srt", "movie.ssa", "movie.ass", "movie.ac3", "movie.dts", "movie.mp3",
+            "movie.mp2", "movie.ogg", "movie_raw.h264"});
+}
+
+}  // namespace quillet

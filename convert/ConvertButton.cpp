@@ -1,0 +1,53 @@
+// The "Convert" button: settles the target platform, saves the settings and hands the
+// source to the road for its type.
+
+#include "app/AppTools.h"
+#include "app/NotBuiltYet.h"
+#include "app/Settings.h"
+#include "convert/Convert.h"
+#include "convert/ConvertSteps.h"
+#include "convert/PathNames.h"
+#include "tools/FileTests.h"
+#include "tools/Paths.h"
+
+namespace quillet {
+namespace {
+
+// Steps 1 to 6: window band, output folder text, last source folder, Xbox 360 flag,
+// settings written before and after the flag is settled.
+void PrepareConversion(App& app) {
+  Form1& form = app.form;
+  IgnoringErrors([&] { form.SetTopMost(false); });
+  if (form.txtTMP.Text.empty() || form.txtTMP.Text.back() != kSep) form.txtTMP.Text += kSep;
+  IgnoringErrors([&] {
+    form.strMKVPath = ReplaceAll(form.strFullname, FileNameFromPath(form.strFullname), "");
+  });
+  IgnoringErrors([&] { SaveSettings(app); });
+  const int platform = form.cmbPlatform.ListIndex;
+  form.b360 = !(platform == 0 || platform == 2);
+  IgnoringErrors([&] { SaveSettings(app); });
+}
+
+void DispatchOnSourceType(App& app) {
+  const std::string& type = app.form.strType;
+  if (type == "wmv")
+    ReportNotBuiltYet(app, "WMV to AVCHD output");
+  else if (type != "avi")
+    Convert(app);
+  else
+    ReportNotBuiltYet(app, "AVI check and repair output");
+}
+
+}  // namespace
+
+void Command2_Click(App& app) {
+  // The parts of a split source and the subtitle-remuxed copy run inside the
+  // conversion that asked for them; only the outer run counts for the exit status.
+  const bool outerRun = !app.form.bSplit && !app.form.bSRT;
+  if (outerRun) ++app.conversionsStarted;
+  PrepareConversion(app);
+  IgnoringErrors([&] { DispatchOnSourceType(app); });
+  if (outerRun && app.form.txtProgress.Text == kConversionDone) ++app.conversionsSucceeded;
+}
+
+}  // namespace quillet

@@ -1,0 +1,72 @@
+#pragma once
+// The steps of `Convert`, one file each, and the small helpers they share. Internal to
+// convert/.
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+#include "app/App.h"
+#include "convert/ConvertRun.h"
+
+namespace quillet {
+
+// --- Opening.cpp ---
+// Opening steps 3 to 11: inspection, tool paths, option defaults, the Nero encoder,
+// the snapshot of the options, the base name.
+void OpenConversion(App& app, ConvertRun& run);
+void InstallOptionDefaults(Form1& form);
+std::string BaseNameOf(const std::string& fullname);
+
+// --- SplitSource.cpp ---
+// Splits a source that is too large and converts each part through the "Convert"
+// button. Returns true when the source was split (Convert ends there).
+bool SplitLargeSource(App& app, ConvertRun& run);
+
+// --- BranchSelection.cpp ---
+// Sends the run down its output branch. Returns true when the branch ended as the MP4
+// and M2TS branches do (the closing then clears strSubBrowse and raises the window).
+bool RunBranchSelection(App& app, ConvertRun& run);
+
+// --- Extraction.cpp ---
+// Track extraction, the re-encode decision, the H.264 re-encode, the debug log line and
+// the level adjustment.
+void ExtractAndRecode(App& app, ConvertRun& run);
+
+// --- H264Recode.cpp ---
+// Re-encodes the video to "movie.h264"; returns the last encoder command line.
+std::string RecodeH264(App& app, ConvertRun& run);
+
+// --- AudioChain.cpp ---
+void RunAudioChain(App& app, ConvertRun& run);
+
+// --- Mp4Assembly.cpp ---
+// Deletes what an earlier run left in the output folder under the MP4 road's names.
+void ClearStaleMp4Files(App& app, const ConvertRun& run);
+void AssembleMp4(App& app, ConvertRun& run);
+
+// --- WorkFiles.cpp ---
+// Runs a tool; a tool that cannot be started is skipped like any failed statement.
+void RunStep(App& app, const std::string& commandLine);
+void DeleteWorkFile(const ConvertRun& run, const std::string& name);
+// Gives the working file a new name, replacing a file of that name.
+void MoveWorkFile(const ConvertRun& run, const std::string& from, const std::string& to);
+// Whether the file can be opened, and its size (0 when it cannot be opened).
+bool CanOpenFile(const std::string& path, int64_t* size = nullptr);
+// Blanks (not tabs) removed at both ends.
+std::string TrimBlanks(const std::string& text);
+bool Contains(const std::string& text, const std::string& part);
+// Every occurrence of `what` replaced; an empty `what` changes nothing.
+std::string ReplaceAll(std::string text, const std::string& what, const std::string& with);
+
+// Runs one statement of the conversion: a failure is skipped and the next statement
+// runs, so no error leaves the conversion.
+template <typename Statement>
+void IgnoringErrors(Statement&& statement) noexcept {
+  try {
+    statement();
+  } catch (...) {
+  }
+}
+
+}  // namespace quillet

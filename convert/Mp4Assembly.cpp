@@ -1,0 +1,115 @@
+// Muxing the H.264 stream and the AAC audio into strBaseName + ".mp4" with MP4Box, the
+// mp4creator fallback, and the split of a result that is too large for FAT32.
+
+#include "app/AppTools.h"
+#include "app/Ui.h"
+#include "convert/Arithmetic.h"
+#include "convert/Convert.h"
+#include "convert/ConvertSteps.h"
+#include "convert/PathNames.h"
+
+namespace quillet {
+namespace {
+
+constexpr int64_t kMp4SplitThreshold = 4190000;  // kB
+
+std::string ResultPath(const ConvertRun& run) {
+  return run.folder + run.strBaseName + ".mp4";
+}
+
+// The folder without its trailing separator, for MP4Box's temporary files.
+std::string TmpDir(const ConvertRun& run) {
+  return run.folder.empty() ? run.folder : run.folder.substr(0, run.folder.size() - 1);
+}
+
+std::string FirstMp4Command(App& app, ConvertRun& run) {
+  const TrackReport& r = app.report;
+  const std::string result = Q(ResultPath(run));
+  if (r.bVFW) {
+    MoveWorkFile(run, work::kVideoH264, work::kVideo264);
+    return Q(ToolPath(app, tool::kMp4Creator)) + " -rate=" + run.strEncFps + " " + r.strPar +
+           " -create=" + Q(run.folder + work::kVideo264) + " " + result;
+  }
+  if (run.bNeroRoad)
+    return Q(app.form.strMP4) + "  -fps " + run.strEncFps + " -add " +
+           Q(run.folder + work::kH264 + r.strPar) + " " + result + " " + " -tmp " + Q(TmpDir(run));
+  return Q(app.form.strMP4) + " -add " + Q(run.folder + work::kAac) + " -add " +
+         Q(run.folder + work::kH264 + ":fps=" + run.strEncFps + r.strPar) + " " + result + " " +
+         " -tmp " + Q(TmpDir(run));
+}
+
+// The result opens and holds something; on the Nero road it must also have grown
+// beyond the audio-only file the encoder left, or the video never went in.
+bool Mp4Made(const ConvertRun& run) {
+  int64_t size = 0;
+  if (!CanOpenFile(ResultPath(run), &size) || size <= 0) return false;
+  if (run.bNeroRoad) return run.lngNeroAudioSize > 0 && size > run.lngNeroAudioSize;
+  return true;
+}
+
+void RetryWithMp4Creator(App& app, ConvertRun& run) {
+  const std::string creator = Q(ToolPath(app, tool::kMp4Creator));
+  const std::string result = Q(ResultPath(run));
+  MoveWorkFile(run, work::kH264, work::k264);
+  if (!run.bNeroRoad)
+    RunStep(app, creator + " -rate=" + run.strEncFps + " -create=" + Q(run.folder + work::kAac) +
+                     " " + result);
+  const std::string video = creator + " -rate=" + run.strEncFps + " " + app.report.strQTSize +
+                            " -create=" + Q(run.folder + work::k264) + " " + result;
+  SetProgress(app, "Conversion error, retrying with mp4create");
+  RunStep(app, video);
+}
+
+void SplitLargeMp4(App& app, const ConvertRun& run) {
+  int64_t bytes = 0;
+  CanOpenFile(ResultPath(run), &bytes);
+  const int64_t k = ThousandsRounded(bytes);
+  const int64_t p = k / kMp4SplitThreshold;
+  if (p <= 0) return;
+  SetProgress(app, "Splitting mp4");
+  IgnoringErrors([&] { app.ctx.ui.Sleep(10); });
+  RunStep(app, Q(app.form.strMP4) + " -splits " + std::to_string(k / (p + 1)) + " " +
+                   Q(ResultPath(run)));
+}
+
+}  // namespace
+
+void ClearStaleMp4Files(App& app, const ConvertRun& run) {
+  // A working file or result left by an earlier run that failed would otherwise be
+  // taken for this run's output when a tool fails, and MP4Box adds tracks to an
+  // existing result instead of writing a new one.
+  CleanMp4TempFiles(app);
+  for (const char* name : {work::kWav, work::kWav2, work::kVideo264}) DeleteWorkFile(run, name);
+  DeleteWorkFile(run, run.strBaseName + ".mp4");
+}
+
+void AssembleMp4(App& app, ConvertRun& run) {
+  Form1& f = app.form;
+  SetProgress(app, "Creating MP4");
+  const std::string command = FirstMp4Command(app, run);
+  RunStep(app, command);
+  IgnoringErrors([&] { AppendDebugLog(app, command); });
+  SetProgress(app, "Cleaning temporary files");
+  IgnoringErrors([&] { app.ctx.ui.Sleep(1000); });
+
+  if (!Mp4Made(run)) {
+    RetryWithMp4Creator(app, run);
+    if (!Mp4Made(run)) {
+      IgnoringErrors([&] {
+        app.ctx.ui.MsgBox(
+            "Error creating " + ResultPath(run) +
+                ", quitting attempt. Temp files (movie.h264 + movie.aac) not deleted.",
+            MsgStyle::kCritical, "MP4box error");
+      });
+      return;
+    }
+  }
+  CleanMp4TempFiles(app);
+  if (f.Check1.Value == 1) SplitLargeMp4(app, run);
+  SetProgress(app, kConversionDone);
+  f.cmbSubs.Visible = false;
+  f.lblSRTFound.Visible = false;
+  f.Repaint();
+}
+
+}  // namespace quillet

@@ -1,0 +1,133 @@
+// `Convert`: the opening (output folder, inspection, tool paths, option snapshot), the
+// split of a large source, the branch selection and the closing with the shutdown.
+
+#include <cctype>
+
+#include "app/AppTools.h"
+#include "app/Settings.h"
+#include "app/Ui.h"
+#include "convert/Convert.h"
+#include "convert/ConvertSteps.h"
+#include "convert/PathNames.h"
+#include "inspect/ReadInfo.h"
+#include "sys/Power.h"
+#include "tools/FileTests.h"
+
+namespace quillet {
+namespace {
+
+constexpr const char* kDefaultH264Opts =
+    ":threads=4:frameref=2:bframes=2:deblock:level=41:direct_pred=auto:partitions=p8x8,b8x8,"
+    "i8x8,i4x4:me=hex:me_range=12:subq=5:chroma_me:mixed_refs:trellis=1:weight_b:b_pyramid:nr=0";
+constexpr const char* kDefaultSubOpts =
+    "-subwidth 90 -subpos 90 -subfont-autoscale 1 -subfont-text-scale 4";
+
+int32_t TargetSizeFor(int cmbSizeIndex) {
+  if (cmbSizeIndex == 1) return 63500000;   // DVD9
+  if (cmbSizeIndex == 2) return 190000000;  // Blu-ray
+  return 34500000;                          // DVD5
+}
+
+// The first Nero encoder present beside the program; without one the last name tried
+// stays in strAacEncoder.
+void FindAacEncoder(App& app, ConvertRun& run) {
+  for (const char* name : tool::kNeroEncoders) {
+    run.strAacEncoder = ToolPath(app, name);
+    bool present = false;
+    IgnoringErrors([&] { present = FileHasLength(run.strAacEncoder); });
+    if (present) {
+      run.bAacEncoder = true;
+      return;
+    }
+  }
+}
+
+std::string AudioExtOf(const Form1& form) {
+  const int selected = form.SelectedOption1();
+  if (selected < 0) return "";
+  std::string ext = form.Option1[selected].Caption;
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
+}
+
+bool OutputFolderMissing(const std::string& source, const std::string& folder) {
+  bool exists = false;
+  IgnoringErrors([&] { exists = FileExists(folder, true); });
+  return source.empty() || !exists;
+}
+
+void ShowFolderError(App& app) {
+  IgnoringErrors([&] {
+    app.ctx.ui.MsgBox("Output folder does not exist.", MsgStyle::kCritical, "Folder error");
+  });
+  // Nothing was converted: the progress line must not keep an earlier run's success text.
+  SetProgress(app, kConversionError);
+}
+
+// Closing step 1 (after the "Folder error" box and at the end of the MP4 and M2TS
+// branches) when asked, then step 3, the shutdown rule.
+void CloseConversion(App& app, bool fromStepOne) {
+  Form1& form = app.form;
+  if (fromStepOne) {
+    form.strSubBrowse.clear();
+    IgnoringErrors([&] { form.SetTopMost(true); });
+  }
+  if (form.chkShutDown.Value == 1 && !form.bSplit && !app.bFolderMode)
+    IgnoringErrors([&] { app.ctx.power.ShutDownWindows(); });
+}
+
+}  // namespace
+
+void InstallOptionDefaults(Form1& form) {
+  if (!(Contains(form.strH264Opts, "frameref") && !Contains(form.strH264Opts, "bime")))
+    form.strH264Opts = kDefaultH264Opts;
+  if (!Contains(form.strSubOpts, "subfont")) form.strSubOpts = kDefaultSubOpts;
+}
+
+std::string BaseNameOf(const std::string& fullname) {
+  const std::string name = FileNameFromPath(fullname);
+  return name.size() >= 4 ? name.substr(0, name.size() - 4) : "";
+}
+
+void OpenConversion(App& app, ConvertRun& run) {
+  Form1& form = app.form;
+  if (app.report.strVideoCodec.empty()) IgnoringErrors([&] { ReadInfo(app, form.strFullname); });
+  run.lngTargetSize = TargetSizeFor(form.cmbSize.ListIndex);
+  run.bAacEncoder = false;
+  form.strMKV = ToolPath(app, tool::kMkvExtract);
+  form.strMKVmerge = ToolPath(app, tool::kMkvMerge);
+  form.strFF = ToolPath(app, tool::kFFmpeg);
+  form.strMP4 = ToolPath(app, tool::kMP4Box);
+  IgnoringErrors([&] { form.SetTopMost(false); });
+  InstallOptionDefaults(form);
+  FindAacEncoder(app, run);
+  run.bNormalize = form.chkNorm.Value == 1;
+  run.strVideoTrack = form.txtS1.Text;
+  run.strEncFps = form.txtSFPS.Text;
+  run.strAudioExt = AudioExtOf(form);
+  IgnoringErrors([&] {
+    run.strBaseName = BaseNameOf(form.strFullname);
+    form.strMKVPath = ReplaceAll(form.strFullname, FileNameFromPath(form.strFullname), "");
+  });
+  IgnoringErrors([&] { SaveSettings(app); });
+}
+
+void Convert(App& app) {
+  ConvertRun run;
+  run.folder = app.form.txtTMP.Text;
+  const std::string source = app.form.txtFile.Text;
+  if (OutputFolderMissing(source, run.folder)) {
+    ShowFolderError(app);
+    CloseConversion(app, true);
+    return;
+  }
+  app.form.strFullname = source;
+  bool closeFromStepOne = false;
+  IgnoringErrors([&] {
+    OpenConversion(app, run);
+    if (!SplitLargeSource(app, run)) closeFromStepOne = RunBranchSelection(app, run);
+  });
+  CloseConversion(app, closeFromStepOne);
+}
+
+}  // namespace quillet

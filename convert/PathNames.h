@@ -1,0 +1,59 @@
+#pragma once
+// Tool slots (relative to the program folder, written as in the tool table) and the
+// fixed names of the working files in the output folder.
+
+#include <string>
+
+namespace quillet {
+
+namespace tool {
+inline constexpr const char* kMkvExtract = "\\MKVToolnix\\mkvextract.exe";
+inline constexpr const char* kMkvMerge = "\\MKVToolnix\\mkvmerge.exe";
+inline constexpr const char* kFFmpeg = "\\FFMpeg\\FFmpeg.exe";
+inline constexpr const char* kFaad = "\\ffmpeg\\faad.exe";
+inline constexpr const char* kMP4Box = "\\MP4Box\\MP4Box.exe";
+inline constexpr const char* kMp4Creator = "\\MP4Box\\mp4creator.exe";
+inline constexpr const char* kBeSweet = "\\besweet\\BeSweet.exe";
+inline constexpr const char* kSoundStretch = "\\Sounds\\soundstretch.exe";
+inline constexpr const char* kNormalize = "\\Sounds\\normalize.exe";
+inline constexpr const char* kWavGrab = "\\TS\\wavgrab.exe";
+inline constexpr const char* kValDec = "\\ac3filter\\valdec.exe";
+inline constexpr const char* kMencoder = "\\Mencoder\\Mencoder.exe";
+inline constexpr const char* kMencoderFont = "\\Mencoder\\font.ttf";
+// The Nero AAC encoder, in the order the driver looks for it.
+inline constexpr const char* kNeroEncoders[] = {"\\neroAacEnc_SSE2.exe", "\\neroAacEnc.exe",
+                                                "\\neroAacEnc_SSE.exe"};
+}  // namespace tool
+
+namespace work {
+inline constexpr const char* kSplitFolder = "split";
+inline constexpr const char* kH264 = "movie.h264";
+inline constexpr const char* kRawH264 = "movie_raw.h264";
+inline constexpr const char* kVideoH264 = "movie_video.h264";
+inline constexpr const char* k264 = "movie.264";
+inline constexpr const char* kVideo264 = "movie_video.264";
+inline constexpr const char* kAvi = "movie.avi";
+inline constexpr const char* kAac = "movie.aac";
+inline constexpr const char* kWav = "movie.wav";
+inline constexpr const char* kWav2 = "movie2.wav";
+inline constexpr const char* kMeta = "movie.meta";
+inline constexpr const char* kVc1 = "movie.vc1";
+inline constexpr const char* kAc3 = "movie.ac3";
+inline constexpr const char* kSrt = "movie.srt";
+// The extracted audio track: "movie." + audio extension.
+inline std::string Audio(const std::string& ext) {
+  return "movie." + ext;
+}
+}  // namespace work
+
+// The success text every branch ends with.
+inline constexpr const char* kConversionDone = "Conversion done";
+// The text a conversion that could not finish leaves.
+inline constexpr const char* kConversionError = "Conversion error.";
+
+// A path in double quotes, as every path of a command line is written.
+inline std::string Q(const std::string& path) {
+  return "\"" + path + "\"";
+}
+
+}  // namespace quillet

@@ -1,0 +1,128 @@
+// Splitting a source that is too large for the players into parts of equal size, each
+// converted by the "Convert" button as a source of its own.
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "app/AppTools.h"
+#include "convert/Arithmetic.h"
+#include "convert/Convert.h"
+#include "convert/ConvertSteps.h"
+#include "convert/PathNames.h"
+#include "inspect/ReadInfo.h"
+#include "sys/FileAPI.h"
+#include "tools/Paths.h"
+
+namespace quillet {
+namespace {
+
+constexpr int32_t kSplitThreshold = 4190000;  // thousands of bytes
+
+bool SplitConsidered(const Form1& form) {
+  return form.Check1.Value == 1 && form.chkAVCHD.Value != 1 && form.chkDVD.Value != 1 &&
+         !form.bSplit;
+}
+
+// The VOB muxer adds about 8 %, so its sources are split earlier.
+int32_t SplitSizeFor(const Form1& form) {
+  if (form.chkVob.Value == 1)
+    return static_cast<int32_t>(RoundHalfEven(kSplitThreshold * 100LL, 108));
+  return kSplitThreshold;
+}
+
+void ChooseSplitSubtitle(App& app, ConvertRun& run) {
+  Form1& form = app.form;
+  run.strSubSelect.clear();
+  if (form.chkSubs.Value != 1) return;
+  const int i = form.cmbSubs.ListIndex;
+  if (i >= 0 && i < kMaxTrackRows)
+    run.strSubSelect = " -s " + app.report.strSubTracks.rows[i].trackId;
+  form.bSubs = true;
+}
+
+std::string SplitterCommand(const App& app, const ConvertRun& run) {
+  const Form1& form = app.form;
+  const std::string& v = form.txtS1.Text;
+  const std::string head = Q(form.strMKVmerge) + " -o " +
+                           Q(run.folder + work::kSplitFolder + kSepStr + run.strBaseName + ".mkv") +
+                           " -d " + v + " --compression " + v + ":none -a " + form.txtS2.Text +
+                           " --compression " + Q(v + ":none");
+  const std::string tail = " --split size:" + std::to_string(run.lngPartSize) + "K";
+  const std::string& source = form.strFullname;
+  if (!form.strSubBrowse.empty())
+    return head + " -S " + Q(source) + " -s 0 -D -A " + Q(form.strSubBrowse) + tail;
+  if (form.lblSRTFound.Visible) {
+    const std::string srt = source.size() >= 3 ? source.substr(0, source.size() - 3) : "";
+    return head + " -S " + Q(source) + " -s 0 -D -A " + Q(srt + "srt") + tail;
+  }
+  return head + " " + run.strSubSelect + " " + Q(source) + tail;
+}
+
+// Converts each part in listing order. Returns true when every part ended with the
+// success text (and there was at least one part).
+bool ConvertParts(App& app, const ConvertRun& run, const std::vector<std::string>& parts) {
+  Form1& form = app.form;
+  std::vector<std::string> names;
+  for (const std::string& name : parts)
+    if (!name.empty()) names.push_back(name);  // an empty listing holds one empty name
+  bool allDone = !names.empty();
+  const size_t m = names.size();
+  for (size_t i = 0; i < m; ++i) {
+    SetProgress(app, "Performing Split file conversion");
+    form.lblMulti.Caption = std::to_string(i + 1) + " of " + std::to_string(m);
+    form.lblMulti.Visible = true;
+    form.Repaint();
+    form.strFullname = run.folder + work::kSplitFolder + kSepStr + names[i];
+    IgnoringErrors([&] { ReadInfo(app, form.strFullname); });
+    if (form.bSubs) {
+      form.chkSubs.SetValue(1);
+      form.cmbSubs.SetListIndex(0);
+    }
+    form.txtFile.Text = form.strFullname;
+    IgnoringErrors([&] { Command2_Click(app); });
+    allDone = allDone && form.txtProgress.Text == kConversionDone;
+  }
+  return allDone;
+}
+
+}  // namespace
+
+bool SplitLargeSource(App& app, ConvertRun& run) {
+  Form1& form = app.form;
+  if (!SplitConsidered(form)) return false;
+  run.lngSplitSize = SplitSizeFor(form);
+  int64_t bytes = 0;
+  IgnoringErrors([&] { bytes = FileSize64(form.strFullname); });
+  const int64_t k = ThousandsRounded(bytes);
+  const int64_t n = k / run.lngSplitSize;
+  if (n == 0) return false;
+
+  form.bSplit = true;
+  SetProgress(app, "Splitting MKV");
+  run.lngPartSize = static_cast<int32_t>(k / (n + 1));
+  std::error_code ec;
+  std::filesystem::create_directory(run.folder + work::kSplitFolder, ec);
+  ChooseSplitSubtitle(app, run);
+  const std::string command = SplitterCommand(app, run);
+  RunStep(app, command);
+  IgnoringErrors([&] { AppendDebugLog(app, command); });
+
+  std::vector<std::string> parts;
+  IgnoringErrors([&] { parts = ListFiles(run.folder + work::kSplitFolder + kSepStr + "*.mkv"); });
+  form.strH264Bitrate.clear();
+  const bool allDone = ConvertParts(app, run, parts);
+
+  form.strH264Bitrate.clear();
+  form.bSubs = false;
+  form.bSplit = false;
+  IgnoringErrors([&] { DeleteFolderTree(run.folder + work::kSplitFolder); });
+  form.lblMulti.Visible = false;
+  // The last part's success text must not stand for a part that failed, nor for a
+  // splitter that left no parts.
+  if (!allDone) SetProgress(app, kConversionError);
+  return true;
+}
+
+}  // namespace quillet

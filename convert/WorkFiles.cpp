@@ -1,0 +1,51 @@
+#include <filesystem>
+#include <system_error>
+
+#include "app/AppTools.h"
+#include "convert/ConvertSteps.h"
+#include "sys/FileAPI.h"
+#include "tools/FileTests.h"
+
+namespace quillet {
+
+void RunStep(App& app, const std::string& commandLine) {
+  IgnoringErrors([&] { RunTool(app, commandLine); });
+}
+
+void DeleteWorkFile(const ConvertRun& run, const std::string& name) {
+  IgnoringErrors([&] { DeleteFileQuietly(run.folder + name); });
+}
+
+void MoveWorkFile(const ConvertRun& run, const std::string& from, const std::string& to) {
+  std::error_code ec;
+  std::filesystem::rename(run.folder + from, run.folder + to, ec);
+}
+
+bool CanOpenFile(const std::string& path, int64_t* size) {
+  int handle = kInvalidFileHandle;
+  int64_t bytes = 0;
+  IgnoringErrors([&] { GetFileSize64(path, handle, bytes); });
+  const bool opened = handle != kInvalidFileHandle;
+  IgnoringErrors([&] { CloseFile(handle); });
+  if (size) *size = opened ? bytes : 0;
+  return opened;
+}
+
+std::string TrimBlanks(const std::string& text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+std::string ReplaceAll(std::string text, const std::string& what, const std::string& with) {
+  if (what.empty()) return text;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
+    text.replace(at, what.size(), with);
+  return text;
+}
+
+}  // namespace quillet
