@@ -8,6 +8,7 @@
 
 #include "app/App.h"
 #include "convert/ConvertRun.h"
+#include "inspect/TextPieces.h"  // TrimBlanks, Contains
 
 namespace quillet {
 
@@ -53,9 +54,6 @@ void DeleteWorkFile(const ConvertRun& run, const std::string& name);
 void MoveWorkFile(const ConvertRun& run, const std::string& from, const std::string& to);
 // Whether the file can be opened, and its size (0 when it cannot be opened).
 bool CanOpenFile(const std::string& path, int64_t* size = nullptr);
-// Blanks (not tabs) removed at both ends.
-std::string TrimBlanks(const std::string& text);
-bool Contains(const std::string& text, const std::string& part);
 // Every occurrence of `what` replaced; an empty `what` changes nothing.
 std::string ReplaceAll(std::string text, const std::string& what, const std::string& with);
 

@@ -47,6 +47,15 @@ bool Mp4Made(const ConvertRun& run) {
   return true;
 }
 
+// Whether the audio the MP4 is to hold is there. Without it the creator fallback still
+// makes a video-only file, which is no conversion. A VFW-mode source's MP4 holds the
+// video alone; on the Nero road the audio is already inside the result.
+bool AudioReady(const App& app, const ConvertRun& run) {
+  if (app.report.bVFW || run.bNeroRoad) return true;
+  int64_t size = 0;
+  return CanOpenFile(run.folder + work::kAac, &size) && size > 0;
+}
+
 void RetryWithMp4Creator(App& app, ConvertRun& run) {
   const std::string creator = Q(ToolPath(app, tool::kMp4Creator));
   const std::string result = Q(ResultPath(run));
@@ -86,6 +95,7 @@ void ClearStaleMp4Files(App& app, const ConvertRun& run) {
 void AssembleMp4(App& app, ConvertRun& run) {
   Form1& f = app.form;
   SetProgress(app, "Creating MP4");
+  const bool audioReady = AudioReady(app, run);
   const std::string command = FirstMp4Command(app, run);
   RunStep(app, command);
   IgnoringErrors([&] { AppendDebugLog(app, command); });
@@ -94,7 +104,7 @@ void AssembleMp4(App& app, ConvertRun& run) {
 
   if (!Mp4Made(run)) {
     RetryWithMp4Creator(app, run);
-    if (!Mp4Made(run)) {
+    if (!Mp4Made(run) || !audioReady) {
       IgnoringErrors([&] {
         app.ctx.ui.MsgBox(
             "Error creating " + ResultPath(run) +

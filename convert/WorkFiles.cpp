@@ -31,16 +31,6 @@ bool CanOpenFile(const std::string& path, int64_t* size) {
   return opened;
 }
 
-std::string TrimBlanks(const std::string& text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 std::string ReplaceAll(std::string text, const std::string& what, const std::string& with) {
   if (what.empty()) return text;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))

@@ -1,0 +1,300 @@
+// The MP4 road from extraction to the muxer, per audio format and target: every
+// command line of a run, in order, with its exact text.
+
+#include <gtest/gtest.h>
+
+#include "tests/support/ConvertScaffold.h"
+
+namespace quillet::test {
+namespace {
+
+const char* const kExtractVideo =
+    R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie.h264")";
+const char* const kWavGrab = R"("{app}/TS/wavgrab.exe" "{src}" "{out}movie.wav")";
+const char* const kAacFromWav51 =
+    R"("{app}/FFMpeg/FFmpeg.exe" -f wav -i "{out}movie.wav" -acodec libfaac -ab 224kb "{out}movie.aac")";
+const char* const kAacFromWavStereo =
+    R"("{app}/FFMpeg/FFmpeg.exe" -f wav -i "{out}movie.wav" -acodec libfaac -ac 2 -ab 224kb "{out}movie.aac")";
+const char* const kMp4Box =
+    R"("{app}/MP4Box/MP4Box.exe" -add "{out}movie.aac" -add "{out}movie.h264:fps=23.976" "{out}Film.mp4"  -tmp "{tmp}")";
+
+std::string ExtractVideoAnd(const std::string& ext) {
+  return std::string(kExtractVideo) + R"( 2:"{out}movie.)" + ext + "\"";
+}
+
+struct RoadCase {
+  const char* name;
+  int platform;  // 0 PS3 (5.1), 1 Xbox 360, 2 PS3 (2.0)
+  AudioType audio;
+  bool safeSync = false;
+  bool normalize = false;
+  bool nero = false;
+  bool wavToolFails = false;
+  std::vector<std::string> commands;
+};
+
+const RoadCase kRoadCases[] = {
+    {"Ps3SurroundAc3",
+     0,
+     kAudioAC3,
+     false,
+     false,
+     false,
+     false,
+     {kExtractVideo, kWavGrab, kAacFromWav51, kMp4Box}},
+    {"Xbox360AacIsDecodedToStereo",
+     1,
+     kAudioAAC,
+     false,
+     false,
+     false,
+     false,
+     {kExtractVideo, kWavGrab, kAacFromWavStereo, kMp4Box}},
+    {"Ps3AacPassesThrough",
+     0,
+     kAudioAAC,
+     false,
+     false,
+     false,
+     false,
+     {ExtractVideoAnd("aac"), kMp4Box}},
+    {"DtsOnStereoPs3",
+     2,
+     kAudioDTS,
+     false,
+     false,
+     false,
+     false,
+     {kExtractVideo, kWavGrab, kAacFromWavStereo, kMp4Box}},
+    {"NormalisedAc3",
+     0,
+     kAudioAC3,
+     false,
+     true,
+     false,
+     false,
+     {kExtractVideo, kWavGrab, R"("{app}/Sounds/normalize.exe" "{out}movie.wav")", kAacFromWav51,
+      kMp4Box}},
+    {"SafeSyncAc3SurroundEncodesTheTrack",
+     0,
+     kAudioAC3,
+     true,
+     false,
+     false,
+     false,
+     {ExtractVideoAnd("ac3"),
+      R"("{app}/FFMpeg/FFmpeg.exe" -f ac3 -i "{out}movie.ac3" -acodec libfaac -ac 6 -ab 224kb "{out}movie.aac")",
+      kMp4Box}},
+    {"SafeSyncAc3StereoEncodesTheTrack",
+     2,
+     kAudioAC3,
+     true,
+     false,
+     false,
+     false,
+     {ExtractVideoAnd("ac3"),
+      R"("{app}/FFMpeg/FFmpeg.exe" -f ac3 -i "{out}movie.ac3" -acodec libfaac -ac 2 -ab 224kb "{out}movie.aac")",
+      kMp4Box}},
+    // Vorbis is encoded straight from the extracted track, so the track is extracted.
+    {"VorbisIsExtractedAndEncoded",
+     0,
+     kAudioVorbis,
+     false,
+     false,
+     false,
+     false,
+     {ExtractVideoAnd("ogg"),
+      R"("{app}/FFMpeg/FFmpeg.exe" -f ogg -i "{out}movie.ogg" -acodec libfaac -ac 6 -ab 224kb "{out}movie.aac")",
+      kMp4Box}},
+    // Safe Sync stays ticked (disabled) after an AC3 source; an AAC track must not be
+    // "encoded" onto itself and deleted.
+    {"SafeSyncLeftOnKeepsAacTrack",
+     0,
+     kAudioAAC,
+     true,
+     false,
+     false,
+     false,
+     {ExtractVideoAnd("aac"), kMp4Box}},
+    {"NeroEncoderMakesTheMp4AndMP4BoxAddsVideo",
+     1,
+     kAudioAC3,
+     false,
+     false,
+     true,
+     false,
+     {kExtractVideo, kWavGrab,
+      R"("{app}/neroAacEnc.exe" -lc -br 320000 -if "{out}movie.wav" -of  "{out}Film.mp4")",
+      R"("{app}/MP4Box/MP4Box.exe"  -fps 23.976 -add "{out}movie.h264" "{out}Film.mp4"  -tmp "{tmp}")"}},
+    {"BackupDecodeDtsSurround",
+     0,
+     kAudioDTS,
+     false,
+     false,
+     false,
+     true,
+     {kExtractVideo, kWavGrab,
+      R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 2:"{out}movie.dts")",
+      R"("{app}/ac3filter/valdec.exe" "{out}movie.dts" -wav "{out}movie.wav" -spk:6 -fmt:0 -drc+ -gain:8 -drc_power:8 )",
+      kAacFromWav51, kMp4Box}},
+    {"BackupDecodeAc3Stereo",
+     2,
+     kAudioAC3,
+     false,
+     false,
+     false,
+     true,
+     {kExtractVideo, kWavGrab,
+      R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 2:"{out}movie.ac3")",
+      R"("{app}/ac3filter/valdec.exe" "{out}movie.ac3" -wav "{out}movie.wav" -spk:2 -fmt:0 -drc+ -gain:8 -drc_power:8 )",
+      kAacFromWavStereo, kMp4Box}},
+    {"BackupDecodeMp3",
+     2,
+     kAudioMP3,
+     false,
+     false,
+     false,
+     true,
+     {kExtractVideo, kWavGrab,
+      R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 2:"{out}movie.mp3")",
+      R"("{app}/FFMpeg/FFmpeg.exe" -i "{out}movie.mp3 " -acodec pcm_s16le "{out}movie.wav")",
+      kAacFromWavStereo, kMp4Box}},
+    {"BackupDecodeAacOnXbox360",
+     1,
+     kAudioAAC,
+     false,
+     false,
+     false,
+     true,
+     {kExtractVideo, kWavGrab,
+      R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 2:"{out}movie.aac")",
+      R"("{app}/ffmpeg/faad.exe" -d "{out}movie.aac" -o "{out}movie.wav")", kAacFromWavStereo,
+      kMp4Box}},
+};
+
+class Mp4Road : public ::testing::TestWithParam<RoadCase> {};
+
+TEST_P(Mp4Road, RunsEachToolWithItsExactCommandLine) {
+  const RoadCase& c = GetParam();
+  ConvertScaffold s;
+  s.MakeSource();
+  s.Inspected(c.audio);
+  s.ScriptStandardTools();
+  if (c.wavToolFails) s.runner.On("wavgrab.exe", [](const auto&) { return std::string(); });
+  if (c.nero) s.MakeTool("neroAacEnc.exe");
+  s.form().cmbPlatform.SetListIndex(c.platform);
+  s.form().chkNorm.SetValue(c.normalize ? 1 : 0);
+  s.form().chkFF.SetValue(c.safeSync ? 1 : 0);
+
+  s.Convert();
+
+  EXPECT_EQ(s.Commands(), s.X(c.commands));
+  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
+  EXPECT_TRUE(s.ui.boxes.empty());
+  EXPECT_TRUE(s.OutputHas("Film.mp4"));
+  for (const char* work :
+       {"movie.h264", "movie.aac", "movie.wav", "movie.ac3", "movie.dts", "movie.mp3", "movie.ogg"})
+    EXPECT_FALSE(s.OutputHas(work)) << work;
+  // The debug log holds the extractor's and the muxer's command lines.
+  EXPECT_EQ(s.DebugLogLines(), s.X({c.commands.front(), c.commands.back()}));
+  EXPECT_EQ(s.app.conversionsStarted, 1);
+  EXPECT_EQ(s.app.conversionsSucceeded, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, Mp4Road, ::testing::ValuesIn(kRoadCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Mp4RoadSource, AnamorphicSourceGivesTheMuxerThePixelAspect) {
+  ConvertScaffold s;
+  s.MakeSource();
+  s.Inspected(kAudioAC3);
+  s.app.report.intPixelWidth = 1440;
+  s.app.report.strPar = ":par=1920:1440";
+  s.app.report.strQTSize = " -qtw=1920 -qth=1080";
+  s.ScriptStandardTools();
+
+  s.Convert();
+
+  EXPECT_EQ(
+      s.Commands().back(),
+      s.X(R"("{app}/MP4Box/MP4Box.exe" -add "{out}movie.aac" -add "{out}movie.h264:fps=23.976:par=1920:1440" "{out}Film.mp4"  -tmp "{tmp}")"));
+  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
+}
+
+TEST(Mp4RoadSource, VfwSourceGoesThroughAviAndTheCreatorWithVideoOnly) {
+  ConvertScaffold s;
+  s.MakeSource();
+  s.Inspected(kAudioAC3);
+  s.app.report.bVFW = true;
+  s.ScriptStandardTools();
+
+  s.Convert();
+
+  const std::vector<std::string> expected = s.X({
+      R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie.avi")",
+      R"("{app}/MP4Box/MP4Box.exe" -aviraw video "{out}movie.avi")",
+      kWavGrab,
+      kAacFromWav51,
+      R"("{app}/MP4Box/mp4creator.exe" -rate=23.976  -create="{out}movie_video.264" "{out}Film.mp4")",
+  });
+  EXPECT_EQ(s.Commands(), expected);
+  EXPECT_EQ(s.DebugLogLines(), (std::vector<std::string>{expected[1], expected[4]}));
+  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
+  EXPECT_EQ(ReadFile(s.outputDir.path() / "Film.mp4"), "[track " + s.Out("movie_video.264") + "]");
+}
+
+TEST(Mp4RoadSource, TwentyFiveFpsRetimesTheAudioAndTheVideo) {
+  ConvertScaffold s;
+  s.MakeSource();
+  s.Inspected(kAudioAC3);
+  s.ScriptStandardTools();
+  s.form().chk25.SetValue(1);
+
+  s.Convert();
+
+  EXPECT_EQ(
+      s.Commands(),
+      s.X({kExtractVideo, kWavGrab,
+           R"("{app}/Sounds/soundstretch.exe" "{out}movie.wav" "{out}movie2.wav" -pitch=-1 )",
+           R"("{app}/besweet/BeSweet.exe" -core( -input "{out}movie2.wav" -2ch -output "{out}movie.wav" ) -ota( -r 23976 25000 ) )",
+           kAacFromWav51,
+           R"("{app}/MP4Box/MP4Box.exe" -add "{out}movie.aac" -add "{out}movie.h264:fps=25.000" "{out}Film.mp4"  -tmp "{tmp}")"}));
+  EXPECT_FALSE(s.OutputHas("movie2.wav"));
+  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
+}
+
+TEST(Mp4RoadSource, TwentyFiveFpsSourceIsNotRetimed) {
+  ConvertScaffold s;
+  s.MakeSource();
+  s.Inspected(kAudioAC3);
+  s.form().txtSFPS.Text = "25.000";
+  s.ScriptStandardTools();
+  s.form().chk25.SetValue(1);
+
+  s.Convert();
+
+  EXPECT_EQ(
+      s.Commands(),
+      s.X({kExtractVideo, kWavGrab, kAacFromWav51,
+           R"("{app}/MP4Box/MP4Box.exe" -add "{out}movie.aac" -add "{out}movie.h264:fps=25.000" "{out}Film.mp4"  -tmp "{tmp}")"}));
+}
+
+TEST(Mp4RoadSource, FailedAacEncodeIsReportedAndTheMuxerFailsToo) {
+  ConvertScaffold s;
+  s.MakeSource();
+  s.Inspected(kAudioAC3);
+  s.ScriptStandardTools();
+  s.runner.On("FFmpeg.exe", [](const auto&) { return std::string(); });
+
+  s.Convert();
+
+  ASSERT_EQ(s.ui.boxes.size(), 2u);
+  EXPECT_EQ(s.ui.boxes[0].text, "Error during aac conversion.");
+  EXPECT_EQ(s.ui.boxes[0].title, "Audio error");
+  EXPECT_EQ(s.ui.boxes[0].style, 16);
+  EXPECT_EQ(s.ui.boxes[1].title, "MP4box error");
+  EXPECT_EQ(s.app.conversionsSucceeded, 0);
+}
+
+}  // namespace
+}  // namespace quillet::test

@@ -1,0 +1,51 @@
+#pragma once
+// A TestApp set up for a conversion of the MKV source "Film.mkv" (in its own folder),
+// with the standard tools of the MP4 road scripted to leave the files a real tool
+// would, and helpers that spell expected command lines with placeholders.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/TestApp.h"
+
+namespace quillet::test {
+
+// A legacy Matroska report of one H.264 video track (track 1) and one audio track
+// (track 2) with the given codec id, as the report tool prints it.
+std::string LegacyReport(const std::string& audioCodecId = "A_AC3", int durationSeconds = 5400);
+
+struct ConvertScaffold : TestApp {
+  ConvertScaffold();
+
+  TempFolder sourceDir{"quillet-source"};
+  std::string source;  // full path of the source
+
+  // Replaces {app} (program folder), {out} (output folder with its separator), {tmp}
+  // (output folder without it) and {src} (source path).
+  std::string X(const std::string& text) const;
+  std::vector<std::string> X(const std::vector<std::string>& texts) const;
+
+  std::string Out(const std::string& name) const { return outputDir.withSep() + name; }
+  bool OutputHas(const std::string& name) const;
+  std::vector<std::string> DebugLogLines() const;
+
+  // The source file with the given size (sparse), also named in txtFile.
+  void MakeSource(int64_t bytes = 1000);
+  // An H.264 source as inspected: track ids 1 and 2, 23.976 fps, 1920x1080, 5400 s, the
+  // given audio format selected.
+  void Inspected(AudioType audio);
+  // Creates a tool slot file in the program folder (e.g. "neroAacEnc.exe").
+  void MakeTool(const std::string& relative);
+  // Scripts the standard tools of the MP4 road.
+  void ScriptStandardTools();
+  // Scripts mkvinfo to write LegacyReport(audioCodecId) for every source.
+  void ScriptReportTool(const std::string& audioCodecId = "A_AC3");
+
+  // Presses "Convert".
+  void Convert();
+  std::vector<std::string> Commands() const { return runner.CommandLines(); }
+};
+
+}  // namespace quillet::test
