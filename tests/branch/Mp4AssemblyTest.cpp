@@ -1,0 +1,221 @@
+// The MP4 muxer, its creator fallback and the final failure, the split of a large
+// result, and what earlier runs leave in the output folder.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "tests/support/ConvertScaffold.h"
+
+namespace quillet::test {
+namespace {
+
+const char* const kExtractVideo =
+    R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie.h264")";
+const char* const kWavGrab = R"("{app}/TS/wavgrab.exe" "{src}" "{out}movie.wav")";
+const char* const kAacFromWav51 =
+    R"("{app}/FFMpeg/FFmpeg.exe" -f wav -i "{out}movie.wav" -acodec libfaac -ab 224kb "{out}movie.aac")";
+
+// A PS3 (5.1) run of an AC3 source with an anamorphic 1440x1080 picture.
+struct AnamorphicRun : ConvertScaffold {
+  AnamorphicRun() {
+    MakeSource();
+    Inspected(kAudioAC3);
+    app.report.intPixelWidth = 1440;
+    app.report.strPar = ":par=1920:1440";
+    app.report.strQTSize = " -qtw=1920 -qth=1080";
+    ScriptStandardTools();
+  }
+};
+
+std::string Nothing(const std::vector<std::string>&) {
+  return "";
+}
+
+TEST(Mp4Fallback, FailedMP4BoxRunFallsBackToTheCreator) {
+  AnamorphicRun s;
+  s.runner.On("MP4Box.exe", Nothing);
+
+  s.Convert();
+
+  EXPECT_EQ(
+      s.Commands(),
+      s.X({kExtractVideo, kWavGrab, kAacFromWav51,
+           R"("{app}/MP4Box/MP4Box.exe" -add "{out}movie.aac" -add "{out}movie.h264:fps=23.976:par=1920:1440" "{out}Film.mp4"  -tmp "{tmp}")",
+           R"("{app}/MP4Box/mp4creator.exe" -rate=23.976 -create="{out}movie.aac" "{out}Film.mp4")",
+           R"("{app}/MP4Box/mp4creator.exe" -rate=23.976  -qtw=1920 -qth=1080 -create="{out}movie.264" "{out}Film.mp4")"}));
+  EXPECT_EQ(ReadFile(s.outputDir.path() / "Film.mp4"),
+            "[track " + s.Out("movie.aac") + "][track " + s.Out("movie.264") + "]");
+  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
+  EXPECT_TRUE(s.ui.boxes.empty());
+  EXPECT_FALSE(s.OutputHas("movie.264"));
+  EXPECT_FALSE(s.OutputHas("movie.aac"));
+  EXPECT_EQ(s.app.conversionsSucceeded, 1);
+}
+
+TEST(Mp4Fallback, FailedFallbackShowsTheBoxAndKeepsTheWorkingFiles) {
+  AnamorphicRun s;
+  s.runner.On("MP4Box.exe", Nothing);
+  s.runner.On("mp4creator.exe", Nothing);
+  s.form().strSubBrowse = s.Out("Film.srt");
+
+  s.Convert();
+
+  ASSERT_EQ(s.ui.boxes.size(), 1u);
+  EXPECT_EQ(s.ui.boxes[0].text, "Error creating " + s.Out("Film.mp4") +
+                                    ", quitting attempt. Temp files (movie.h264 + movie.aac) "
+                                    "not deleted.");
+  EXPECT_EQ(s.ui.boxes[0].title, "MP4box error");
+  EXPECT_EQ(s.ui.boxes[0].style, 16);
+  EXPECT_EQ(s.form().txtProgress.Text, "Conversion error, retrying with mp4create");
+  EXPECT_TRUE(s.OutputHas("movie.264"));
+  EXPECT_TRUE(s.OutputHas("movie.aac"));
+  EXPECT_EQ(s.app.conversionsStarted, 1);
+  EXPECT_EQ(s.app.conversionsSucceeded, 0);
+  // The end of the MP4 branch: the subtitle choice is dropped and the window raised.
+  EXPECT_TRUE(s.form().strSubBrowse.empty());
+  EXPECT_TRUE(s.ui.topMost.back());
+}
+
+TEST(Mp4Fallback, NeroRoadFallbackAddsOnlyTheVideo) {
+  ConvertScaffold s;
+  s.MakeSource();
+  s.Inspected(kAudioAC3);
+  s.ScriptStandardTools();
+  s.MakeTool("neroAacEnc_SSE2.exe");
+  s.runner.On("MP4Box.exe", Nothing);
+
+  s.Convert();
+
+  const auto commands = s.Commands();
+  ASSERT_EQ(commands.size(), 5u);
+  EXPECT_EQ(
+      commands[2],
+      s.X(R"("{app}/neroAacEnc_SSE2.exe" -lc -br 320000 -if "{out}movie.wav" -of  "{out}Film.mp4")"));
+  EXPECT_EQ(
+      commands[4],
+      s.X(R"("{app}/MP4Box/mp4creator.exe" -rate=23.976  -create="{out}movie.264" "{out}Film.mp4")"));
+  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
+}
+
+// The Nero encoder leaves an MP4 with the audio alone: a muxer that fails to add the
+// video leaves that file as it was, which is no conversion.
+TEST(Mp4Fallback, NeroAudioAloneIsNoResult) {
+  ConvertScaffold s;
+  s.MakeSource();
+  s.Inspected(kAudioAC3);
+  s.ScriptStandardTools();
+  s.MakeTool("neroAacEnc.exe");
+  s.runner.On("MP4Box.exe", Nothing);
+  s.runner.On("mp4creator.exe", Nothing);
+
+  s.Convert();
+
+  ASSERT_EQ(s.ui.boxes.size(), 1u);
+  EXPECT_EQ(s.ui.boxes[0].title, "MP4box error");
+  EXPECT_EQ(s.app.conversionsSucceeded, 0);
+}
+
+// A muxer that throws is a failed statement like any other: the fallback runs.
+TEST(Mp4Fallback, ThrowingToolIsSkipped) {
+  AnamorphicRun s;
+  s.runner.On("MP4Box.exe", [](const std::vector<std::string>&) -> std::string {
+    throw std::runtime_error("cannot start");
+  });
+
+  EXPECT_NO_THROW(s.Convert());
+
+  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
+  EXPECT_EQ(s.Commands().size(), 6u);
+}
+
+TEST(StaleFiles, EarlierRunsFilesAreNotTakenForThisRunsOutput) {
+  ConvertScaffold s;
+  s.MakeSource();
+  s.Inspected(kAudioAC3);
+  s.ScriptStandardTools();
+  // What a failed earlier run left, and an earlier result of the same name.
+  for (const char* name : {"movie.h264", "movie.aac", "movie.wav", "Film.mp4"})
+    WriteFile(s.outputDir.path() / name, "stale");
+  // This run's source cannot be read.
+  s.runner.On("mkvextract.exe", Nothing);
+  s.runner.On("wavgrab.exe", Nothing);
+
+  s.Convert();
+
+  ASSERT_FALSE(s.ui.boxes.empty());
+  EXPECT_EQ(s.ui.boxes.back().title, "MP4box error");
+  EXPECT_NE(s.form().txtProgress.Text, "Conversion done");
+  EXPECT_EQ(s.app.conversionsSucceeded, 0);
+}
+
+TEST(StaleFiles, MuxerWritesANewResultOverAnEarlierOne) {
+  ConvertScaffold s;
+  s.MakeSource();
+  s.Inspected(kAudioAC3);
+  s.ScriptStandardTools();
+  WriteFile(s.outputDir.path() / "Film.mp4", "[earlier result]");
+
+  s.Convert();
+
+  EXPECT_EQ(ReadFile(s.outputDir.path() / "Film.mp4"),
+            "[track " + s.Out("movie.aac") + "][track " + s.Out("movie.h264") + "]");
+}
+
+struct ResultSplitCase {
+  const char* name;
+  int64_t resultBytes;
+  bool splitOption;
+  const char* splitCommand;  // "" when the result is not split
+};
+
+const ResultSplitCase kResultSplits[] = {
+    {"SixMillionKilobytesInTwo", 6000000000, true,
+     R"("{app}/MP4Box/MP4Box.exe" -splits 3000000 "{out}Film.mp4")"},
+    {"ThresholdInTwoHalves", 4190000000, true,
+     R"("{app}/MP4Box/MP4Box.exe" -splits 2095000 "{out}Film.mp4")"},
+    {"NineMillionKilobytesInThree", 9000000000, true,
+     R"("{app}/MP4Box/MP4Box.exe" -splits 3000000 "{out}Film.mp4")"},
+    // 4189999.5 kB rounds to the even 4190000.
+    {"HalfKilobyteBelowRoundsToEven", 4189999500, true,
+     R"("{app}/MP4Box/MP4Box.exe" -splits 2095000 "{out}Film.mp4")"},
+    {"JustBelowThreshold", 4189999499, true, ""},
+    {"OptionOff", 6000000000, false, ""},
+};
+
+class ResultSplit : public ::testing::TestWithParam<ResultSplitCase> {};
+
+TEST_P(ResultSplit, LargeResultIsSplitBelowTheFat32Limit) {
+  const ResultSplitCase& c = GetParam();
+  ConvertScaffold s;
+  s.MakeSource();
+  s.Inspected(kAudioAC3);
+  s.ScriptStandardTools();
+  s.runner.On("MP4Box.exe", [&](const std::vector<std::string>& argv) {
+    if (argv[1] == "-add") {
+      WriteFile(s.Out("Film.mp4"), "mp4");
+      std::filesystem::resize_file(s.Out("Film.mp4"), c.resultBytes);
+    }
+    return std::string();
+  });
+  s.form().Check1.SetValue(c.splitOption ? 1 : 0);
+
+  s.Convert();
+
+  const auto commands = s.Commands();
+  if (*c.splitCommand) {
+    EXPECT_EQ(commands.back(), s.X(c.splitCommand));
+    EXPECT_EQ(s.ui.sleptMs, 1010);
+  } else {
+    EXPECT_NE(commands.back().find(" -add "), std::string::npos);
+    EXPECT_EQ(s.ui.sleptMs, 1000);
+  }
+  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, ResultSplit, ::testing::ValuesIn(kResultSplits),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace quillet::test
