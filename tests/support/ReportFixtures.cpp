@@ -1,0 +1,37 @@
+#include "tests/support/ReportFixtures.h"
+
+#include <stdexcept>
+
+#include "tests/support/TestApp.h"
+
+namespace quillet::test {
+
+std::string ReadFixtureFile(const std::string& path) {
+  const std::string text = ReadFile(path);
+  if (text.empty()) throw std::runtime_error("missing fixture " + path);
+  return text;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+void ScriptReportTool(FakeToolRunner& runner, const std::string& report) {
+  runner.On("mkvinfo.exe", [report](const std::vector<std::string>& argv) {
+    for (std::size_t i = 1; i + 1 < argv.size(); ++i)
+      if (argv[i] == "-o") WriteFile(argv[i + 1], report);
+    return std::string("report written\r\n");
+  });
+}
+
+}  // namespace quillet::test

@@ -1,0 +1,452 @@
+// The track report parser over whole reports in the report tool's layout: what it records,
+// what it puts into the window, what it writes to the debug log.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <ostream>
+
+#include "inspect/ReadInfo.h"
+#include "tests/support/ReportFixtures.h"
+#include "tests/support/TestApp.h"
+
+namespace quillet {
+
+bool operator==(const TrackRow& a, const TrackRow& b) {
+  return a.language == b.language && a.kind == b.kind && a.trackId == b.trackId;
+}
+void PrintTo(const TrackRow& row, std::ostream* os) {
+  *os << "{\"" << row.language << "\", \"" << row.kind << "\", \"" << row.trackId << "\"}";
+}
+
+namespace test {
+namespace {
+
+constexpr const char* kVfwMessage = "Embedded VFW/FOURCC file in mkv";
+
+std::vector<TrackRow> Rows(const TrackTable& table) {
+  return {table.rows.begin(), table.rows.begin() + table.count};
+}
+
+std::vector<std::string> Languages(const std::vector<TrackRow>& rows) {
+  std::vector<std::string> languages;
+  for (const TrackRow& row : rows) languages.push_back(row.language);
+  return languages;
+}
+
+// Debug-log lines written so far (each line ends in CR LF).
+std::vector<std::string> DebugLogLines(const TestApp& t) {
+  const std::string log = ReadFile(t.programDir.path() / "debug.log");
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < log.size()) {
+    std::size_t end = log.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(log.substr(start) + "<no CR LF>");
+      break;
+    }
+    lines.push_back(log.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+// Window and report state left by an earlier source, so every field the parser must
+// set or reset shows whether it did.
+void LeaveEarlierSource(TestApp& t) {
+  Form1& f = t.form();
+  f.txtS1.Text = "S1";
+  f.txtS2.Text = "S2";
+  f.txtSFPS.Text = "FPS";
+  f.SelectOption1(kAudioVorbis);
+  f.cmbAudio.Items = {"old audio"};
+  f.cmbAudio.ListIndex = 0;
+  f.cmbSubs.Items = {"old subs"};
+  f.cmbSubs.ListIndex = 0;
+  f.cmbSubs.Visible = f.chkSubs.Visible = f.lblSubs.Visible = true;
+  f.chkSubs.Value = 1;
+  TrackReport& r = t.app.report;
+  r.strVideoCodec = "old";
+  r.bVFW = true;
+  r.lngDuration = 42;
+  r.intPixelWidth = 777;
+  r.intPixelHeight = 555;
+  r.strPar = ":par=old";
+  r.strQTSize = " -qtw=old";
+  r.strAudioTracks.Add({"old", "0", "9"});
+  r.strSubTracks.Add({"old", "srt", "9"});
+}
+
+struct ReportCase {
+  const char* fixture;
+  const char* codec;
+  bool vfw;
+  int32_t duration;
+  const char* txtS1;
+  const char* txtSFPS;
+  const char* txtS2;
+  int option1;  // selected audio-format button; 2 (left by the earlier source) when untouched
+  bool chkFFEnabled;
+  int16_t pixelWidth;  // 777 / 555: left by the earlier source
+  int16_t pixelHeight;
+  const char* strPar;
+  const char* strQTSize;
+  std::vector<TrackRow> audio;
+  std::vector<TrackRow> subs;
+  std::vector<std::string> findings;  // debug-log lines after the copied report
+};
+
+void PrintTo(const ReportCase& c, std::ostream* os) {
+  *os << c.fixture;
+}
+
+const ReportCase kCases[] = {
+    {"h264_ac3.txt",
+     "avc",
+     false,
+     5423,
+     "1",
+     "23.976",
+     "2",
+     kAudioAC3,
+     true,
+     1920,
+     1080,
+     "",
+     "",
+     {{" ger", "0", "2"}},
+     {},
+     {"AVC mkv", "Video found on track 1",
+      "Video info: Pixel resolution: 1920x 1080. Display resolution adaptation: "}},
+    // Seven audio formats, one without a language line, one "und", one the program does not
+    // know (FLAC keeps the code of the track before it); text and bitmap subtitles.
+    {"multi_audio.txt",
+     "avc",
+     false,
+     754,
+     "1",
+     "25.000",
+     "2",
+     kAudioAAC,
+     false,
+     1280,
+     720,
+     "",
+     "",
+     {{" eng", "4", "2"},
+      {" ger", "0", "3"},
+      {" fre", "1", "4"},
+      {"undefined", "2", "5"},
+      {"undefined", "3", "6"},
+      {" spa", "5", "7"},
+      {" ita", "5", "8"}},
+     {{"eng", "srt", "9"},
+      {"ger", "SSA", "10"},
+      {"undefined", "ASS", "11"},
+      {"undefined", "srt", "14"},
+      {"jpn", "srt", "15"}},
+     {"AVC mkv", "Video found on track 1",
+      "Video info: Pixel resolution: 1280x 720. Display resolution adaptation: "}},
+    // 1440 pixels shown 1920 wide; a second, also anamorphic video track is passed over.
+    {"anamorphic.txt",
+     "avc",
+     false,
+     2711,
+     "1",
+     "23.976",
+     "2",
+     kAudioAC3,
+     false,
+     1440,
+     1080,
+     ":par=1920:1440",
+     " -qtw=1920 -qth=1080",
+     {{" eng", "0", "2"}, {" jpn", "1", "4"}},
+     {},
+     {"AVC mkv", "AVC mkv", "Video found on track 1",
+      "Video info: Pixel resolution: 1440x 1080. Display resolution adaptation: :par=1920:1440"}},
+    // VC-1 in compatibility mode is parsed fully; here the video is the second track.
+    {"vc1_compat.txt",
+     "vc1",
+     true,
+     7262,
+     "2",
+     "23.976",
+     "1",
+     kAudioAC3,
+     true,
+     1920,
+     1080,
+     "",
+     "",
+     {{" eng", "0", "1"}},
+     {{"dut", "srt", "3"}},
+     {"VC1 mkv", "Video found on track 2",
+      "Video info: Pixel resolution: 1920x 1080. Display resolution adaptation: "}},
+    // Any other VFW video is converted from track 1 without track lists.
+    {"vfw_xvid.txt",
+     "",
+     true,
+     5940,
+     "1",
+     "FPS",
+     "",
+     kAudioVorbis,
+     true,
+     777,
+     555,
+     "",
+     "",
+     {},
+     {},
+     {}},
+    {"mpeg2.txt",
+     "mpeg2",
+     false,
+     6632,
+     "S1",
+     "FPS",
+     "",
+     kAudioVorbis,
+     true,
+     777,
+     555,
+     "",
+     "",
+     {},
+     {},
+     {"mpeg2 mkv"}},
+    // No duration, no language lines; a DVD picture shown 1024 wide.
+    {"no_language.txt",
+     "avc",
+     false,
+     0,
+     "1",
+     "25.000",
+     "2",
+     kAudioAC3,
+     false,
+     720,
+     576,
+     ":par=1024:720",
+     " -qtw=1024 -qth=576",
+     {{"undefined", "0", "2"}, {"undefined", "4", "3"}},
+     {{"undefined", "srt", "4"}},
+     {"AVC mkv", "Video found on track 1",
+      "Video info: Pixel resolution: 720x 576. Display resolution adaptation: :par=1024:720"}},
+    // A video track without a frame-rate line: the search runs into the next track, which
+    // must still be read as a track of its own.
+    {"vfr_no_frame_rate.txt",
+     "avc",
+     false,
+     1320,
+     "1",
+     "",
+     "2",
+     kAudioAAC,
+     false,
+     0,
+     555,
+     "",
+     "",
+     {{" jpn", "4", "2"}, {" eng", "0", "3"}},
+     {},
+     {"AVC mkv", "Video found on track 1",
+      "Video info: Pixel resolution: 0x. Display resolution adaptation: "}},
+};
+
+class ParseTrackReportCases : public ::testing::TestWithParam<ReportCase> {
+ protected:
+  TestApp t;
+  std::string reportPath = t.outputDir.withSep() + "info.txt";
+};
+
+TEST_P(ParseTrackReportCases, RecordsTracksFillsTheWindowAndLogsTheReport) {
+  const ReportCase& c = GetParam();
+  const std::string report = ReportFixture(c.fixture);
+  WriteFile(reportPath, report);
+  LeaveEarlierSource(t);
+
+  ParseTrackReport(t.app);
+
+  const TrackReport& r = t.app.report;
+  const Form1& f = t.form();
+  EXPECT_EQ(r.strVideoCodec, c.codec);
+  EXPECT_EQ(r.bVFW, c.vfw);
+  EXPECT_EQ(r.lngDuration, c.duration);
+  EXPECT_EQ(r.intPixelWidth, c.pixelWidth);
+  EXPECT_EQ(r.intPixelHeight, c.pixelHeight);
+  EXPECT_EQ(r.strPar, c.strPar);
+  EXPECT_EQ(r.strQTSize, c.strQTSize);
+  EXPECT_EQ(Rows(r.strAudioTracks), c.audio);
+  EXPECT_EQ(Rows(r.strSubTracks), c.subs);
+
+  EXPECT_EQ(f.txtS1.Text, c.txtS1);
+  EXPECT_EQ(f.txtSFPS.Text, c.txtSFPS);
+  EXPECT_EQ(f.txtS2.Text, c.txtS2);
+  EXPECT_EQ(f.SelectedOption1(), c.option1);
+  EXPECT_EQ(f.chkFF.Enabled, c.chkFFEnabled);
+
+  EXPECT_EQ(f.cmbAudio.Items, Languages(c.audio));
+  EXPECT_EQ(f.cmbAudio.ListIndex, c.audio.empty() ? -1 : 0);
+  const bool subs = !c.subs.empty();
+  EXPECT_EQ(f.cmbSubs.Items, Languages(c.subs));
+  EXPECT_EQ(f.cmbSubs.ListIndex, subs ? 0 : -1);
+  EXPECT_EQ(f.cmbSubs.Visible, subs);
+  EXPECT_EQ(f.chkSubs.Visible, subs);
+  EXPECT_EQ(f.lblSubs.Visible, subs);
+  if (subs) {
+    EXPECT_EQ(f.chkSubs.Value, 0);
+  }
+
+  // The report line by line (the VFW finding right after its line), then the findings.
+  std::vector<std::string> expectedLog;
+  for (const std::string& line : SplitLines(report)) {
+    expectedLog.push_back(line);
+    if (line == "|  + Codec ID: V_MS/VFW/FOURCC") expectedLog.push_back(kVfwMessage);
+  }
+  expectedLog.insert(expectedLog.end(), c.findings.begin(), c.findings.end());
+  EXPECT_EQ(DebugLogLines(t), expectedLog);
+
+  EXPECT_FALSE(std::filesystem::exists(reportPath));
+}
+
+INSTANTIATE_TEST_SUITE_P(Reports, ParseTrackReportCases, ::testing::ValuesIn(kCases),
+                         [](const auto& info) {
+                           std::string name = info.param.fixture;
+                           return name.substr(0, name.find('.'));
+                         });
+
+class ParseTrackReport_ : public ::testing::Test {
+ protected:
+  void Parse(const std::string& report) {
+    WriteFile(t.outputDir.path() / "info.txt", report);
+    ParseTrackReport(t.app);
+  }
+  TestApp t;
+};
+
+TEST_F(ParseTrackReport_, ReportWithWindowsLineEndsReadsTheSame) {
+  std::string crlf;
+  for (const std::string& line : SplitLines(ReportFixture("anamorphic.txt"))) crlf += line + "\r\n";
+  Parse(crlf);
+  const TrackReport& r = t.app.report;
+  EXPECT_EQ(r.strVideoCodec, "avc");
+  EXPECT_EQ(r.strPar, ":par=1920:1440");
+  EXPECT_EQ(r.strQTSize, " -qtw=1920 -qth=1080");
+  EXPECT_EQ(t.form().txtSFPS.Text, "23.976");
+  EXPECT_EQ(Rows(r.strAudioTracks),
+            (std::vector<TrackRow>{{" eng", "0", "2"}, {" jpn", "1", "4"}}));
+  for (const std::string& line : DebugLogLines(t)) EXPECT_EQ(line.find('\r'), std::string::npos);
+}
+
+TEST_F(ParseTrackReport_, MissingReportLeavesAnEmptyReportAndEmptyLists) {
+  Parse(ReportFixture("multi_audio.txt"));
+  ASSERT_EQ(t.app.report.strAudioTracks.count, 7);
+  std::filesystem::remove(t.programDir.path() / "debug.log");
+  t.form().SelectOption1(kAudioMP3);
+
+  ParseTrackReport(t.app);  // the report tool wrote nothing this time
+
+  const TrackReport& r = t.app.report;
+  EXPECT_EQ(r.strVideoCodec, "");
+  EXPECT_EQ(r.lngDuration, 0);
+  EXPECT_EQ(r.strAudioTracks.count, 0);
+  EXPECT_EQ(r.strSubTracks.count, 0);
+  const Form1& f = t.form();
+  EXPECT_TRUE(f.cmbAudio.Items.empty());
+  EXPECT_EQ(f.cmbAudio.ListIndex, -1);
+  EXPECT_EQ(f.txtS2.Text, "");
+  EXPECT_EQ(f.SelectedOption1(), kAudioMP3);  // no track, no format choice
+  EXPECT_TRUE(f.cmbSubs.Items.empty());
+  EXPECT_FALSE(f.cmbSubs.Visible);
+  EXPECT_FALSE(f.chkSubs.Visible);
+  EXPECT_FALSE(f.lblSubs.Visible);
+  EXPECT_FALSE(std::filesystem::exists(t.programDir.path() / "debug.log"));
+}
+
+// A report with `audioTracks` AC3 tracks after one video track.
+std::string ReportWithAudioTracks(int audioTracks) {
+  std::string report =
+      "|+ Segment tracks\n| + A track\n|  + Track number: 1\n|  + Track type: video\n"
+      "|  + Codec ID: V_MPEG4/ISO/AVC\n"
+      "|  + Default duration: 41.708ms (23.976 fps for a video track)\n"
+      "|  + Video track\n|   + Pixel width: 1920\n|   + Pixel height: 1080\n"
+      "|   + Display width: 1920\n";
+  for (int n = 2; n <= audioTracks + 1; ++n) {
+    report += "| + A track\n|  + Track number: " + std::to_string(n) +
+              "\n|  + Track type: audio\n|  + Codec ID: " + (n == 3 ? "A_DTS" : "A_AC3") +
+              "\n|  + Language: l" + std::to_string(n) +
+              "\n|  + Audio track\n"
+              "|   + Channels: 6\n";
+  }
+  return report;
+}
+
+TEST_F(ParseTrackReport_, KeepsThirtyThreeAudioTracksAndDropsTheRest) {
+  Parse(ReportWithAudioTracks(40));
+  const TrackTable& audio = t.app.report.strAudioTracks;
+  ASSERT_EQ(audio.count, kMaxTrackRows);
+  EXPECT_EQ(audio.rows[0], (TrackRow{" l2", "0", "2"}));
+  EXPECT_EQ(audio.rows[1], (TrackRow{" l3", "1", "3"}));
+  EXPECT_EQ(audio.rows[32], (TrackRow{" l34", "0", "34"}));
+  EXPECT_EQ(t.form().cmbAudio.Items.size(), 33u);
+  EXPECT_EQ(t.form().cmbAudio.Items.back(), " l34");
+
+  // The last of the 33 is still selectable.
+  t.form().cmbAudio.SetListIndex(32);
+  EXPECT_EQ(t.form().txtS2.Text, "34");
+  EXPECT_EQ(t.form().SelectedOption1(), kAudioAC3);
+}
+
+TEST_F(ParseTrackReport_, ChoosingAnAudioTrackSelectsItsFormatAndId) {
+  Parse(ReportFixture("multi_audio.txt"));
+  Form1& f = t.form();
+  const struct {
+    int index;
+    int option;
+    const char* id;
+  } choices[] = {{2, kAudioDTS, "4"}, {3, kAudioVorbis, "5"}, {4, kAudioMP3, "6"},
+                 {5, kAudioMP2, "7"}, {1, kAudioAC3, "3"},    {0, kAudioAAC, "2"}};
+  for (const auto& choice : choices) {
+    f.cmbAudio.SetListIndex(choice.index);
+    EXPECT_EQ(f.SelectedOption1(), choice.option) << "row " << choice.index;
+    EXPECT_EQ(f.txtS2.Text, choice.id) << "row " << choice.index;
+  }
+  // An index without a row changes nothing.
+  f.cmbAudio.ListIndex = 40;
+  cmbAudio_Click(t.app);
+  EXPECT_EQ(f.SelectedOption1(), kAudioAAC);
+  EXPECT_EQ(f.txtS2.Text, "2");
+}
+
+TEST_F(ParseTrackReport_, DurationIsTheWholeSecondsOrStaysZero) {
+  const struct {
+    const char* line;
+    int32_t seconds;
+  } cases[] = {
+      {"| + Duration: 5423.123s (01:30:23.123)", 5423},
+      {"| + Duration: 59.999s (00:00:59.999)", 59},
+      {"| + Duration: 01:30:23.123000000", 0},  // the newer layout: no whole seconds
+      {"| + Duration: 120s", 0},                // no fraction, no full stop
+      {"| + Duration: 99999999999.5s", 0},      // beyond 32 bits
+  };
+  for (const auto& c : cases) {
+    Parse(std::string("|+ Segment information\n") + c.line + "\n");
+    EXPECT_EQ(t.app.report.lngDuration, c.seconds) << c.line;
+  }
+}
+
+TEST_F(ParseTrackReport_, PixelSizesBeyondSixteenBitsAreNotTaken) {
+  t.app.report.intPixelWidth = 11;
+  Parse(
+      "| + A track\n|  + Track type: video\n"
+      "|  + Default duration: 41.708ms (23.976 fps for a video track)\n"
+      "|   + Pixel width: 40000\n|   + Pixel height: 1080\n|   + Display width: 50000\n");
+  EXPECT_EQ(t.app.report.intPixelWidth, 11);
+  EXPECT_EQ(t.app.report.intPixelHeight, 1080);
+  EXPECT_EQ(t.app.report.strPar, "");
+}
+
+}  // namespace
+}  // namespace test
+}  // namespace quillet
