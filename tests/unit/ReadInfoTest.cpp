@@ -1,0 +1,164 @@
+// Inspecting a chosen source: the report tool and checker command lines, the VC-1 option
+// rule and the warning about H.264 streams the players cannot decode.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/Ui.h"
+#include "inspect/ReadInfo.h"
+#include "tests/support/ReportFixtures.h"
+#include "tests/support/TestApp.h"
+
+namespace quillet::test {
+namespace {
+
+constexpr const char* kSource = "/videos/My Film (2009).mkv";
+
+constexpr const char* kDpbWarning =
+    "This AVC file is not playable on PS3 (black screen) or 360 (extreme artifacts).\r"
+    "Recode to Xvid(both), MPEG2(PS3) or h264(both), to be able to play this file.\r"
+    "The normal output format (MP4/AVCHD/M2TS) is  kept when recoding to h264.";
+
+constexpr const char* kCheckerFailed =
+    "x264 checker 0.3\r\nlevel check: [OK]\r\ndpb check: [FAILED]\r\nref frames: 16\r\n";
+constexpr const char* kCheckerPassed =
+    "x264 checker 0.3\r\nlevel check: [OK]\r\ndpb check: [OK]\r\nref frames: 4\r\n";
+
+class ReadInfoTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The output folder as typed, without its trailing separator.
+    t.form().txtTMP.Text = t.outputDir.str();
+  }
+
+  std::string ReportCommand() const {
+    return "\"" + t.programDir.str() + "/MKVToolnix/mkvinfo.exe\" \"" + kSource + "\" -o \"" +
+           t.outputDir.str() + "/info.txt\"";
+  }
+  std::string CheckerCommand() const {
+    return "\"" + t.programDir.str() + "/Checker/x264_checker.exe\" \"" + kSource + "\"";
+  }
+
+  TestApp t;
+};
+
+TEST_F(ReadInfoTest, RunsTheReportToolIntoTheOutputFolderThenTheChecker) {
+  ScriptReportTool(t.runner, ReportFixture("h264_ac3.txt"));
+  t.runner.Prints("x264_checker.exe", kCheckerPassed);
+
+  ReadInfo(t.app, std::string("  ") + kSource + "  ");
+
+  EXPECT_EQ(t.form().txtTMP.Text, t.outputDir.withSep());
+  ASSERT_EQ(t.runner.calls.size(), 2u);
+  EXPECT_EQ(t.runner.calls[0].kind, CallKind::Capture);
+  EXPECT_EQ(t.runner.calls[0].commandLine, ReportCommand());
+  EXPECT_EQ(t.runner.calls[1].kind, CallKind::Capture);
+  EXPECT_EQ(t.runner.calls[1].commandLine, CheckerCommand());
+
+  // The report was parsed and removed.
+  EXPECT_EQ(t.app.report.strVideoCodec, "avc");
+  EXPECT_EQ(t.app.report.strAudioTracks.count, 1);
+  EXPECT_FALSE(std::filesystem::exists(t.outputDir.path() / "info.txt"));
+
+  // A stream that passes the check changes no option.
+  EXPECT_TRUE(t.ui.boxes.empty());
+  const Form1& f = t.form();
+  EXPECT_EQ(f.chkMP2.Value, 0);
+  for (const CheckBox* c : {&f.chkVob, &f.chk25, &f.chkFF, &f.chkMP2}) EXPECT_TRUE(c->Enabled);
+}
+
+TEST_F(ReadInfoTest, OutputFolderWithItsSeparatorIsKeptAsItIs) {
+  t.form().txtTMP.Text = t.outputDir.withSep();
+  ReadInfo(t.app, kSource);
+  EXPECT_EQ(t.form().txtTMP.Text, t.outputDir.withSep());
+  EXPECT_EQ(t.runner.calls.at(0).commandLine, ReportCommand());
+}
+
+struct RunKind {
+  const char* name;
+  bool folderMode;
+  bool commandLine;
+  bool split;
+  bool warns;
+};
+
+class ReadInfoDpbCheck : public ReadInfoTest, public ::testing::WithParamInterface<RunKind> {};
+
+TEST_P(ReadInfoDpbCheck, FailedStreamTicksRecodeAndWarnsOnlyWhenTheUserIsThere) {
+  const RunKind& run = GetParam();
+  t.app.bFolderMode = run.folderMode;
+  t.app.bCommandLine = run.commandLine;
+  t.form().bSplit = run.split;
+  ScriptReportTool(t.runner, ReportFixture("h264_ac3.txt"));
+  t.runner.Prints("x264_checker.exe", kCheckerFailed);
+
+  ReadInfo(t.app, kSource);
+
+  if (run.warns) {
+    ASSERT_EQ(t.ui.boxes.size(), 1u);
+    EXPECT_EQ(t.ui.boxes[0].text, kDpbWarning);
+    EXPECT_EQ(t.ui.boxes[0].style, MsgStyle::kOkOnly);
+    EXPECT_EQ(t.ui.boxes[0].title, kProgramTitle);
+  } else {
+    EXPECT_TRUE(t.ui.boxes.empty());
+  }
+  // Recoding is switched on in every kind of run, and its click rule ran.
+  const Form1& f = t.form();
+  EXPECT_EQ(f.chkMP2.Value, 1);
+  EXPECT_FALSE(f.chk25.Enabled);
+  EXPECT_TRUE(f.chkSubs.Enabled);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, ReadInfoDpbCheck,
+                         ::testing::Values(RunKind{"Window", false, false, false, true},
+                                           RunKind{"Folder", true, false, false, false},
+                                           RunKind{"CommandLine", false, true, false, false},
+                                           RunKind{"SplitPart", false, false, true, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ReadInfoTest, Vc1SourceLocksVobTwentyFiveFpsAndSafeSyncWithoutAChecker) {
+  ScriptReportTool(t.runner, ReportFixture("vc1_compat.txt"));
+  t.runner.Prints("x264_checker.exe", kCheckerFailed);
+
+  ReadInfo(t.app, kSource);
+
+  EXPECT_EQ(t.app.report.strVideoCodec, "vc1");
+  const Form1& f = t.form();
+  EXPECT_FALSE(f.chkVob.Enabled);
+  EXPECT_FALSE(f.chk25.Enabled);
+  EXPECT_FALSE(f.chkFF.Enabled);
+  EXPECT_TRUE(f.chkMP2.Enabled);
+  EXPECT_EQ(f.chkMP2.Value, 0);
+  EXPECT_EQ(t.runner.CommandLines(), std::vector<std::string>{ReportCommand()});
+}
+
+TEST_F(ReadInfoTest, Mpeg2SourceRunsNoCheckerAndChangesNoOption) {
+  ScriptReportTool(t.runner, ReportFixture("mpeg2.txt"));
+  t.runner.Prints("x264_checker.exe", kCheckerFailed);
+
+  ReadInfo(t.app, kSource);
+
+  EXPECT_EQ(t.app.report.strVideoCodec, "mpeg2");
+  EXPECT_EQ(t.runner.calls.size(), 1u);
+  const Form1& f = t.form();
+  for (const CheckBox* c : {&f.chkVob, &f.chk25, &f.chkFF, &f.chkMP2}) EXPECT_TRUE(c->Enabled);
+  EXPECT_EQ(f.chkMP2.Value, 0);
+  EXPECT_TRUE(t.ui.boxes.empty());
+}
+
+TEST_F(ReadInfoTest, ReportToolThatWritesNothingLeavesAnEmptyReport) {
+  // A report left behind by an earlier run is not this source's report.
+  WriteFile(t.outputDir.path() / "info.txt", ReportFixture("multi_audio.txt"));
+  t.runner.Prints("mkvinfo.exe", "Error: Couldn't open input file\r\n");
+
+  ReadInfo(t.app, kSource);
+
+  EXPECT_EQ(t.app.report.strVideoCodec, "");
+  EXPECT_EQ(t.app.report.strAudioTracks.count, 0);
+  EXPECT_TRUE(t.form().cmbAudio.Items.empty());
+  EXPECT_EQ(t.runner.calls.size(), 1u);
+  EXPECT_FALSE(std::filesystem::exists(t.outputDir.path() / "info.txt"));
+}
+
+}  // namespace
+}  // namespace quillet::test
