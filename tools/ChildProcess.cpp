@@ -1,0 +1,175 @@
+#include "tools/ChildProcess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+#include "sys/FileAPI.h"
+#include "tools/Paths.h"
+#include "tools/UniqueFd.h"
+
+namespace quillet {
+namespace {
+
+// --- In the child, between fork and exec: async-signal-safe calls only, since the
+// --- parent may run other threads (the window's) whose locks are frozen in the copy.
+
+[[noreturn]] void FailInChild(int reportFd) {
+  int error = errno;
+  while (write(reportFd, &error, sizeof error) < 0 && errno == EINTR) {
+  }
+  _exit(127);
+}
+
+// Moves the sources onto 0, 1, 2 through copies above 2, so a source that is itself one
+// of the standard descriptors is not overwritten before it has been copied.
+void SetStreamsInChild(const int (&sources)[3], int reportFd) {
+  int copies[3];
+  for (int i = 0; i < 3; ++i) {
+    copies[i] = sources[i] < 0 ? -1 : fcntl(sources[i], F_DUPFD_CLOEXEC, 3);
+    if (sources[i] >= 0 && copies[i] < 0) FailInChild(reportFd);
+  }
+  for (int i = 0; i < 3; ++i)
+    if (copies[i] >= 0 && dup2(copies[i], i) < 0) FailInChild(reportFd);
+}
+
+[[noreturn]] void RunChild(const ChildLaunch& launch, char* const* argv, const int (&streams)[3],
+                           int reportFd) {
+  // A tool starts with the signal state a shell would give it.
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  struct sigaction defaults {};
+  defaults.sa_handler = SIG_DFL;
+  sigaction(SIGPIPE, &defaults, nullptr);
+  // Set here, before exec, so the tool never runs a moment at the wrong priority.
+  // Raising it fails without privilege; the tool then keeps ours.
+  if (launch.nice) setpriority(PRIO_PROCESS, 0, *launch.nice);
+  SetStreamsInChild(streams, reportFd);
+  // Descriptors the window opened without close-on-exec are none of the tool's business.
+  close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+  execv(launch.program.c_str(), argv);
+  FailInChild(reportFd);
+}
+
+// --- In the parent.
+
+int StreamSource(int wanted, int devNull) {
+  if (wanted == kNullStream) return devNull;
+  return wanted == kInheritStream ? -1 : wanted;
+}
+
+// The child writes errno into the close-on-exec pipe when it cannot exec; a successful
+// exec closes the pipe without a word. True (with `error`) when the exec failed.
+bool ExecFailed(int reportFd, int& error) {
+  ssize_t got;
+  do {
+    got = read(reportFd, &error, sizeof error);
+  } while (got < 0 && errno == EINTR);
+  return got == static_cast<ssize_t>(sizeof error);
+}
+
+void ReapBlocking(pid_t pid) {
+  while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+  }
+}
+
+int ExitCode(int status) {
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return -1;
+}
+
+// A descriptor that becomes readable when the child ends, where the kernel has them.
+UniqueFd OpenExitNotice(pid_t pid) {
+#ifdef SYS_pidfd_open
+  return UniqueFd(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
+#else
+  return UniqueFd();
+#endif
+}
+
+// Sleeps until the child ends or the time is up; without a pidfd in short steps.
+void WaitForExitOrTimeout(const UniqueFd& exitNotice, int milliseconds) {
+  if (exitNotice.Valid()) {
+    pollfd ended{exitNotice.Get(), POLLIN, 0};
+    poll(&ended, 1, milliseconds);
+  } else {
+    poll(nullptr, 0, std::min(milliseconds, 10));
+  }
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const ChildLaunch& launch) {
+  if (launch.argv.empty()) return;
+  UniqueFd devNull(open("/dev/null", O_RDWR | O_CLOEXEC));
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) return;
+  UniqueFd reportRead(report[0]), reportWrite(report[1]);
+  // Everything the child touches is made before fork: it must not allocate.
+  std::vector<std::string> args = launch.argv;
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const int streams[3] = {devNull.Get(), StreamSource(launch.stdoutFd, devNull.Get()),
+                          StreamSource(launch.stderrFd, devNull.Get())};
+
+  pid_t pid = fork();
+  if (pid == 0) RunChild(launch, argv.data(), streams, reportWrite.Get());
+  if (pid < 0) return;
+  reportWrite.Reset();
+  int error = 0;
+  if (ExecFailed(reportRead.Get(), error)) {
+    ReapBlocking(pid);
+    errno = error;
+    return;
+  }
+  pid_ = pid;
+}
+
+ChildProcess::~ChildProcess() {
+  if (pid_ > 0) ReapBlocking(pid_);
+}
+
+int ChildProcess::Wait(IdleTicker& ticker) {
+  if (pid_ <= 0) return -1;
+  UniqueFd exitNotice = OpenExitNotice(pid_);
+  while (true) {
+    int status = 0;
+    pid_t reaped = waitpid(pid_, &status, WNOHANG);
+    if (reaped == pid_ || (reaped < 0 && errno != EINTR)) {
+      // The second case: someone else reaped it (SIGCHLD ignored); nothing is left.
+      pid_ = -1;
+      return reaped > 0 ? ExitCode(status) : -1;
+    }
+    if (reaped == 0) WaitForExitOrTimeout(exitNotice, ticker.MillisecondsToNextCall());
+    ticker.Tick();
+  }
+}
+
+std::string ResolveProgram(const std::string& name) {
+  if (name.empty()) return name;
+  if (name.find(kSep) != std::string::npos) return ResolvePathNoCase(name);
+  const char* searchPath = std::getenv("PATH");
+  std::string dirs = searchPath ? searchPath : "/usr/local/bin:/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    size_t end = std::min(dirs.find(':', start), dirs.size());
+    std::string dir = end > start ? dirs.substr(start, end - start) : ".";
+    std::string candidate = dir + kSepStr + name;
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = end + 1;
+  }
+  return name;
+}
+
+}  // namespace quillet

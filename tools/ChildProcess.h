@@ -1,0 +1,53 @@
+#pragma once
+// One child process of the tool runner: started with fork and exec, its priority and
+// standard streams set in the child before the program runs, waited for while the idle
+// callback keeps ticking, and always reaped.
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/IdleTicker.h"
+
+namespace quillet {
+
+// What a child gets on standard output or standard error besides a descriptor of ours.
+inline constexpr int kInheritStream = -1;  // the stream we have
+inline constexpr int kNullStream = -2;     // /dev/null
+
+struct ChildLaunch {
+  std::string program;            // path of the executable
+  std::vector<std::string> argv;  // argv[0] included; empty: nothing can be started
+  std::optional<int> nice;        // nice value the child takes before exec
+  int stdoutFd = kInheritStream;
+  int stderrFd = kInheritStream;
+};
+
+class ChildProcess {
+ public:
+  // Starts the child; standard input is /dev/null. Started() is false when the program
+  // cannot be started (missing, not executable, no program at all).
+  explicit ChildProcess(const ChildLaunch& launch);
+  // Reaps a child nobody waited for (an exception from the idle callback).
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  bool Started() const { return pid_ > 0; }
+
+  // Blocks until the child has ended and reaps it, ticking the idle callback meanwhile.
+  // Returns its exit code, 128 + the signal number when a signal ended it, -1 when there
+  // is no child to wait for.
+  int Wait(IdleTicker& ticker);
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// The executable a command line names: a path that does not exist as written is found
+// without regard to case; a bare name is searched in PATH.
+std::string ResolveProgram(const std::string& name);
+
+}  // namespace quillet

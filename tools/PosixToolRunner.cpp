@@ -1,0 +1,120 @@
+// The tool runner on POSIX. A tool is started from the one command-line string the
+// conversion code builds, split into argv by the Windows rules, so it receives exactly
+// what it would receive on Windows. Children are started with fork and exec (not
+// posix_spawn) because the priority must be set in the child before exec: setting it on
+// the pid afterwards would let the tool run for a while at ours.
+#include "tools/PosixToolRunner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <stdexcept>
+
+#include "tools/ChildProcess.h"
+#include "tools/CommandLine.h"
+#include "tools/UniqueFd.h"
+
+namespace quillet {
+namespace {
+
+int OwnNice() {
+  errno = 0;
+  int nice = getpriority(PRIO_PROCESS, 0);
+  return errno == 0 ? nice : 0;
+}
+
+// "Low" keeps the tools behind the window and the rest of the desktop; "High" puts them
+// ahead where we are allowed to raise priority (otherwise they run at ours).
+int NiceFor(ToolPriority priority) {
+  int own = OwnNice();
+  return priority == ToolPriority::High ? std::max(own - 5, -20) : std::min(own + 10, 19);
+}
+
+ChildLaunch LaunchFor(const std::string& commandLine) {
+  ChildLaunch launch;
+  launch.argv = SplitCommandLine(commandLine);
+  if (launch.argv.empty()) return launch;
+  launch.program = ResolveProgram(launch.argv[0]);
+  // The tool sees the name it has on disk (the toolkit's slot links are told apart by it).
+  launch.argv[0] = launch.program;
+  return launch;
+}
+
+int RunAndWait(const ChildLaunch& launch, IdleTicker& ticker) {
+  ChildProcess child(launch);
+  return child.Wait(ticker);
+}
+
+// Reads in 1,024-byte pieces until every writer has closed the pipe, waking at least
+// every 100 ms so the window can repaint during a long report.
+std::string ReadToEnd(int fd, IdleTicker& ticker) {
+  std::string text;
+  char buffer[1024];
+  while (true) {
+    pollfd ready{fd, POLLIN, 0};
+    int events = poll(&ready, 1, ticker.MillisecondsToNextCall());
+    ticker.Tick();
+    if (events < 0 && errno != EINTR) break;
+    if (events <= 0) continue;
+    ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR || errno == EAGAIN) continue;
+      break;
+    }
+    text.append(buffer, static_cast<size_t>(got));
+  }
+  return text;
+}
+
+}  // namespace
+
+int PosixToolRunner::RunTool(const std::string& commandLine, ToolPriority priority) {
+  // Standard output and error stay ours: what a tool prints is there to be seen, as in
+  // its minimised console window.
+  ChildLaunch launch = LaunchFor(commandLine);
+  launch.nice = NiceFor(priority);
+  IdleTicker ticker([this] { CallIdle(); });
+  return RunAndWait(launch, ticker);
+}
+
+void PosixToolRunner::RunToolHidden(const std::string& commandLine, ToolPriority priority) {
+  ChildLaunch launch = LaunchFor(commandLine);
+  launch.nice = NiceFor(priority);
+  launch.stdoutFd = kNullStream;
+  launch.stderrFd = kNullStream;
+  IdleTicker ticker([this] { CallIdle(); });
+  RunAndWait(launch, ticker);
+}
+
+std::string PosixToolRunner::GetCommandOutput(const std::string& commandLine, bool captureStdout,
+                                              bool captureStderr, bool convertFromOem) {
+  if (!captureStdout && !captureStderr)
+    throw std::invalid_argument("GetCommandOutput: no output stream to capture");
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) return "";
+  UniqueFd readEnd(ends[0]), writeEnd(ends[1]);
+  // Both streams share one pipe, so their lines arrive in the order they were written.
+  // A stream not asked for goes nowhere. No priority is chosen for a report.
+  ChildLaunch launch = LaunchFor(commandLine);
+  launch.stdoutFd = captureStdout ? writeEnd.Get() : kNullStream;
+  launch.stderrFd = captureStderr ? writeEnd.Get() : kNullStream;
+  ChildProcess child(launch);
+  // Declared after `child`, so it is closed first if the idle callback throws: the
+  // child's next write then fails instead of blocking the reaping destructor.
+  UniqueFd output(std::move(readEnd));
+  writeEnd.Reset();  // only the child holds the write end now: its exit ends our reads
+  if (!child.Started()) return kCreateProcessFailed;
+  IdleTicker ticker([this] { CallIdle(); });
+  std::string text = ReadToEnd(output.Get(), ticker);
+  output.Reset();
+  child.Wait(ticker);    // the child may still be running after closing its output
+  (void)convertFromOem;  // Text is UTF-8 here: the OEM conversion is the identity.
+  return text;
+}
+
+}  // namespace quillet
