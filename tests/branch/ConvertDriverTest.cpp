@@ -1,0 +1,342 @@
+// The "Convert" button and the frame of `Convert`: the output-folder check, the split
+// of large sources into parts converted one by one, the branch selection, the
+// shutdown rule and the count of conversions for the exit status.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "tests/support/ConvertScaffold.h"
+
+namespace quillet::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Argv = std::vector<std::string>;
+
+const char* const kSplitter =
+    R"("{app}/MKVToolnix/mkvmerge.exe" -o "{out}split/Film.mkv" -d 1 --compression 1:none -a 2 --compression "1:none")";
+
+// The MP4 road of a PS3 (5.1) run on an AC3 source `src`, result `base`.mp4.
+std::vector<std::string> Mp4RoadOf(const std::string& src, const std::string& base) {
+  return {
+      R"("{app}/MKVToolnix/mkvextract.exe" tracks ")" + src + R"(" 1:"{out}movie.h264")",
+      R"("{app}/TS/wavgrab.exe" ")" + src + R"(" "{out}movie.wav")",
+      R"("{app}/FFMpeg/FFmpeg.exe" -f wav -i "{out}movie.wav" -acodec libfaac -ab 224kb "{out}movie.aac")",
+      R"("{app}/MP4Box/MP4Box.exe" -add "{out}movie.aac" -add "{out}movie.h264:fps=23.976" "{out})" +
+          base + R"(.mp4"  -tmp "{tmp}")"};
+}
+
+// An inspected AC3 source of the given size, tools scripted.
+struct DriverRun : ConvertScaffold {
+  explicit DriverRun(int64_t bytes = 1000) {
+    MakeSource(bytes);
+    Inspected(kAudioAC3);
+    ScriptStandardTools();
+    ScriptReportTool("A_AC3");
+  }
+  // The splitter leaves the named parts in the "split" folder.
+  void SplitterMakes(std::vector<std::string> parts) {
+    runner.On("mkvmerge.exe", [this, parts](const Argv&) {
+      for (const std::string& part : parts) WriteFile(outputDir.path() / "split" / part, "mkv");
+      return std::string();
+    });
+  }
+  std::vector<std::string> multiCaptions;
+  void RecordPartCaptions() {
+    ui.onRepaint = [this] {
+      const std::string& caption = form().lblMulti.Caption;
+      if (form().lblMulti.Visible && !caption.empty() &&
+          (multiCaptions.empty() || multiCaptions.back() != caption))
+        multiCaptions.push_back(caption);
+    };
+  }
+};
+
+TEST(FolderError, MissingFolderOrSourceStopsBeforeAnyTool) {
+  for (bool emptySource : {false, true}) {
+    DriverRun s;
+    s.form().txtProgress.Text = "Conversion done";  // left by an earlier run
+    if (emptySource)
+      s.form().txtFile.Text.clear();
+    else
+      s.form().txtTMP.Text = (s.outputDir.path() / "missing").string();
+    s.form().strSubBrowse = "/subs/Film.srt";
+
+    s.Convert();
+
+    ASSERT_EQ(s.ui.boxes.size(), 1u);
+    EXPECT_EQ(s.ui.boxes[0].text, "Output folder does not exist.");
+    EXPECT_EQ(s.ui.boxes[0].title, "Folder error");
+    EXPECT_EQ(s.ui.boxes[0].style, 16);
+    EXPECT_TRUE(s.Commands().empty());
+    EXPECT_TRUE(s.form().strSubBrowse.empty());
+    EXPECT_EQ(s.ui.topMost, (std::vector<bool>{false, true}));
+    EXPECT_NE(s.form().txtProgress.Text, "Conversion done");
+    EXPECT_EQ(s.app.conversionsStarted, 1);
+    EXPECT_EQ(s.app.conversionsSucceeded, 0);
+  }
+}
+
+TEST(ConvertButton, SettlesFolderTextSourceFolderAndTarget) {
+  DriverRun s;
+  s.form().txtTMP.Text = s.outputDir.str();  // typed without the separator
+  s.form().cmbPlatform.ListIndex = -1;       // no selection counts as Xbox 360
+
+  s.Convert();
+
+  EXPECT_EQ(s.form().txtTMP.Text, s.outputDir.withSep());
+  EXPECT_EQ(s.form().strMKVPath, s.sourceDir.withSep());
+  EXPECT_TRUE(s.form().b360);
+  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
+  EXPECT_TRUE(fs::exists(s.programDir.path() / "Quillet.conf"));
+}
+
+TEST(ConvertOpening, UninspectedSourceIsInspectedFirst) {
+  DriverRun s;
+  s.app.report = TrackReport{};
+  s.form().SelectOption1(kAudioDTS);
+
+  s.Convert();
+
+  std::vector<std::string> expected = {
+      R"("{app}/MKVToolnix/mkvinfo.exe" "{src}" -o "{out}info.txt")",
+      R"("{app}/Checker/x264_checker.exe" "{src}")"};
+  for (const std::string& line : Mp4RoadOf("{src}", "Film")) expected.push_back(line);
+  EXPECT_EQ(s.Commands(), s.X(expected));
+  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
+}
+
+TEST(ConvertOpening, FirstNeroEncoderFoundIsUsed) {
+  struct Case {
+    std::vector<const char*> present;
+    const char* used;
+  };
+  for (const Case& c : {Case{{"neroAacEnc_SSE.exe"}, "neroAacEnc_SSE.exe"},
+                        Case{{"neroAacEnc.exe", "neroAacEnc_SSE2.exe"}, "neroAacEnc_SSE2.exe"},
+                        Case{{"neroAacEnc_SSE.exe", "neroAacEnc.exe"}, "neroAacEnc.exe"}}) {
+    DriverRun s;
+    for (const char* tool : c.present) s.MakeTool(tool);
+    s.Convert();
+    ASSERT_GE(s.Commands().size(), 3u);
+    EXPECT_EQ(s.Commands()[2].rfind(s.X("\"{app}/") + c.used + "\" -lc", 0), 0u) << c.used;
+  }
+}
+
+TEST(SplitSource, NineGigabytesAreConvertedInThreeParts) {
+  DriverRun s(9000000000);
+  s.SplitterMakes({"Film-001.mkv", "Film-002.mkv", "Film-003.mkv"});
+  s.RecordPartCaptions();
+  s.form().chkShutDown.SetValue(1);
+
+  s.Convert();
+
+  std::vector<std::string> expected = {std::string(kSplitter) +
+                                       R"(  "{src}" --split size:3000000K)"};
+  for (const char* part : {"Film-001", "Film-002", "Film-003"}) {
+    const std::string src = std::string("{out}split/") + part + ".mkv";
+    expected.push_back(R"("{app}/MKVToolnix/mkvinfo.exe" ")" + src + R"(" -o "{out}info.txt")");
+    expected.push_back(R"("{app}/Checker/x264_checker.exe" ")" + src + "\"");
+    for (const std::string& line : Mp4RoadOf(src, part)) expected.push_back(line);
+  }
+  EXPECT_EQ(s.Commands(), s.X(expected));
+  EXPECT_EQ(s.DebugLogLines().front(), s.X(expected.front()));
+  EXPECT_EQ(s.multiCaptions, (std::vector<std::string>{"1 of 3", "2 of 3", "3 of 3"}));
+  EXPECT_FALSE(s.form().lblMulti.Visible);
+  EXPECT_FALSE(fs::exists(s.outputDir.path() / "split"));
+  for (const char* result : {"Film-001.mp4", "Film-002.mp4", "Film-003.mp4"})
+    EXPECT_TRUE(s.OutputHas(result)) << result;
+  EXPECT_FALSE(s.form().bSplit);
+  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
+  // Shut down once, after the last part; the parts count as one conversion.
+  EXPECT_EQ(s.power.shutdowns, 1);
+  EXPECT_EQ(s.app.conversionsStarted, 1);
+  EXPECT_EQ(s.app.conversionsSucceeded, 1);
+}
+
+TEST(SplitSource, FailedPartIsNotHiddenByTheLastPartsSuccess) {
+  DriverRun s(9000000000);
+  s.SplitterMakes({"Film-001.mkv", "Film-002.mkv", "Film-003.mkv"});
+  s.RecordPartCaptions();
+  // The muxers fail on the second part only.
+  s.runner.On("mp4creator.exe", [](const Argv&) { return std::string(); });
+  s.runner.On("MP4Box.exe", [](const Argv& argv) {
+    const std::string& result = argv[argv.size() - 3];  // -add A -add V RESULT -tmp DIR
+    if (result.find("Film-002") == std::string::npos) WriteFile(result, "mp4");
+    return std::string();
+  });
+
+  s.Convert();
+
+  EXPECT_EQ(s.multiCaptions.back(), "3 of 3");
+  ASSERT_EQ(s.ui.boxes.size(), 1u);
+  EXPECT_EQ(s.ui.boxes[0].title, "MP4box error");
+  EXPECT_TRUE(s.OutputHas("Film-003.mp4"));
+  EXPECT_EQ(s.form().txtProgress.Text, "Conversion error.");
+  EXPECT_EQ(s.app.conversionsSucceeded, 0);
+}
+
+TEST(SplitSource, SplitterWithoutPartsIsAFailure) {
+  DriverRun s(9000000000);
+  s.runner.On("mkvmerge.exe", [](const Argv&) { return std::string(); });
+
+  s.Convert();
+
+  EXPECT_EQ(s.Commands().size(), 1u);  // nothing to convert
+  EXPECT_EQ(s.form().txtProgress.Text, "Conversion error.");
+  EXPECT_FALSE(fs::exists(s.outputDir.path() / "split"));
+  EXPECT_EQ(s.app.conversionsSucceeded, 0);
+}
+
+struct SplitCase {
+  const char* name;
+  int64_t bytes;
+  std::function<void(Form1&)> options;
+  const char* tail;  // what follows the common head of the splitter; "" when not split
+};
+
+const SplitCase kSplits[] = {
+    {"JustBelowThreshold", 4189999499, [](Form1&) {}, ""},
+    {"HalfKilobyteBelowRoundsUpAndSplits", 4189999500, [](Form1&) {},
+     R"(  "{src}" --split size:2095000K)"},
+    {"ThresholdInHalves", 4190000000, [](Form1&) {}, R"(  "{src}" --split size:2095000K)"},
+    {"VobThreshold", 3879630000, [](Form1& f) { f.chkVob.SetValue(1); },
+     R"(  "{src}" --split size:1939815K)"},
+    {"BelowVobThreshold", 3879629499, [](Form1& f) { f.chkVob.SetValue(1); }, ""},
+    {"FitToNeverSplits", 9000000000, [](Form1& f) { f.chkDVD.SetValue(1); }, ""},
+    {"AvchdNeverSplits", 9000000000, [](Form1& f) { f.chkAVCHD.SetValue(1); }, ""},
+    {"OptionOff", 9000000000, [](Form1& f) { f.Check1.SetValue(0); }, ""},
+    {"ExternalSubtitleFile", 9000000000,
+     [](Form1& f) {
+       f.strSubBrowse = "/subs/Film.srt";
+       f.chkSubs.SetValue(1);
+     },
+     R"( -S "{src}" -s 0 -D -A "/subs/Film.srt" --split size:3000000K)"},
+    {"SubtitleBesideTheSource", 9000000000,
+     [](Form1& f) {
+       f.lblSRTFound.Visible = true;
+       f.chkSubs.SetValue(1);
+     },
+     R"( -S "{src}" -s 0 -D -A "{srt}" --split size:3000000K)"},
+};
+
+class SplitDecision : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(SplitDecision, SizeAndOptionsDecideTheParts) {
+  const SplitCase& c = GetParam();
+  DriverRun s(c.bytes);
+  s.runner.On("mkvmerge.exe", [](const Argv&) { return std::string(); });
+  c.options(s.form());
+
+  s.Convert();
+
+  const auto commands = s.Commands();
+  const bool split = !commands.empty() && commands[0].find("mkvmerge.exe") != std::string::npos;
+  if (!*c.tail) {
+    EXPECT_FALSE(split);
+    return;
+  }
+  std::string expected = s.X(std::string(kSplitter) + c.tail);
+  if (const size_t at = expected.find("{srt}"); at != std::string::npos)
+    expected.replace(at, 5, s.source.substr(0, s.source.size() - 3) + "srt");
+  ASSERT_FALSE(commands.empty());
+  EXPECT_EQ(commands[0], expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SplitDecision, ::testing::ValuesIn(kSplits),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SplitSource, ChosenSubtitleTrackGoesIntoEachPart) {
+  DriverRun s(9000000000);
+  s.app.report.strSubTracks.Add({"eng", "srt", "3"});
+  s.app.report.strSubTracks.Add({"fre", "srt", "4"});
+  s.form().cmbSubs.Items = {"eng", "fre"};
+  s.form().cmbSubs.SetListIndex(1);
+  s.form().chkSubs.SetValue(1);
+  s.SplitterMakes({"Film-001.mkv"});
+
+  s.Convert();
+
+  ASSERT_FALSE(s.Commands().empty());
+  EXPECT_EQ(s.Commands()[0],
+            s.X(std::string(kSplitter) + R"(  -s 4 "{src}" --split size:3000000K)"));
+  EXPECT_FALSE(s.form().bSubs);
+}
+
+struct NotBuiltCase {
+  const char* name;
+  std::function<void(ConvertScaffold&)> setup;
+  const char* what;
+};
+
+const NotBuiltCase kNotBuilt[] = {
+    {"Wmv", [](ConvertScaffold& s) { s.form().strType = "wmv"; }, "WMV to AVCHD output"},
+    {"Avi", [](ConvertScaffold& s) { s.form().strType = "avi"; }, "AVI check and repair output"},
+    {"Vc1", [](ConvertScaffold& s) { s.app.report.strVideoCodec = "vc1"; }, "VC-1 Matroska output"},
+    {"Mpeg2Source",
+     [](ConvertScaffold& s) {
+       s.app.report.strVideoCodec = "mpeg2";
+       s.form().chkMP2.SetValue(1);
+     },
+     "MPEG-2 repack output"},
+    {"M2ts", [](ConvertScaffold& s) { s.form().chkVob.SetValue(1); }, "M2TS output"},
+    {"Avchd", [](ConvertScaffold& s) { s.form().chkAVCHD.SetValue(1); }, "AVCHD output"},
+    {"Xvid",
+     [](ConvertScaffold& s) {
+       s.form().chkMP2.SetValue(1);
+       s.form().cmdConv.SetListIndex(2);
+     },
+     "Xvid output"},
+    {"Mpeg2Recode",
+     [](ConvertScaffold& s) {
+       s.form().chkMP2.SetValue(1);
+       s.form().cmdConv.SetListIndex(0);
+     },
+     "MPEG-2 recode output"},
+    {"SubtitlePreMux",
+     [](ConvertScaffold& s) {
+       s.form().strSubBrowse = "/subs/Film.srt";
+       s.form().chkSubs.SetValue(1);
+     },
+     "Subtitle pre-mux output"},
+};
+
+class NotBuiltYet : public ::testing::TestWithParam<NotBuiltCase> {};
+
+TEST_P(NotBuiltYet, SaysSoAndRunsNoTool) {
+  DriverRun s;
+  GetParam().setup(s);
+
+  s.Convert();
+
+  EXPECT_TRUE(s.Commands().empty());
+  ASSERT_EQ(s.ui.boxes.size(), 1u);
+  EXPECT_EQ(s.ui.boxes[0].text, std::string(GetParam().what) + " is not built yet.");
+  EXPECT_EQ(s.form().txtProgress.Text, "Conversion error.");
+  EXPECT_EQ(s.app.conversionsStarted, 1);
+  EXPECT_EQ(s.app.conversionsSucceeded, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Branches, NotBuiltYet, ::testing::ValuesIn(kNotBuilt),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Shutdown, OnlyWhenTickedAndNotInAFolderRun) {
+  struct Case {
+    bool ticked, folderMode, folderError;
+    int shutdowns;
+  };
+  for (const Case& c :
+       {Case{true, false, false, 1}, Case{true, true, false, 0}, Case{false, false, false, 0},
+        Case{true, false, true, 1}, Case{true, true, true, 0}}) {
+    DriverRun s;
+    s.form().chkShutDown.SetValue(c.ticked ? 1 : 0);
+    s.app.bFolderMode = c.folderMode;
+    if (c.folderError) s.form().txtFile.Text.clear();
+    s.Convert();
+    EXPECT_EQ(s.power.shutdowns, c.shutdowns) << c.ticked << c.folderMode << c.folderError;
+  }
+}
+
+}  // namespace
+}  // namespace quillet::test
