@@ -1,0 +1,258 @@
+#include "toolkit/Files.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "toolkit/Process.h"
+#include "toolkit/Text.h"
+
+namespace quillet::toolkit {
+namespace fs = std::filesystem;
+namespace {
+
+bool Exists(const fs::path& p) {
+  std::error_code ec;
+  return fs::exists(fs::symlink_status(p, ec)) || fs::exists(p, ec);
+}
+
+// The path with each missing component replaced by a same-named entry in another case.
+std::optional<fs::path> ResolveCase(const fs::path& path) {
+  if (Exists(path)) return path;
+  fs::path current = path.is_absolute() ? path.root_path() : fs::path(".");
+  bool relative = !path.is_absolute();
+  fs::path built = path.is_absolute() ? path.root_path() : fs::path();
+  for (const fs::path& part : path.relative_path()) {
+    fs::path candidate = current / part;
+    if (part == "." || part == ".." || Exists(candidate)) {
+      current = candidate;
+      built /= part;
+      continue;
+    }
+    std::error_code ec;
+    std::vector<std::string> matches;
+    for (const auto& entry : fs::directory_iterator(current, ec)) {
+      std::string name = entry.path().filename().string();
+      if (IEquals(name, part.string())) matches.push_back(name);
+    }
+    if (matches.empty()) return std::nullopt;
+    std::sort(matches.begin(), matches.end());
+    current /= matches.front();
+    built /= matches.front();
+  }
+  (void)relative;
+  return built;
+}
+
+std::string DropTrailingBlanksAndDots(std::string name) {
+  while (!name.empty() && (name.back() == ' ' || name.back() == '.')) name.pop_back();
+  return name;
+}
+
+}  // namespace
+
+std::string FolderOf(const std::string& path) {
+  fs::path parent = fs::path(path).parent_path();
+  return parent.empty() ? "." : parent.string();
+}
+
+std::string NameOf(const std::string& path) {
+  return fs::path(path).filename().string();
+}
+
+std::string LocateInput(const std::string& path) {
+  if (path.empty() || Exists(path)) return path;
+  if (auto found = ResolveCase(path)) return found->string();
+  fs::path p(path);
+  std::string trimmed = DropTrailingBlanksAndDots(p.filename().string());
+  if (!trimmed.empty() && trimmed != p.filename().string()) {
+    fs::path shorter = p.parent_path() / trimmed;
+    if (auto found = ResolveCase(shorter)) return found->string();
+  }
+  return path;
+}
+
+std::string LocateOutput(const std::string& path) {
+  fs::path p(path);
+  std::string name = DropTrailingBlanksAndDots(p.filename().string());
+  if (name.empty()) name = p.filename().string();
+  fs::path folder = p.parent_path();
+  std::string located = folder.empty() ? std::string() : LocateInput(folder.string());
+  fs::path target = located.empty() ? fs::path(name) : fs::path(located) / name;
+  if (!Exists(target))
+    if (auto found = ResolveCase(target)) target = *found;
+  return target.string();
+}
+
+long long FileSize(const std::string& path) {
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) return -1;
+  auto size = fs::file_size(path, ec);
+  return ec ? -1 : static_cast<long long>(size);
+}
+
+bool FileHasData(const std::string& path) {
+  return FileSize(path) > 0;
+}
+
+std::optional<std::string> ReadBytes(const std::string& path, size_t limit) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string data;
+  char buffer[65536];
+  while (data.size() < limit && in) {
+    size_t want = std::min(sizeof buffer, limit - data.size());
+    in.read(buffer, static_cast<std::streamsize>(want));
+    data.append(buffer, static_cast<size_t>(in.gcount()));
+  }
+  return data;
+}
+
+bool IsMatroskaFile(const std::string& path) {
+  auto head = ReadBytes(path, 4);
+  return head && *head == std::string("\x1A\x45\xDF\xA3", 4);
+}
+
+Staging::~Staging() {
+  std::error_code ec;
+  for (const Dir& dir : dirs_) fs::remove_all(dir.temp, ec);
+  for (const std::string& s : scratch_) fs::remove_all(s, ec);
+}
+
+std::string Staging::MakeHiddenFolder(const std::string& folder) {
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  std::string pattern = (fs::path(folder) / ".quillet-toolkit-XXXXXX").string();
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  if (!mkdtemp(buffer.data())) {
+    Log("cannot create a temporary folder in " + folder + ": " + std::strerror(errno));
+    return "";
+  }
+  return buffer.data();
+}
+
+std::string Staging::Add(const std::string& finalPath) {
+  std::string folder = FolderOf(finalPath);
+  std::string name = NameOf(finalPath);
+  std::string key = (fs::path(folder) / name).lexically_normal().string();
+  if (std::find(names_.begin(), names_.end(), key) != names_.end()) {
+    Log("the result " + finalPath + " is named twice");
+    return "";
+  }
+  auto it =
+      std::find_if(dirs_.begin(), dirs_.end(), [&](const Dir& d) { return d.folder == folder; });
+  if (it == dirs_.end()) {
+    std::string temp = MakeHiddenFolder(folder);
+    if (temp.empty()) return "";
+    dirs_.push_back({folder, temp});
+    it = dirs_.end() - 1;
+  }
+  names_.push_back(key);
+  return (fs::path(it->temp) / name).string();
+}
+
+std::string Staging::Scratch(const std::string& folder) {
+  std::string temp = MakeHiddenFolder(folder);
+  if (!temp.empty()) scratch_.push_back(temp);
+  return temp;
+}
+
+bool Staging::Commit() {
+  bool ok = true;
+  for (const Dir& dir : dirs_) {
+    std::error_code ec;
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(dir.temp, ec))
+      if (entry.is_regular_file()) files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) {
+      fs::path target = fs::path(dir.folder) / file.filename();
+      fs::rename(file, target, ec);
+      if (ec) {
+        Log("cannot move the result to " + target.string() + ": " + ec.message());
+        ok = false;
+      }
+    }
+  }
+  return ok;
+}
+
+int Staging::FileCount() const {
+  int count = 0;
+  for (const Dir& dir : dirs_) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(dir.temp, ec))
+      if (entry.is_regular_file()) ++count;
+  }
+  return count;
+}
+
+WavInfo ReadWavInfo(const std::string& path) {
+  WavInfo info;
+  std::ifstream in(path, std::ios::binary);
+  long long fileSize = FileSize(path);
+  if (!in || fileSize < 12) return info;
+  auto u16 = [](const unsigned char* p) { return static_cast<uint32_t>(p[0] | (p[1] << 8)); };
+  auto u32 = [](const unsigned char* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+  };
+  unsigned char head[12];
+  in.read(reinterpret_cast<char*>(head), 12);
+  bool rf64 = std::memcmp(head, "RF64", 4) == 0;
+  if ((!rf64 && std::memcmp(head, "RIFF", 4) != 0) || std::memcmp(head + 8, "WAVE", 4) != 0)
+    return info;
+  uint64_t ds64Data = 0;
+  bool haveFmt = false;
+  uint64_t offset = 12;
+  while (offset + 8 <= static_cast<uint64_t>(fileSize)) {
+    unsigned char chunk[8];
+    in.seekg(static_cast<std::streamoff>(offset));
+    in.read(reinterpret_cast<char*>(chunk), 8);
+    if (!in) break;
+    uint64_t size = u32(chunk + 4);
+    uint64_t body = offset + 8;
+    if (std::memcmp(chunk, "ds64", 4) == 0 && size >= 16) {
+      unsigned char d[16];
+      in.read(reinterpret_cast<char*>(d), 16);
+      ds64Data = u32(d + 8) | (static_cast<uint64_t>(u32(d + 12)) << 32);
+    } else if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 16) {
+      unsigned char f[16];
+      in.read(reinterpret_cast<char*>(f), 16);
+      info.formatTag = static_cast<int>(u16(f));
+      info.channels = static_cast<int>(u16(f + 2));
+      info.sampleRate = static_cast<int>(u32(f + 4));
+      info.bitsPerSample = static_cast<int>(u16(f + 14));
+      haveFmt = true;
+    } else if (std::memcmp(chunk, "data", 4) == 0) {
+      if (rf64 && size == 0xFFFFFFFFu) size = ds64Data;
+      uint64_t present = static_cast<uint64_t>(fileSize) - body;
+      // A header written before the length was known claims 0 or all ones.
+      if (size == 0 || size > present) size = present;
+      info.dataBytes = size;
+      info.valid = haveFmt && info.channels > 0 && info.sampleRate > 0;
+      return info;
+    }
+    offset = body + size + (size & 1);
+  }
+  return info;
+}
+
+bool CheckWav(const std::string& path) {
+  WavInfo info = ReadWavInfo(path);
+  if (!info.valid) {
+    Log("no valid WAV file was written: " + path);
+    return false;
+  }
+  if (info.dataBytes == 0) {
+    Log("the WAV file holds no sound: " + path);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace quillet::toolkit

@@ -1,0 +1,226 @@
+#include "toolkit/H264.h"
+
+#include <algorithm>
+
+namespace quillet::toolkit {
+namespace {
+
+constexpr int kLevel41MaxDpbMbs = 32768;
+
+// Exp-Golomb bit reader over an RBSP (emulation prevention already removed).
+class BitReader {
+ public:
+  explicit BitReader(std::vector<uint8_t> data) : data_(std::move(data)) {}
+  bool failed() const { return failed_; }
+
+  unsigned Bit() {
+    if (pos_ >= data_.size() * 8) {
+      failed_ = true;
+      return 0;
+    }
+    unsigned bit = (data_[pos_ / 8] >> (7 - pos_ % 8)) & 1;
+    ++pos_;
+    return bit;
+  }
+  unsigned Bits(int n) {
+    unsigned v = 0;
+    for (int i = 0; i < n; ++i) v = (v << 1) | Bit();
+    return v;
+  }
+  unsigned Ue() {
+    int zeros = 0;
+    while (Bit() == 0) {
+      if (failed_ || ++zeros > 31) {
+        failed_ = true;
+        return 0;
+      }
+    }
+    if (zeros == 0) return 0;
+    return ((1u << zeros) - 1) + Bits(zeros);
+  }
+  int Se() {
+    unsigned k = Ue();
+    return (k & 1) ? static_cast<int>((k + 1) / 2) : -static_cast<int>(k / 2);
+  }
+
+ private:
+  std::vector<uint8_t> data_;
+  size_t pos_ = 0;
+  bool failed_ = false;
+};
+
+std::vector<uint8_t> ToRbsp(const std::vector<uint8_t>& nal, size_t from) {
+  std::vector<uint8_t> out;
+  int zeros = 0;
+  for (size_t i = from; i < nal.size(); ++i) {
+    if (zeros >= 2 && nal[i] == 3) {
+      zeros = 0;
+      continue;
+    }
+    zeros = nal[i] == 0 ? zeros + 1 : 0;
+    out.push_back(nal[i]);
+  }
+  return out;
+}
+
+void SkipScalingList(BitReader& r, int size) {
+  int last = 8, next = 8;
+  for (int j = 0; j < size; ++j) {
+    if (next != 0) next = (last + r.Se() + 256) % 256;
+    last = next == 0 ? last : next;
+  }
+}
+
+bool HasChromaInfo(int profile) {
+  switch (profile) {
+    case 100:
+    case 110:
+    case 122:
+    case 244:
+    case 44:
+    case 83:
+    case 86:
+    case 118:
+    case 128:
+    case 138:
+    case 139:
+    case 134:
+    case 135:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+std::optional<Sps> ParseSps(const std::vector<uint8_t>& nal) {
+  if (nal.size() < 4 || (nal[0] & 0x1F) != 7) return std::nullopt;
+  BitReader r(ToRbsp(nal, 1));
+  Sps s;
+  s.profileIdc = static_cast<int>(r.Bits(8));
+  s.constraintFlags = static_cast<int>(r.Bits(8));
+  s.levelIdc = static_cast<int>(r.Bits(8));
+  s.id = static_cast<int>(r.Ue());
+  bool separateColourPlanes = false;
+  if (HasChromaInfo(s.profileIdc)) {
+    s.chromaFormatIdc = static_cast<int>(r.Ue());
+    if (s.chromaFormatIdc == 3) separateColourPlanes = r.Bit();
+    r.Ue();         // bit_depth_luma_minus8
+    r.Ue();         // bit_depth_chroma_minus8
+    r.Bit();        // qpprime_y_zero_transform_bypass_flag
+    if (r.Bit()) {  // seq_scaling_matrix_present_flag
+      int lists = s.chromaFormatIdc != 3 ? 8 : 12;
+      for (int i = 0; i < lists; ++i)
+        if (r.Bit()) SkipScalingList(r, i < 6 ? 16 : 64);
+    }
+  }
+  r.Ue();  // log2_max_frame_num_minus4
+  unsigned pocType = r.Ue();
+  if (pocType == 0) {
+    r.Ue();  // log2_max_pic_order_cnt_lsb_minus4
+  } else if (pocType == 1) {
+    r.Bit();  // delta_pic_order_always_zero_flag
+    r.Se();   // offset_for_non_ref_pic
+    r.Se();   // offset_for_top_to_bottom_field
+    unsigned cycle = r.Ue();
+    if (cycle > 255) return std::nullopt;
+    for (unsigned i = 0; i < cycle; ++i) r.Se();
+  }
+  s.maxNumRefFrames = static_cast<int>(r.Ue());
+  r.Bit();  // gaps_in_frame_num_value_allowed_flag
+  s.widthInMbs = static_cast<int>(r.Ue()) + 1;
+  int mapUnits = static_cast<int>(r.Ue()) + 1;
+  s.frameMbsOnly = r.Bit();
+  s.heightInMbs = mapUnits * (s.frameMbsOnly ? 1 : 2);
+  if (!s.frameMbsOnly) r.Bit();  // mb_adaptive_frame_field_flag
+  r.Bit();                       // direct_8x8_inference_flag
+  int cropLeft = 0, cropRight = 0, cropTop = 0, cropBottom = 0;
+  if (r.Bit()) {
+    cropLeft = static_cast<int>(r.Ue());
+    cropRight = static_cast<int>(r.Ue());
+    cropTop = static_cast<int>(r.Ue());
+    cropBottom = static_cast<int>(r.Ue());
+  }
+  if (r.failed() || s.widthInMbs > 1024 || s.heightInMbs > 1024) return std::nullopt;
+  int chroma = separateColourPlanes ? 0 : s.chromaFormatIdc;
+  int cropUnitX = chroma == 0 ? 1 : (chroma == 3 ? 1 : 2);
+  int cropUnitY = (chroma == 0 ? 1 : (chroma == 1 ? 2 : 1)) * (s.frameMbsOnly ? 1 : 2);
+  s.width = s.widthInMbs * 16 - cropUnitX * (cropLeft + cropRight);
+  s.height = s.heightInMbs * 16 - cropUnitY * (cropTop + cropBottom);
+  return s;
+}
+
+std::vector<std::vector<uint8_t>> SpsFromAvcC(const std::vector<uint8_t>& avcc) {
+  std::vector<std::vector<uint8_t>> out;
+  if (avcc.size() < 7 || avcc[0] != 1) return out;
+  int count = avcc[5] & 0x1F;
+  size_t pos = 6;
+  for (int i = 0; i < count; ++i) {
+    if (pos + 2 > avcc.size()) break;
+    size_t length = (static_cast<size_t>(avcc[pos]) << 8) | avcc[pos + 1];
+    pos += 2;
+    if (pos + length > avcc.size()) break;
+    out.emplace_back(avcc.begin() + static_cast<long>(pos),
+                     avcc.begin() + static_cast<long>(pos + length));
+    pos += length;
+  }
+  return out;
+}
+
+std::vector<std::vector<uint8_t>> SpsFromAnnexB(const std::string& data, size_t maxCount) {
+  std::vector<std::vector<uint8_t>> out;
+  size_t pos = 0;
+  auto nextStart = [&](size_t from) {
+    size_t found = data.find(std::string("\0\0\1", 3), from);
+    return found == std::string::npos ? data.size() : found;
+  };
+  pos = nextStart(0);
+  while (pos < data.size() && out.size() < maxCount) {
+    size_t begin = pos + 3;
+    size_t end = nextStart(begin);
+    if (begin < data.size() && (static_cast<uint8_t>(data[begin]) & 0x1F) == 7) {
+      size_t stop = end;
+      // The zero byte of a following four-byte start code is not part of this unit.
+      while (stop > begin && data[stop - 1] == '\0') --stop;
+      out.emplace_back(data.begin() + static_cast<long>(begin),
+                       data.begin() + static_cast<long>(stop));
+    }
+    pos = end;
+  }
+  return out;
+}
+
+std::string ProfileName(int profileIdc) {
+  switch (profileIdc) {
+    case 66:
+      return "Baseline";
+    case 77:
+      return "Main";
+    case 88:
+      return "Extended";
+    case 100:
+      return "High";
+    case 110:
+      return "High 10";
+    case 122:
+      return "High 4:2:2";
+    case 244:
+      return "High 4:4:4 Predictive";
+    case 44:
+      return "CAVLC 4:4:4 Intra";
+    default:
+      return "Unknown";
+  }
+}
+
+DpbFit CheckLevel41Dpb(const Sps& sps) {
+  DpbFit fit;
+  fit.frameMbs = sps.widthInMbs * sps.heightInMbs;
+  fit.maxDpbFrames = fit.frameMbs > 0 ? std::min(kLevel41MaxDpbMbs / fit.frameMbs, 16) : 0;
+  fit.refFrames = sps.maxNumRefFrames;
+  fit.fits = fit.frameMbs > 0 && fit.refFrames <= fit.maxDpbFrames;
+  return fit;
+}
+
+}  // namespace quillet::toolkit

@@ -1,0 +1,26 @@
+#pragma once
+// What ffprobe says about the streams of a file.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillet::toolkit {
+
+struct StreamInfo {
+  int index = 0;
+  std::string type;   // "video", "audio", "subtitle", ...
+  std::string codec;  // "h264", "ac3", ...
+  int width = 0, height = 0;
+  int channels = 0;
+  int sampleRate = 0;
+  bool isDefault = false;
+};
+
+// Reads ffprobe's JSON answer (-show_streams); nullopt when it is none.
+std::optional<std::vector<StreamInfo>> ParseProbeStreams(const std::string& json);
+
+// Runs ffprobe on a file; nullopt (with a log line) when it cannot be read.
+std::optional<std::vector<StreamInfo>> ProbeStreams(const std::string& path);
+
+}  // namespace quillet::toolkit

@@ -1,0 +1,164 @@
+#include "toolkit/Process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+
+#include "toolkit/Text.h"
+
+namespace quillet::toolkit {
+namespace {
+
+std::string g_logName = "quillet-toolkit";
+volatile sig_atomic_t g_interrupted = 0;
+volatile pid_t g_child = 0;
+
+void ForwardSignal(int sig) {
+  g_interrupted = sig;
+  pid_t child = g_child;
+  if (child > 0) kill(child, sig);
+}
+
+void CloseFd(int& fd) {
+  if (fd >= 0) close(fd);
+  fd = -1;
+}
+
+}  // namespace
+
+void SetLogName(const std::string& name) {
+  g_logName = name;
+}
+
+void Log(const std::string& message) {
+  std::cerr << g_logName << ": " << message << std::endl;
+}
+
+void InstallSignalForwarding() {
+  struct sigaction action {};
+  action.sa_handler = ForwardSignal;
+  sigemptyset(&action.sa_mask);
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &action, nullptr);
+}
+
+int Interrupted() {
+  return g_interrupted;
+}
+
+ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
+  ToolResult result;
+  if (argv.empty()) return result;
+  Log("running: " + ShowCommand(argv));
+  if (g_interrupted) {
+    Log("not started: interrupted");
+    return result;
+  }
+
+  int outPipe[2] = {-1, -1}, errPipe[2] = {-1, -1}, execPipe[2] = {-1, -1};
+  auto closeAll = [&] {
+    for (int* p : {outPipe, errPipe, execPipe}) {
+      CloseFd(p[0]);
+      CloseFd(p[1]);
+    }
+  };
+  if ((options.captureOut && pipe2(outPipe, O_CLOEXEC) != 0) ||
+      (options.captureErr && pipe2(errPipe, O_CLOEXEC) != 0) || pipe2(execPipe, O_CLOEXEC) != 0) {
+    Log(std::string("cannot create a pipe: ") + std::strerror(errno));
+    closeAll();
+    return result;
+  }
+
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+
+  pid_t pid = fork();
+  if (pid < 0) {
+    Log(std::string("cannot start: ") + std::strerror(errno));
+    closeAll();
+    return result;
+  }
+  if (pid == 0) {
+    // Child: default signal handling, stdin from /dev/null, outputs as asked.
+    signal(SIGTERM, SIG_DFL);
+    signal(SIGINT, SIG_DFL);
+    signal(SIGHUP, SIG_DFL);
+    int null = open("/dev/null", O_RDONLY);
+    if (null >= 0) dup2(null, 0);
+    if (options.captureOut)
+      dup2(outPipe[1], 1);
+    else
+      dup2(2, 1);
+    if (options.captureErr) dup2(errPipe[1], 2);
+    execvp(args[0], args.data());
+    int err = errno;
+    ssize_t ignored = write(execPipe[1], &err, sizeof err);
+    (void)ignored;
+    _exit(127);
+  }
+
+  g_child = pid;
+  CloseFd(outPipe[1]);
+  CloseFd(errPipe[1]);
+  CloseFd(execPipe[1]);
+
+  int execError = 0;
+  ssize_t n;
+  while ((n = read(execPipe[0], &execError, sizeof execError)) < 0 && errno == EINTR) {
+  }
+  CloseFd(execPipe[0]);
+
+  // Drain the captured pipes until both are closed.
+  while (outPipe[0] >= 0 || errPipe[0] >= 0) {
+    pollfd fds[2];
+    int count = 0;
+    if (outPipe[0] >= 0) fds[count++] = {outPipe[0], POLLIN, 0};
+    if (errPipe[0] >= 0) fds[count++] = {errPipe[0], POLLIN, 0};
+    if (poll(fds, count, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    for (int i = 0; i < count; ++i) {
+      if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      char buffer[65536];
+      ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      bool isOut = fds[i].fd == outPipe[0];
+      if (got <= 0) {
+        CloseFd(isOut ? outPipe[0] : errPipe[0]);
+        continue;
+      }
+      (isOut ? result.out : result.err).append(buffer, static_cast<size_t>(got));
+    }
+  }
+  closeAll();
+
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) break;
+  }
+  g_child = 0;
+
+  if (n > 0 && execError != 0) {
+    Log("cannot run " + argv[0] + ": " + std::strerror(execError));
+    return result;
+  }
+  result.started = true;
+  if (WIFSIGNALED(status)) {
+    result.signal = WTERMSIG(status);
+    Log(argv[0] + " was ended by signal " + std::to_string(result.signal));
+  } else if (WIFEXITED(status)) {
+    result.exitCode = WEXITSTATUS(status);
+    if (result.exitCode != 0)
+      Log(argv[0] + " ended with exit status " + std::to_string(result.exitCode));
+  }
+  return result;
+}
+
+}  // namespace quillet::toolkit

@@ -1,0 +1,39 @@
+#pragma once
+// Starting the Debian tools: fork/exec with an argv (never a shell), optional capture of
+// their output, and what every adapter prints about it on standard error.
+
+#include <string>
+#include <vector>
+
+namespace quillet::toolkit {
+
+struct RunOptions {
+  bool captureOut = false;  // keep standard output in ToolResult::out
+  bool captureErr = false;  // keep standard error in ToolResult::err (else it passes through)
+};
+
+struct ToolResult {
+  bool started = false;  // false when the program could not be executed at all
+  int exitCode = -1;     // exit status when it exited normally
+  int signal = 0;        // the signal that ended it, 0 when it exited
+  std::string out;
+  std::string err;
+  bool Exited(int code) const { return started && signal == 0 && exitCode == code; }
+  bool Ok() const { return Exited(0); }
+};
+
+// Runs argv[0] (looked up in PATH) with the arguments, standard input from /dev/null.
+// Uncaptured standard output goes to our standard error, so a slot whose report is read
+// from its standard output (the checker) is never mixed with a tool's chatter.
+ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});
+
+// Messages of the adapter, on standard error, with the slot name in front.
+void SetLogName(const std::string& name);
+void Log(const std::string& message);
+
+// Forward SIGTERM, SIGINT and SIGHUP to the running tool, so that the adapter can clean up
+// its temporary files before it ends. Interrupted() tells whether one arrived.
+void InstallSignalForwarding();
+int Interrupted();
+
+}  // namespace quillet::toolkit

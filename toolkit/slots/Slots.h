@@ -1,0 +1,90 @@
+#pragma once
+// The slot adapters: one function per tool slot of the program folder, each taking the
+// arguments exactly as the program writes them. Each prints what it runs on standard
+// error, returns 0 on success and non-zero on failure, and leaves its results in place
+// only when they are whole.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillet::toolkit {
+
+struct SlotCall {
+  std::string slot;       // the slot's relative path, e.g. "MKVToolnix/mkvinfo.exe"
+  std::string invokedAs;  // argv[0] as started (the slot's path in the program folder)
+  std::vector<std::string> args;
+};
+
+int RunMkvinfo(const SlotCall& call);
+int RunMkvextract(const SlotCall& call);
+int RunMkvmerge(const SlotCall& call);
+int RunX264Checker(const SlotCall& call);
+int RunWavgrab(const SlotCall& call);
+int RunFfmpeg(const SlotCall& call);
+int RunFaad(const SlotCall& call);
+int RunSoundstretch(const SlotCall& call);
+int RunNormalize(const SlotCall& call);
+int RunValdec(const SlotCall& call);
+int RunBeSweet(const SlotCall& call);
+int RunMp4Box(const SlotCall& call);
+int RunMp4Creator(const SlotCall& call);
+int RunH264Info(const SlotCall& call);
+int RunMencoder(const SlotCall& call);
+
+// --- Argument translation, kept apart from running so it can be checked on its own ---
+
+// FFmpeg: the old AAC encoder name and "kb" bitrates become today's, "-f mp2" before an
+// input names the MPEG audio demuxer. inputs/outputs are positions in args.
+struct FfmpegCall {
+  std::vector<std::string> args;
+  std::vector<int> inputs;
+  std::vector<int> outputs;
+  bool noOverwrite = false;  // -n was given
+};
+FfmpegCall TranslateFfmpegArgs(const std::vector<std::string>& args);
+
+// MEncoder: a bare "b_pyramid" in -x264encopts becomes "b_pyramid=normal" (today's x264
+// wants a mode). outputIndex is the position of the -o value, -1 when there is none.
+struct MencoderCall {
+  std::vector<std::string> args;
+  int outputIndex = -1;
+};
+MencoderCall TranslateMencoderArgs(const std::vector<std::string>& args);
+std::string FixX264EncOpts(const std::string& options);
+
+// valdec: INPUT -wav OUTPUT [-spk:N] [-fmt:N] [-drc+|-drc-] [-gain:DB] [-drc_power:N] ...
+struct ValdecCall {
+  std::string input;
+  std::string output;
+  int speakers = 0;  // 0 as in the source, else 1 to 6 channels
+  int format = 0;    // 0 PCM 16-bit, 1 PCM 24-bit, 2 PCM 32-bit, 3 float
+  bool drc = false;
+  double gainDb = 0;
+};
+std::optional<ValdecCall> ParseValdecArgs(const std::vector<std::string>& args, std::string* error);
+// The ffmpeg argv for a decode; ac3 tells whether the input is AC3 (the only format
+// with dynamic range data).
+std::vector<std::string> ValdecFfmpegArgv(const ValdecCall& call, bool ac3,
+                                          const std::string& input, const std::string& output);
+
+// BeSweet: -core( -input IN [-2ch] -output OUT ) -ota( -r FROM TO )
+struct BeSweetCall {
+  std::string input;
+  std::string output;
+  bool stereo = false;
+  long long from = 0, to = 0;  // time scale FROM -> TO (0 when not asked)
+};
+std::optional<BeSweetCall> ParseBeSweetArgs(const std::vector<std::string>& args,
+                                            std::string* error);
+// The sample rate the WAV is relabelled with so that it plays TO/FROM times faster.
+long long SpeedChangedRate(long long sampleRate, long long from, long long to);
+
+// h264info.ini: [Paths] InputPath=..., OutputPath=...
+struct H264InfoPaths {
+  std::string input;
+  std::string output;
+};
+std::optional<H264InfoPaths> ParseH264InfoIni(const std::string& text);
+
+}  // namespace quillet::toolkit
