@@ -73,7 +73,10 @@ QCheckBox* ControlBindings::CheckBox(const quillet::CheckBox& control, bool show
 
 QComboBox* ControlBindings::Combo(const ComboBox& control, std::function<void(int)> onSelect) {
   auto* combo = new QComboBox;
-  combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  // Lists filled at run time (audio and subtitle tracks) start empty: keep room.
+  combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  combo->setMinimumContentsLength(10);
+  combo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   QObject::connect(combo, &QComboBox::currentIndexChanged,
                    [onSelect = std::move(onSelect)](int index) { onSelect(index); });
   return Add(combo, control, [combo, &control] {

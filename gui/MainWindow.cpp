@@ -79,8 +79,8 @@ void MainWindow::BuildWidgets() {
                    2, 1, 2);
   files->setColumnStretch(1, 1);
 
-  // Target and conversion options.
-  auto* options = new QGridLayout;
+  // Target, recode format and priority.
+  auto* lists = new QHBoxLayout;
   auto* platform = b.Combo(f.cmbPlatform, [this](int index) {
     Handle([this, index] {
       app_.form.cmbPlatform.SetListIndex(index);
@@ -89,30 +89,35 @@ void MainWindow::BuildWidgets() {
   });
   platform->installEventFilter(this);
   platformList_ = platform;
-  options->addWidget(b.Label(f.lblTarget), 0, 0);
-  options->addWidget(platform, 0, 1);
-  options->addWidget(b.Label(f.lblReencode), 1, 0);
-  options->addWidget(list(f.cmdConv), 1, 1);
-  options->addWidget(check(f.chkAVCHD), 2, 0);
-  options->addWidget(check(f.chkVob), 2, 1);
-  options->addWidget(check(f.chkMP2), 3, 0);
-  options->addWidget(check(f.chk25), 3, 1);
-  options->addWidget(check(f.chkFF), 4, 0);
-  options->addWidget(check(f.chkNorm), 4, 1);
+  lists->addWidget(b.Label(f.lblTarget));
+  lists->addWidget(platform, 1);
+  lists->addSpacing(12);
+  lists->addWidget(b.Label(f.lblReencode));
+  lists->addWidget(list(f.cmdConv), 1);
+  lists->addSpacing(12);
+  lists->addWidget(b.Label(f.lblPriority));
+  lists->addWidget(list(f.cmbPrio), 1);
+
+  // Conversion options.
+  auto* options = new QGridLayout;
+  options->addWidget(check(f.chkAVCHD), 0, 0);
+  options->addWidget(check(f.chkVob), 0, 1);
+  options->addWidget(check(f.chkMP2), 1, 0);
+  options->addWidget(check(f.chk25), 1, 1);
+  options->addWidget(check(f.chkFF), 2, 0);
+  options->addWidget(check(f.chkNorm), 2, 1);
   auto* fit = new QHBoxLayout;
   fit->addWidget(check(f.chkDVD));
-  fit->addWidget(list(f.cmbSize));
-  fit->addStretch();
-  options->addLayout(fit, 5, 0);
+  fit->addWidget(list(f.cmbSize), 1);
+  options->addLayout(fit, 3, 0);
   auto* split = new QHBoxLayout;
   split->setSpacing(2);
   split->addWidget(check(f.Check1, false));
   split->addWidget(b.Label(f.Autosplit));
   split->addStretch();
-  options->addLayout(split, 5, 1);
-  options->addWidget(b.Label(f.lblPriority), 6, 0);
-  options->addWidget(list(f.cmbPrio), 6, 1);
-  options->setRowStretch(7, 1);
+  options->addLayout(split, 3, 1);
+  options->setRowStretch(4, 1);
+  options->setHorizontalSpacing(16);
 
   // The streams of the source: audio track and subtitles.
   auto* audio = b.Frame(f.Frame2);
@@ -122,8 +127,11 @@ void MainWindow::BuildWidgets() {
   auto* streamsLayout = new QGridLayout(streams);
   streamsLayout->addWidget(audio, 0, 0, 1, 2);
   streamsLayout->addWidget(b.Label(f.Label2), 1, 0);
-  streamsLayout->addWidget(b.Label(f.lblSubs), 1, 1);
-  streamsLayout->addWidget(b.Label(f.lblSRTFound), 1, 1);
+  auto* found = new QHBoxLayout;
+  found->addWidget(b.Label(f.lblSubs));
+  found->addWidget(b.Label(f.lblSRTFound));
+  found->addStretch();
+  streamsLayout->addLayout(found, 1, 1);
   streamsLayout->addWidget(list(f.cmbSubs), 2, 0, 1, 2);
   streamsLayout->addWidget(b.Button(f.cmdSubs, handle([this] { cmdSubs_Click(app_); })), 3, 0);
   streamsLayout->addWidget(check(f.chkSubs), 3, 1);
@@ -134,6 +142,7 @@ void MainWindow::BuildWidgets() {
 
   auto* middle = new QHBoxLayout;
   middle->addLayout(options, 3);
+  middle->addSpacing(8);
   middle->addWidget(streams, 2);
 
   // Start, shutdown and progress.
@@ -149,6 +158,8 @@ void MainWindow::BuildWidgets() {
   auto* central = new QWidget;
   auto* page = new QVBoxLayout(central);
   page->addLayout(files);
+  page->addLayout(lists);
+  page->addSpacing(4);
   page->addLayout(middle);
   page->addLayout(run);
   page->addWidget(b.Text(f.txtProgress, nullptr));
