@@ -243,6 +243,34 @@ TEST(Mp4RoadSource, VfwSourceGoesThroughAviAndTheCreatorWithVideoOnly) {
   EXPECT_EQ(ReadFile(s.outputDir.path() / "Film.mp4"), "[track " + s.Out("movie_video.264") + "]");
 }
 
+// A High-profile sequence parameter set that declares level 5.1.
+const std::string kLevel51Stream("\x00\x00\x00\x01\x67\x64\x00\x33\xAC", 9);
+
+TEST(Mp4RoadSource, ExtractedStreamDeclaresLevel41WhenMuxed) {
+  for (bool vfw : {false, true}) {
+    ConvertScaffold s;
+    s.MakeSource();
+    s.Inspected(kAudioAC3);
+    s.app.report.bVFW = vfw;
+    s.ScriptStandardTools();
+    const std::string stream = s.Out(vfw ? "movie_video.h264" : "movie.h264");
+    s.runner.On(vfw ? "MP4Box.exe" : "mkvextract.exe", [&](const std::vector<std::string>&) {
+      WriteFile(stream, kLevel51Stream);
+      return std::string();
+    });
+    int levelWhenMuxed = -1;
+    s.runner.On(vfw ? "mp4creator.exe" : "MP4Box.exe", [&](const std::vector<std::string>&) {
+      const std::string muxed = ReadFile(vfw ? s.Out("movie_video.264") : stream);
+      if (muxed.size() > 7) levelWhenMuxed = static_cast<unsigned char>(muxed[7]);
+      return std::string();
+    });
+
+    s.Convert();
+
+    EXPECT_EQ(levelWhenMuxed, 0x29) << (vfw ? "VFW" : "extracted");
+  }
+}
+
 TEST(Mp4RoadSource, TwentyFiveFpsRetimesTheAudioAndTheVideo) {
   ConvertScaffold s;
   s.MakeSource();
