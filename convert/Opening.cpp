@@ -6,6 +6,7 @@
 #include "app/AppTools.h"
 #include "app/Settings.h"
 #include "app/Ui.h"
+#include "app/UnsafePath.h"
 #include "convert/Convert.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
@@ -64,6 +65,18 @@ void ShowFolderError(App& app) {
   SetProgress(app, kConversionError);
 }
 
+// The window's text boxes can be typed into: a path that cannot stand inside the quotes
+// of a command line would hand the tools other arguments than meant.
+bool PathsAcceptedForTools(App& app, const std::string& source, const std::string& folder) {
+  bool accepted = false;
+  IgnoringErrors([&] {
+    accepted = AcceptPathForTools(app, source, "source file") &&
+               AcceptPathForTools(app, folder, "output folder") &&
+               AcceptPathForTools(app, app.form.strSubBrowse, "subtitle file");
+  });
+  return accepted;
+}
+
 // Closing step 1 (after the "Folder error" box and at the end of the MP4 and M2TS
 // branches) when asked, then step 3, the shutdown rule.
 void CloseConversion(App& app, bool fromStepOne) {
@@ -118,6 +131,11 @@ void Convert(App& app) {
   const std::string source = app.form.txtFile.Text;
   if (OutputFolderMissing(source, run.folder)) {
     ShowFolderError(app);
+    CloseConversion(app, true);
+    return;
+  }
+  if (!PathsAcceptedForTools(app, source, run.folder)) {
+    SetProgress(app, kConversionError);
     CloseConversion(app, true);
     return;
   }

@@ -79,6 +79,29 @@ TEST(FolderError, MissingFolderOrSourceStopsBeforeAnyTool) {
   }
 }
 
+// A path typed into the window that cannot be quoted on a command line never reaches
+// a tool.
+TEST(UnsafePath, TypedPathWithAQuoteIsRefused) {
+  for (const char* field : {"source", "subtitle"}) {
+    DriverRun s;
+    if (std::string(field) == "source") {
+      const std::string typed = (s.sourceDir.path() / "Film\" -o \"x.mkv").string();
+      WriteFile(typed, "mkv");
+      s.form().txtFile.Text = typed;
+    } else {
+      s.form().strSubBrowse = "/subs/a\"b.srt";
+    }
+
+    s.Convert();
+
+    EXPECT_TRUE(s.Commands().empty()) << field;
+    ASSERT_EQ(s.ui.boxes.size(), 1u) << field;
+    EXPECT_EQ(s.ui.boxes[0].title, "Unsafe path");
+    EXPECT_EQ(s.form().txtProgress.Text, "Conversion error.");
+    EXPECT_EQ(s.app.conversionsSucceeded, 0);
+  }
+}
+
 TEST(ConvertButton, SettlesFolderTextSourceFolderAndTarget) {
   DriverRun s;
   s.form().txtTMP.Text = s.outputDir.str();  // typed without the separator
