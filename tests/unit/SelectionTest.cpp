@@ -18,6 +18,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The report tool leaves a report of an MPEG-2 film, so a source is inspected once.
+void ScriptReportTool(TestApp& t) {
+  t.runner.On("mkvinfo.exe", [](const std::vector<std::string>& argv) {
+    if (argv.size() > 3 && argv[2] == "-o")
+      WriteFile(argv[3],
+                "+ Segment tracks\n| + A track\n|  + Track type: video\n"
+                "|  + Codec ID: V_MPEG2\n");
+    return std::string();
+  });
+}
+
 // The sources the report tool was asked about, in order: every inspection runs it.
 std::vector<std::string> InspectedSourcesOf(const TestApp& t) {
   std::vector<std::string> seen;
@@ -38,6 +49,8 @@ int ConversionsRequestedOf(const TestApp& t) {
 
 class Selection : public ::testing::Test {
  protected:
+  Selection() { ScriptReportTool(t); }
+
   // A small source file in the sources folder.
   std::string Source(const std::string& name) {
     const fs::path path = sources.path() / name;
@@ -104,6 +117,7 @@ TEST_F(Selection, TheEndOfTheNameChoosesTheRoad) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TestApp app;
+    ScriptReportTool(app);
     const std::string path = Source(c.name);
     app.ui.openFileAnswers = {path};
     Command1_Click(app.app);
@@ -139,6 +153,7 @@ TEST_F(Selection, ASubtitleFileBesideTheSourceIsOffered) {
   for (const char* name : {"film.mkv", "clip.avi"}) {
     SCOPED_TRACE(name);
     TestApp app;
+    ScriptReportTool(app);
     const std::string path = Source(name);
     WriteFile(path.substr(0, path.size() - 3) + "srt", "1\r\n");
     app.ui.openFileAnswers = {path};
@@ -269,6 +284,7 @@ TEST_F(Selection, AMatroskaFileOnTheCommandLineIsConvertedAndEndsTheProgram) {
   for (const std::string& argument : {path, "\"" + path + "\""}) {
     SCOPED_TRACE(argument);
     TestApp app;
+    ScriptReportTool(app);
     Form_Load(app.app, argument);
     EXPECT_TRUE(app.app.bCommandLine);
     EXPECT_TRUE(app.form().bUnload);
@@ -285,6 +301,7 @@ TEST_F(Selection, OtherArgumentsOpenTheWindowNormally) {
        {avi, "\"" + avi + "\"", sources.str() + "/missing.mkv", std::string("--help")}) {
     SCOPED_TRACE(argument);
     TestApp app;
+    ScriptReportTool(app);
     Form_Load(app.app, argument);
     EXPECT_TRUE(app.app.bCommandLine);
     EXPECT_FALSE(app.form().bUnload);
