@@ -1,13 +1,22 @@
 #include "app/ReplaceFile.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <system_error>
 
 namespace quillet {
 
 std::string ReplacementTempPath(const std::string& path) {
-  return path + ".tmp";
+  // One name per running program, so two runs saving at once never share a copy.
+  static const std::string token = [] {
+    std::random_device random;
+    char text[17];
+    std::snprintf(text, sizeof text, "%08x%08x", random(), random());
+    return std::string(text);
+  }();
+  return path + ".tmp-" + token;
 }
 
 bool ReplaceFileContents(const std::string& path, const std::string& content) {

@@ -11,7 +11,8 @@ namespace quillet {
 // and false is returned.
 bool ReplaceFileContents(const std::string& path, const std::string& content);
 
-// The temporary file ReplaceFileContents writes before the rename.
+// The temporary file ReplaceFileContents writes before the rename: beside the target,
+// named for this run of the program.
 std::string ReplacementTempPath(const std::string& path);
 
 }  // namespace quillet

@@ -2,7 +2,9 @@
 // to the window (in line order, with the option rules running), first start, and a
 // rewrite that never loses the old file.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -298,6 +300,26 @@ TEST_F(Settings, ARewriteThatCannotBeWrittenKeepsTheOldFile) {
   fs::create_directory(ReplacementTempPath(SettingsFile().string()));
   SaveSettings(t.app);
   EXPECT_EQ(ReadFile(SettingsFile()), stored);
+}
+
+TEST_F(Settings, AWriteThatFailsHalfwayKeepsTheOldFileAndLeavesNoCopy) {
+  const std::string stored = Lines(StoredLines());
+  Store(stored);
+  LoadSettings(t.app);
+  f.strH264Opts = std::string(4096, 'x');
+  // Files may grow to 16 bytes only, as on a disk that fills up during the write.
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 16;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  SaveSettings(t.app);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, oldHandler);
+
+  EXPECT_EQ(ReadFile(SettingsFile()), stored);
+  EXPECT_EQ(FolderNames(), (std::vector<std::string>{"Quillet.conf"}));
 }
 
 TEST_F(Settings, ARewriteLeavesNoTemporaryFileBehind) {
