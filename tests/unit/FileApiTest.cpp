@@ -156,6 +156,13 @@ TEST_F(FileApiTest, ResolvesPathsWithoutRegardToCase) {
            Case{"", ""},
        })
     EXPECT_EQ(ResolvePathNoCase(c.asked), c.found) << c.asked;
+
+  // Relative paths are resolved from the current folder.
+  fs::path before = fs::current_path();
+  fs::current_path(dir.path());
+  EXPECT_EQ(ResolvePathNoCase("ffmpeg/FFMPEG.EXE"), "FFMpeg/FFmpeg.exe");
+  EXPECT_EQ(ResolvePathNoCase("./ffmpeg/x.exe"), "./ffmpeg/x.exe");
+  fs::current_path(before);
 }
 
 TEST_F(FileApiTest, ProgramFolderIsTheFolderOfTheRunningExecutable) {
