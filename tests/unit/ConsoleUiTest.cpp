@@ -5,7 +5,6 @@
 #include <chrono>
 #include <sstream>
 
-#include "app/AppTools.h"
 #include "app/ConsoleUi.h"
 #include "app/Program.h"
 #include "tests/support/TestApp.h"
@@ -62,18 +61,13 @@ TEST_F(Console, BoxesTakeTheirDefaultAnswer) {
   for (const Case& c : cases) EXPECT_EQ(ui.MsgBox("?", c.style, "T"), c.answer) << c.style;
 }
 
-TEST_F(Console, DialogsAreCancelled) {
-  EXPECT_EQ(ui.OpenFile({"Select the MKV", {{"mkv Files (*.mkv)", "*.MKV"}}, "/"}), "");
-  EXPECT_EQ(ui.BrowseForFolder("Please select a folder where the converted file is stored."), "");
-}
-
 TEST_F(Console, SleepWaits) {
   const auto start = std::chrono::steady_clock::now();
   ui.Sleep(50);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
 }
 
-TEST(HeadlessRun, OnlyAMatroskaFileOrAFolderIsConverted) {
+TEST(RunWithoutDisplay, OnlyAMatroskaFileOrAFolderIsConverted) {
   TempFolder dir;
   WriteFile(dir.path() / "my film.MKV", "x");
   WriteFile(dir.path() / "clip.avi", "x");
@@ -89,7 +83,7 @@ TEST(HeadlessRun, OnlyAMatroskaFileOrAFolderIsConverted) {
   EXPECT_FALSE(IsConvertibleArgument("\"\""));
 }
 
-TEST(HeadlessRun, ExitStatusIsZeroOnlyWhenEveryConversionSucceeded) {
+TEST(RunWithoutDisplay, ExitStatusIsZeroOnlyWhenEveryConversionSucceeded) {
   struct Case {
     int started, succeeded, status;
   } cases[] = {{1, 1, 0}, {3, 3, 0}, {3, 2, 1}, {1, 0, 1}, {0, 0, 1}};
@@ -99,22 +93,6 @@ TEST(HeadlessRun, ExitStatusIsZeroOnlyWhenEveryConversionSucceeded) {
     t.app.conversionsSucceeded = c.succeeded;
     EXPECT_EQ(HeadlessExitStatus(t.app), c.status) << c.started << "/" << c.succeeded;
   }
-}
-
-// The program's own progress path reaches the console.
-TEST(HeadlessRun, SetProgressIsEchoed) {
-  std::ostringstream err;
-  ConsoleUi ui(err);
-  FakeToolRunner runner;
-  FakePower power;
-  FakeComponents components;
-  FakeMediaGraph media;
-  Context ctx{"/nowhere", runner, ui, power, components, media};
-  App app(ctx);
-  ui.Attach(app.form);
-  SetProgress(app, "Reading source");
-  SetProgress(app, "Reading source");
-  EXPECT_EQ(err.str(), "Reading source\n");
 }
 
 }  // namespace

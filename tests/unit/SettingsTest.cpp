@@ -322,13 +322,6 @@ TEST_F(Settings, AWriteThatFailsHalfwayKeepsTheOldFileAndLeavesNoCopy) {
   EXPECT_EQ(FolderNames(), (std::vector<std::string>{"Quillet.conf"}));
 }
 
-TEST_F(Settings, ARewriteLeavesNoTemporaryFileBehind) {
-  Store(Lines(StoredLines()));
-  SaveSettings(t.app);
-  SaveSettings(t.app);
-  EXPECT_EQ(FolderNames(), (std::vector<std::string>{"Quillet.conf"}));
-}
-
 TEST(ReplaceFile, AFailedRenameRemovesTheTemporaryFileAndKeepsTheTarget) {
   TempFolder dir;
   const fs::path target = dir.path() / "target";
