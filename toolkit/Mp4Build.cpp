@@ -292,6 +292,7 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
       return false;
     }
     std::string source = path;
+    bool aspectInSource = false;
     if (IsRawH264(path)) {
       // ffmpeg reads a raw stream without its frame order; mkvmerge gives every frame
       // its time stamp first, at microsecond precision.
@@ -302,6 +303,15 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
                     {"--default-duration", Format("0:%lld/%lldp", track.fps->num, track.fps->den)});
         timescale = TrackTimescale(*track.fps);
         ++rawWithRate;
+      }
+      int width = 0, height = 0;
+      if (track.par && RawH264PictureSize(path, width, height)) {
+        // The display size as an exact ratio, so that the pixel aspect read back from it is
+        // exactly the one asked for (ffmpeg's -aspect rounds to 255ths).
+        Rational display = Reduce({width * track.par->num, height * track.par->den});
+        argv.insert(argv.end(),
+                    {"--display-dimensions", Format("0:%lldx%lld", display.num, display.den)});
+        aspectInSource = true;
       }
       argv.push_back(path);
       ToolResult r = RunProgram(argv);
@@ -324,7 +334,7 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
           streamOptions.insert(streamOptions.end(),
                                {"-bsf" + spec, Format("h264_metadata=sample_aspect_ratio=%lld/%lld",
                                                       track.par->num, track.par->den)});
-        if (s.width > 0 && s.height > 0) {
+        if (!aspectInSource && s.width > 0 && s.height > 0) {
           Rational dar = Reduce({s.width * track.par->num, s.height * track.par->den});
           streamOptions.insert(streamOptions.end(),
                                {"-aspect" + spec, Format("%lld:%lld", dar.num, dar.den)});

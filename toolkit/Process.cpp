@@ -16,6 +16,7 @@ namespace quillet::toolkit {
 namespace {
 
 std::string g_logName = "quillet-toolkit";
+bool g_logEnabled = true;
 volatile sig_atomic_t g_interrupted = 0;
 volatile pid_t g_child = 0;
 
@@ -37,7 +38,11 @@ void SetLogName(const std::string& name) {
 }
 
 void Log(const std::string& message) {
-  std::cerr << g_logName << ": " << message << std::endl;
+  if (g_logEnabled) std::cerr << g_logName << ": " << message << std::endl;
+}
+
+void SetLogEnabled(bool enabled) {
+  g_logEnabled = enabled;
 }
 
 void InstallSignalForwarding() {

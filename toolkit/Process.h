@@ -30,6 +30,8 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
 // Messages of the adapter, on standard error, with the slot name in front.
 void SetLogName(const std::string& name);
 void Log(const std::string& message);
+// Messages on (the default) or off, for callers that report in their own way.
+void SetLogEnabled(bool enabled);
 
 // Forward SIGTERM, SIGINT and SIGHUP to the running tool, so that the adapter can clean up
 // its temporary files before it ends. Interrupted() tells whether one arrived.
