@@ -258,6 +258,14 @@ bool IsRawH264(const std::string& path) {
   return startCode && !SpsFromAnnexB(*head, 1).empty();
 }
 
+bool ExtendsExisting(const std::vector<std::string>& existingKinds,
+                     const std::vector<std::string>& addedKinds) {
+  for (const std::string& kind : addedKinds)
+    if (std::find(existingKinds.begin(), existingKinds.end(), kind) != existingKinds.end())
+      return false;
+  return true;
+}
+
 bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destination,
                  bool addToExisting, const std::string& tmpDir) {
   Staging staging;
@@ -267,23 +275,16 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
   std::string scratch = staging.Scratch(tmpDir.empty() ? FolderOf(target) : LocateInput(tmpDir));
   if (scratch.empty()) return false;
 
-  std::vector<std::string> inputs, maps, streamOptions;
-  int inputCount = 0, videoOut = 0, rawWithRate = 0;
-  std::optional<long long> timescale;
-  auto addInput = [&](const std::string& path) {
-    inputs.insert(inputs.end(), {"-i", path});
-    return inputCount++;
+  // Each track's source as ffmpeg will read it, with its streams.
+  struct Prepared {
+    std::string source;
+    std::vector<StreamInfo> streams;
+    bool aspectInSource = false;
   };
-
-  if (addToExisting && FileHasData(target)) {
-    auto streams = ProbeStreams(target);
-    if (!streams) return false;
-    int index = addInput(target);
-    maps.insert(maps.end(), {"-map", std::to_string(index)});
-    for (const StreamInfo& s : *streams) videoOut += s.type == "video";
-    Log("adding to " + target);
-  }
-
+  std::vector<Prepared> prepared;
+  std::vector<std::string> addedKinds;
+  int rawWithRate = 0;
+  std::optional<long long> timescale;
   for (size_t n = 0; n < tracks.size(); ++n) {
     const Mp4Track& track = tracks[n];
     std::string path = LocateInput(track.path);
@@ -291,13 +292,14 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
       Log("missing or empty: " + track.path);
       return false;
     }
-    std::string source = path;
-    bool aspectInSource = false;
+    Prepared p;
+    p.source = path;
     if (IsRawH264(path)) {
       // ffmpeg reads a raw stream without its frame order; mkvmerge gives every frame
       // its time stamp first, at microsecond precision.
-      source = (fs::path(scratch) / Format("track%zu.mkv", n)).string();
-      std::vector<std::string> argv = {"mkvmerge", "-q", "-o", source, "--timestamp-scale", "1000"};
+      p.source = (fs::path(scratch) / Format("track%zu.mkv", n)).string();
+      std::vector<std::string> argv = {"mkvmerge",          "-q",  "-o", p.source,
+                                       "--timestamp-scale", "1000"};
       if (track.fps) {
         argv.insert(argv.end(),
                     {"--default-duration", Format("0:%lld/%lldp", track.fps->num, track.fps->den)});
@@ -311,22 +313,54 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
         Rational display = Reduce({width * track.par->num, height * track.par->den});
         argv.insert(argv.end(),
                     {"--display-dimensions", Format("0:%lldx%lld", display.num, display.den)});
-        aspectInSource = true;
+        p.aspectInSource = true;
       }
       argv.push_back(path);
       ToolResult r = RunProgram(argv);
       if (!r.started || r.signal != 0 || (r.exitCode != 0 && r.exitCode != 1) ||
-          !FileHasData(source))
+          !FileHasData(p.source))
         return false;
     }
-    auto streams = ProbeStreams(source);
+    auto streams = ProbeStreams(p.source);
     if (!streams) return false;
-    int index = addInput(source);
+    p.streams = *streams;
+    for (const StreamInfo& s : p.streams)
+      if (track.selector.empty() || track.selector == s.type) addedKinds.push_back(s.type);
+    prepared.push_back(p);
+  }
+
+  std::vector<std::string> inputs, maps, streamOptions;
+  int inputCount = 0, videoOut = 0;
+  auto addInput = [&](const std::string& path) {
+    inputs.insert(inputs.end(), {"-i", path});
+    return inputCount++;
+  };
+
+  if (addToExisting && FileHasData(target)) {
+    auto streams = ProbeStreams(target);
+    if (!streams) return false;
+    std::vector<std::string> existingKinds;
+    for (const StreamInfo& s : *streams) existingKinds.push_back(s.type);
+    if (ExtendsExisting(existingKinds, addedKinds)) {
+      int index = addInput(target);
+      maps.insert(maps.end(), {"-map", std::to_string(index)});
+      for (const StreamInfo& s : *streams) videoOut += s.type == "video";
+      Log("adding to " + target);
+    } else {
+      // It has such tracks already: a result of an earlier run, not one being built.
+      Log(target + " already holds tracks of the kind added: it is replaced");
+    }
+  }
+
+  for (size_t n = 0; n < tracks.size(); ++n) {
+    const Mp4Track& track = tracks[n];
+    const Prepared& p = prepared[n];
+    int index = addInput(p.source);
     std::string map = std::to_string(index);
     if (track.selector == "video") map += ":v";
     if (track.selector == "audio") map += ":a";
     maps.insert(maps.end(), {"-map", map});
-    for (const StreamInfo& s : *streams) {
+    for (const StreamInfo& s : p.streams) {
       if (s.type != "video" || track.selector == "audio") continue;
       if (track.par) {
         std::string spec = ":v:" + std::to_string(videoOut);
@@ -334,7 +368,7 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
           streamOptions.insert(streamOptions.end(),
                                {"-bsf" + spec, Format("h264_metadata=sample_aspect_ratio=%lld/%lld",
                                                       track.par->num, track.par->den)});
-        if (!aspectInSource && s.width > 0 && s.height > 0) {
+        if (!p.aspectInSource && s.width > 0 && s.height > 0) {
           Rational dar = Reduce({s.width * track.par->num, s.height * track.par->den});
           streamOptions.insert(streamOptions.end(),
                                {"-aspect" + spec, Format("%lld:%lld", dar.num, dar.den)});

@@ -72,11 +72,17 @@ struct Mp4Track {
   std::string selector;         // "", "video", "audio"
 };
 
-// Writes destination from the tracks (after the tracks of the destination itself when
-// addToExisting and it exists). Intermediate files go to a hidden folder in tmpDir (or
-// beside the destination). The destination is replaced only when all went well.
+// Writes destination from the tracks, after the tracks of the destination itself when
+// addToExisting and it exists and holds no track of a kind being added (one that does is
+// the result of an earlier run, replaced rather than given a second video or audio track).
+// Intermediate files go to a hidden folder in tmpDir (or beside the destination). The
+// destination is replaced only when all went well.
 bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destination,
                  bool addToExisting, const std::string& tmpDir);
+
+// Whether tracks of addedKinds ("video", "audio") may join an MP4 holding existingKinds.
+bool ExtendsExisting(const std::vector<std::string>& existingKinds,
+                     const std::vector<std::string>& addedKinds);
 
 // A raw H.264 elementary stream (Annex B with a sequence parameter set near its start).
 bool IsRawH264(const std::string& path);

@@ -336,6 +336,15 @@ TEST_F(ToolkitSlots, Mp4BoxBuildsAPlayableMp4WithRateAndAspect) {
   EXPECT_TRUE(DecodesCleanly(mp4));
   EXPECT_EQ((std::vector<std::string>{"Film.mp4", "movie.aac", "movie.h264"}), Entries(out.path()));
 
+  // The same command over the result of an earlier run: a new MP4, not a second pair of
+  // tracks in the old one.
+  ASSERT_TRUE(SlotOk("MP4Box/MP4Box.exe",
+                     {"-add", O("movie.aac"), "-add", O("movie.h264") + ":fps=23.976:par=4:3",
+                      O("Film.mp4"), "-tmp", out.str()}));
+  ToolResult count = Quiet(
+      {"ffprobe", "-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", mp4});
+  EXPECT_EQ("video\naudio", Trim(count.out));
+
   // The video added to an MP4 that holds the audio already, at the 25 fps rate.
   ASSERT_TRUE(
       Make({"ffmpeg", "-nostdin", "-y", "-i", O("movie.aac"), "-c", "copy", O("Nero.mp4")}));

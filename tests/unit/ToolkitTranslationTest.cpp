@@ -388,6 +388,14 @@ TEST(ToolkitMp4Box, FrameRatesAndAspects) {
   EXPECT_FALSE(ParFromDisplaySize(0, 720, 1280, 720).has_value());
 }
 
+TEST(ToolkitMp4Box, AddingExtendsAnMp4OnlyWithKindsItLacks) {
+  using Kinds = std::vector<std::string>;
+  EXPECT_TRUE(ExtendsExisting({"audio"}, {"video"}));  // video beside the encoder's AAC
+  EXPECT_TRUE(ExtendsExisting({}, {"audio"}));
+  EXPECT_FALSE(ExtendsExisting(Kinds{"video", "audio"}, Kinds{"audio", "video"}));
+  EXPECT_FALSE(ExtendsExisting({"audio"}, {"audio"}));  // the creator's first call, again
+}
+
 // Raw bytes of each part of a plan.
 std::vector<long long> PartBytes(const std::vector<PacketInfo>& packets,
                                  const std::vector<long long>& cuts) {
