@@ -343,7 +343,7 @@ TEST_F(ToolkitSlots, Mp4BoxBuildsAPlayableMp4WithRateAndAspect) {
                       O("Film.mp4"), "-tmp", out.str()}));
   ToolResult count = Quiet(
       {"ffprobe", "-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", mp4});
-  EXPECT_EQ("video\naudio", Trim(count.out));
+  EXPECT_EQ("audio\nvideo", Trim(count.out));
 
   // The video added to an MP4 that holds the audio already, at the 25 fps rate.
   ASSERT_TRUE(
