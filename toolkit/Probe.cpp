@@ -18,11 +18,18 @@ std::optional<std::vector<StreamInfo>> ParseProbeStreams(const std::string& json
     info.width = static_cast<int>(s.Get("width").Int(0));
     info.height = static_cast<int>(s.Get("height").Int(0));
     info.channels = static_cast<int>(s.Get("channels").Int(0));
+    info.channelLayout = s.Get("channel_layout").String();
     info.sampleRate = static_cast<int>(ParseInt(s.Get("sample_rate").String()).value_or(0));
     info.isDefault = s.Get("disposition").Get("default").Int(0) != 0;
     streams.push_back(info);
   }
   return streams;
+}
+
+std::string BackSurroundFilter(const std::string& channelLayout) {
+  if (channelLayout == "5.1(side)") return "channelmap=channel_layout=5.1";
+  if (channelLayout == "5.0(side)") return "channelmap=channel_layout=5.0";
+  return "";
 }
 
 std::optional<std::vector<StreamInfo>> ProbeStreams(const std::string& path) {

@@ -13,12 +13,18 @@ struct StreamInfo {
   std::string codec;  // "h264", "ac3", ...
   int width = 0, height = 0;
   int channels = 0;
+  std::string channelLayout;  // "5.1(side)", "stereo", ...
   int sampleRate = 0;
   bool isDefault = false;
 };
 
 // Reads ffprobe's JSON answer (-show_streams); nullopt when it is none.
 std::optional<std::vector<StreamInfo>> ParseProbeStreams(const std::string& json);
+
+// The audio filter that names side surround channels as back ones ("5.1(side)" -> "5.1"),
+// the layout Windows WAV files and the AAC and AC3 encoders take for 5.1; empty for any
+// other layout. It renames the channels, it does not mix them.
+std::string BackSurroundFilter(const std::string& channelLayout);
 
 // Runs ffprobe on a file; nullopt (with a log line) when it cannot be read.
 std::optional<std::vector<StreamInfo>> ProbeStreams(const std::string& path);

@@ -437,6 +437,7 @@ TEST_F(ToolkitSlots, AudioChainToWavAndBack) {
   WavInfo grabbed = ReadWavInfo(O("movie.wav"));
   EXPECT_EQ(6, grabbed.channels);
   EXPECT_EQ(16, grabbed.bitsPerSample);
+  EXPECT_EQ("5.1", Probe(O("movie.wav"), "a:0", "channel_layout"));  // back, not side
 
   fs::copy_file(media.ac3, O("movie.ac3"));
   const Args spk[] = {{"-spk:2", "-fmt:0", "-drc+", "-gain:8", "-drc_power:8"},
@@ -449,6 +450,9 @@ TEST_F(ToolkitSlots, AudioChainToWavAndBack) {
     ASSERT_TRUE(SlotOk("ac3filter/valdec.exe", args)) << i;
     EXPECT_EQ(channels[i], ReadWavInfo(O("dec.wav")).channels) << i;
     EXPECT_EQ(48000, ReadWavInfo(O("dec.wav")).sampleRate) << i;
+    if (channels[i] == 6) {
+      EXPECT_EQ("5.1", Probe(O("dec.wav"), "a:0", "channel_layout")) << i;
+    }
   }
 
   fs::copy_file(media.aac, O("movie.aac"));

@@ -204,25 +204,30 @@ TEST(ToolkitValdec, CommandLinesOfTheAudioChain) {
   EXPECT_TRUE(stereo->drc);
   EXPECT_DOUBLE_EQ(8.0, stereo->gainDb);
 
-  Args ac3 = ValdecFfmpegArgv(*stereo, true, "in.ac3", "out.wav");
+  Args ac3 = ValdecFfmpegArgv(*stereo, true, "5.1(side)", "in.ac3", "out.wav");
   std::string line = Join(ac3, " ");
   EXPECT_NE(std::string::npos, line.find("-drc_scale 1 -i in.ac3"));
   EXPECT_NE(std::string::npos,
             line.find("-af aformat=channel_layouts=stereo,volume=8.00dB,alimiter="));
   EXPECT_NE(std::string::npos, line.find("-c:a pcm_s16le -rf64 auto -f wav out.wav"));
-  EXPECT_EQ(std::string::npos, Join(ValdecFfmpegArgv(*stereo, false, "a.dts", "o.wav"), " ")
-                                   .find("drc_scale"));  // only AC3 carries range data
+  EXPECT_EQ(std::string::npos,
+            Join(ValdecFfmpegArgv(*stereo, false, "5.1(side)", "a.dts", "o.wav"), " ")
+                .find("drc_scale"));  // only AC3 carries range data
 
   auto keep = ParseValdecArgs({"/o/movie.ac3", "-wav", "/o/movie.wav", "-spk:0", "-fmt:0"}, &error);
   ASSERT_TRUE(keep.has_value()) << error;
-  line = Join(ValdecFfmpegArgv(*keep, true, "in.ac3", "out.wav"), " ");
+  line = Join(ValdecFfmpegArgv(*keep, true, "stereo", "in.ac3", "out.wav"), " ");
   EXPECT_EQ(std::string::npos, line.find("-af"));  // channels as in the source, no gain
+  // 5.1 with side channels is named 5.1 with back channels, not mixed.
+  line = Join(ValdecFfmpegArgv(*keep, true, "5.1(side)", "in.ac3", "out.wav"), " ");
+  EXPECT_NE(std::string::npos, line.find("-af channelmap=channel_layout=5.1 "));
   EXPECT_NE(std::string::npos, line.find("-drc_scale 0"));
 
   auto six = ParseValdecArgs({"a.ac3", "-wav", "b.wav", "-spk:6", "-fmt:0", "-drc+"}, &error);
   ASSERT_TRUE(six.has_value());
-  EXPECT_NE(std::string::npos,
-            Join(ValdecFfmpegArgv(*six, true, "a", "b"), " ").find("channel_layouts=5.1 "));
+  EXPECT_NE(
+      std::string::npos,
+      Join(ValdecFfmpegArgv(*six, true, "5.1(side)", "a", "b"), " ").find("channel_layouts=5.1 "));
 
   for (const Args& bad : {Args{"a.ac3", "-spk:2"}, Args{"a.ac3", "-wav", "b.wav", "-spk:9"},
                           Args{"a.ac3", "-raw", "b.raw"}, Args{"-wav", "b.wav"}})

@@ -64,9 +64,10 @@ struct ValdecCall {
 };
 std::optional<ValdecCall> ParseValdecArgs(const std::vector<std::string>& args, std::string* error);
 // The ffmpeg argv for a decode; ac3 tells whether the input is AC3 (the only format
-// with dynamic range data).
+// with dynamic range data), sourceLayout is its channel layout as ffprobe names it.
 std::vector<std::string> ValdecFfmpegArgv(const ValdecCall& call, bool ac3,
-                                          const std::string& input, const std::string& output);
+                                          const std::string& sourceLayout, const std::string& input,
+                                          const std::string& output);
 
 // BeSweet: -core( -input IN [-2ch] -output OUT ) -ota( -r FROM TO )
 struct BeSweetCall {

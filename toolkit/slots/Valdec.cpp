@@ -1,10 +1,12 @@
 // ac3filter/valdec.exe INPUT -wav OUTPUT -spk:N -fmt:N [-drc+] [-gain:DB] [-drc_power:N]
-// Decodes AC3 or DTS to WAV with ffmpeg. -spk: 0 keeps the source's channels, 1 to 6
+// Decodes AC3 or DTS to WAV with ffmpeg. -spk: 0 keeps the source's channels (5.1 with
+// back surround channels, as Windows names them), 1 to 6
 // give mono, stereo, 3.0, quad, 5.0, 5.1. -drc+ applies the AC3 stream's dynamic range
 // compression; -gain: raises the level by that many dB with a limiter in front of full
 // scale, as AC3Filter's automatic gain control keeps the sound from clipping.
 
 #include "toolkit/Files.h"
+#include "toolkit/Probe.h"
 #include "toolkit/Process.h"
 #include "toolkit/Text.h"
 #include "toolkit/slots/Slots.h"
@@ -74,7 +76,8 @@ std::optional<ValdecCall> ParseValdecArgs(const std::vector<std::string>& args,
 }
 
 std::vector<std::string> ValdecFfmpegArgv(const ValdecCall& call, bool ac3,
-                                          const std::string& input, const std::string& output) {
+                                          const std::string& sourceLayout, const std::string& input,
+                                          const std::string& output) {
   static const char* layouts[] = {"", "mono", "stereo", "3.0", "quad", "5.0", "5.1"};
   static const char* codecs[] = {"pcm_s16le", "pcm_s24le", "pcm_s32le", "pcm_f32le"};
   std::vector<std::string> argv = {"ffmpeg", "-nostdin", "-y", "-v", "error", "-stats"};
@@ -83,6 +86,8 @@ std::vector<std::string> ValdecFfmpegArgv(const ValdecCall& call, bool ac3,
   std::vector<std::string> filters;
   if (call.speakers > 0)
     filters.push_back(std::string("aformat=channel_layouts=") + layouts[call.speakers]);
+  else if (std::string keep = BackSurroundFilter(sourceLayout); !keep.empty())
+    filters.push_back(keep);
   if (call.gainDb != 0) {
     filters.push_back(Format("volume=%.2fdB", call.gainDb));
     filters.push_back("alimiter=limit=1:level=0:latency=1");
@@ -103,7 +108,15 @@ int RunValdec(const SlotCall& call) {
   Staging staging;
   std::string temp = staging.Add(LocateOutput(parsed->output));
   if (temp.empty()) return 1;
-  ToolResult r = RunProgram(ValdecFfmpegArgv(*parsed, IsAc3(input), input, temp));
+  std::string layout;
+  if (parsed->speakers == 0)
+    if (auto streams = ProbeStreams(input))
+      for (const StreamInfo& s : *streams)
+        if (s.type == "audio") {
+          layout = s.channelLayout;
+          break;
+        }
+  ToolResult r = RunProgram(ValdecFfmpegArgv(*parsed, IsAc3(input), layout, input, temp));
   if (!r.Ok() || !CheckWav(temp)) return 1;
   return staging.Commit() ? 0 : 1;
 }
