@@ -68,6 +68,9 @@ void EncodeTrackDirectly(App& app, const ConvertRun& run) {
   const std::string& ext = run.strAudioExt;
   const std::string channels =
       StereoRule(app) ? " -acodec libfaac -ac 2 -ab 224kb " : " -acodec libfaac -ac 6 -ab 224kb ";
+  // A re-encode reads the source itself and extracts nothing, so the track to encode
+  // has to be taken out of the source first.
+  if (run.bRecodeH264) RunStep(app, ExtractAudioCommand(app, run, ext));
   RunStep(app, Q(app.form.strFF) + " -f " + ext + " -i " + Q(run.folder + work::Audio(ext)) +
                    channels + Q(run.folder + work::kAac));
   DeleteWorkFile(run, work::Audio(ext));
