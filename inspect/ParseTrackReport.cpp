@@ -208,10 +208,12 @@ class TrackReportParser {
   }
 
   // The language search stays within the subtitle track: a track without a language
-  // line is "undefined", and the next track's entry is still counted.
+  // line is "undefined", and the next track's entry is still counted. A search that
+  // runs to the end of the report records nothing.
   void AddSubtitleTrack(const std::string& languageMark, const std::string& kind,
                         const std::string& trackId) {
     const Stop stop = reader_.ReadUntilInTrack(languageMark, kTrackEntry);
+    if (stop == Stop::End) return;
     if (stop == Stop::NextTrack) pendingEntry_ = true;
     std::string language;
     if (stop == Stop::Found) {

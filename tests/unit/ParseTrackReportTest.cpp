@@ -135,11 +135,12 @@ const ReportCase kCases[] = {
      {}, {}, {}},
     {"mpeg2.txt", "mpeg2", false, 6632, "S1", "FPS", "", kAudioVorbis, true, 777, 555, "", "",
      {}, {}, {"mpeg2 mkv"}},
-    // No duration, no language lines; a DVD picture shown 1024 wide.
+    // No duration, no language lines; a DVD picture shown 1024 wide. The last track, a
+    // text subtitle track, has no language line before the report ends: not offered.
     {"no_language.txt", "avc", false, 0, "1", "25.000", "2", kAudioAC3, false, 720, 576,
      ":par=1024:720", " -qtw=1024 -qth=576",
      {{"undefined", "0", "2"}, {"undefined", "4", "3"}},
-     {{"undefined", "srt", "4"}},
+     {},
      {"AVC mkv", "Video found on track 1",
       "Video info: Pixel resolution: 720x 576. Display resolution adaptation: :par=1024:720"}},
     // A video track without a frame-rate line: the search runs into the next track, which
@@ -331,6 +332,45 @@ TEST_F(ParseTrackReport_, DurationIsTheWholeSecondsOrStaysZero) {
   for (const auto& c : cases) {
     Parse(std::string("|+ Segment information\n") + c.line + "\n");
     EXPECT_EQ(t.app.report.lngDuration, c.seconds) << c.line;
+  }
+}
+
+// A subtitle track as the report tool lists it, after one video track (track 1).
+std::string SubtitleTrack(const char* codec, const char* languageLine) {
+  return std::string("| + A track\n|  + Track type: subtitles\n|  + Codec ID: ") + codec + "\n" +
+         languageLine;
+}
+
+TEST_F(ParseTrackReport_, SubtitleLanguageSearchEndsAtTheNextTrackOrRecordsNothingAtTheEnd) {
+  const std::string video = "| + A track\n|  + Track type: video\n|  + Codec ID: V_MPEG4/ISO/AVC\n";
+  const struct {
+    const char* name;
+    std::string tracks;
+    std::vector<TrackRow> subs;
+  } cases[] = {
+      {"text track without language, then another",
+       SubtitleTrack("S_TEXT/UTF8", "|  + Name: Signs\n") +
+           SubtitleTrack("S_TEXT/UTF8", "|  + Language: jpn\n"),
+       {{"undefined", "srt", "2"}, {"jpn", "srt", "3"}}},
+      {"SSA track without language, then another",
+       SubtitleTrack("S_TEXT/SSA", "") + SubtitleTrack("S_TEXT/ASS", "|  + Language: ger\n"),
+       {{"undefined", "SSA", "2"}, {"ger", "ASS", "3"}}},
+      {"last text track without language", SubtitleTrack("S_TEXT/UTF8", "|  + Name: x\n"), {}},
+      {"last SSA track without language", SubtitleTrack("S_TEXT/SSA", ""), {}},
+      {"language found on the last line",
+       SubtitleTrack("S_TEXT/ASS", "|  + Language: und"),
+       {{"undefined", "ASS", "2"}}},
+      {"bitmap track between text tracks",
+       SubtitleTrack("S_TEXT/UTF8", "|  + Language: eng\n") +
+           SubtitleTrack("S_VOBSUB", "|  + Language: fre\n") +
+           SubtitleTrack("S_TEXT/UTF8", "|  + Language: ita\n"),
+       {{"eng", "srt", "2"}, {"ita", "srt", "4"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Parse(video + c.tracks);
+    EXPECT_EQ(Rows(t.app.report.strSubTracks), c.subs);
+    EXPECT_EQ(t.form().cmbSubs.Visible, !c.subs.empty());
   }
 }
 
