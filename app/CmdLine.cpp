@@ -71,11 +71,11 @@ void cmdlineFolder(App& app, const std::string& strpath) {
   f.bSplit = false;
   if (strpath.empty()) return;
   if (!AcceptPathForTools(app, strpath, "source folder")) return;
-  // The output names are built from the folder text with exactly one separator.
-  const std::string outputFolder = WithTrailingSep(f.txtTMP.Text);
-  const std::string sourceFolder = WithTrailingSep(strpath);
+  const std::string outputFolder = f.txtTMP.Text;
 
-  std::vector<std::string> names = ListFiles(sourceFolder + "*.mkv");
+  // Names are joined to the folder texts as they stand: a folder named with its trailing
+  // separator gives a doubled one, which every tool reads as one.
+  std::vector<std::string> names = ListFiles(strpath + kSepStr + "*.mkv");
   if (names.empty() || (names.size() == 1 && names[0].empty())) return;
   const size_t count = names.size();
   for (size_t i = 0; i < count; ++i) {
@@ -83,12 +83,12 @@ void cmdlineFolder(App& app, const std::string& strpath) {
     f.lblMulti.Caption = std::to_string(i + 1) + " of " + std::to_string(count);
     f.lblMulti.Visible = true;
     f.Repaint();
-    const std::string fullName = sourceFolder + name;
+    const std::string fullName = strpath + kSepStr + name;
     if (!AcceptPathForTools(app, fullName, "source file")) continue;
     f.strFullname = fullName;
 
     // A file with an earlier result in the output folder is not converted again.
-    const std::string stem = outputFolder + name.substr(0, name.size() - 3);
+    const std::string stem = outputFolder + kSepStr + name.substr(0, name.size() - 3);
     if (FileHasLength(stem + "mp4") || FileHasLength(stem + "mpg")) continue;
     ReadInfo(app, f.strFullname);
     f.txtFile.Text = f.strFullname;

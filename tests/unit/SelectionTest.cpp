@@ -335,9 +335,11 @@ TEST_F(Selection, AFolderOnTheCommandLineConvertsFilesWithoutEarlierResults) {
   };
   f.bSplit = true;
 
+  // The folder named with its separator: each name is joined with one more, as typed.
   Form_Load(t.app, "\"" + sources.str() + "/\"");
-  const std::string folder = sources.str() + "/";
+  const std::string folder = sources.str() + "//";
   EXPECT_EQ(InspectedSources(), (std::vector<std::string>{folder + "c.mkv", folder + "e.MKV"}));
+  EXPECT_EQ(f.strFullname, folder + "e.MKV");
   EXPECT_EQ(ConversionsRequested(), 2);
   EXPECT_EQ(counts, (std::vector<std::string>{"1 of 4", "2 of 4", "3 of 4", "4 of 4"}));
   EXPECT_FALSE(f.lblMulti.Visible);
