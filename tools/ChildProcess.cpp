@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <utility>
 
 #include "sys/FileAPI.h"
 #include "tools/Paths.h"
@@ -154,6 +156,34 @@ int ChildProcess::Wait(IdleTicker& ticker) {
     if (reaped == 0) WaitForExitOrTimeout(exitNotice, ticker.MillisecondsToNextCall());
     ticker.Tick();
   }
+}
+
+bool ChildProcess::WaitAtMost(int milliseconds) {
+  if (pid_ <= 0) return true;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  UniqueFd exitNotice = OpenExitNotice(pid_);
+  while (true) {
+    if (ReapIfEnded(pid_)) {
+      pid_ = -1;
+      return true;
+    }
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    WaitForExitOrTimeout(exitNotice, static_cast<int>(left.count()));
+  }
+}
+
+pid_t ChildProcess::Release() {
+  return std::exchange(pid_, -1);
+}
+
+bool ReapIfEnded(pid_t pid) {
+  pid_t reaped;
+  do {
+    reaped = waitpid(pid, nullptr, WNOHANG);
+  } while (reaped < 0 && errno == EINTR);
+  return reaped != 0;  // ended and reaped, or no such child any more
 }
 
 std::string ResolveProgram(const std::string& name) {

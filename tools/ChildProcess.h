@@ -1,7 +1,7 @@
 #pragma once
 // One child process of the tool runner: started with fork and exec, its priority and
 // standard streams set in the child before the program runs, waited for while the idle
-// callback keeps ticking, and always reaped.
+// callback keeps ticking, and always reaped (by whoever takes it over when released).
 
 #include <sys/types.h>
 
@@ -42,9 +42,20 @@ class ChildProcess {
   // is no child to wait for.
   int Wait(IdleTicker& ticker);
 
+  // Waits at most `milliseconds` for the child to end and reaps it if it did. True when
+  // no child is left to wait for.
+  bool WaitAtMost(int milliseconds);
+
+  // Gives the child up without waiting for it: the caller reaps the returned pid (see
+  // ReapIfEnded). -1 when there is no child.
+  pid_t Release();
+
  private:
   pid_t pid_ = -1;
 };
+
+// Reaps the child `pid` if it has ended. True when it is gone (reaped now or before).
+bool ReapIfEnded(pid_t pid);
 
 // The executable a command line names: a path that does not exist as written is found
 // without regard to case; a bare name is searched in PATH.

@@ -71,9 +71,22 @@ std::string ReadToEnd(int fd, IdleTicker& ticker) {
   return text;
 }
 
+// How long a capture gives a child that has closed its output to end, before it leaves
+// the child to be reaped later.
+constexpr int kExitGraceMs = 500;
+
 }  // namespace
 
+PosixToolRunner::~PosixToolRunner() {
+  ReapEnded();
+}
+
+void PosixToolRunner::ReapEnded() {
+  std::erase_if(lingering_, [](pid_t pid) { return ReapIfEnded(pid); });
+}
+
 int PosixToolRunner::RunTool(const std::string& commandLine, ToolPriority priority) {
+  ReapEnded();
   // Standard output and error stay ours: what a tool prints is there to be seen, as in
   // its minimised console window.
   ChildLaunch launch = LaunchFor(commandLine);
@@ -83,6 +96,7 @@ int PosixToolRunner::RunTool(const std::string& commandLine, ToolPriority priori
 }
 
 void PosixToolRunner::RunToolHidden(const std::string& commandLine, ToolPriority priority) {
+  ReapEnded();
   ChildLaunch launch = LaunchFor(commandLine);
   launch.nice = NiceFor(priority);
   launch.stdoutFd = kNullStream;
@@ -95,6 +109,7 @@ std::string PosixToolRunner::GetCommandOutput(const std::string& commandLine, bo
                                               bool captureStderr, bool convertFromOem) {
   if (!captureStdout && !captureStderr)
     throw std::invalid_argument("GetCommandOutput: no output stream to capture");
+  ReapEnded();
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) return "";
   UniqueFd readEnd(ends[0]), writeEnd(ends[1]);
@@ -112,7 +127,9 @@ std::string PosixToolRunner::GetCommandOutput(const std::string& commandLine, bo
   IdleTicker ticker([this] { CallIdle(); });
   std::string text = ReadToEnd(output.Get(), ticker);
   output.Reset();
-  child.Wait(ticker);    // the child may still be running after closing its output
+  // The report is complete once the child has closed its output; the child itself is not
+  // waited for. One that has not ended by then is reaped by a later call.
+  if (!child.WaitAtMost(kExitGraceMs)) lingering_.push_back(child.Release());
   (void)convertFromOem;  // Text is UTF-8 here: the OEM conversion is the identity.
   return text;
 }

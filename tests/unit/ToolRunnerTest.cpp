@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "tests/support/TestApp.h"
 #include "tools/PosixToolRunner.h"
@@ -169,12 +170,29 @@ TEST_F(ToolRunnerTest, WaitsForTheChildAndCallsIdleMeanwhile) {
   EXPECT_GE(idleCalls, 3);
 }
 
-TEST_F(ToolRunnerTest, CaptureWaitsForAChildThatLingersAfterClosingItsOutput) {
+// A report is complete when the tool closes its output; a tool that stays on after that
+// does not hold the window up, and is still reaped once it has ended.
+TEST_F(ToolRunnerTest, CaptureReturnsWhenTheOutputEndsAndALingeringChildIsReapedLater) {
   fs::path marker = dir.path() / "finished";
   fs::path tool =
-      Script("linger.sh", "echo report; exec >&- 2>&-; sleep 0.3; touch " + Quoted(marker));
+      Script("linger.sh", "echo report; exec >&- 2>&-; sleep 2; touch " + Quoted(marker));
+  const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(runner.GetCommandOutput(Quoted(tool), true, true, true), "report\n");
-  EXPECT_TRUE(fs::exists(marker));  // reaped only after it ended
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+  EXPECT_FALSE(fs::exists(marker));
+
+  fs::path quick = Script("quick.sh", "exit 0");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  bool childrenLeft = true;
+  while (childrenLeft && std::chrono::steady_clock::now() < deadline) {
+    runner.RunTool(Quoted(quick), ToolPriority::Low);
+    siginfo_t info{};
+    // Looks without reaping: only the runner may reap its children.
+    childrenLeft = waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0;
+    if (childrenLeft) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_FALSE(childrenLeft);
+  EXPECT_TRUE(fs::exists(marker));
 }
 
 TEST_F(ToolRunnerTest, FindsTheProgramWithoutRegardToCase) {
