@@ -20,6 +20,15 @@ std::string DialogStartFolder(const Form1& f) {
   return WithTrailingSep(home && *home ? home : "/");
 }
 
+// The file dialogs' buffers hold 511 characters with the end mark: a longer path does
+// not fit, and the dialog gives nothing, as when it is cancelled.
+constexpr size_t kDialogPathLimit = 510;
+
+std::string AskForFile(App& app, const OpenFileRequest& request) {
+  std::string chosen = app.ctx.ui.OpenFile(request);
+  return chosen.size() > kDialogPathLimit ? "" : chosen;
+}
+
 // A dialog's answer without NUL characters and without surrounding blanks.
 std::string CleanDialogPath(std::string path) {
   path.erase(std::remove(path.begin(), path.end(), '\0'), path.end());
@@ -55,7 +64,7 @@ void Command1_Click(App& app) {
                      {"WMV Files (*.wmv)", "*.WMV"},
                      {"AVI Files (*.avi)", "*.AVI"}};
   request.startFolder = DialogStartFolder(f);
-  const std::string chosen = app.ctx.ui.OpenFile(request);
+  const std::string chosen = AskForFile(app, request);
   if (chosen.empty()) return;
   const std::string path = CleanDialogPath(chosen);
   if (!AcceptPathForTools(app, path, "source file")) return;
@@ -96,7 +105,7 @@ void cmdSubs_Click(App& app) {
   request.title = "Select the Subtitle file";
   request.filters = {{"Subtitle Files", "*.srt; *.ssa"}};
   request.startFolder = DialogStartFolder(f);
-  const std::string chosen = app.ctx.ui.OpenFile(request);
+  const std::string chosen = AskForFile(app, request);
   if (chosen.empty()) return;
   const std::string path = CleanDialogPath(chosen);
   if (!AcceptPathForTools(app, path, "subtitle file")) return;

@@ -183,6 +183,32 @@ TEST_F(Selection, ACancelledFileDialogOnlyResetsTheSubtitleHints) {
   EXPECT_TRUE(t.runner.calls.empty());
 }
 
+// The dialogs take paths of up to 510 characters; a longer one counts as no choice.
+TEST_F(Selection, PathsLongerThanTheDialogBufferAreNoChoice) {
+  const std::string folder =
+      sources.str() + "/" + std::string(200, 'd') + "/" + std::string(200, 'e') + "/";
+  const std::string fits = folder + std::string(510 - folder.size() - 4, 'f') + ".mkv";
+  const std::string tooLong = folder + std::string(511 - folder.size() - 4, 'f') + ".mkv";
+  ASSERT_EQ(fits.size(), 510u);
+  WriteFile(fits, "source");
+  WriteFile(tooLong, "source");
+
+  t.ui.openFileAnswers = {tooLong, fits};
+  Command1_Click(t.app);
+  EXPECT_TRUE(f.strFullname.empty());
+  EXPECT_TRUE(t.runner.calls.empty());
+  Command1_Click(t.app);
+  EXPECT_EQ(f.strFullname, fits);
+  EXPECT_EQ(InspectedSources(), std::vector<std::string>{fits});
+
+  t.ui.openFileAnswers = {std::string(511, 's'), std::string(510, 's')};
+  cmdSubs_Click(t.app);
+  EXPECT_TRUE(f.strSubBrowse.empty());
+  EXPECT_EQ(f.chkSubs.Value, 0);
+  cmdSubs_Click(t.app);
+  EXPECT_EQ(f.strSubBrowse, std::string(510, 's'));
+}
+
 TEST_F(Selection, SubtitleDialogTicksEmbeddingButNotTheRecode) {
   f.strMKVPath = "/films/";
   f.chkMP2.Enabled = false;
