@@ -1,0 +1,360 @@
+// Real conversions: small Matroska films made here with ffmpeg and mkvmerge, converted
+// by the built program without a display, with the toolkit in its slots, and every
+// result judged with ffprobe as a console would meet it: H.264 at level 4.1, AAC with the
+// channels of the target, the pixel aspect of an anamorphic film, every frame and the
+// whole length of sound and picture, and nothing but the MP4 left in the output folder.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/RealProgram.h"
+#include "tests/support/TestApp.h"
+#include "toolkit/Json.h"
+#include "toolkit/Process.h"
+#include "toolkit/Text.h"
+
+namespace quillet::test {
+namespace {
+
+namespace fs = std::filesystem;
+using toolkit::Json;
+using Args = std::vector<std::string>;
+
+enum class AudioKind { kAc3, kAac, kDts, kVorbis };
+
+struct FilmSpec {
+  std::string name;     // file name of the source, blanks included
+  std::string size;     // coded frame size
+  std::string rate;     // frame rate as a fraction
+  std::string display;  // display size of an anamorphic film, else ""
+  AudioKind audio;
+  int channels;  // 6 (5.1) or 2
+  double seconds;
+};
+
+struct Case {
+  std::string label;
+  FilmSpec film;
+  int platform;      // 0 PS3 (5.1), 1 Xbox 360, 2 PS3 (2.0)
+  int recodeFormat;  // -1 keep the source's video, 1 "H264", 3 "H264 (HQ)"
+  int channels;      // channels of the AAC track a console gets
+};
+
+toolkit::ToolResult Quiet(const Args& argv) {
+  toolkit::SetLogEnabled(false);
+  toolkit::RunOptions options;
+  options.captureOut = true;
+  options.captureErr = true;
+  return toolkit::RunProgram(argv, options);
+}
+
+::testing::AssertionResult Made(const Args& argv) {
+  const toolkit::ToolResult r = Quiet(argv);
+  if (r.Ok()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << toolkit::ShowCommand(argv) << "\n" << r.err;
+}
+
+// Tones of their own frequency and level in each channel, so a lost or swapped channel
+// shows in the channel levels: 0, -4, -8, ... dB.
+std::string TonesGraph(int channels, double seconds) {
+  static const char* const kFrequencies[] = {"220", "330", "440", "60", "550", "660"};
+  std::string graph, inputs, pan = channels == 6 ? "pan=5.1" : "pan=stereo";
+  for (int c = 0; c < channels; ++c) {
+    const std::string label = "[t" + std::to_string(c) + "]";
+    graph += std::string("sine=f=") + kFrequencies[c] + ":d=" + toolkit::Format("%g", seconds) +
+             label + ";";
+    inputs += label;
+    pan += toolkit::Format("|c%d=%.3f*c%d", c, std::pow(10.0, -4.0 * c / 20.0), c);
+  }
+  return graph + inputs + "amerge=inputs=" + std::to_string(channels) + "," + pan + "[a]";
+}
+
+// H.264 High at level 5.1 (the level the consoles refuse), with B-frames, and the audio
+// of the given kind in a Matroska file made by mkvmerge.
+::testing::AssertionResult MakeFilm(const FilmSpec& film, const fs::path& folder,
+                                    std::string* path) {
+  const std::string d = folder.string() + "/";
+  const std::string seconds = toolkit::Format("%g", film.seconds);
+  auto made = Made({"ffmpeg",
+                    "-nostdin",
+                    "-y",
+                    "-v",
+                    "error",
+                    "-f",
+                    "lavfi",
+                    "-i",
+                    "testsrc=size=" + film.size + ":rate=" + film.rate,
+                    "-t",
+                    seconds,
+                    "-c:v",
+                    "libx264",
+                    "-preset",
+                    "ultrafast",
+                    "-x264-params",
+                    "cabac=1:8x8dct=1:bframes=2",
+                    "-profile:v",
+                    "high",
+                    "-level",
+                    "5.1",
+                    "-pix_fmt",
+                    "yuv420p",
+                    d + "video.mkv"});
+  if (!made) return made;
+
+  Args codec;
+  std::string audio;
+  switch (film.audio) {
+    case AudioKind::kAc3:
+      codec = {"-c:a", "ac3", "-b:a", "448k"};
+      audio = d + "audio.ac3";
+      break;
+    case AudioKind::kAac:
+      codec = {"-c:a", "aac", "-b:a", "256k"};
+      audio = d + "audio.m4a";
+      break;
+    case AudioKind::kDts:
+      codec = {"-c:a", "dca", "-strict", "-2"};
+      audio = d + "audio.dts";
+      break;
+    case AudioKind::kVorbis:
+      codec = {"-c:a", "libvorbis"};
+      audio = d + "audio.ogg";
+      break;
+  }
+  Args tones = {"ffmpeg",
+                "-nostdin",
+                "-y",
+                "-v",
+                "error",
+                "-filter_complex",
+                TonesGraph(film.channels, film.seconds),
+                "-map",
+                "[a]",
+                "-ar",
+                "48000"};
+  tones.insert(tones.end(), codec.begin(), codec.end());
+  tones.push_back(audio);
+  if (!(made = Made(tones))) return made;
+
+  *path = d + film.name;
+  Args merge = {"mkvmerge", "-q", "-o", *path};
+  if (!film.display.empty())
+    merge.insert(merge.end(), {"--display-dimensions", "0:" + film.display});
+  merge.insert(merge.end(), {d + "video.mkv", audio});
+  return Made(merge);
+}
+
+Json Probe(const std::string& path, const Args& extra = {}) {
+  Args argv = {"ffprobe", "-v", "error", "-show_streams", "-show_format", "-of", "json"};
+  argv.insert(argv.end(), extra.begin(), extra.end());
+  argv.push_back(path);
+  const toolkit::ToolResult r = Quiet(argv);
+  std::string error;
+  std::optional<Json> json = Json::Parse(r.out, &error);
+  if (!r.Ok() || !json) {
+    ADD_FAILURE() << "ffprobe " << path << ": " << r.err << error;
+    return Json();
+  }
+  return *json;
+}
+
+const Json* StreamOf(const Json& probe, const std::string& type) {
+  for (const Json& stream : probe.Get("streams").Items())
+    if (stream.Get("codec_type").String() == type) return &stream;
+  return nullptr;
+}
+
+// ffprobe writes most numbers as text ("4.004000").
+double Seconds(const Json& value) {
+  return toolkit::ParseDecimal(value.Text()).value_or(-1);
+}
+
+// "00:00:04.004000000", the length mkvmerge records for each track.
+double TagSeconds(const std::string& text) {
+  const std::vector<std::string> parts = toolkit::Split(text, ':');
+  if (parts.size() != 3) return -1;
+  return std::stod(parts[0]) * 3600 + std::stod(parts[1]) * 60 + std::stod(parts[2]);
+}
+
+// The loudness of each channel of the first audio track, in dB.
+std::vector<double> ChannelLevels(const std::string& path) {
+  const toolkit::ToolResult r =
+      Quiet({"ffmpeg", "-nostdin", "-i", path, "-map", "0:a:0", "-af",
+             "astats=measure_overall=none:measure_perchannel=RMS_level", "-f", "null", "-"});
+  std::vector<double> levels;
+  for (const std::string& line : toolkit::Split(r.err, '\n')) {
+    const size_t at = line.find("RMS level dB: ");
+    if (at != std::string::npos) levels.push_back(std::stod(line.substr(at + 14)));
+  }
+  return levels;
+}
+
+std::vector<std::string> Entries(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const fs::directory_entry& e : fs::directory_iterator(folder))
+    names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class ConvertEndToEnd : public ::testing::TestWithParam<Case> {
+ protected:
+  void SetUp() override {
+    if (!RealProgram::Built())
+      GTEST_FAIL() << "the program folder is not built: " << RealProgram::BuiltFolder();
+  }
+
+  TempFolder work{"quillet-e2e-convert"};
+};
+
+TEST_P(ConvertEndToEnd, GivesAnMp4TheConsolePlays) {
+  const Case& c = GetParam();
+  const fs::path sources = work.path() / "films";
+  const fs::path output = work.path() / "out folder";
+  fs::create_directories(sources);
+  fs::create_directories(output);
+
+  std::string source;
+  ASSERT_TRUE(MakeFilm(c.film, sources, &source));
+  RealProgram program(work.path() / "program");
+  EXPECT_EQ(program.SlotsOutsideTheCopy(), std::vector<std::string>{});
+  ConversionSettings settings;
+  settings.outputFolder = output.string() + "/";
+  settings.sourceFolder = sources.string() + "/";
+  settings.platform = c.platform;
+  settings.recode = c.recodeFormat >= 0;
+  settings.recodeFormat = c.recodeFormat >= 0 ? c.recodeFormat : 0;
+  program.WriteSettings(settings);
+
+  const ProgramRun run = program.Convert(source);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("Conversion done"), std::string::npos) << run.err;
+
+  // Nothing of the work is left beside the result.
+  const std::string base = c.film.name.substr(0, c.film.name.size() - 4);
+  const std::string result = (output / (base + ".mp4")).string();
+  ASSERT_EQ(Entries(output), std::vector<std::string>{base + ".mp4"}) << run.err;
+
+  const Json from = Probe(source, {"-count_packets"});
+  const Json to = Probe(result);
+  const Json* srcVideo = StreamOf(from, "video");
+  const Json* srcAudio = StreamOf(from, "audio");
+  ASSERT_TRUE(srcVideo && srcAudio);
+
+  EXPECT_NE(to.Get("format").Get("format_name").String().find("mp4"), std::string::npos);
+  ASSERT_EQ(to.Get("streams").Items().size(), 2u) << "one picture and one sound track";
+  const Json* video = StreamOf(to, "video");
+  const Json* audio = StreamOf(to, "audio");
+  ASSERT_TRUE(video && audio);
+
+  // Picture: H.264 High at level 4.1, every frame at the source's rate and size.
+  EXPECT_EQ(video->Get("codec_name").String(), "h264");
+  EXPECT_EQ(video->Get("profile").String(), "High");
+  EXPECT_EQ(video->Get("level").Int(), 41);
+  EXPECT_EQ(video->Get("width").Int(), srcVideo->Get("width").Int());
+  EXPECT_EQ(video->Get("height").Int(), srcVideo->Get("height").Int());
+  EXPECT_EQ(video->Get("r_frame_rate").String(), srcVideo->Get("r_frame_rate").String());
+  EXPECT_EQ(video->Get("nb_frames").String(), srcVideo->Get("nb_read_packets").String());
+  const std::string sar = video->Get("sample_aspect_ratio").String();
+  if (c.film.display.empty())
+    EXPECT_TRUE(sar == "1:1" || sar == "0:1" || sar.empty()) << sar;
+  else
+    EXPECT_EQ(sar, "4:3");  // 1440 pixels shown 1920 wide
+
+  // Sound: AAC with the target's channels, every source channel still heard.
+  EXPECT_EQ(audio->Get("codec_name").String(), "aac");
+  EXPECT_EQ(audio->Get("channels").Int(), c.channels);
+  const std::vector<double> heard = ChannelLevels(result);
+  ASSERT_EQ(heard.size(), static_cast<size_t>(c.channels));
+  if (c.channels == c.film.channels) {
+    const std::vector<double> sent = ChannelLevels(source);
+    ASSERT_EQ(sent.size(), heard.size());
+    for (size_t ch = 0; ch < sent.size(); ++ch)
+      EXPECT_NEAR(heard[ch], sent[ch], 1.5) << "channel " << ch + 1;
+  } else {
+    for (size_t ch = 0; ch < heard.size(); ++ch)
+      EXPECT_GT(heard[ch], -40.0) << "channel " << ch + 1 << " of the down-mix is silent";
+  }
+
+  // Both tracks as long as the source's.
+  const double srcVideoLength = TagSeconds(srcVideo->Get("tags").Get("DURATION").String());
+  const double srcAudioLength = TagSeconds(srcAudio->Get("tags").Get("DURATION").String());
+  EXPECT_NEAR(Seconds(video->Get("duration")), srcVideoLength, 0.2);
+  EXPECT_NEAR(Seconds(audio->Get("duration")), srcAudioLength, 0.2);
+
+  // And the whole file decodes without a complaint.
+  const toolkit::ToolResult decode =
+      Quiet({"ffmpeg", "-nostdin", "-v", "error", "-i", result, "-f", "null", "-"});
+  EXPECT_TRUE(decode.Ok() && toolkit::Trim(decode.err).empty()) << decode.err;
+}
+
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.label << " (" << c.film.name << ")";
+}
+
+std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
+  return info.param.label;
+}
+
+// The source's own H.264 stream, its level rewritten to 4.1.
+const Case kStreamCopy[] = {
+    {"Ac3SurroundToPs3Surround",
+     {"Holiday 2009.mkv", "320x240", "24000/1001", "", AudioKind::kAc3, 6, 4},
+     0,
+     -1,
+     6},
+    {"AacSurroundToXbox360",
+     {"aac film.mkv", "320x240", "24000/1001", "", AudioKind::kAac, 6, 4},
+     1,
+     -1,
+     2},
+    {"DtsSurroundToPs3Stereo",
+     {"dts film.mkv", "320x240", "24000/1001", "", AudioKind::kDts, 6, 4},
+     2,
+     -1,
+     2},
+    {"DtsSurroundToPs3Surround",
+     {"dts.mkv", "320x240", "24000/1001", "", AudioKind::kDts, 6, 4},
+     0,
+     -1,
+     6},
+    {"VorbisSurroundToPs3Surround",
+     {"vorbis film.mkv", "320x240", "25", "", AudioKind::kVorbis, 6, 4},
+     0,
+     -1,
+     6},
+    {"AnamorphicAc3ToPs3Surround",
+     {"wide film.mkv", "1440x1080", "25", "1920x1080", AudioKind::kAc3, 6, 3},
+     0,
+     -1,
+     6},
+};
+INSTANTIATE_TEST_SUITE_P(StreamCopy, ConvertEndToEnd, ::testing::ValuesIn(kStreamCopy), CaseName);
+
+// The video encoded anew at level 4.1 (the slower cases: the encoder runs once or twice).
+const Case kReencode[] = {
+    {"NtscVorbisStereoToXbox360",
+     {"ntsc vorbis.mkv", "320x240", "30000/1001", "", AudioKind::kVorbis, 2, 4},
+     1,
+     1,
+     2},
+    {"AnamorphicAacStereoToPs3Stereo",
+     {"wide aac.mkv", "1440x1080", "25", "1920x1080", AudioKind::kAac, 2, 3},
+     2,
+     1,
+     2},
+    {"NtscAc3SurroundToPs3StereoInTwoPasses",
+     {"ntsc ac3.mkv", "640x360", "30000/1001", "", AudioKind::kAc3, 6, 4},
+     2,
+     3,
+     2},
+};
+INSTANTIATE_TEST_SUITE_P(Reencode, ConvertEndToEnd, ::testing::ValuesIn(kReencode), CaseName);
+
+}  // namespace
+}  // namespace quillet::test

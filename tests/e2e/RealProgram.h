@@ -1,0 +1,122 @@
+#pragma once
+// The built quillet program in a program folder of its own: a copy of the build's folder
+// whose tool slots still lead to the copied toolkit, a settings file written the way the
+// program writes it, and a run without a display, as a script or CI job starts it.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/TestApp.h"
+#include "toolkit/Process.h"
+
+namespace quillet::test {
+
+// What a run of the program left: its exit status and what it wrote on standard error.
+struct ProgramRun {
+  int status = -1;
+  std::string err;
+};
+
+// The options of one conversion, as the settings file carries them.
+struct ConversionSettings {
+  std::string outputFolder;  // ends in "/"
+  std::string sourceFolder;  // ends in "/"
+  int platform = 0;          // 0 "PS3 (5.1)", 1 "Xbox 360", 2 "PS3  (2.0)"
+  bool recode = false;       // chkMP2: re-encode the video
+  int recodeFormat = 1;      // 0 "MPEG2", 1 "H264", 2 "Xvid", 3 "H264 (HQ)"
+};
+
+class RealProgram {
+ public:
+  static std::filesystem::path BuiltFolder() { return QUILLET_PROGRAM_DIR; }
+  static bool Built() {
+    return std::filesystem::exists(BuiltFolder() / "quillet") &&
+           std::filesystem::exists(BuiltFolder() / "quillet-toolkit");
+  }
+
+  // Copies the program, the toolkit and the slot folders; links are copied as links, so a
+  // slot's "../quillet-toolkit" is the copy's toolkit. Files a run leaves in the build's
+  // folder (settings, debug log) stay behind.
+  explicit RealProgram(std::filesystem::path folder) : folder_(std::move(folder)) {
+    namespace fs = std::filesystem;
+    fs::create_directories(folder_);
+    for (const fs::directory_entry& entry : fs::directory_iterator(BuiltFolder())) {
+      const std::string name = entry.path().filename().string();
+      if (entry.is_directory() && !entry.is_symlink())
+        fs::copy(entry.path(), folder_ / name,
+                 fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+      else if (name == "quillet" || name == "quillet-toolkit")
+        fs::copy(entry.path(), folder_ / name, fs::copy_options::copy_symlinks);
+    }
+  }
+
+  const std::filesystem::path& folder() const { return folder_; }
+
+  // Every link in the copy that leads to a toolkit leads to the copied one.
+  std::vector<std::string> SlotsOutsideTheCopy() const {
+    namespace fs = std::filesystem;
+    std::vector<std::string> outside;
+    const fs::path toolkit = fs::canonical(folder_ / "quillet-toolkit");
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder_)) {
+      if (!entry.is_symlink()) continue;
+      std::error_code ec;
+      const fs::path target = fs::canonical(entry.path(), ec);
+      if (ec || (target.filename() == "quillet-toolkit" && target != toolkit))
+        outside.push_back(entry.path().string());
+    }
+    return outside;
+  }
+
+  // The 15 lines of "Quillet.conf", CR LF ended; numbers printed as " 1 " and "-1 ".
+  void WriteSettings(const ConversionSettings& s) const {
+    auto number = [](int value) {
+      return (value < 0 ? "-" : " ") + std::to_string(value < 0 ? -value : value) + " ";
+    };
+    const std::vector<std::string> lines = {
+        "",
+        "",
+        "",                        // tool paths: set anew from the program folder
+        s.outputFolder,            // txtTMP
+        number(0),                 // chkVob
+        number(0),                 // Check1: no split
+        s.sourceFolder,            // strMKVPath
+        "",                        // strH264Opts: the program's default
+        number(s.recodeFormat),    // cmdConv
+        "",                        // strSubOpts: the program's default
+        number(s.platform),        // cmbPlatform
+        number(0),                 // chkAVCHD
+        number(s.recode ? 1 : 0),  // chkMP2
+        number(0),                 // cmbPrio
+        number(0),                 // chkNorm
+    };
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    WriteFile(folder_ / "Quillet.conf", text);
+  }
+
+  // Runs "quillet SOURCE" without a display and waits for it (at most five minutes).
+  ProgramRun Convert(const std::string& source) const {
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    toolkit::SetLogEnabled(false);
+    toolkit::RunOptions options;
+    options.captureOut = true;
+    options.captureErr = true;
+    const toolkit::ToolResult r = toolkit::RunProgram(
+        {"timeout", "-k", "10", "300", (folder_ / "quillet").string(), source}, options);
+    ProgramRun run;
+    run.status = r.started && r.signal == 0 ? r.exitCode : -1;
+    run.err = r.err;
+    if (run.status == 124) ADD_FAILURE() << "quillet did not end within five minutes";
+    return run;
+  }
+
+ private:
+  std::filesystem::path folder_;
+};
+
+}  // namespace quillet::test
