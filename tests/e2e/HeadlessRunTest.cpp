@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -81,15 +82,19 @@ class HeadlessRun : public ::testing::Test {
     fs::copy_file(kBuiltProgram, exe);
     fs::permissions(exe, fs::perms::owner_all, fs::perm_options::add);
 
-    // The report tool writes the report to the path after "-o".
+    ReportTool(kReport);
+    Tool("Checker/x264_checker.exe", std::string(kRecordCall) + "echo 'dpb check: [OK]'\n");
+    StoreSettings(SettingsLines());
+  }
+
+  // The report tool writes `report` to the path after "-o".
+  void ReportTool(const std::string& report) {
     Tool("MKVToolnix/mkvinfo.exe",
          std::string(kRecordCall) +
              "out=''; prev=''\n"
              "for a in \"$@\"; do [ \"$prev\" = -o ] && out=\"$a\"; prev=\"$a\"; done\n"
              "[ -n \"$out\" ] && cat > \"$out\" <<'REPORT'\n" +
-             kReport + "REPORT\n");
-    Tool("Checker/x264_checker.exe", std::string(kRecordCall) + "echo 'dpb check: [OK]'\n");
-    StoreSettings(SettingsLines());
+             report + "REPORT\n");
   }
 
   void Tool(const std::string& relative, const std::string& script) {
@@ -283,6 +288,119 @@ TEST_F(HeadlessRun, AFolderRunSkipsFilesWithEarlierResults) {
   EXPECT_EQ(run.status, 1) << run.err;
   const std::string folder = sources.withSep();
   EXPECT_EQ(ReportedSources(), (std::vector<std::string>{folder + "a film.mkv", folder + "c.MKV"}));
+}
+
+// A report in the older layout of the report tool: an anamorphic H.264 track, an AAC
+// track, an AC3 track, a text and an SSA subtitle track.
+constexpr const char* kLegacyReport = R"(+ EBML head
+|+ EBML version: 1
+|+ Doc type: matroska
+|+ Doc type version: 2
++ Segment, size 2147483648
+|+ Seek head (subentries will be skipped)
+|+ EbmlVoid (size: 4013)
+|+ Segment information
+| + Timecode scale: 1000000
+| + Muxing application: libebml v0.7.7 + libmatroska v0.8.1
+| + Writing application: mkvmerge v2.4.2 ('Oh My God') built on Jan 20 2009 12:00:00
+| + Duration: 2711.360s (00:45:11.360)
+|+ Segment tracks
+| + A track
+|  + Track number: 1
+|  + Track UID: 3184726510
+|  + Track type: video
+|  + Enabled: 1
+|  + Default flag: 1
+|  + Lacing flag: 0
+|  + Codec ID: V_MPEG4/ISO/AVC
+|  + Codec's private data: size 40 (H.264 profile: High @L4.1)
+|  + Default duration: 41.708ms (23.976 fps for a video track)
+|  + Language: und
+|  + Video track
+|   + Pixel width: 1440
+|   + Pixel height: 1080
+|   + Interlaced: 0
+|   + Display width: 1920
+|   + Display height: 1080
+| + A track
+|  + Track number: 2
+|  + Track UID: 2251093874
+|  + Track type: audio
+|  + Enabled: 1
+|  + Default flag: 1
+|  + Codec ID: A_AAC
+|  + Codec's private data: size 5
+|  + Default duration: 21.333ms (46.875 fps for a video track)
+|  + Language: jpn
+|  + Audio track
+|   + Sampling frequency: 48000
+|   + Channels: 2
+| + A track
+|  + Track number: 3
+|  + Track UID: 951847362
+|  + Track type: audio
+|  + Enabled: 1
+|  + Default flag: 0
+|  + Codec ID: A_AC3
+|  + Default duration: 32.000ms (31.250 fps for a video track)
+|  + Language: eng
+|  + Audio track
+|   + Sampling frequency: 48000
+|   + Channels: 6
+| + A track
+|  + Track number: 4
+|  + Track UID: 1203948576
+|  + Track type: subtitles
+|  + Lacing flag: 0
+|  + Codec ID: S_TEXT/UTF8
+|  + Language: eng
+| + A track
+|  + Track number: 5
+|  + Track UID: 1766120934
+|  + Track type: subtitles
+|  + Lacing flag: 0
+|  + Codec ID: S_TEXT/SSA
+|  + Codec's private data: size 712
+|  + Language: ger
+|+ EbmlVoid (size: 1115)
+|+ Cluster
+)";
+
+TEST_F(HeadlessRun, ALegacyReportWithTwoAudioTracksIsLoggedAndItsFirstTrackExtracted) {
+  ReportTool(kLegacyReport);
+  Tool("MKVToolnix/mkvextract.exe", kRecordCall);
+  const std::string path = Source("anime.mkv");
+  ProgramRun run = Quillet({path});
+  EXPECT_EQ(run.status, 1) << run.err;  // the stand-ins convert nothing
+  ASSERT_EQ(ReportedSources(), std::vector<std::string>{path});
+
+  // The log starts with the whole report, line by line, then what the parser found.
+  std::vector<std::string> expected;
+  std::istringstream report(kLegacyReport);
+  for (std::string line; std::getline(report, line);) expected.push_back(line);
+  expected.push_back("AVC mkv");
+  expected.push_back("Video found on track 1");
+  expected.push_back(
+      "Video info: Pixel resolution: 1440x 1080. Display resolution adaptation: :par=1920:1440");
+  const std::string log = ReadFile(program.path() / "debug.log");
+  std::vector<std::string> logged;
+  size_t start = 0;
+  for (size_t end;
+       logged.size() < expected.size() && (end = log.find("\r\n", start)) != std::string::npos;
+       start = end + 2)
+    logged.push_back(log.substr(start, end - start));
+  EXPECT_EQ(logged, expected);
+
+  // The first audio track is the one converted: track 2, as AAC, beside video track 1.
+  const auto extractions = Calls("mkvextract.exe");
+  ASSERT_FALSE(extractions.empty()) << run.err;
+  const std::vector<std::string>& call = extractions[0];
+  ASSERT_GE(call.size(), 3u);
+  EXPECT_EQ(call[0], "tracks");
+  EXPECT_EQ(call[1], path);
+  EXPECT_NE(std::find(call.begin(), call.end(), "1:" + output.withSep() + "movie.h264"),
+            call.end());
+  EXPECT_NE(std::find(call.begin(), call.end(), "2:" + output.withSep() + "movie.aac"), call.end());
 }
 
 TEST_F(HeadlessRun, MessageBoxesAppearOnStandardErrorAsTitleAndText) {
