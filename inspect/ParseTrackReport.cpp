@@ -247,13 +247,16 @@ void ParseTrackReport(App& app) {
   report.strSubTracks.Reset();
 
   const std::string reportPath = app.form.txtTMP.Text + "info.txt";
-  // Without a report (the report tool failed) the source shows no tracks.
+  // Without a report (the report tool failed) the source shows no tracks. The debug log
+  // is opened (and so created) either way, and written in one go: a report can run to
+  // thousands of lines.
+  std::vector<std::string> log;
   if (auto lines = LoadReportLines(reportPath)) {
     TrackReportParser parser(app, std::move(*lines));
     parser.Run();
-    // One write for the whole report: it can run to thousands of lines.
-    if (!parser.Log().empty()) AppendDebugLog(app.ctx.programFolder, parser.Log());
+    log = std::move(parser.Log());
   }
+  AppendDebugLog(app.ctx.programFolder, log);
   ShowTrackReport(app);
   DeleteFileQuietly(reportPath);
 }
