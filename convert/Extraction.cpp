@@ -45,9 +45,13 @@ std::string ChooseExtraction(App& app, ConvertRun& run, const ExtractorForms& fo
   if (ext == "ogg" || vob) {
     if (vob && ff) return forms.audioOnly;
     if (ext == "ac3" && vob && !run.bNormalize) return forms.videoOnly;
-    // A Vorbis track is encoded straight from the extracted file, so it is extracted
-    // together with the video for every output.
-    return forms.videoAndAudio;
+    if (vob) return forms.videoAndAudio;
+    // Vorbis without VOB. AVCHD decodes it from the source itself and needs nothing
+    // here; the MP4 road encodes the extracted track, so it takes the video as for any
+    // other format (a VFW-mode source through "movie.avi") and the Vorbis track beside
+    // an ordinary one.
+    if (f.chkAVCHD.Value == 1) return "";
+    if (!app.report.bVFW) return forms.videoAndAudio;
   }
   if (app.report.bVFW) {
     RunStep(app, forms.VideoTo(app, run, work::kAvi));

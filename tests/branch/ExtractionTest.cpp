@@ -51,6 +51,17 @@ const ExtractionCase kExtractions[] = {
        f.chkFF.SetValue(1);
      },
      R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie.h264" 2:"{out}movie.dts")"},
+    // AVCHD decodes a Vorbis track from the source itself.
+    {"AvchdVorbisTakesTheRawVideoOnly", kAudioVorbis, [](Form1& f) { f.chkAVCHD.SetValue(1); },
+     R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie_raw.h264")"},
+    {"AvchdFastMuxVorbisIsNotExtracted", kAudioVorbis,
+     [](Form1& f) {
+       f.chkAVCHD.SetValue(1);
+       f.chkFF.SetValue(1);
+     },
+     ""},
+    {"Mp4VorbisTakesBoth", kAudioVorbis, [](Form1&) {},
+     R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie.h264" 2:"{out}movie.ogg")"},
     {"RecodeReadsTheSourceItself", kAudioAC3,
      [](Form1& f) {
        f.chkMP2.SetValue(1);
