@@ -16,9 +16,25 @@ bool StereoRule(const App& app) {
 }
 
 bool DecodeToWavWanted(const App& app, const std::string& ext) {
+  // The Xbox 360's AAC is re-encoded from a WAV, Safe Sync or not: the direct encode
+  // cannot read and write "movie.aac" at once.
+  if (ext == "aac" && app.form.b360) return true;
   if (app.form.chkFF.Value == 1) return false;
-  return ext == "ac3" || ext == "dts" || ext == "mp3" || ext == "mp2" ||
-         (ext == "aac" && app.form.b360);
+  return ext == "ac3" || ext == "dts" || ext == "mp3" || ext == "mp2";
+}
+
+// The frame-rate text with its dots removed, read as a number the way the settings
+// and the window read numbers: blanks skipped, digits up to the first other character.
+std::string RateAsNumber(const std::string& frameRate) {
+  int64_t value = 0;
+  int digits = 0;
+  for (char c : ReplaceAll(frameRate, ".", "")) {
+    if (c == ' ' || c == '\t') continue;
+    if (c < '0' || c > '9' || digits == 18) break;
+    value = value * 10 + (c - '0');
+    ++digits;
+  }
+  return std::to_string(value);
 }
 
 std::string BackupDecoderCommand(const App& app, const ConvertRun& run) {
@@ -53,7 +69,7 @@ void DecodeToWav(App& app, const ConvertRun& run) {
 // Step 4: the video will play at 25 frames per second, so the audio is lowered by a
 // semitone and stretched in time from the source rate to 25000.
 void RetimeTo25Fps(App& app, ConvertRun& run) {
-  const std::string rate = ReplaceAll(app.form.txtSFPS.Text, ".", "");
+  const std::string rate = RateAsNumber(app.form.txtSFPS.Text);
   run.strEncFps = "25.000";
   RunStep(app, Q(ToolPath(app, tool::kSoundStretch)) + " " + Q(run.folder + work::kWav) + " " +
                    Q(run.folder + work::kWav2) + " -pitch=-1 ");
@@ -105,11 +121,15 @@ void EncodeToAac(App& app, ConvertRun& run) {
   SetProgress(app, "Encoding Audio");
   const std::string& ext = run.strAudioExt;
   const bool ff = app.form.chkFF.Value == 1;
-  if (ext == "ogg" || (ff && ext != "dts" && ext != "aac"))
+  if (ext == "ogg" || (ff && ext != "dts" && ext != "aac")) {
     EncodeTrackDirectly(app, run);
-  else if (ext == "aac" && !app.form.b360)
-    return;  // the source's AAC track is used unchanged
-  else if (run.bAacEncoder)
+    return;
+  }
+  if (ext == "aac" && !app.form.b360) return;  // the source's AAC track is used unchanged
+  // The Xbox 360's AAC comes from the WAV; a source track that Safe Sync extracted
+  // must not pass for the new encode.
+  if (ext == "aac") DeleteWorkFile(run, work::kAac);
+  if (run.bAacEncoder)
     EncodeWithNero(app, run);
   else
     EncodeWavWithFFmpeg(app, run);

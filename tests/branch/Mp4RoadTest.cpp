@@ -116,6 +116,16 @@ const RoadCase kRoadCases[] = {
      false,
      false,
      {ExtractVideoAnd("aac"), kMp4Box}},
+    // The Xbox 360 re-encodes AAC to stereo from a WAV with Safe Sync too; the track
+    // Safe Sync extracted is not the result.
+    {"Xbox360SafeSyncAacIsEncodedFromTheWav",
+     1,
+     kAudioAAC,
+     true,
+     false,
+     false,
+     false,
+     {ExtractVideoAnd("aac"), kWavGrab, kAacFromWavStereo, kMp4Box}},
     {"NeroEncoderMakesTheMp4AndMP4BoxAddsVideo",
      1,
      kAudioAC3,
@@ -243,6 +253,38 @@ TEST(Mp4RoadSource, VfwSourceGoesThroughAviAndTheCreatorWithVideoOnly) {
   EXPECT_EQ(ReadFile(s.outputDir.path() / "Film.mp4"), "[track " + s.Out("movie_video.264") + "]");
 }
 
+TEST(Mp4RoadSource, Xbox360SafeSyncAacFailedEncodeIsNotHiddenByTheExtractedTrack) {
+  ConvertScaffold s;
+  s.MakeSource();
+  s.Inspected(kAudioAAC);
+  s.ScriptStandardTools();
+  s.runner.On("FFmpeg.exe", [](const auto&) { return std::string(); });
+  s.form().cmbPlatform.SetListIndex(1);
+  s.form().chkFF.SetValue(1);
+
+  s.Convert();
+
+  ASSERT_FALSE(s.ui.boxes.empty());
+  EXPECT_EQ(s.ui.boxes[0].title, "Audio error");
+  EXPECT_NE(s.form().txtProgress.Text, "Conversion done");
+}
+
+TEST(Mp4RoadSource, VfwVorbisSourceTakesTheVideoThroughAvi) {
+  ConvertScaffold s;
+  s.MakeSource();
+  s.Inspected(kAudioVorbis);
+  s.app.report.bVFW = true;
+  s.ScriptStandardTools();
+
+  s.Convert();
+
+  ASSERT_GE(s.Commands().size(), 2u);
+  EXPECT_EQ(s.Commands()[0],
+            s.X(R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie.avi")"));
+  EXPECT_EQ(s.Commands()[1], s.X(R"("{app}/MP4Box/MP4Box.exe" -aviraw video "{out}movie.avi")"));
+  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
+}
+
 // A High-profile sequence parameter set that declares level 5.1.
 const std::string kLevel51Stream("\x00\x00\x00\x01\x67\x64\x00\x33\xAC", 9);
 
@@ -289,6 +331,23 @@ TEST(Mp4RoadSource, TwentyFiveFpsRetimesTheAudioAndTheVideo) {
            R"("{app}/MP4Box/MP4Box.exe" -add "{out}movie.aac" -add "{out}movie.h264:fps=25.000" "{out}Film.mp4"  -tmp "{tmp}")"}));
   EXPECT_FALSE(s.OutputHas("movie2.wav"));
   EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
+}
+
+// The source rate is handed over as a number: what follows the digits is not part of it.
+TEST(Mp4RoadSource, TwentyFiveFpsRateIsTheNumberOfTheFrameRateText) {
+  ConvertScaffold s;
+  s.MakeSource();
+  s.Inspected(kAudioAC3);
+  s.form().txtSFPS.Text = "29.97 ";
+  s.ScriptStandardTools();
+  s.form().chk25.SetValue(1);
+
+  s.Convert();
+
+  ASSERT_GE(s.Commands().size(), 4u);
+  EXPECT_EQ(
+      s.Commands()[3],
+      s.X(R"("{app}/besweet/BeSweet.exe" -core( -input "{out}movie2.wav" -2ch -output "{out}movie.wav" ) -ota( -r 2997 25000 ) )"));
 }
 
 TEST(Mp4RoadSource, TwentyFiveFpsSourceIsNotRetimed) {
