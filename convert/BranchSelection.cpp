@@ -3,6 +3,7 @@
 #include "app/AppTools.h"
 #include "app/NotBuiltYet.h"
 #include "convert/ConvertSteps.h"
+#include "convert/PathNames.h"
 
 namespace quillet {
 namespace {
@@ -42,10 +43,14 @@ const char* OutputName(MatroskaOutput output) {
 
 // Extraction (and re-encode), the audio chain and the MP4 assembly.
 void RunMp4Branch(App& app, ConvertRun& run) {
-  ClearStaleMp4Files(app, run);
-  ExtractAndRecode(app, run);
-  RunAudioChain(app, run);
-  AssembleMp4(app, run);
+  ClearStaleMp4Files(run);
+  EarlierResult earlier(run);
+  IgnoringErrors([&] {
+    ExtractAndRecode(app, run);
+    RunAudioChain(app, run);
+    AssembleMp4(app, run);
+  });
+  earlier.Settle(app.form.txtProgress.Text == kConversionDone);
 }
 
 }  // namespace

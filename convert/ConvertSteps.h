@@ -42,9 +42,24 @@ std::string RecodeH264(App& app, ConvertRun& run);
 void RunAudioChain(App& app, ConvertRun& run);
 
 // --- Mp4Assembly.cpp ---
-// Deletes what an earlier run left in the output folder under the MP4 road's names.
-void ClearStaleMp4Files(App& app, const ConvertRun& run);
+// Deletes the working files an earlier run left in the output folder under the names
+// the MP4 road reads or tests.
+void ClearStaleMp4Files(const ConvertRun& run);
 void AssembleMp4(App& app, ConvertRun& run);
+
+// An earlier result of the same name (strBaseName + ".mp4") is moved aside while the
+// run makes its own, so the muxer writes a new file and the success test sees only
+// this run's file. Settle removes it when the new result stands, and otherwise puts
+// it back in place of whatever the failed run left.
+class EarlierResult {
+ public:
+  explicit EarlierResult(const ConvertRun& run);
+  void Settle(bool converted);
+
+ private:
+  std::string result_;
+  std::string aside_;  // empty when nothing was moved aside
+};
 
 // --- WorkFiles.cpp ---
 // Runs a tool; a tool that cannot be started is skipped like any failed statement.

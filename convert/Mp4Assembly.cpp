@@ -1,6 +1,9 @@
 // Muxing the H.264 stream and the AAC audio into strBaseName + ".mp4" with MP4Box, the
 // mp4creator fallback, and the split of a result that is too large for FAT32.
 
+#include <filesystem>
+#include <system_error>
+
 #include "app/AppTools.h"
 #include "app/Ui.h"
 #include "convert/Arithmetic.h"
@@ -56,10 +59,14 @@ bool AudioReady(const App& app, const ConvertRun& run) {
   return CanOpenFile(run.folder + work::kAac, &size) && size > 0;
 }
 
-void RetryWithMp4Creator(App& app, ConvertRun& run) {
+// Returns whether the video stream the creator is given is there: without it the
+// creator still leaves an MP4 with the audio alone, which is no conversion.
+bool RetryWithMp4Creator(App& app, ConvertRun& run) {
   const std::string creator = Q(ToolPath(app, tool::kMp4Creator));
   const std::string result = Q(ResultPath(run));
   MoveWorkFile(run, work::kH264, work::k264);
+  int64_t videoSize = 0;
+  const bool videoReady = CanOpenFile(run.folder + work::k264, &videoSize) && videoSize > 0;
   if (!run.bNeroRoad)
     RunStep(app, creator + " -rate=" + run.strEncFps + " -create=" + Q(run.folder + work::kAac) +
                      " " + result);
@@ -67,6 +74,7 @@ void RetryWithMp4Creator(App& app, ConvertRun& run) {
                             " -create=" + Q(run.folder + work::k264) + " " + result;
   SetProgress(app, "Conversion error, retrying with mp4create");
   RunStep(app, video);
+  return videoReady;
 }
 
 void SplitLargeMp4(App& app, const ConvertRun& run) {
@@ -83,13 +91,38 @@ void SplitLargeMp4(App& app, const ConvertRun& run) {
 
 }  // namespace
 
-void ClearStaleMp4Files(App& app, const ConvertRun& run) {
-  // A working file or result left by an earlier run that failed would otherwise be
-  // taken for this run's output when a tool fails, and MP4Box adds tracks to an
-  // existing result instead of writing a new one.
-  CleanMp4TempFiles(app);
-  for (const char* name : {work::kWav, work::kWav2, work::kVideo264}) DeleteWorkFile(run, name);
-  DeleteWorkFile(run, run.strBaseName + ".mp4");
+void ClearStaleMp4Files(const ConvertRun& run) {
+  // A working file that a failed earlier run left for inspection would otherwise be
+  // taken for this run's output when a tool fails. Only the names this road reads or
+  // tests go; the others are no danger and stay.
+  for (const std::string& name :
+       {std::string(work::kAac), std::string(work::kH264), std::string(work::k264),
+        std::string(work::kAvi), std::string(work::kVideoH264), std::string(work::kVideo264),
+        std::string(work::kWav), std::string(work::kWav2), work::Audio(run.strAudioExt)})
+    DeleteWorkFile(run, name);
+}
+
+EarlierResult::EarlierResult(const ConvertRun& run) : result_(ResultPath(run)) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(result_, ec))) return;
+  for (int n = 1; n < 100; ++n) {
+    const std::string aside = result_ + ".earlier" + (n > 1 ? std::to_string(n) : "");
+    if (fs::exists(fs::symlink_status(aside, ec))) continue;
+    std::filesystem::rename(result_, aside, ec);
+    if (!ec) aside_ = aside;
+    return;
+  }
+}
+
+void EarlierResult::Settle(bool converted) {
+  if (aside_.empty()) return;
+  std::error_code ec;
+  if (converted)
+    std::filesystem::remove(aside_, ec);
+  else
+    std::filesystem::rename(aside_, result_, ec);
+  aside_.clear();
 }
 
 void AssembleMp4(App& app, ConvertRun& run) {
@@ -103,8 +136,8 @@ void AssembleMp4(App& app, ConvertRun& run) {
   IgnoringErrors([&] { app.ctx.ui.Sleep(1000); });
 
   if (!Mp4Made(run)) {
-    RetryWithMp4Creator(app, run);
-    if (!Mp4Made(run) || !audioReady) {
+    const bool videoReady = RetryWithMp4Creator(app, run);
+    if (!Mp4Made(run) || !audioReady || !videoReady) {
       IgnoringErrors([&] {
         app.ctx.ui.MsgBox(
             "Error creating " + ResultPath(run) +

@@ -161,6 +161,53 @@ TEST(StaleFiles, MuxerWritesANewResultOverAnEarlierOne) {
 
   EXPECT_EQ(ReadFile(s.outputDir.path() / "Film.mp4"),
             "[track " + s.Out("movie.aac") + "][track " + s.Out("movie.h264") + "]");
+  EXPECT_FALSE(s.OutputHas("Film.mp4.earlier"));
+}
+
+// A run that fails leaves the user's earlier result as it was, and whatever else the
+// output folder held beside the names the MP4 road reads.
+TEST(StaleFiles, FailedRunLosesNothing) {
+  AnamorphicRun s;
+  s.runner.On("mkvextract.exe", Nothing);  // no video comes out of the source
+  s.runner.On("MP4Box.exe", Nothing);
+  s.runner.On("mp4creator.exe", [](const std::vector<std::string>& argv) {
+    WriteFile(argv.back(), "[audio alone]");
+    return std::string();
+  });
+  WriteFile(s.outputDir.path() / "Film.mp4", "[earlier result]");
+  WriteFile(s.outputDir.path() / "Film.mp4.earlier", "[kept from before]");
+  for (const char* name : {"movie.srt", "movie.mp3", "movie.ogg"})
+    WriteFile(s.outputDir.path() / name, "mine");
+
+  s.Convert();
+
+  ASSERT_EQ(s.ui.boxes.size(), 1u);
+  EXPECT_EQ(s.ui.boxes[0].title, "MP4box error");
+  EXPECT_EQ(ReadFile(s.outputDir.path() / "Film.mp4"), "[earlier result]");
+  EXPECT_EQ(ReadFile(s.outputDir.path() / "Film.mp4.earlier"), "[kept from before]");
+  EXPECT_FALSE(s.OutputHas("Film.mp4.earlier2"));
+  for (const char* name : {"movie.srt", "movie.mp3", "movie.ogg"})
+    EXPECT_TRUE(s.OutputHas(name)) << name;
+}
+
+// The creator fallback without a video stream leaves an MP4 with the audio alone.
+TEST(Mp4Fallback, ResultWithoutVideoIsAFailure) {
+  for (bool vfw : {false, true}) {
+    AnamorphicRun s;
+    s.app.report.bVFW = vfw;
+    // No video comes out of the source; the audio does.
+    s.runner.On("mkvextract.exe", Nothing);
+    s.runner.On("MP4Box.exe", Nothing);
+
+    s.Convert();
+
+    ASSERT_EQ(s.ui.boxes.size(), 1u) << vfw;
+    EXPECT_EQ(s.ui.boxes[0].title, "MP4box error");
+    EXPECT_EQ(s.app.conversionsSucceeded, 0);
+    EXPECT_EQ(
+        s.Commands().back(),
+        s.X(R"("{app}/MP4Box/mp4creator.exe" -rate=23.976  -qtw=1920 -qth=1080 -create="{out}movie.264" "{out}Film.mp4")"));
+  }
 }
 
 struct ResultSplitCase {
