@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/AppTools.h"
+#include "app/Ui.h"
 #include "convert/Arithmetic.h"
 #include "convert/Convert.h"
 #include "convert/ConvertSteps.h"
@@ -87,6 +88,27 @@ bool ConvertParts(App& app, const ConvertRun& run, const std::vector<std::string
   return allDone;
 }
 
+// The parts go into the folder "split", which is deleted with everything in it after
+// the last part. A folder of that name that is already there is not this run's: its
+// files would be converted as parts and then deleted.
+bool FolderTaken(const std::string& folder) {
+  std::error_code ec;
+  return std::filesystem::exists(std::filesystem::symlink_status(folder, ec));
+}
+
+void RefuseTakenFolder(App& app, const std::string& folder) {
+  IgnoringErrors([&] {
+    app.ctx.ui.MsgBox("The output folder already holds a folder \"" +
+                          std::string(work::kSplitFolder) +
+                          "\". The parts of a large source are made there, and it is deleted "
+                          "with everything in it afterwards. Move or rename it, then convert "
+                          "again.\r" +
+                          folder,
+                      MsgStyle::kCritical, "Split error");
+  });
+  SetProgress(app, kConversionError);
+}
+
 }  // namespace
 
 bool SplitLargeSource(App& app, ConvertRun& run) {
@@ -99,26 +121,43 @@ bool SplitLargeSource(App& app, ConvertRun& run) {
   const int64_t n = k / run.lngSplitSize;
   if (n == 0) return false;
 
+  const std::string splitFolder = run.folder + work::kSplitFolder;
+  if (FolderTaken(splitFolder)) {
+    RefuseTakenFolder(app, splitFolder);
+    return true;
+  }
+  const std::string source = form.strFullname;
   form.bSplit = true;
   SetProgress(app, "Splitting MKV");
   run.lngPartSize = static_cast<int32_t>(k / (n + 1));
   std::error_code ec;
-  std::filesystem::create_directory(run.folder + work::kSplitFolder, ec);
-  ChooseSplitSubtitle(app, run);
-  const std::string command = SplitterCommand(app, run);
-  RunStep(app, command);
-  IgnoringErrors([&] { AppendDebugLog(app, command); });
+  std::filesystem::create_directory(splitFolder, ec);
+  bool allDone = false;
+  // Whatever happens to a part, the flags are cleared and the parts deleted below, or
+  // every later conversion would count as a part.
+  IgnoringErrors([&] {
+    ChooseSplitSubtitle(app, run);
+    const std::string command = SplitterCommand(app, run);
+    RunStep(app, command);
+    IgnoringErrors([&] { AppendDebugLog(app, command); });
 
-  std::vector<std::string> parts;
-  IgnoringErrors([&] { parts = ListFiles(run.folder + work::kSplitFolder + kSepStr + "*.mkv"); });
-  form.strH264Bitrate.clear();
-  const bool allDone = ConvertParts(app, run, parts);
+    std::vector<std::string> parts;
+    IgnoringErrors([&] { parts = ListFiles(splitFolder + kSepStr + "*.mkv"); });
+    form.strH264Bitrate.clear();
+    allDone = ConvertParts(app, run, parts);
+  });
 
   form.strH264Bitrate.clear();
   form.bSubs = false;
   form.bSplit = false;
-  IgnoringErrors([&] { DeleteFolderTree(run.folder + work::kSplitFolder); });
+  IgnoringErrors([&] { DeleteFolderTree(splitFolder); });
   form.lblMulti.Visible = false;
+  // The window goes back to the source: the parts are gone, and their inspection
+  // (track ids renumbered by the splitter) is not the source's, so the next
+  // conversion inspects the source afresh.
+  form.txtFile.Text = source;
+  form.strFullname = source;
+  app.report = TrackReport{};
   // The last part's success text must not stand for a part that failed, nor for a
   // splitter that left no parts.
   if (!allDone) SetProgress(app, kConversionError);

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 
 #include "tests/support/ConvertScaffold.h"
 
@@ -82,14 +83,22 @@ TEST(FolderError, MissingFolderOrSourceStopsBeforeAnyTool) {
 // A path typed into the window that cannot be quoted on a command line never reaches
 // a tool.
 TEST(UnsafePath, TypedPathWithAQuoteIsRefused) {
-  for (const char* field : {"source", "subtitle"}) {
+  for (const std::string field : {"source", "subtitle", "subtitle\\", "folder\\"}) {
     DriverRun s;
-    if (std::string(field) == "source") {
+    if (field == "source") {
       const std::string typed = (s.sourceDir.path() / "Film\" -o \"x.mkv").string();
       WriteFile(typed, "mkv");
       s.form().txtFile.Text = typed;
-    } else {
+    } else if (field == "subtitle") {
       s.form().strSubBrowse = "/subs/a\"b.srt";
+    } else if (field == "subtitle\\") {
+      s.form().strSubBrowse = "/subs/a.srt\\";
+    } else {
+      // The muxer's "-tmp" argument is the folder without its separator; a closing
+      // quote after a backslash would be a literal one.
+      const fs::path folder = s.outputDir.path() / "out\\";
+      fs::create_directories(folder);
+      s.form().txtTMP.Text = folder.string() + "/";
     }
 
     s.Convert();
@@ -198,6 +207,63 @@ TEST(SplitSource, FailedPartIsNotHiddenByTheLastPartsSuccess) {
   EXPECT_TRUE(s.OutputHas("Film-003.mp4"));
   EXPECT_EQ(s.form().txtProgress.Text, "Conversion error.");
   EXPECT_EQ(s.app.conversionsSucceeded, 0);
+}
+
+// The parts are gone afterwards: the window goes back to the source, and the next
+// conversion inspects it again rather than trusting the last part's track ids.
+TEST(SplitSource, WindowGoesBackToTheSource) {
+  DriverRun s(9000000000);
+  s.SplitterMakes({"Film-001.mkv", "Film-002.mkv"});
+
+  s.Convert();
+  EXPECT_EQ(s.form().txtFile.Text, s.source);
+  EXPECT_EQ(s.form().strFullname, s.source);
+
+  s.runner.calls.clear();
+  s.Convert();
+  ASSERT_FALSE(s.Commands().empty());
+  EXPECT_EQ(s.Commands()[0], s.X(R"("{app}/MKVToolnix/mkvinfo.exe" "{src}" -o "{out}info.txt")"));
+}
+
+// A failure between the parts must not leave the run marked as a split: every later
+// conversion would be taken for a part (no split, no shutdown).
+TEST(SplitSource, FailureDuringThePartsClearsTheSplitState) {
+  DriverRun s(9000000000);
+  s.SplitterMakes({"Film-001.mkv", "Film-002.mkv"});
+  bool thrown = false;
+  s.ui.onRepaint = [&] {
+    if (!thrown && s.form().lblMulti.Caption == "2 of 2") {
+      thrown = true;
+      throw std::runtime_error("window gone");
+    }
+  };
+
+  EXPECT_NO_THROW(s.Convert());
+
+  EXPECT_TRUE(thrown);
+  EXPECT_FALSE(s.form().bSplit);
+  EXPECT_FALSE(s.form().bSubs);
+  EXPECT_FALSE(s.form().lblMulti.Visible);
+  EXPECT_FALSE(fs::exists(s.outputDir.path() / "split"));
+  EXPECT_EQ(s.form().txtProgress.Text, "Conversion error.");
+}
+
+// A "split" folder that is already there is not this run's to fill and delete.
+TEST(SplitSource, ExistingSplitFolderIsLeftAlone) {
+  DriverRun s(9000000000);
+  WriteFile(s.outputDir.path() / "split" / "Holiday.mkv", "mine");
+  s.form().chkShutDown.SetValue(1);
+
+  s.Convert();
+
+  EXPECT_TRUE(s.Commands().empty());
+  ASSERT_EQ(s.ui.boxes.size(), 1u);
+  EXPECT_EQ(s.ui.boxes[0].title, "Split error");
+  EXPECT_EQ(s.ui.boxes[0].style, 16);
+  EXPECT_EQ(ReadFile(s.outputDir.path() / "split" / "Holiday.mkv"), "mine");
+  EXPECT_FALSE(s.form().bSplit);
+  EXPECT_EQ(s.form().txtProgress.Text, "Conversion error.");
+  EXPECT_EQ(s.power.shutdowns, 1);  // the end of the conversion as after any failure
 }
 
 TEST(SplitSource, SplitterWithoutPartsIsAFailure) {
