@@ -236,7 +236,9 @@ TEST_P(ConvertEndToEnd, GivesAnMp4TheConsolePlays) {
   settings.recodeFormat = c.recodeFormat >= 0 ? c.recodeFormat : 0;
   program.WriteSettings(settings);
 
-  const ProgramRun run = program.Convert(source);
+  const fs::path startFolder = work.path() / "started here";
+  fs::create_directories(startFolder);
+  const ProgramRun run = program.Convert(source, startFolder.string());
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("Conversion done"), std::string::npos) << run.err;
 
@@ -244,6 +246,7 @@ TEST_P(ConvertEndToEnd, GivesAnMp4TheConsolePlays) {
   const std::string base = c.film.name.substr(0, c.film.name.size() - 4);
   const std::string result = (output / (base + ".mp4")).string();
   ASSERT_EQ(Entries(output), std::vector<std::string>{base + ".mp4"}) << run.err;
+  EXPECT_EQ(Entries(startFolder), std::vector<std::string>{});
 
   const Json from = Probe(source, {"-count_packets"});
   const Json to = Probe(result);

@@ -98,16 +98,19 @@ class RealProgram {
     WriteFile(folder_ / "Quillet.conf", text);
   }
 
-  // Runs "quillet SOURCE" without a display and waits for it (at most five minutes).
-  ProgramRun Convert(const std::string& source) const {
+  // Runs "quillet SOURCE" without a display, started from `startFolder`, and waits for it
+  // (at most five minutes).
+  ProgramRun Convert(const std::string& source, const std::string& startFolder) const {
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     toolkit::SetLogEnabled(false);
     toolkit::RunOptions options;
     options.captureOut = true;
     options.captureErr = true;
-    const toolkit::ToolResult r = toolkit::RunProgram(
-        {"timeout", "-k", "10", "300", (folder_ / "quillet").string(), source}, options);
+    const toolkit::ToolResult r =
+        toolkit::RunProgram({"env", "-C", startFolder, "timeout", "-k", "10", "300",
+                             (folder_ / "quillet").string(), source},
+                            options);
     ProgramRun run;
     run.status = r.started && r.signal == 0 ? r.exitCode : -1;
     run.err = r.err;

@@ -190,6 +190,14 @@ TEST(ToolkitMencoder, BarePyramidGetsAModeAndTheOutputIsFound) {
   EXPECT_EQ("b_pyramid=strict:bframes=3", FixX264EncOpts("b_pyramid=strict:bframes=3"));
   EXPECT_EQ("b_pyramid=normal", FixX264EncOpts("b_pyramid"));
   EXPECT_EQ(-1, TranslateMencoderArgs({"-ovc", "copy", "in.avi"}).outputIndex);
+
+  // Only a pass of a multi-pass encode needs a place for its statistics, unless it names one.
+  EXPECT_TRUE(call.needsPassLog);
+  EXPECT_TRUE(TranslateMencoderArgs({"-x264encopts", "bitrate=900:pass=2"}).needsPassLog);
+  EXPECT_FALSE(TranslateMencoderArgs({"-x264encopts", "bitrate=900:bypass=1"}).needsPassLog);
+  EXPECT_FALSE(TranslateMencoderArgs({"-x264encopts", "bitrate=900:level=41"}).needsPassLog);
+  EXPECT_FALSE(
+      TranslateMencoderArgs({"-passlogfile", "/t/p.log", "-x264encopts", "pass=1"}).needsPassLog);
 }
 
 TEST(ToolkitValdec, CommandLinesOfTheAudioChain) {

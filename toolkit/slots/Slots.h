@@ -46,9 +46,12 @@ FfmpegCall TranslateFfmpegArgs(const std::vector<std::string>& args);
 
 // MEncoder: a bare "b_pyramid" in -x264encopts becomes "b_pyramid=normal" (today's x264
 // wants a mode). outputIndex is the position of the -o value, -1 when there is none.
+// needsPassLog: a pass of a multi-pass encode without its own -passlogfile, whose
+// statistics would otherwise land in the folder the program was started from.
 struct MencoderCall {
   std::vector<std::string> args;
   int outputIndex = -1;
+  bool needsPassLog = false;
 };
 MencoderCall TranslateMencoderArgs(const std::vector<std::string>& args);
 std::string FixX264EncOpts(const std::string& options);
