@@ -6,10 +6,10 @@
 namespace quillet {
 
 bool AcceptPathForTools(App& app, const std::string& path, const std::string& what) {
-  if (IsSafeForCommandLine(path)) return true;
-  app.ctx.ui.MsgBox("This " + what +
-                        " cannot be used: its path holds a double quote or a line break, which "
-                        "cannot be passed to the conversion tools. Please rename it.\r" +
+  const std::string why = WhyUnsafeForCommandLine(path);
+  if (why.empty()) return true;
+  app.ctx.ui.MsgBox("This " + what + " cannot be used: " + why +
+                        ", which cannot be passed to the conversion tools. Please rename it.\r" +
                         path,
                     MsgStyle::kExclamation, kUnsafePathTitle);
   return false;

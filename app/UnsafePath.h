@@ -1,6 +1,7 @@
 #pragma once
 // Paths the tools cannot be handed: every path goes into a command line inside double
-// quotes, so one that holds a double quote or a line break is refused up front.
+// quotes, so one that holds a double quote or a line break, or ends in a backslash, is
+// refused up front.
 
 #include <string>
 

@@ -65,30 +65,15 @@ void ShowFolderError(App& app) {
   SetProgress(app, kConversionError);
 }
 
-// A path that ends in a backslash cannot end a quoted argument either: the backslash
-// would turn the closing quote into a literal one. The output folder ends that way in
-// the muxer's "-tmp" argument when its name ends in a backslash.
-bool NoBackslashBeforeQuote(App& app, const std::string& path, const std::string& what) {
-  if (path.empty() || path.back() != '\\') return true;
-  app.ctx.ui.MsgBox("This " + what +
-                        " cannot be used: its name ends in a backslash, which cannot be passed "
-                        "to the conversion tools. Please rename it.\r" +
-                        path,
-                    MsgStyle::kExclamation, kUnsafePathTitle);
-  return false;
-}
-
 // The window's text boxes can be typed into: a path that cannot stand inside the quotes
 // of a command line would hand the tools other arguments than meant.
 bool PathsAcceptedForTools(App& app, const std::string& source, const std::string& folder) {
   bool accepted = false;
   IgnoringErrors([&] {
+    // The output folder stands in the muxer's "-tmp" argument without its separator.
     accepted = AcceptPathForTools(app, source, "source file") &&
-               AcceptPathForTools(app, folder, "output folder") &&
-               AcceptPathForTools(app, app.form.strSubBrowse, "subtitle file") &&
-               NoBackslashBeforeQuote(app, source, "source file") &&
-               NoBackslashBeforeQuote(app, folder.substr(0, folder.size() - 1), "output folder") &&
-               NoBackslashBeforeQuote(app, app.form.strSubBrowse, "subtitle file");
+               AcceptPathForTools(app, folder.substr(0, folder.size() - 1), "output folder") &&
+               AcceptPathForTools(app, app.form.strSubBrowse, "subtitle file");
   });
   return accepted;
 }

@@ -3,7 +3,9 @@
 namespace quillet {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 // The program name: up to the closing quote when it starts with one, else to a blank.
 size_t ReadProgramName(const std::string& s, std::string& out) {
@@ -67,6 +69,12 @@ std::vector<std::string> SplitCommandLine(const std::string& s) {
 
 bool IsSafeForCommandLine(const std::string& text) {
   return text.find_first_of("\"\r\n") == std::string::npos;
+}
+
+std::string WhyUnsafeForCommandLine(const std::string& path) {
+  if (!IsSafeForCommandLine(path)) return "its path holds a double quote or a line break";
+  if (!path.empty() && path.back() == '\\') return "its name ends in a backslash";
+  return "";
 }
 
 }  // namespace quillet

@@ -18,4 +18,9 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 // double quote and no line break.
 bool IsSafeForCommandLine(const std::string& text);
 
+// Why a path cannot stand inside the quotes of a command line, or "" when it can: a
+// double quote or a line break ends the argument early, and a trailing backslash turns
+// the closing quote into a literal one.
+std::string WhyUnsafeForCommandLine(const std::string& path);
+
 }  // namespace quillet
