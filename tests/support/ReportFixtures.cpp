@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "inspect/ReadInfo.h"
 #include "tests/support/TestApp.h"
 
 namespace quillet::test {
@@ -24,6 +25,15 @@ std::vector<std::string> SplitLines(const std::string& text) {
     start = end + 1;
   }
   return lines;
+}
+
+std::vector<TrackRow> Rows(const TrackTable& table) {
+  return {table.rows.begin(), table.rows.begin() + table.count};
+}
+
+void ParseReport(TestApp& t, const std::string& report) {
+  WriteFile(t.outputDir.path() / "info.txt", report);
+  ParseTrackReport(t.app);
 }
 
 void ScriptReportTool(FakeToolRunner& runner, const std::string& report) {

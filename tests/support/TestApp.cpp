@@ -24,6 +24,10 @@ TestApp::TestApp() : ctx{programDir.str(), runner, ui, power, components, media}
   app.form.txtTMP.Text = outputDir.withSep();
 }
 
+std::vector<std::string> TestApp::DebugLogLines() const {
+  return CrLfLines(ReadFile(programDir.path() / "debug.log"));
+}
+
 void WriteFile(const std::filesystem::path& path, const std::string& content) {
   std::filesystem::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -35,6 +39,27 @@ std::string ReadFile(const std::filesystem::path& path) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+std::vector<std::string> CrLfLines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(start) + "<no CR LF>");
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> words;
+  std::istringstream in(text);
+  for (std::string word; std::getline(in, word, ' ');) words.push_back(word);
+  return words;
 }
 
 }  // namespace quillet::test

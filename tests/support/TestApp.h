@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/App.h"
 #include "tests/support/Fakes.h"
@@ -40,10 +41,19 @@ struct TestApp {
   App app;
 
   Form1& form() { return app.form; }
+  // The debug log of the program folder, line by line (see CrLfLines).
+  std::vector<std::string> DebugLogLines() const;
 };
 
 // Whole-file helpers for tests.
 void WriteFile(const std::filesystem::path& path, const std::string& content);
 std::string ReadFile(const std::filesystem::path& path);
+
+// The lines of a text whose every line ends in CR LF; a last line without one comes back
+// marked "<no CR LF>", and a line end without its CR stays inside its line.
+std::vector<std::string> CrLfLines(const std::string& text);
+
+// The words of a text split at single blanks: an argument list written as one line.
+std::vector<std::string> Words(const std::string& text);
 
 }  // namespace quillet::test

@@ -9,45 +9,15 @@
 #include "tests/support/ReportFixtures.h"
 #include "tests/support/TestApp.h"
 
-namespace quillet {
-
-bool operator==(const TrackRow& a, const TrackRow& b) {
-  return a.language == b.language && a.kind == b.kind && a.trackId == b.trackId;
-}
-void PrintTo(const TrackRow& row, std::ostream* os) {
-  *os << "{\"" << row.language << "\", \"" << row.kind << "\", \"" << row.trackId << "\"}";
-}
-
-namespace test {
+namespace quillet::test {
 namespace {
 
 constexpr const char* kVfwMessage = "Embedded VFW/FOURCC file in mkv";
-
-std::vector<TrackRow> Rows(const TrackTable& table) {
-  return {table.rows.begin(), table.rows.begin() + table.count};
-}
 
 std::vector<std::string> Languages(const std::vector<TrackRow>& rows) {
   std::vector<std::string> languages;
   for (const TrackRow& row : rows) languages.push_back(row.language);
   return languages;
-}
-
-// Debug-log lines written so far (each line ends in CR LF).
-std::vector<std::string> DebugLogLines(const TestApp& t) {
-  const std::string log = ReadFile(t.programDir.path() / "debug.log");
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < log.size()) {
-    std::size_t end = log.find("\r\n", start);
-    if (end == std::string::npos) {
-      lines.push_back(log.substr(start) + "<no CR LF>");
-      break;
-    }
-    lines.push_back(log.substr(start, end - start));
-    start = end + 2;
-  }
-  return lines;
 }
 
 // Window and report state left by an earlier source, so every field the parser must
@@ -156,16 +126,14 @@ const ReportCase kCases[] = {
 class ParseTrackReportCases : public ::testing::TestWithParam<ReportCase> {
  protected:
   TestApp t;
-  std::string reportPath = t.outputDir.withSep() + "info.txt";
 };
 
 TEST_P(ParseTrackReportCases, RecordsTracksFillsTheWindowAndLogsTheReport) {
   const ReportCase& c = GetParam();
   const std::string report = ReportFixture(c.fixture);
-  WriteFile(reportPath, report);
   LeaveEarlierSource(t);
 
-  ParseTrackReport(t.app);
+  ParseReport(t, report);
 
   const TrackReport& r = t.app.report;
   const Form1& f = t.form();
@@ -204,9 +172,9 @@ TEST_P(ParseTrackReportCases, RecordsTracksFillsTheWindowAndLogsTheReport) {
     if (line == "|  + Codec ID: V_MS/VFW/FOURCC") expectedLog.push_back(kVfwMessage);
   }
   expectedLog.insert(expectedLog.end(), c.findings.begin(), c.findings.end());
-  EXPECT_EQ(DebugLogLines(t), expectedLog);
+  EXPECT_EQ(t.DebugLogLines(), expectedLog);
 
-  EXPECT_FALSE(std::filesystem::exists(reportPath));
+  EXPECT_FALSE(std::filesystem::exists(t.outputDir.path() / "info.txt"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Reports, ParseTrackReportCases, ::testing::ValuesIn(kCases),
@@ -217,10 +185,7 @@ INSTANTIATE_TEST_SUITE_P(Reports, ParseTrackReportCases, ::testing::ValuesIn(kCa
 
 class ParseTrackReport_ : public ::testing::Test {
  protected:
-  void Parse(const std::string& report) {
-    WriteFile(t.outputDir.path() / "info.txt", report);
-    ParseTrackReport(t.app);
-  }
+  void Parse(const std::string& report) { ParseReport(t, report); }
   TestApp t;
 };
 
@@ -235,7 +200,7 @@ TEST_F(ParseTrackReport_, ReportWithWindowsLineEndsReadsTheSame) {
   EXPECT_EQ(t.form().txtSFPS.Text, "23.976");
   EXPECT_EQ(Rows(r.strAudioTracks),
             (std::vector<TrackRow>{{" eng", "0", "2"}, {" jpn", "1", "4"}}));
-  for (const std::string& line : DebugLogLines(t)) EXPECT_EQ(line.find('\r'), std::string::npos);
+  for (const std::string& line : t.DebugLogLines()) EXPECT_EQ(line.find('\r'), std::string::npos);
 }
 
 TEST_F(ParseTrackReport_, MissingReportLeavesAnEmptyReportAndEmptyLists) {
@@ -388,5 +353,4 @@ TEST_F(ParseTrackReport_, PixelSizesBeyondSixteenBitsAreNotTaken) {
 }
 
 }  // namespace
-}  // namespace test
-}  // namespace quillet
+}  // namespace quillet::test
