@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "tests/support/ReportFixtures.h"
+#include "tests/support/TestApp.h"
 #include "toolkit/Identification.h"
 #include "toolkit/Json.h"
 #include "toolkit/LegacyReport.h"
@@ -70,99 +74,43 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-std::string From(const std::string& line, size_t skip) {
-  return line.size() > skip ? line.substr(skip) : "";
-}
-
 bool Has(const std::string& line, const char* text) {
   return line.find(text) != std::string::npos;
 }
 
+// The program's own reading of a report: by substrings and fixed character positions.
 struct ReadBack {
-  std::string fps, pixelWidth, pixelHeight, displayWidth;
-  long duration = 0;
-  std::vector<std::pair<int, std::string>> audio;  // track id, language
-  std::vector<std::pair<int, std::string>> subs;   // track id, kind
+  explicit ReadBack(const std::string& report) { quillet::test::ParseReport(t, report); }
+  quillet::test::TestApp t;
+  const TrackReport& r = t.app.report;
 };
-
-// The program's reading of the report: positions and substrings only.
-ReadBack ReadLikeTheProgram(const std::string& report) {
-  ReadBack r;
-  std::vector<std::string> lines = Lines(report);
-  for (const std::string& line : lines)
-    if (Has(line, "+ Duration:")) {
-      size_t colon = line.find(':'), dot = line.find('.');
-      r.duration = std::stol(Trim(line.substr(colon + 1, dot - colon - 1)));
-    }
-  int track = 0;
-  bool videoDone = false;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (!Has(lines[i], "+ A track")) continue;
-    ++track;
-    size_t j = i + 1;
-    while (j < lines.size() && !Has(lines[j], "Track type")) ++j;
-    if (j >= lines.size()) break;
-    std::string type = Trim(lines[j].substr(lines[j].size() - 5));
-    auto advance = [&](const char* what) {
-      while (j < lines.size() && !Has(lines[j], what) && !Has(lines[j], "A track")) ++j;
-      return j < lines.size() && Has(lines[j], what);
-    };
-    if (type == "video" && !videoDone) {
-      if (advance("fps for a video track")) r.fps = lines[j].substr(33, 6);
-      if (advance("Pixel width")) {
-        r.pixelWidth = From(lines[j], 19);
-        r.pixelHeight = From(lines[j + 1], 19);
-      }
-      if (advance("Display width")) r.displayWidth = From(lines[j], 21);
-      videoDone = true;
-    } else if (type == "audio") {
-      while (j < lines.size() && !Has(lines[j], "Codec ID")) ++j;
-      std::string language = advance("Language:") ? From(lines[j], 14) : "";
-      if (Trim(language) == "und" || language.empty()) language = "undefined";
-      r.audio.emplace_back(track, language);
-    }
-  }
-  track = 0;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (Has(lines[i], "+ A track")) {
-      ++track;
-    } else if (EndsWith(Trim(lines[i]), "subtitles")) {
-      size_t j = i;
-      while (j < lines.size() && !Has(lines[j], "Codec ID")) ++j;
-      if (j < lines.size()) {
-        std::string kind = lines[j].substr(lines[j].size() - 3);
-        r.subs.emplace_back(track, kind == "TF8" ? "srt" : kind);
-      }
-    }
-  }
-  return r;
-}
 
 TEST(ToolkitReport, PositionsThatTheProgramReads) {
   auto id = ParseIdentification(kFilm);
   ASSERT_TRUE(id.has_value());
   std::string report = WriteLegacyReport(*id, EbmlHead{});
   std::vector<std::string> lines = Lines(report);
-  auto hasLine = [&](const std::string& expected) {
-    return std::find(lines.begin(), lines.end(), expected) != lines.end();
-  };
   for (const char* expected :
        {"|+ Segment tracks", "| + A track", "|  + Track type: video", "|  + Codec ID: A_AC3",
         "|  + Default duration: 41.708ms (23.976 fps for a video track)", "|   + Pixel width: 1440",
         "|   + Display width: 1920", "|  + Language: ger", "| + Duration: 5423.123s (01:30:23.123)",
         "|  + Track number: 1", "|  + Track UID: 18446744073709551615",
         "|  + CodecPrivate, length 6 (h.264 profile: High @L5.1)"})
-    EXPECT_TRUE(hasLine(expected)) << expected << "\n" << report;
+    EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected << "\n"
+                                                                            << report;
   EXPECT_EQ(std::string::npos, report.find('\r'));
 
-  ReadBack r = ReadLikeTheProgram(report);
-  EXPECT_EQ("23.976", r.fps);
-  EXPECT_EQ("1440", r.pixelWidth);
-  EXPECT_EQ(" 1080", r.pixelHeight);  // "Pixel height" is one letter longer than "width"
-  EXPECT_EQ("1920", r.displayWidth);
-  EXPECT_EQ(5423, r.duration);
-  EXPECT_EQ((std::vector<std::pair<int, std::string>>{{2, " ger"}, {3, "undefined"}}), r.audio);
-  EXPECT_EQ((std::vector<std::pair<int, std::string>>{{4, "srt"}, {5, "ASS"}}), r.subs);
+  ReadBack read(report);
+  EXPECT_EQ("avc", read.r.strVideoCodec);
+  EXPECT_EQ("23.976", read.t.form().txtSFPS.Text);
+  EXPECT_EQ(1440, read.r.intPixelWidth);
+  EXPECT_EQ(1080, read.r.intPixelHeight);
+  EXPECT_EQ(":par=1920:1440", read.r.strPar);  // the display width read back
+  EXPECT_EQ(5423, read.r.lngDuration);
+  EXPECT_EQ((std::vector<TrackRow>{{" ger", "0", "2"}, {"undefined", "1", "3"}}),
+            quillet::test::Rows(read.r.strAudioTracks));
+  EXPECT_EQ((std::vector<TrackRow>{{"fre", "srt", "4"}, {"eng", "ASS", "5"}}),
+            quillet::test::Rows(read.r.strSubTracks));
 }
 
 TEST(ToolkitReport, FreeTextNeverReachesTheReport) {
@@ -187,10 +135,11 @@ TEST(ToolkitReport, Vc1InCompatibilityModeAndAspectRatioDisplaySize) {
   EXPECT_TRUE(Has(report, "|  + Codec ID: V_MS/VFW/FOURCC\n"));
   EXPECT_TRUE(Has(report, "(FourCC: WVC1, 0x31435657)"));
   EXPECT_TRUE(Has(report, "| + Duration: 60.000s (00:01:00.000)"));
-  ReadBack r = ReadLikeTheProgram(report);
-  EXPECT_EQ("25.000", r.fps);
-  EXPECT_EQ("1440", r.pixelWidth);
-  EXPECT_EQ("1920", r.displayWidth);  // 16:9 at 1080 lines, not "16"
+  ReadBack read(report);
+  EXPECT_EQ("vc1", read.r.strVideoCodec);
+  EXPECT_EQ("25.000", read.t.form().txtSFPS.Text);
+  EXPECT_EQ(1440, read.r.intPixelWidth);
+  EXPECT_EQ(":par=1920:1440", read.r.strPar);  // 16:9 at 1080 lines, not "16"
 }
 
 TEST(ToolkitReport, DisplaySizeInPixels) {
