@@ -4,22 +4,15 @@
 // program writes it, and a run without a display, as a script or CI job starts it.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TestApp.h"
-#include "toolkit/Process.h"
 
 namespace quillet::test {
-
-// What a run of the program left: its exit status and what it wrote on standard error.
-struct ProgramRun {
-  int status = -1;
-  std::string err;
-};
 
 // The options of one conversion, as the settings file carries them.
 struct ConversionSettings {
@@ -101,21 +94,9 @@ class RealProgram {
   // Runs "quillet SOURCE" without a display, started from `startFolder`, and waits for it
   // (at most five minutes).
   ProgramRun Convert(const std::string& source, const std::string& startFolder) const {
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
-    toolkit::SetLogEnabled(false);
-    toolkit::RunOptions options;
-    options.captureOut = true;
-    options.captureErr = true;
-    const toolkit::ToolResult r =
-        toolkit::RunProgram({"env", "-C", startFolder, "timeout", "-k", "10", "300",
-                             (folder_ / "quillet").string(), source},
-                            options);
-    ProgramRun run;
-    run.status = r.started && r.signal == 0 ? r.exitCode : -1;
-    run.err = r.err;
-    if (run.status == 124) ADD_FAILURE() << "quillet did not end within five minutes";
-    return run;
+    return RunShell("cd " + ShellQuoted(startFolder) +
+                    " && env -u DISPLAY -u WAYLAND_DISPLAY timeout -k 10 300 " +
+                    ShellQuoted((folder_ / "quillet").string()) + " " + ShellQuoted(source));
   }
 
  private:

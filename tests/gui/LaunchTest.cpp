@@ -1,10 +1,12 @@
-// The entry point: how the command line becomes one argument text, when the program
-// counts as having a display, and what a run without one answers to a bad argument.
+// The entry point: how the command line becomes one argument text, and when the program
+// counts as having a display. (A run without one: tests/e2e/HeadlessRunTest.cpp.)
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "gui/Launch.h"
-#include "tests/gui/ProgramRun.h"
 
 namespace quillet::test {
 namespace {
@@ -31,20 +33,6 @@ TEST(LaunchTest, ADisplayIsANonEmptyX11OrWaylandName) {
   EXPECT_TRUE(HasDisplay(":0", nullptr));
   EXPECT_TRUE(HasDisplay("", "wayland-0"));
   EXPECT_TRUE(HasDisplay(nullptr, "wayland-0"));
-}
-
-TEST(LaunchTest, WithoutADisplayAnArgumentThatNamesNoFilmEndsWithUsage) {
-  TempFolder folder("quillet-launch");
-  const std::string noDisplay = "-u DISPLAY -u WAYLAND_DISPLAY";
-  for (const std::string& args : {std::string(), std::string("/no/such/film.mkv"),
-                                  ShellQuoted(folder.str() + "/notes.avi")}) {
-    SCOPED_TRACE(args);
-    WriteFile(folder.path() / "notes.avi", "x");
-    const ProgramRun run = RunProgramCopy(folder, noDisplay, "", args);
-    EXPECT_EQ(run.exitStatus, 2);
-    EXPECT_NE(run.stderrText.find("usage: quillet FILE.mkv | FOLDER"), std::string::npos)
-        << run.stderrText;
-  }
 }
 
 }  // namespace

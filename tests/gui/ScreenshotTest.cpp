@@ -7,7 +7,8 @@
 #include <QSet>
 #include <filesystem>
 
-#include "tests/gui/ProgramRun.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/TestApp.h"
 
 namespace quillet::test {
 namespace {
@@ -19,11 +20,14 @@ TEST(ScreenshotTest, TheProgramShowsItsWindowOnAnXDisplay) {
   std::filesystem::create_directories(picture.parent_path());
   std::filesystem::remove(picture);
 
+  // A copy of the program, so the settings file it may write stays out of the build tree.
   TempFolder folder("quillet-screenshot");
-  const ProgramRun run = RunProgramCopy(
-      folder, "-u QT_QPA_PLATFORM QUILLET_SCREENSHOT=" + ShellQuoted(picture.string()),
-      "xvfb-run -a", "");
-  ASSERT_EQ(run.exitStatus, 0) << run.stderrText;
+  std::filesystem::copy_file(QUILLET_PROGRAM_DIR "/quillet", folder.path() / "quillet");
+  const ProgramRun run =
+      RunShell("cd " + ShellQuoted(folder.str()) +
+               " && env -u QT_QPA_PLATFORM QUILLET_SCREENSHOT=" + ShellQuoted(picture.string()) +
+               " timeout 120 xvfb-run -a ./quillet");
+  ASSERT_EQ(run.status, 0) << run.err;
   ASSERT_TRUE(std::filesystem::exists(picture));
 
   QImage image;
