@@ -5,10 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iostream>
-#include <map>
 
+#include "tests/e2e/MediaTools.h"
+#include "tests/support/ReportFixtures.h"
 #include "tests/support/TestApp.h"
 #include "toolkit/Files.h"
 #include "toolkit/H264.h"
@@ -19,21 +18,18 @@ namespace quillet::toolkit {
 namespace {
 
 namespace fs = std::filesystem;
+using quillet::test::DecodesCleanly;
+using quillet::test::Entries;
+using quillet::test::Made;
+using quillet::test::Probe;
+using quillet::test::Quiet;
 using quillet::test::ReadFile;
 using quillet::test::TempFolder;
+using quillet::test::Words;
 using quillet::test::WriteFile;
 using Args = std::vector<std::string>;
 
 const std::string kProgram = QUILLET_PROGRAM_DIR;
-
-// Runs a tool quietly; its messages are shown only when the test asks for it.
-ToolResult Quiet(const Args& argv) {
-  SetLogEnabled(false);
-  RunOptions options;
-  options.captureOut = true;
-  options.captureErr = true;
-  return RunProgram(argv, options);
-}
 
 // Starts a slot through its link, as the program's runner does.
 ToolResult Slot(const std::string& slot, const Args& args) {
@@ -48,30 +44,11 @@ ToolResult Slot(const std::string& slot, const Args& args) {
   return ::testing::AssertionFailure() << slot << " failed:\n" << r.err;
 }
 
-bool Make(const Args& argv) {
-  ToolResult r = Quiet(argv);
-  if (!r.Ok()) std::cerr << ShowCommand(argv) << "\n" << r.err;
-  return r.Ok();
-}
-
-// ffprobe's value of one entry ("stream=codec_name") of one stream ("a:0").
-std::string Probe(const std::string& path, const std::string& stream, const std::string& entry) {
-  ToolResult r = Quiet({"ffprobe", "-v", "error", "-select_streams", stream, "-show_entries",
-                        "stream=" + entry, "-of", "default=nw=1:nk=1", path});
-  return Trim(Split(r.out, '\n')[0]);
-}
-
-bool DecodesCleanly(const std::string& path) {
-  ToolResult r = Quiet({"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-f", "null", "-"});
-  if (!r.Ok() || !Trim(r.err).empty()) std::cerr << path << ": " << r.err;
-  return r.Ok() && Trim(r.err).empty();
-}
-
-std::vector<std::string> Entries(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
+// An ffmpeg run that makes sample media: the fixed words, then the output file.
+::testing::AssertionResult Ffmpeg(const std::string& words, const std::string& output) {
+  Args argv = Words("ffmpeg -nostdin -y " + words);
+  argv.push_back(output);
+  return Made(argv);
 }
 
 // Media shared by the tests, made once.
@@ -92,43 +69,17 @@ struct Media {
     aac = d + "/movie.aac";
     ac3 = d + "/movie.ac3";
     WriteFile(subtitle, "1\n00:00:00,500 --> 00:00:01,500\nHallo\n");
-    ok = Make({"ffmpeg",
-               "-nostdin",
-               "-y",
-               "-f",
-               "lavfi",
-               "-i",
-               "testsrc=size=320x240:rate=24000/1001",
-               "-f",
-               "lavfi",
-               "-i",
-               "sine=frequency=440:sample_rate=48000",
-               "-t",
-               "2",
-               "-c:v",
-               "libx264",
-               "-preset",
-               "fast",
-               "-bf",
-               "2",
-               "-g",
-               "12",
-               "-pix_fmt",
-               "yuv420p",
-               "-c:a",
-               "ac3",
-               "-ac",
-               "6",
-               "-b:a",
-               "192k",
-               d + "/av.mkv"}) &&
-         Make({"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i",
-               "sine=frequency=300:sample_rate=44100", "-t", "2", "-c:a", "aac", "-ac", "2",
-               d + "/aac.m4a"}) &&
-         Make({"mkvmerge", "-q", "-o", film, "--display-dimensions", "0:427x240", "--language",
+    ok = Ffmpeg(
+             "-f lavfi -i testsrc=size=320x240:rate=24000/1001 -f lavfi -i "
+             "sine=frequency=440:sample_rate=48000 -t 2 -c:v libx264 -preset fast -bf 2 -g 12 "
+             "-pix_fmt yuv420p -c:a ac3 -ac 6 -b:a 192k",
+             d + "/av.mkv") &&
+         Ffmpeg("-f lavfi -i sine=frequency=300:sample_rate=44100 -t 2 -c:a aac -ac 2",
+                d + "/aac.m4a") &&
+         Made({"mkvmerge", "-q", "-o", film, "--display-dimensions", "0:427x240", "--language",
                "1:ger", "--default-track", "1:yes", d + "/av.mkv", "--language", "0:eng",
                "--default-track", "0:no", d + "/aac.m4a", "--language", "0:fre", subtitle}) &&
-         Make({"mkvextract", film, "tracks", "0:" + h264, "1:" + ac3, "2:" + aac});
+         Made({"mkvextract", film, "tracks", "0:" + h264, "1:" + ac3, "2:" + aac});
   }
 };
 
@@ -162,32 +113,21 @@ TEST(ToolkitProgramFolder, EverySlotIsALinkToTheToolkit) {
 
 TEST_F(ToolkitSlots, MkvinfoWritesTheClassicReport) {
   ASSERT_TRUE(SlotOk("MKVToolnix/mkvinfo.exe", {media.film, "-o", O("info.txt")}));
-  std::vector<std::string> lines = Split(ReadFile(O("info.txt")), '\n');
-  std::map<std::string, std::string> at;  // first line of each kind, read by position
-  std::vector<std::string> languages, types;
-  int tracks = 0;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    const std::string& l = lines[i];
-    if (l.find("+ A track") != std::string::npos) ++tracks;
-    if (l.find("Track type") != std::string::npos) types.push_back(Trim(l.substr(l.size() - 5)));
-    if (l.find("Language:") != std::string::npos) languages.push_back(l.substr(14));
-    if (l.find("fps for a video track") != std::string::npos && !at.count("fps"))
-      at["fps"] = l.substr(33, 6);
-    if (l.find("Pixel width") != std::string::npos) at["width"] = l.substr(19);
-    if (l.find("Pixel width") != std::string::npos) at["height"] = lines[i + 1].substr(19);
-    if (l.find("Display width") != std::string::npos) at["display"] = l.substr(21);
-    if (l.find("+ Duration:") != std::string::npos)
-      at["seconds"] = Trim(l.substr(l.find(':') + 1, l.find('.') - l.find(':') - 1));
-  }
-  EXPECT_EQ(4, tracks);
-  EXPECT_EQ((std::vector<std::string>{"video", "audio", "audio", "itles"}), types);
-  EXPECT_EQ((std::vector<std::string>{" und", " ger", " eng", " fre"}), languages);
-  EXPECT_EQ("23.976", at["fps"]);
-  EXPECT_EQ("320", at["width"]);
-  EXPECT_EQ(" 240", at["height"]);
-  EXPECT_EQ("427", at["display"]);
-  EXPECT_EQ("2", at["seconds"]);
   EXPECT_EQ((std::vector<std::string>{"info.txt"}), Entries(out.path()));
+  // Read back by the program's own parser.
+  quillet::test::TestApp t;
+  quillet::test::ParseReport(t, ReadFile(O("info.txt")));
+  const TrackReport& r = t.app.report;
+  EXPECT_EQ("avc", r.strVideoCodec);
+  EXPECT_EQ("1", t.form().txtS1.Text);
+  EXPECT_EQ("23.976", t.form().txtSFPS.Text);
+  EXPECT_EQ(320, r.intPixelWidth);
+  EXPECT_EQ(240, r.intPixelHeight);
+  EXPECT_EQ(":par=427:320", r.strPar);
+  EXPECT_EQ(2, r.lngDuration);
+  EXPECT_EQ((std::vector<TrackRow>{{" ger", "0", "2"}, {" eng", "4", "3"}}),
+            quillet::test::Rows(r.strAudioTracks));
+  EXPECT_EQ((std::vector<TrackRow>{{"fre", "srt", "4"}}), quillet::test::Rows(r.strSubTracks));
 
   // No report for a file that is not there, and nothing left behind.
   EXPECT_FALSE(Slot("MKVToolnix/mkvinfo.exe", {O("none.mkv"), "-o", O("info2.txt")}).Ok());
@@ -249,26 +189,10 @@ TEST_F(ToolkitSlots, CheckerFailsStreamsThatOverflowTheLevel41Buffer) {
   };
   for (const Case& c : cases) {
     std::string file = O(c.name);
-    ASSERT_TRUE(Make({"ffmpeg",
-                      "-nostdin",
-                      "-y",
-                      "-f",
-                      "lavfi",
-                      "-i",
-                      std::string("testsrc=rate=25:size=") + c.size,
-                      "-frames:v",
-                      "2",
-                      "-c:v",
-                      "libx264",
-                      "-preset",
-                      "ultrafast",
-                      "-pix_fmt",
-                      "yuv420p",
-                      "-refs",
-                      c.refs,
-                      "-level",
-                      c.level,
-                      file}));
+    ASSERT_TRUE(Ffmpeg(std::string("-f lavfi -i testsrc=rate=25:size=") + c.size +
+                           " -frames:v 2 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -refs " +
+                           c.refs + " -level " + c.level,
+                       file));
     ToolResult r = Slot("Checker/x264_checker.exe", {file});
     EXPECT_TRUE(r.Ok()) << c.name;
     EXPECT_NE(std::string::npos, r.out.find(c.marker)) << c.name << ":\n" << r.out;
@@ -285,9 +209,10 @@ TEST_F(ToolkitSlots, H264InfoSetsLevel41) {
   fs::create_directory(program.path() / "h264info");
   fs::create_symlink(kProgram + "/quillet-toolkit", program.path() / "h264info" / "h264info.exe");
   std::string raw = O("movie_raw.h264");
-  ASSERT_TRUE(Make({"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25",
-                    "-frames:v", "10", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-level", "5.1",
-                    "-f", "h264", raw}));
+  ASSERT_TRUE(
+      Ffmpeg("-f lavfi -i testsrc=size=320x240:rate=25 -frames:v 10 -c:v libx264 -pix_fmt yuv420p "
+             "-level 5.1 -f h264",
+             raw));
   WriteFile(program.path() / "h264info" / "h264info.ini",
             "[Paths]\r\nInputPath=" + raw + "\r\nOutputPath=" + O("movie.h264") + "\r\n");
   Args argv = {(program.path() / "h264info" / "h264info.exe").string()};
@@ -347,7 +272,7 @@ TEST_F(ToolkitSlots, Mp4BoxBuildsAPlayableMp4WithRateAndAspect) {
 
   // The video added to an MP4 that holds the audio already, at the 25 fps rate.
   ASSERT_TRUE(
-      Make({"ffmpeg", "-nostdin", "-y", "-i", O("movie.aac"), "-c", "copy", O("Nero.mp4")}));
+      Made({"ffmpeg", "-nostdin", "-y", "-i", O("movie.aac"), "-c", "copy", O("Nero.mp4")}));
   ASSERT_TRUE(SlotOk("MP4Box/MP4Box.exe", {"-fps", "25.000", "-add", O("movie.h264"), O("Nero.mp4"),
                                            "-tmp", out.str()}));
   EXPECT_EQ("aac", Probe(O("Nero.mp4"), "a:0", "codec_name"));
@@ -378,34 +303,10 @@ TEST_F(ToolkitSlots, Mp4CreatorAddsAudioThenVideo) {
 
 TEST_F(ToolkitSlots, Mp4BoxSplitsIntoPartsThatEachPlay) {
   std::string mp4 = O("Long.mp4");
-  ASSERT_TRUE(Make({"ffmpeg",
-                    "-nostdin",
-                    "-y",
-                    "-f",
-                    "lavfi",
-                    "-i",
-                    "testsrc2=size=320x240:rate=25",
-                    "-f",
-                    "lavfi",
-                    "-i",
-                    "sine=sample_rate=48000",
-                    "-t",
-                    "4",
-                    "-c:v",
-                    "libx264",
-                    "-preset",
-                    "ultrafast",
-                    "-b:v",
-                    "1500k",
-                    "-g",
-                    "10",
-                    "-pix_fmt",
-                    "yuv420p",
-                    "-c:a",
-                    "aac",
-                    "-b:a",
-                    "64k",
-                    mp4}));
+  ASSERT_TRUE(Ffmpeg(
+      "-f lavfi -i testsrc2=size=320x240:rate=25 -f lavfi -i sine=sample_rate=48000 -t 4 -c:v "
+      "libx264 -preset ultrafast -b:v 1500k -g 10 -pix_fmt yuv420p -c:a aac -b:a 64k",
+      mp4));
   long long size = FileSize(mp4);
   ASSERT_TRUE(SlotOk("MP4Box/MP4Box.exe", {"-splits", std::to_string(size / 3 / 1024), mp4}));
   std::vector<std::string> names = Entries(out.path());
@@ -424,7 +325,7 @@ TEST_F(ToolkitSlots, Mp4BoxSplitsIntoPartsThatEachPlay) {
 }
 
 TEST_F(ToolkitSlots, Mp4BoxWritesTheRawVideoOfAnAvi) {
-  ASSERT_TRUE(Make({"ffmpeg", "-nostdin", "-y", "-i", media.film, "-map", "0:v", "-c", "copy",
+  ASSERT_TRUE(Made({"ffmpeg", "-nostdin", "-y", "-i", media.film, "-map", "0:v", "-c", "copy",
                     "-bsf:v", "h264_mp4toannexb", O("movie.avi")}));
   ASSERT_TRUE(SlotOk("MP4Box/MP4Box.exe", {"-aviraw", "video", O("movie.avi")}));
   EXPECT_EQ(0u, ReadFile(O("movie_video.h264")).find(std::string("\0\0\0\1", 4)));
@@ -498,8 +399,7 @@ TEST_F(ToolkitSlots, FailuresLeaveNoResult) {
 }
 
 TEST_F(ToolkitSlots, FfmpegReadsMp2AndPathsWithATrailingBlank) {
-  ASSERT_TRUE(Make({"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i", "sine=sample_rate=48000", "-t",
-                    "1", "-c:a", "mp2", "-f", "mp2", O("movie.mp2")}));
+  ASSERT_TRUE(Ffmpeg("-f lavfi -i sine=sample_rate=48000 -t 1 -c:a mp2 -f mp2", O("movie.mp2")));
   ASSERT_TRUE(SlotOk("FFMpeg/FFmpeg.exe", {"-f", "mp2", "-i", O("movie.mp2"), "-acodec", "libfaac",
                                            "-ac", "2", "-ab", "224kb", O("movie.aac")}));
   EXPECT_EQ("aac", Probe(O("movie.aac"), "a:0", "codec_name"));
@@ -507,20 +407,6 @@ TEST_F(ToolkitSlots, FfmpegReadsMp2AndPathsWithATrailingBlank) {
   ASSERT_TRUE(
       SlotOk("FFMpeg/FFmpeg.exe", {"-i", O("movie.mp2 "), "-acodec", "pcm_s16le", O("movie.wav")}));
   EXPECT_TRUE(CheckWav(O("movie.wav")));
-}
-
-TEST_F(ToolkitSlots, MencoderEncodesWithTheProgramsX264Options) {
-  std::string opts =
-      "bitrate=300:threads=4:frameref=2:bframes=2:deblock:level=41:direct_pred=auto:"
-      "partitions=p8x8,b8x8,i8x8,i4x4:me=hex:me_range=12:subq=5:chroma_me:mixed_refs:"
-      "trellis=1:weight_b:b_pyramid:nr=0";
-  ASSERT_TRUE(SlotOk("Mencoder/Mencoder.exe",
-                     {"-nosound", "-noskip",       "-mc",  "0",       "-of",          "rawvideo",
-                      "-o",       O("movie.h264"), "-ovc", "x264",    "-x264encopts", opts,
-                      "-ofps",    "24000/1001",    "-vf",  "harddup", media.film,     "-mc",
-                      "0",        "-noskip",       "-sid", "99"}));
-  EXPECT_EQ("h264", Probe(O("movie.h264"), "v:0", "codec_name"));
-  EXPECT_TRUE(DecodesCleanly(O("movie.h264")));
 }
 
 }  // namespace
