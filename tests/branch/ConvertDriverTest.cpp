@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "tests/support/ConvertScaffold.h"
+#include "tests/support/ReportFixtures.h"
 
 namespace quillet::test {
 namespace {
@@ -35,7 +36,7 @@ struct DriverRun : ConvertScaffold {
     MakeSource(bytes);
     Inspected(kAudioAC3);
     ScriptStandardTools();
-    ScriptReportTool("A_AC3");
+    ScriptReportTool(runner, ReportFixture("h264_ac3.txt"));
   }
   // The splitter leaves the named parts in the "split" folder.
   void SplitterMakes(std::vector<std::string> parts) {

@@ -99,33 +99,6 @@ std::string TrimRight(std::string text) {
 
 }  // namespace
 
-std::string LegacyReport(const std::string& audioCodecId, int durationSeconds) {
-  return "+ EBML head\n"
-         "+ Segment, size 123456\n"
-         "|+ Segment information\n"
-         "| + Duration: " +
-         std::to_string(durationSeconds) +
-         ".000s (01:30:00.000)\n"
-         "|+ Segment tracks\n"
-         "| + A track\n"
-         "|  + Track number: 1\n"
-         "|  + Track type: video\n"
-         "|  + Codec ID: V_MPEG4/ISO/AVC\n"
-         "|  + Default duration: 41.708ms (23.976 fps for a video track)\n"
-         "|  + Video track\n"
-         "|   + Pixel width: 1920\n"
-         "|   + Pixel height: 1080\n"
-         "|   + Display width: 1920\n"
-         "|   + Display height: 1080\n"
-         "| + A track\n"
-         "|  + Track number: 2\n"
-         "|  + Track type: audio\n"
-         "|  + Codec ID: " +
-         audioCodecId +
-         "\n"
-         "|  + Language: eng\n";
-}
-
 ConvertScaffold::ConvertScaffold() {
   source = (sourceDir.path() / "Film.mkv").string();
   form().strType = "mkv";
@@ -151,16 +124,6 @@ bool ConvertScaffold::OutputHas(const std::string& name) const {
   return fs::exists(outputDir.path() / name);
 }
 
-std::vector<std::string> ConvertScaffold::DebugLogLines() const {
-  std::vector<std::string> lines;
-  std::ifstream in(programDir.path() / "debug.log", std::ios::binary);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
 void ConvertScaffold::MakeSource(int64_t bytes) {
   WriteFile(source, "mkv");
   fs::resize_file(source, static_cast<uintmax_t>(bytes));
@@ -179,6 +142,18 @@ void ConvertScaffold::Inspected(AudioType audio) {
   form().txtS2.Text = "2";
   form().txtSFPS.Text = "23.976";
   form().SelectOption1(audio);
+}
+
+void ConvertScaffold::Anamorphic() {
+  app.report.intPixelWidth = 1440;
+  app.report.strPar = ":par=1920:1440";
+  app.report.strQTSize = " -qtw=1920 -qth=1080";
+}
+
+void ConvertScaffold::Ready(AudioType audio) {
+  MakeSource();
+  Inspected(audio);
+  ScriptStandardTools();
 }
 
 void ConvertScaffold::MakeTool(const std::string& relative) {
@@ -217,11 +192,8 @@ void ConvertScaffold::ScriptStandardTools() {
   });
 }
 
-void ConvertScaffold::ScriptReportTool(const std::string& audioCodecId) {
-  runner.On("mkvinfo.exe", [audioCodecId](const Argv& a) {
-    if (a.size() > 1 && Exists(a[1])) WriteFile(After(a, "-o"), LegacyReport(audioCodecId));
-    return std::string();
-  });
+void ConvertScaffold::LeavesNothing(const std::string& tool) {
+  runner.On(tool, [](const Argv&) { return std::string(); });
 }
 
 void ConvertScaffold::Convert() {

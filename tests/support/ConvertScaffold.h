@@ -12,10 +12,6 @@
 
 namespace quillet::test {
 
-// A legacy Matroska report of one H.264 video track (track 1) and one audio track
-// (track 2) with the given codec id, as the report tool prints it.
-std::string LegacyReport(const std::string& audioCodecId = "A_AC3", int durationSeconds = 5400);
-
 struct ConvertScaffold : TestApp {
   ConvertScaffold();
 
@@ -29,19 +25,22 @@ struct ConvertScaffold : TestApp {
 
   std::string Out(const std::string& name) const { return outputDir.withSep() + name; }
   bool OutputHas(const std::string& name) const;
-  std::vector<std::string> DebugLogLines() const;
 
   // The source file with the given size (sparse), also named in txtFile.
   void MakeSource(int64_t bytes = 1000);
   // An H.264 source as inspected: track ids 1 and 2, 23.976 fps, 1920x1080, 5400 s, the
   // given audio format selected.
   void Inspected(AudioType audio);
+  // The inspected picture: 1440x1080 shown 1920 wide.
+  void Anamorphic();
+  // MakeSource(), Inspected(audio) and ScriptStandardTools(): a source ready to convert.
+  void Ready(AudioType audio = kAudioAC3);
   // Creates a tool slot file in the program folder (e.g. "neroAacEnc.exe").
   void MakeTool(const std::string& relative);
   // Scripts the standard tools of the MP4 road.
   void ScriptStandardTools();
-  // Scripts mkvinfo to write LegacyReport(audioCodecId) for every source.
-  void ScriptReportTool(const std::string& audioCodecId = "A_AC3");
+  // The tool runs and leaves nothing.
+  void LeavesNothing(const std::string& tool);
 
   // Presses "Convert".
   void Convert();
