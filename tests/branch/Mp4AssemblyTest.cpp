@@ -20,22 +20,18 @@ const char* const kAacFromWav51 =
 // A PS3 (5.1) run of an AC3 source with an anamorphic 1440x1080 picture.
 struct AnamorphicRun : ConvertScaffold {
   AnamorphicRun() {
-    MakeSource();
-    Inspected(kAudioAC3);
-    app.report.intPixelWidth = 1440;
-    app.report.strPar = ":par=1920:1440";
-    app.report.strQTSize = " -qtw=1920 -qth=1080";
-    ScriptStandardTools();
+    Ready();
+    Anamorphic();
   }
 };
 
-std::string Nothing(const std::vector<std::string>&) {
-  return "";
-}
+// The creator's line for the video of the anamorphic run.
+const char* const kCreateVideo =
+    R"("{app}/MP4Box/mp4creator.exe" -rate=23.976  -qtw=1920 -qth=1080 -create="{out}movie.264" "{out}Film.mp4")";
 
 TEST(Mp4Fallback, FailedMP4BoxRunFallsBackToTheCreator) {
   AnamorphicRun s;
-  s.runner.On("MP4Box.exe", Nothing);
+  s.LeavesNothing("MP4Box.exe");
 
   s.Convert();
 
@@ -44,7 +40,7 @@ TEST(Mp4Fallback, FailedMP4BoxRunFallsBackToTheCreator) {
       s.X({kExtractVideo, kWavGrab, kAacFromWav51,
            R"("{app}/MP4Box/MP4Box.exe" -add "{out}movie.aac" -add "{out}movie.h264:fps=23.976:par=1920:1440" "{out}Film.mp4"  -tmp "{tmp}")",
            R"("{app}/MP4Box/mp4creator.exe" -rate=23.976 -create="{out}movie.aac" "{out}Film.mp4")",
-           R"("{app}/MP4Box/mp4creator.exe" -rate=23.976  -qtw=1920 -qth=1080 -create="{out}movie.264" "{out}Film.mp4")"}));
+           kCreateVideo}));
   EXPECT_EQ(ReadFile(s.outputDir.path() / "Film.mp4"),
             "[track " + s.Out("movie.aac") + "][track " + s.Out("movie.264") + "]");
   EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
@@ -56,8 +52,8 @@ TEST(Mp4Fallback, FailedMP4BoxRunFallsBackToTheCreator) {
 
 TEST(Mp4Fallback, FailedFallbackShowsTheBoxAndKeepsTheWorkingFiles) {
   AnamorphicRun s;
-  s.runner.On("MP4Box.exe", Nothing);
-  s.runner.On("mp4creator.exe", Nothing);
+  s.LeavesNothing("MP4Box.exe");
+  s.LeavesNothing("mp4creator.exe");
   s.form().strSubBrowse = s.Out("Film.srt");
 
   s.Convert();
@@ -78,43 +74,34 @@ TEST(Mp4Fallback, FailedFallbackShowsTheBoxAndKeepsTheWorkingFiles) {
   EXPECT_TRUE(s.ui.topMost.back());
 }
 
+// The Nero encoder leaves an MP4 with the audio alone; the creator adds only the video.
+// A creator that fails too leaves that file as it was, which is no conversion.
 TEST(Mp4Fallback, NeroRoadFallbackAddsOnlyTheVideo) {
-  ConvertScaffold s;
-  s.MakeSource();
-  s.Inspected(kAudioAC3);
-  s.ScriptStandardTools();
-  s.MakeTool("neroAacEnc_SSE2.exe");
-  s.runner.On("MP4Box.exe", Nothing);
+  for (bool creatorFails : {false, true}) {
+    ConvertScaffold s;
+    s.Ready();
+    s.MakeTool("neroAacEnc_SSE2.exe");
+    s.LeavesNothing("MP4Box.exe");
+    if (creatorFails) s.LeavesNothing("mp4creator.exe");
 
-  s.Convert();
+    s.Convert();
 
-  const auto commands = s.Commands();
-  ASSERT_EQ(commands.size(), 5u);
-  EXPECT_EQ(
-      commands[2],
-      s.X(R"("{app}/neroAacEnc_SSE2.exe" -lc -br 320000 -if "{out}movie.wav" -of  "{out}Film.mp4")"));
-  EXPECT_EQ(
-      commands[4],
-      s.X(R"("{app}/MP4Box/mp4creator.exe" -rate=23.976  -create="{out}movie.264" "{out}Film.mp4")"));
-  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
-}
-
-// The Nero encoder leaves an MP4 with the audio alone: a muxer that fails to add the
-// video leaves that file as it was, which is no conversion.
-TEST(Mp4Fallback, NeroAudioAloneIsNoResult) {
-  ConvertScaffold s;
-  s.MakeSource();
-  s.Inspected(kAudioAC3);
-  s.ScriptStandardTools();
-  s.MakeTool("neroAacEnc.exe");
-  s.runner.On("MP4Box.exe", Nothing);
-  s.runner.On("mp4creator.exe", Nothing);
-
-  s.Convert();
-
-  ASSERT_EQ(s.ui.boxes.size(), 1u);
-  EXPECT_EQ(s.ui.boxes[0].title, "MP4box error");
-  EXPECT_EQ(s.app.conversionsSucceeded, 0);
+    const auto commands = s.Commands();
+    ASSERT_EQ(commands.size(), 5u);
+    EXPECT_EQ(
+        commands[2],
+        s.X(R"("{app}/neroAacEnc_SSE2.exe" -lc -br 320000 -if "{out}movie.wav" -of  "{out}Film.mp4")"));
+    EXPECT_EQ(
+        commands[4],
+        s.X(R"("{app}/MP4Box/mp4creator.exe" -rate=23.976  -create="{out}movie.264" "{out}Film.mp4")"));
+    if (creatorFails) {
+      ASSERT_EQ(s.ui.boxes.size(), 1u);
+      EXPECT_EQ(s.ui.boxes[0].title, "MP4box error");
+      EXPECT_EQ(s.app.conversionsSucceeded, 0);
+    } else {
+      EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
+    }
+  }
 }
 
 // A muxer that throws is a failed statement like any other: the fallback runs.
@@ -132,15 +119,13 @@ TEST(Mp4Fallback, ThrowingToolIsSkipped) {
 
 TEST(StaleFiles, EarlierRunsFilesAreNotTakenForThisRunsOutput) {
   ConvertScaffold s;
-  s.MakeSource();
-  s.Inspected(kAudioAC3);
-  s.ScriptStandardTools();
+  s.Ready();
   // What a failed earlier run left, and an earlier result of the same name.
   for (const char* name : {"movie.h264", "movie.aac", "movie.wav", "Film.mp4"})
     WriteFile(s.outputDir.path() / name, "stale");
   // This run's source cannot be read.
-  s.runner.On("mkvextract.exe", Nothing);
-  s.runner.On("wavgrab.exe", Nothing);
+  s.LeavesNothing("mkvextract.exe");
+  s.LeavesNothing("wavgrab.exe");
 
   s.Convert();
 
@@ -152,9 +137,7 @@ TEST(StaleFiles, EarlierRunsFilesAreNotTakenForThisRunsOutput) {
 
 TEST(StaleFiles, MuxerWritesANewResultOverAnEarlierOne) {
   ConvertScaffold s;
-  s.MakeSource();
-  s.Inspected(kAudioAC3);
-  s.ScriptStandardTools();
+  s.Ready();
   WriteFile(s.outputDir.path() / "Film.mp4", "[earlier result]");
 
   s.Convert();
@@ -168,8 +151,8 @@ TEST(StaleFiles, MuxerWritesANewResultOverAnEarlierOne) {
 // output folder held beside the names the MP4 road reads.
 TEST(StaleFiles, FailedRunLosesNothing) {
   AnamorphicRun s;
-  s.runner.On("mkvextract.exe", Nothing);  // no video comes out of the source
-  s.runner.On("MP4Box.exe", Nothing);
+  s.LeavesNothing("mkvextract.exe");  // no video comes out of the source
+  s.LeavesNothing("MP4Box.exe");
   s.runner.On("mp4creator.exe", [](const std::vector<std::string>& argv) {
     WriteFile(argv.back(), "[audio alone]");
     return std::string();
@@ -196,17 +179,15 @@ TEST(Mp4Fallback, ResultWithoutVideoIsAFailure) {
     AnamorphicRun s;
     s.app.report.bVFW = vfw;
     // No video comes out of the source; the audio does.
-    s.runner.On("mkvextract.exe", Nothing);
-    s.runner.On("MP4Box.exe", Nothing);
+    s.LeavesNothing("mkvextract.exe");
+    s.LeavesNothing("MP4Box.exe");
 
     s.Convert();
 
     ASSERT_EQ(s.ui.boxes.size(), 1u) << vfw;
     EXPECT_EQ(s.ui.boxes[0].title, "MP4box error");
     EXPECT_EQ(s.app.conversionsSucceeded, 0);
-    EXPECT_EQ(
-        s.Commands().back(),
-        s.X(R"("{app}/MP4Box/mp4creator.exe" -rate=23.976  -qtw=1920 -qth=1080 -create="{out}movie.264" "{out}Film.mp4")"));
+    EXPECT_EQ(s.Commands().back(), s.X(kCreateVideo));
   }
 }
 
@@ -236,9 +217,7 @@ class ResultSplit : public ::testing::TestWithParam<ResultSplitCase> {};
 TEST_P(ResultSplit, LargeResultIsSplitBelowTheFat32Limit) {
   const ResultSplitCase& c = GetParam();
   ConvertScaffold s;
-  s.MakeSource();
-  s.Inspected(kAudioAC3);
-  s.ScriptStandardTools();
+  s.Ready();
   s.runner.On("MP4Box.exe", [&](const std::vector<std::string>& argv) {
     if (argv[1] == "-add") {
       WriteFile(s.Out("Film.mp4"), "mp4");
