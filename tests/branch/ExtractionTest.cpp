@@ -3,71 +3,53 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "convert/ConvertSteps.h"
 #include "tests/support/ConvertScaffold.h"
 
 namespace quillet::test {
 namespace {
 
+// Opens a conversion of the prepared source and runs its extraction step alone.
+void ExtractAndRecode(ConvertScaffold& s) {
+  ConvertRun run;
+  run.folder = s.outputDir.withSep();
+  OpenConversion(s.app, run);
+  ExtractAndRecode(s.app, run);
+}
+
+// The options of a case, set in this order.
+enum Options { kVob = 1, kAvchd = 2, kNormalize = 4, kSafeSyncOrFastMux = 8, kXvidRecode = 16 };
+
 struct ExtractionCase {
   const char* name;
   AudioType audio;
-  std::function<void(Form1&)> options;
+  int options;
   const char* command;  // "" when nothing is extracted
 };
 
 const char* const kVideo =
     R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie.h264")";
+const char* const kRawVideo =
+    R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie_raw.h264")";
 
 const ExtractionCase kExtractions[] = {
-    {"VobSafeSyncTakesTheAudioOnly", kAudioDTS,
-     [](Form1& f) {
-       f.chkVob.SetValue(1);
-       f.chkFF.SetValue(1);
-     },
+    {"VobSafeSyncTakesTheAudioOnly", kAudioDTS, kVob | kSafeSyncOrFastMux,
      R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 2:"{out}movie.dts")"},
-    {"VobAc3TakesTheVideoOnly", kAudioAC3, [](Form1& f) { f.chkVob.SetValue(1); }, kVideo},
-    {"VobAc3NormalisedTakesBoth", kAudioAC3,
-     [](Form1& f) {
-       f.chkVob.SetValue(1);
-       f.chkNorm.SetValue(1);
-     },
+    {"VobAc3TakesTheVideoOnly", kAudioAC3, kVob, kVideo},
+    {"VobAc3NormalisedTakesBoth", kAudioAC3, kVob | kNormalize,
      R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie.h264" 2:"{out}movie.ac3")"},
-    {"VobDtsTakesBoth", kAudioDTS, [](Form1& f) { f.chkVob.SetValue(1); },
+    {"VobDtsTakesBoth", kAudioDTS, kVob,
      R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie.h264" 2:"{out}movie.dts")"},
-    {"VobFastMuxAc3IsNotExtracted", kAudioAC3,
-     [](Form1& f) {
-       f.chkVob.SetValue(1);
-       f.chkFF.SetValue(1);
-     },
-     ""},
-    {"AvchdTakesTheRawVideoOnly", kAudioDTS, [](Form1& f) { f.chkAVCHD.SetValue(1); },
-     R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie_raw.h264")"},
-    {"AvchdFastMuxTakesBoth", kAudioDTS,
-     [](Form1& f) {
-       f.chkAVCHD.SetValue(1);
-       f.chkFF.SetValue(1);
-     },
+    {"VobFastMuxAc3IsNotExtracted", kAudioAC3, kVob | kSafeSyncOrFastMux, ""},
+    {"AvchdTakesTheRawVideoOnly", kAudioDTS, kAvchd, kRawVideo},
+    {"AvchdFastMuxTakesBoth", kAudioDTS, kAvchd | kSafeSyncOrFastMux,
      R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie.h264" 2:"{out}movie.dts")"},
     // AVCHD decodes a Vorbis track from the source itself.
-    {"AvchdVorbisTakesTheRawVideoOnly", kAudioVorbis, [](Form1& f) { f.chkAVCHD.SetValue(1); },
-     R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie_raw.h264")"},
-    {"AvchdFastMuxVorbisIsNotExtracted", kAudioVorbis,
-     [](Form1& f) {
-       f.chkAVCHD.SetValue(1);
-       f.chkFF.SetValue(1);
-     },
-     ""},
-    {"Mp4VorbisTakesBoth", kAudioVorbis, [](Form1&) {},
+    {"AvchdVorbisTakesTheRawVideoOnly", kAudioVorbis, kAvchd, kRawVideo},
+    {"AvchdFastMuxVorbisIsNotExtracted", kAudioVorbis, kAvchd | kSafeSyncOrFastMux, ""},
+    {"Mp4VorbisTakesBoth", kAudioVorbis, 0,
      R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie.h264" 2:"{out}movie.ogg")"},
-    {"RecodeReadsTheSourceItself", kAudioAC3,
-     [](Form1& f) {
-       f.chkMP2.SetValue(1);
-       f.cmdConv.SetListIndex(2);
-     },
-     ""},
+    {"RecodeReadsTheSourceItself", kAudioAC3, kXvidRecode, ""},
 };
 
 class Extraction : public ::testing::TestWithParam<ExtractionCase> {};
@@ -77,12 +59,17 @@ TEST_P(Extraction, ChoosesTheStreamsTheOutputNeeds) {
   ConvertScaffold s;
   s.MakeSource();
   s.Inspected(c.audio);
-  c.options(s.form());
-  ConvertRun run;
-  run.folder = s.outputDir.withSep();
-  OpenConversion(s.app, run);
+  Form1& f = s.form();
+  if (c.options & kVob) f.chkVob.SetValue(1);
+  if (c.options & kAvchd) f.chkAVCHD.SetValue(1);
+  if (c.options & kNormalize) f.chkNorm.SetValue(1);
+  if (c.options & kSafeSyncOrFastMux) f.chkFF.SetValue(1);
+  if (c.options & kXvidRecode) {
+    f.chkMP2.SetValue(1);
+    f.cmdConv.SetListIndex(2);
+  }
 
-  ExtractAndRecode(s.app, run);
+  ExtractAndRecode(s);
 
   if (*c.command)
     EXPECT_EQ(s.Commands(), std::vector<std::string>{s.X(c.command)});
@@ -111,11 +98,8 @@ TEST(PadFilter, LetterboxedHdIsPaddedForAvchdOnly) {
     s.form().chkMP2.SetValue(1);
     s.form().cmdConv.SetListIndex(1);
     if (c.avchd) s.form().chkAVCHD.SetValue(1);
-    ConvertRun run;
-    run.folder = s.outputDir.withSep();
-    OpenConversion(s.app, run);
 
-    ExtractAndRecode(s.app, run);
+    ExtractAndRecode(s);
 
     ASSERT_EQ(s.Commands().size(), 1u);
     EXPECT_NE(s.Commands()[0].find(c.filter), std::string::npos) << c.width << "x" << c.height;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "convert/Arithmetic.h"
 #include "tests/support/ConvertScaffold.h"
 
@@ -15,6 +17,9 @@ const std::string kOpts =
 const std::string kEncoder = R"("{app}/Mencoder/Mencoder.exe")";
 const std::string kVideoOut =
     R"( -nosound -noskip -mc 0 -of rawvideo -o "{out}movie.h264" -ovc x264 -x264encopts bitrate=)";
+// The encoder's subtitle options for an embedded subtitle.
+const std::string kSubtitles =
+    R"( -oac copy -font "{app}/Mencoder/font.ttf" -utf8 -subwidth 90 -subpos 90 -subfont-autoscale 1 -subfont-text-scale 4)";
 const char* const kWavGrab = R"("{app}/TS/wavgrab.exe" "{src}" "{out}movie.wav")";
 const char* const kAacFromWav51 =
     R"("{app}/FFMpeg/FFmpeg.exe" -f wav -i "{out}movie.wav" -acodec libfaac -ab 224kb "{out}movie.aac")";
@@ -27,169 +32,153 @@ std::string PlainEncode(const std::string& bitrate) {
          R"( -ofps 31001/1293 -vf harddup "{src}" -mc 0 -noskip -sid 99)";
 }
 
+// The encoder's command lines, then the PS3 (5.1) audio from the WAV tool and the muxer.
+std::vector<std::string> WithAc3Audio(std::vector<std::string> encoder) {
+  encoder.insert(encoder.end(), {kWavGrab, kAacFromWav51, kMp4Box});
+  return encoder;
+}
+
 // An AC3 source of 4,000,000 kB and 5400 s re-encoded to H.264 for the PS3 (5.1).
 struct RecodeRun : ConvertScaffold {
-  explicit RecodeRun(int conv = 1) {
+  RecodeRun() {
+    Ready();
     MakeSource(4000000000);
-    Inspected(kAudioAC3);
-    ScriptStandardTools();
     form().chkMP2.SetValue(1);
-    form().cmdConv.SetListIndex(conv);
+    form().cmdConv.SetListIndex(1);
+  }
+  // An embedded subtitle track of the source, chosen by its list entry.
+  void ChooseSubtitle(int index) {
+    app.report.strSubTracks.Add({"eng", "srt", "3"});
+    app.report.strSubTracks.Add({"fre", "ASS", "4"});
+    form().cmbSubs.Items = {"eng", "fre"};
+    form().cmbSubs.SetListIndex(index);
+    form().chkSubs.SetValue(1);
   }
 };
 
-TEST(H264Recode, WithoutFitToTheSourceSizeGivesTheBitrate) {
+struct RecodeCase {
+  const char* name;
+  std::function<void(RecodeRun&)> setup;
+  std::vector<std::string> commands;
+  std::function<void(const RecodeRun&)> after = [](const RecodeRun&) {};
+};
+
+const RecodeCase kRecodes[] = {
+    // 0.98 x (4000000 - 138240) x 10 / 5400 = 7008.4
+    {"WithoutFitToTheSourceSizeGivesTheBitrate", [](RecodeRun&) {},
+     WithAc3Audio({PlainEncode("7008")}),
+     [](const RecodeRun& s) { EXPECT_EQ(s.app.form.strH264Bitrate, "7008"); }},
+    // DVD5: 0.99 x (34500000 - 138240) / 5400 = 6299.7; Blu-ray is capped; no size is DVD5.
+    {"FitToDvd5",
+     [](RecodeRun& s) {
+       s.form().chkDVD.SetValue(1);
+       s.form().cmbSize.SetListIndex(0);
+     },
+     WithAc3Audio({PlainEncode("6300")})},
+    {"FitToBluRay",
+     [](RecodeRun& s) {
+       s.form().chkDVD.SetValue(1);
+       s.form().cmbSize.SetListIndex(2);
+     },
+     WithAc3Audio({PlainEncode("25000")})},
+    {"FitToWithoutASize",
+     [](RecodeRun& s) {
+       s.form().chkDVD.SetValue(1);
+       s.form().cmbSize.SetListIndex(-1);
+     },
+     WithAc3Audio({PlainEncode("6300")})},
+    {"NoDurationGives8000", [](RecodeRun& s) { s.app.report.lngDuration = 0; },
+     WithAc3Audio({PlainEncode("8000")})},
+    {"TinySourceGives6000", [](RecodeRun& s) { s.MakeSource(1000); },
+     WithAc3Audio({PlainEncode("6000")})},
+    // Two passes; "-bime" of the stored subtitle options is not passed on.
+    {"HqRunsTwoPassesWithoutBime",
+     [](RecodeRun& s) {
+       s.form().cmdConv.SetListIndex(3);
+       s.form().strSubOpts = "-subfont-text-scale 3 -bime:x";
+       s.ChooseSubtitle(0);
+     },
+     WithAc3Audio(
+         {kEncoder +
+              R"( -oac copy -font "{app}/Mencoder/font.ttf" -utf8 -subfont-text-scale 3 -x)" +
+              kVideoOut + "7008:pass=1:turbo=1" + kOpts +
+              R"( -ofps 31001/1293 -vf  harddup "{src}" -mc 0 -noskip -sid 0)",
+          kEncoder +
+              R"( -oac copy -font "{app}/Mencoder/font.ttf" -utf8 -subfont-text-scale 3 -x)" +
+              kVideoOut + "7008:pass=2" + kOpts +
+              R"( -ofps 31001/1293 -vf  harddup "{src}" -mc 0 -noskip -sid 0)"}),
+     [](const RecodeRun& s) { EXPECT_EQ(s.app.form.strH264Bitrate, "7008:pass=1:turbo=1"); }},
+    {"SourceSubtitleIsChosenByItsListIndex", [](RecodeRun& s) { s.ChooseSubtitle(1); },
+     WithAc3Audio({kEncoder + kSubtitles + kVideoOut + "7008" + kOpts +
+                   R"( -ofps 31001/1293 -vf  harddup "{src}" -mc 0 -noskip -sid 1)"})},
+    // The subtitle-remuxed copy: its only subtitle track is the external file. It is
+    // counted by the run that made the copy.
+    {"ExternalSubtitleOfTheRemuxedCopy",
+     [](RecodeRun& s) {
+       s.form().bSRT = true;
+       s.form().strSubBrowse = "/films/Film.srt";
+       s.form().chkSubs.SetValue(1);
+     },
+     WithAc3Audio({kEncoder + kSubtitles + kVideoOut + "7008" + kOpts +
+                   R"( -ofps 31001/1293 -vf harddup "{src}" -mc 0 -noskip -sid 0)"}),
+     [](const RecodeRun& s) { EXPECT_EQ(s.app.conversionsStarted, 0); }},
+    // The encoder's rate is a fraction; the muxer gets the source's rate text again.
+    {"FrameRateOfTheEncoderIsRestoredForTheMuxer",
+     [](RecodeRun& s) { s.form().txtSFPS.Text = "29.970"; },
+     {kEncoder + kVideoOut + "7008" + kOpts +
+          R"( -ofps 30000/1001 -vf harddup "{src}" -mc 0 -noskip -sid 99)",
+      kWavGrab, kAacFromWav51,
+      R"("{app}/MP4Box/MP4Box.exe" -add "{out}movie.aac" -add "{out}movie.h264:fps=29.970" "{out}Film.mp4"  -tmp "{tmp}")"}},
+    {"Ps3AacTrackIsExtractedAfterTheEncode",
+     [](RecodeRun& s) { s.form().SelectOption1(kAudioAAC); },
+     {PlainEncode("7008"), R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 2:"{out}movie.aac")",
+      kMp4Box}},
+    // On the Xbox 360 the AAC track is decoded and re-encoded in stereo; the source's
+    // track must not be extracted over that result.
+    {"Xbox360AacKeepsItsStereoEncode",
+     [](RecodeRun& s) {
+       s.form().SelectOption1(kAudioAAC);
+       s.form().cmbPlatform.SetListIndex(1);
+     },
+     {PlainEncode("7008"), kWavGrab,
+      R"("{app}/FFMpeg/FFmpeg.exe" -f wav -i "{out}movie.wav" -acodec libfaac -ac 2 -ab 224kb "{out}movie.aac")",
+      kMp4Box}},
+    // Stored encoder options with "bime" are replaced by the program's; others are kept.
+    {"StoredEncoderOptionsWithBimeAreReplaced",
+     [](RecodeRun& s) { s.form().strH264Opts = ":frameref=3:bime=1"; },
+     WithAc3Audio({PlainEncode("7008")}),
+     [](const RecodeRun& s) { EXPECT_EQ(s.app.form.strH264Opts, kOpts); }},
+    {"StoredEncoderOptionsWithoutBimeAreKept",
+     [](RecodeRun& s) {
+       s.form().strH264Opts = ":frameref=4";
+       s.form().strSubOpts = "-subfont-text-scale 2";
+     },
+     WithAc3Audio({kEncoder + kVideoOut + "7008:frameref=4" +
+                   R"( -ofps 31001/1293 -vf harddup "{src}" -mc 0 -noskip -sid 99)"}),
+     [](const RecodeRun& s) { EXPECT_EQ(s.app.form.strSubOpts, "-subfont-text-scale 2"); }},
+};
+
+class H264Recode : public ::testing::TestWithParam<RecodeCase> {};
+
+TEST_P(H264Recode, RunsTheEncoderThenTheAudioAndTheMuxer) {
   RecodeRun s;
+  GetParam().setup(s);
+  const int counted = s.form().bSRT ? 0 : 1;
+
   s.Convert();
 
-  // 0.98 x (4000000 - 138240) x 10 / 5400 = 7008.4
-  const auto expected = s.X({PlainEncode("7008"), kWavGrab, kAacFromWav51, kMp4Box});
+  const std::vector<std::string> expected = s.X(GetParam().commands);
   EXPECT_EQ(s.Commands(), expected);
-  EXPECT_EQ(s.DebugLogLines(), (std::vector<std::string>{expected[0], expected[3]}));
-  EXPECT_EQ(s.form().strH264Bitrate, "7008");
   EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
+  // The debug log holds the encoder's last command line and the muxer's.
+  const size_t lastPass = s.form().cmdConv.ListIndex == 3 ? 1 : 0;
+  EXPECT_EQ(s.DebugLogLines(), (std::vector<std::string>{expected[lastPass], expected.back()}));
+  EXPECT_EQ(s.app.conversionsStarted, counted);
+  GetParam().after(s);
 }
 
-TEST(H264Recode, FitToUsesTheTargetSize) {
-  struct Case {
-    int size;
-    const char* bitrate;
-  };
-  // DVD5: 0.99 x (34500000 - 138240) / 5400 = 6299.7; Blu-ray is capped.
-  for (Case c : {Case{0, "6300"}, Case{2, "25000"}, Case{-1, "6300"}}) {
-    RecodeRun s;
-    s.form().chkDVD.SetValue(1);
-    s.form().cmbSize.SetListIndex(c.size);
-    s.Convert();
-    ASSERT_FALSE(s.Commands().empty());
-    EXPECT_EQ(s.Commands()[0], s.X(PlainEncode(c.bitrate))) << c.size;
-  }
-}
-
-TEST(H264Recode, HqRunsTwoPassesWithoutBime) {
-  RecodeRun s(3);
-  s.form().strSubOpts = "-subfont-text-scale 3 -bime:x";
-  s.form().chkSubs.SetValue(1);
-  s.app.report.strSubTracks.Add({"eng", "srt", "3"});
-  s.form().cmbSubs.Items = {"eng"};
-  s.form().cmbSubs.SetListIndex(0);
-
-  s.Convert();
-
-  const std::string head =
-      kEncoder + R"( -oac copy -font "{app}/Mencoder/font.ttf" -utf8 -subfont-text-scale 3 -x)" +
-      kVideoOut;
-  const std::string tail = kOpts + R"( -ofps 31001/1293 -vf  harddup "{src}" -mc 0 -noskip -sid 0)";
-  const auto expected = s.X({head + "7008:pass=1:turbo=1" + tail, head + "7008:pass=2" + tail,
-                             kWavGrab, kAacFromWav51, kMp4Box});
-  EXPECT_EQ(s.Commands(), expected);
-  EXPECT_EQ(s.DebugLogLines().front(), expected[1]);
-  EXPECT_EQ(s.form().strH264Bitrate, "7008:pass=1:turbo=1");
-}
-
-TEST(H264Recode, SourceSubtitleIsChosenByItsListIndex) {
-  RecodeRun s;
-  s.form().chkSubs.SetValue(1);
-  s.app.report.strSubTracks.Add({"eng", "srt", "3"});
-  s.app.report.strSubTracks.Add({"fre", "ASS", "4"});
-  s.form().cmbSubs.Items = {"eng", "fre"};
-  s.form().cmbSubs.SetListIndex(1);
-
-  s.Convert();
-
-  ASSERT_FALSE(s.Commands().empty());
-  EXPECT_EQ(
-      s.Commands()[0],
-      s.X(kEncoder +
-          R"( -oac copy -font "{app}/Mencoder/font.ttf" -utf8 -subwidth 90 -subpos 90 -subfont-autoscale 1 -subfont-text-scale 4)" +
-          kVideoOut + "7008" + kOpts +
-          R"( -ofps 31001/1293 -vf  harddup "{src}" -mc 0 -noskip -sid 1)"));
-}
-
-// The subtitle-remuxed copy: its only subtitle track is the external file.
-TEST(H264Recode, ExternalSubtitleOfTheRemuxedCopy) {
-  RecodeRun s;
-  s.form().bSRT = true;
-  s.form().strSubBrowse = "/films/Film.srt";
-  s.form().chkSubs.SetValue(1);
-
-  s.Convert();
-
-  ASSERT_FALSE(s.Commands().empty());
-  EXPECT_EQ(
-      s.Commands()[0],
-      s.X(kEncoder +
-          R"( -oac copy -font "{app}/Mencoder/font.ttf" -utf8 -subwidth 90 -subpos 90 -subfont-autoscale 1 -subfont-text-scale 4)" +
-          kVideoOut + "7008" + kOpts +
-          R"( -ofps 31001/1293 -vf harddup "{src}" -mc 0 -noskip -sid 0)"));
-  EXPECT_EQ(s.app.conversionsStarted, 0);  // counted by the run that made the copy
-}
-
-TEST(H264Recode, FrameRateOfTheEncoderIsRestoredForTheMuxer) {
-  RecodeRun s;
-  s.form().txtSFPS.Text = "29.970";
-  s.Convert();
-
-  const auto commands = s.Commands();
-  ASSERT_EQ(commands.size(), 4u);
-  EXPECT_NE(commands[0].find(" -ofps 30000/1001 -vf harddup "), std::string::npos);
-  EXPECT_NE(commands[3].find("movie.h264:fps=29.970\""), std::string::npos);
-}
-
-TEST(H264Recode, NoDurationGives8000AndATinySourceGives6000) {
-  RecodeRun noDuration;
-  noDuration.app.report.lngDuration = 0;
-  noDuration.Convert();
-  EXPECT_EQ(noDuration.Commands()[0], noDuration.X(PlainEncode("8000")));
-
-  RecodeRun tiny;
-  tiny.MakeSource(1000);
-  tiny.Convert();
-  EXPECT_EQ(tiny.Commands()[0], tiny.X(PlainEncode("6000")));
-}
-
-TEST(H264Recode, Ps3AacTrackIsExtractedAfterTheEncode) {
-  RecodeRun s;
-  s.form().SelectOption1(kAudioAAC);
-  s.Convert();
-
-  EXPECT_EQ(
-      s.Commands(),
-      s.X({PlainEncode("7008"),
-           R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 2:"{out}movie.aac")", kMp4Box}));
-  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
-}
-
-// On the Xbox 360 the AAC track is decoded and re-encoded in stereo; the source's
-// track must not be extracted over that result.
-TEST(H264Recode, Xbox360AacKeepsItsStereoEncode) {
-  RecodeRun s;
-  s.form().SelectOption1(kAudioAAC);
-  s.form().cmbPlatform.SetListIndex(1);
-  s.Convert();
-
-  EXPECT_EQ(
-      s.Commands(),
-      s.X({PlainEncode("7008"), kWavGrab,
-           R"("{app}/FFMpeg/FFmpeg.exe" -f wav -i "{out}movie.wav" -acodec libfaac -ac 2 -ab 224kb "{out}movie.aac")",
-           kMp4Box}));
-}
-
-TEST(H264Recode, StoredEncoderOptionsWithBimeAreReplaced) {
-  RecodeRun s;
-  s.form().strH264Opts = ":frameref=3:bime=1";
-  s.Convert();
-  EXPECT_EQ(s.form().strH264Opts, kOpts);
-
-  RecodeRun kept;
-  kept.form().strH264Opts = ":frameref=4";
-  kept.form().strSubOpts = "-subfont-text-scale 2";
-  kept.Convert();
-  EXPECT_EQ(kept.Commands()[0],
-            kept.X(kEncoder + kVideoOut + "7008:frameref=4" +
-                   R"( -ofps 31001/1293 -vf harddup "{src}" -mc 0 -noskip -sid 99)"));
-  EXPECT_EQ(kept.form().strSubOpts, "-subfont-text-scale 2");
-}
+INSTANTIATE_TEST_SUITE_P(Cases, H264Recode, ::testing::ValuesIn(kRecodes),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct BitrateCase {
   const char* name;
