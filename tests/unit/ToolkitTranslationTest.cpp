@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/TestApp.h"
 #include "toolkit/Mp4Build.h"
 #include "toolkit/SlotTable.h"
 #include "toolkit/Text.h"
@@ -13,6 +14,7 @@ namespace quillet::toolkit {
 namespace {
 
 using Args = std::vector<std::string>;
+using quillet::test::Words;
 
 bool ByExtension(const std::string& source) {
   return IEndsWith(source, ".mkv") || IEndsWith(source, ".mks");
@@ -21,17 +23,15 @@ bool ByExtension(const std::string& source) {
 TEST(ToolkitMkvextract, OldTrackNumbersBecomeTodaysIds) {
   std::string error;
   auto call = ParseMkvextractArgs(
-      {"tracks", "/in/film.mkv", "1:/out/movie.h264", "2:/out/movie.ac3", "4:/out/movie.srt"},
-      &error);
+      Words("tracks /in/film.mkv 1:/out/movie.h264 2:/out/movie.ac3 4:/out/movie.srt"), &error);
   ASSERT_TRUE(call.has_value()) << error;
-  EXPECT_EQ((Args{"mkvextract", "/in/film.mkv", "tracks", "0:/out/movie.h264", "1:/out/movie.ac3",
-                  "3:/out/movie.srt"}),
+  EXPECT_EQ(Words("mkvextract /in/film.mkv tracks 0:/out/movie.h264 1:/out/movie.ac3 "
+                  "3:/out/movie.srt"),
             MkvextractArgv(*call));
 
-  call = ParseMkvextractArgs({"tracks", "/in/a:b.mkv", "-c", "cp1252", "--raw", "3:/o/x:y.bin"},
-                             &error);
+  call = ParseMkvextractArgs(Words("tracks /in/a:b.mkv -c cp1252 --raw 3:/o/x:y.bin"), &error);
   ASSERT_TRUE(call.has_value()) << error;
-  EXPECT_EQ((Args{"mkvextract", "/in/a:b.mkv", "tracks", "-c", "cp1252", "--raw", "2:/o/x:y.bin"}),
+  EXPECT_EQ(Words("mkvextract /in/a:b.mkv tracks -c cp1252 --raw 2:/o/x:y.bin"),
             MkvextractArgv(*call));
 }
 
@@ -52,31 +52,14 @@ TEST(ToolkitMkvextract, RefusesWhatWouldTakeAWrongTrack) {
 
 TEST(ToolkitMkvmerge, SplitCommandShiftsOnlyTheMatroskaSource) {
   // The splitter line with an external subtitle file (video 1, audio 2).
-  Args args = {"-o",
-               "/out/split/film.mkv",
-               "-d",
-               "1",
-               "--compression",
-               "1:none",
-               "-a",
-               "2",
-               "--compression",
-               "1:none",
-               "-S",
-               "/in/film.mkv",
-               "-s",
-               "0",
-               "-D",
-               "-A",
-               "/in/film.srt",
-               "--split",
-               "size:2095000K"};
   std::string error;
-  auto call = TranslateMkvmergeArgs(args, ByExtension, &error);
+  auto call = TranslateMkvmergeArgs(
+      Words("-o /out/split/film.mkv -d 1 --compression 1:none -a 2 --compression 1:none -S "
+            "/in/film.mkv -s 0 -D -A /in/film.srt --split size:2095000K"),
+      ByExtension, &error);
   ASSERT_TRUE(call.has_value()) << error;
-  EXPECT_EQ((Args{"-o", "/out/split/film.mkv", "-d", "0", "--compression", "0:none", "-a", "1",
-                  "--compression", "0:none", "-S", "/in/film.mkv", "-s", "0", "-D", "-A",
-                  "/in/film.srt", "--split", "size:2095000K"}),
+  EXPECT_EQ(Words("-o /out/split/film.mkv -d 0 --compression 0:none -a 1 --compression 0:none -S "
+                  "/in/film.mkv -s 0 -D -A /in/film.srt --split size:2095000K"),
             call->args);
   EXPECT_EQ(1, call->outputIndex);
   EXPECT_EQ((std::vector<int>{11, 16}), call->sources);
@@ -84,90 +67,73 @@ TEST(ToolkitMkvmerge, SplitCommandShiftsOnlyTheMatroskaSource) {
 
 TEST(ToolkitMkvmerge, TrackListsAndPrefixedOptionsOfEachSource) {
   struct Case {
-    Args in, out;
+    const char *in, *out;
   } cases[] = {
       // Embedded subtitle track chosen for the parts (" -s 4").
-      {{"-o", "o.mkv", "-d", "1", "-a", "3", "-s", "4", "a.mkv"},
-       {"-o", "o.mkv", "-d", "0", "-a", "2", "-s", "3", "a.mkv"}},
+      {"-o o.mkv -d 1 -a 3 -s 4 a.mkv", "-o o.mkv -d 0 -a 2 -s 3 a.mkv"},
       // The remux for an external subtitle file.
-      {{"-o", "t.mkv", "-d", "1", "-a", "2", "-S", "a.mkv", "-s", "0", "-D", "-A", "s.srt"},
-       {"-o", "t.mkv", "-d", "0", "-a", "1", "-S", "a.mkv", "-s", "0", "-D", "-A", "s.srt"}},
+      {"-o t.mkv -d 1 -a 2 -S a.mkv -s 0 -D -A s.srt",
+       "-o t.mkv -d 0 -a 1 -S a.mkv -s 0 -D -A s.srt"},
       // Lists, negation, language selectors, all-tracks ids.
-      {{"-o", "o.mkv", "-a", "!2,3", "-s", "eng", "--sync", "-1:200", "--language", "2:ger",
-        "a.mkv"},
-       {"-o", "o.mkv", "-a", "!1,2", "-s", "eng", "--sync", "-1:200", "--language", "1:ger",
-        "a.mkv"}},
+      {"-o o.mkv -a !2,3 -s eng --sync -1:200 --language 2:ger a.mkv",
+       "-o o.mkv -a !1,2 -s eng --sync -1:200 --language 1:ger a.mkv"},
       // Options of the second source only, after a first Matroska source.
-      {{"-o", "o.mkv", "-a", "2", "a.mkv", "--language", "0:fre", "b.srt", "+", "c.mkv"},
-       {"-o", "o.mkv", "-a", "1", "a.mkv", "--language", "0:fre", "b.srt", "+", "c.mkv"}},
-      {{"-o", "o.mkv", "a.mkv", "-d", "2", "+c.mkv"},
-       {"-o", "o.mkv", "a.mkv", "-d", "1", "+", "c.mkv"}},
+      {"-o o.mkv -a 2 a.mkv --language 0:fre b.srt + c.mkv",
+       "-o o.mkv -a 1 a.mkv --language 0:fre b.srt + c.mkv"},
+      {"-o o.mkv a.mkv -d 2 +c.mkv", "-o o.mkv a.mkv -d 1 + c.mkv"},
   };
   for (const Case& c : cases) {
     std::string error;
-    auto call = TranslateMkvmergeArgs(c.in, ByExtension, &error);
-    ASSERT_TRUE(call.has_value()) << Join(c.in, " ") << ": " << error;
-    EXPECT_EQ(c.out, call->args) << Join(c.in, " ");
+    auto call = TranslateMkvmergeArgs(Words(c.in), ByExtension, &error);
+    ASSERT_TRUE(call.has_value()) << c.in << ": " << error;
+    EXPECT_EQ(Words(c.out), call->args) << c.in;
   }
 }
 
 TEST(ToolkitMkvmerge, RefusesWhatItCannotTranslateSafely) {
-  const Args bad[] = {
-      {"-o", "o.mkv", "-d", "0", "a.mkv"},                  // old numbering has no track 0
-      {"-o", "o.mkv", "--compression", "0:none", "a.mkv"},  // same, prefixed
-      {"-o", "o.mkv", "-s", "0", "subs.mks"},               // a Matroska subtitle file
-      {"-o", "o.mkv", "--frobnicate", "1", "a.mkv"},        // unknown: value or not?
-      {"-o", "o.mkv", "a.mkv", "-a"},                       // value missing
-      {"a.mkv"},                                            // no output
-      {"-o", "o.mkv"},                                      // no source
-      {"-o", "o.mkv", "(", "a.mkv", ")"},
-  };
-  for (const Args& args : bad) {
+  for (const char* bad : {
+           "-o o.mkv -d 0 a.mkv",                  // old numbering has no track 0
+           "-o o.mkv --compression 0:none a.mkv",  // same, prefixed
+           "-o o.mkv -s 0 subs.mks",               // a Matroska subtitle file
+           "-o o.mkv --frobnicate 1 a.mkv",        // unknown: value or not?
+           "-o o.mkv a.mkv -a",                    // value missing
+           "a.mkv",                                // no output
+           "-o o.mkv",                             // no source
+           "-o o.mkv ( a.mkv )",
+       }) {
     std::string error;
-    EXPECT_FALSE(TranslateMkvmergeArgs(args, ByExtension, &error).has_value()) << Join(args, " ");
-    EXPECT_FALSE(error.empty()) << Join(args, " ");
+    EXPECT_FALSE(TranslateMkvmergeArgs(Words(bad), ByExtension, &error).has_value()) << bad;
+    EXPECT_FALSE(error.empty()) << bad;
   }
 }
 
 TEST(ToolkitFfmpeg, OldEncoderNamesBitratesAndDemuxers) {
   struct Case {
     Args in, out;
-    std::vector<int> inputs, outputs;
+    int input, output;  // positions of the one input and the one output file
   } cases[] = {
-      {{"-f", "wav", "-i", "/o/movie.wav", "-acodec", "libfaac", "-ac", "2", "-ab", "224kb",
-        "/o/movie.aac"},
-       {"-f", "wav", "-i", "/o/movie.wav", "-acodec", "aac", "-ac", "2", "-ab", "224k",
-        "/o/movie.aac"},
-       {3},
-       {10}},
-      {{"-f", "mp2", "-i", "/o/movie.mp2", "-acodec", "libfaac", "-ac", "6", "-ab", "224kb",
-        "/o/movie.aac"},
-       {"-f", "mp3", "-i", "/o/movie.mp2", "-acodec", "aac", "-ac", "6", "-ab", "224k",
-        "/o/movie.aac"},
-       {3},
-       {10}},
+      {Words("-f wav -i /o/movie.wav -acodec libfaac -ac 2 -ab 224kb /o/movie.aac"),
+       Words("-f wav -i /o/movie.wav -acodec aac -ac 2 -ab 224k /o/movie.aac"), 3, 10},
+      {Words("-f mp2 -i /o/movie.mp2 -acodec libfaac -ac 6 -ab 224kb /o/movie.aac"),
+       Words("-f mp3 -i /o/movie.mp2 -acodec aac -ac 6 -ab 224k /o/movie.aac"), 3, 10},
       // An output format mp2 is a real muxer and stays.
-      {{"-i", "a.wav", "-c:a", "mp2", "-f", "mp2", "-b:a", "192kb", "out.mp2"},
-       {"-i", "a.wav", "-c:a", "mp2", "-f", "mp2", "-b:a", "192k", "out.mp2"},
-       {1},
-       {8}},
+      {Words("-i a.wav -c:a mp2 -f mp2 -b:a 192kb out.mp2"),
+       Words("-i a.wav -c:a mp2 -f mp2 -b:a 192k out.mp2"), 1, 8},
       {{"-i", "/o/movie.mp3 ", "-acodec", "pcm_s16le", "/o/movie.wav"},
        {"-i", "/o/movie.mp3 ", "-acodec", "pcm_s16le", "/o/movie.wav"},
-       {1},
-       {4}},
+       1,
+       4},
       // The MPEG-2 repack: -y is the adapter's business, "ms" belongs to -bug.
-      {{"-threads", "4", "-i", "/in/f.mkv", "-vcodec", "copy", "-acodec", "copy", "-f", "vob",
-        "-copyts", "-y", "/o/f.mpg", "-bug", "ms"},
-       {"-threads", "4", "-i", "/in/f.mkv", "-vcodec", "copy", "-acodec", "copy", "-f", "vob",
-        "-copyts", "/o/f.mpg", "-bug", "ms"},
-       {3},
-       {11}},
+      {Words(
+           "-threads 4 -i /in/f.mkv -vcodec copy -acodec copy -f vob -copyts -y /o/f.mpg -bug ms"),
+       Words("-threads 4 -i /in/f.mkv -vcodec copy -acodec copy -f vob -copyts /o/f.mpg -bug ms"),
+       3, 11},
   };
   for (const Case& c : cases) {
     FfmpegCall call = TranslateFfmpegArgs(c.in);
     EXPECT_EQ(c.out, call.args) << Join(c.in, " ");
-    EXPECT_EQ(c.inputs, call.inputs) << Join(c.in, " ");
-    EXPECT_EQ(c.outputs, call.outputs) << Join(c.in, " ");
+    EXPECT_EQ(std::vector<int>{c.input}, call.inputs) << Join(c.in, " ");
+    EXPECT_EQ(std::vector<int>{c.output}, call.outputs) << Join(c.in, " ");
     EXPECT_FALSE(call.noOverwrite);
   }
   EXPECT_TRUE(TranslateFfmpegArgs({"-n", "-i", "a", "b"}).noOverwrite);
@@ -179,8 +145,8 @@ TEST(ToolkitMencoder, BarePyramidGetsAModeAndTheOutputIsFound) {
       "partitions=p8x8,b8x8,i8x8,i4x4:me=hex:me_range=12:subq=5:chroma_me:mixed_refs:"
       "trellis=1:weight_b:b_pyramid:nr=0:pass=1:turbo=1";
   MencoderCall call = TranslateMencoderArgs(
-      {"-nosound", "-noskip", "-mc", "0", "-of", "rawvideo", "-o", "/o/movie.h264", "-ovc", "x264",
-       "-x264encopts", opts, "-ofps", "24000/1001", "-vf", "harddup", "/in/f.mkv", "-sid", "99"});
+      Words("-nosound -noskip -mc 0 -of rawvideo -o /o/movie.h264 -ovc x264 -x264encopts " + opts +
+            " -ofps 24000/1001 -vf harddup /in/f.mkv -sid 99"));
   EXPECT_EQ(7, call.outputIndex);
   EXPECT_EQ("/o/movie.h264", call.args[7]);
   std::string fixed = call.args[11];
