@@ -155,14 +155,16 @@ TEST_F(MainWindowTest, EveryVisibleControlShowsItsCaptionAndToolTip) {
 }
 
 TEST_F(MainWindowTest, StateHoldersAreNeverShown) {
-  for (const char* name : {"txtS1", "txtS2", "txtSFPS", "Option1", "Frame3"})
-    for (QWidget* w : window.findChildren<QWidget*>(name)) EXPECT_FALSE(w->isVisible()) << name;
-  // Not even after the program has written them.
-  app.form.txtSFPS.Text = "25";
-  app.form.SelectOption1(1);
-  ui.Repaint();
-  for (const char* name : {"txtS1", "txtS2", "txtSFPS", "Option1", "Frame3"})
-    for (QWidget* w : window.findChildren<QWidget*>(name)) EXPECT_FALSE(w->isVisible()) << name;
+  // Not before, and not after the program has written them.
+  for (bool written : {false, true}) {
+    if (written) {
+      app.form.txtSFPS.Text = "25";
+      app.form.SelectOption1(1);
+      ui.Repaint();
+    }
+    for (const char* name : {"txtS1", "txtS2", "txtSFPS", "Option1", "Frame3"})
+      for (QWidget* w : window.findChildren<QWidget*>(name)) EXPECT_FALSE(w->isVisible()) << name;
+  }
 }
 
 TEST_F(MainWindowTest, AvchdChoiceSwitchesTheRecodeFormatAndLocksOutConflictingOptions) {
@@ -177,13 +179,8 @@ TEST_F(MainWindowTest, AvchdChoiceSwitchesTheRecodeFormatAndLocksOutConflictingO
   EXPECT_FALSE(Check("chkVob")->isEnabled());
   EXPECT_FALSE(Check("chk25")->isEnabled());
   EXPECT_TRUE(Check("chkMP2")->isEnabled());
+  EXPECT_TRUE(app.form.chkSubs.Enabled);
   EXPECT_FALSE(Check("chkSubs")->isVisible());  // enabled, but still not shown
-
-  // "Fast Mux" only names the muxing mode: ticking it locks out nothing.
-  Check("chkFF")->click();
-  EXPECT_EQ(app.form.chkFF.Value, 1);
-  EXPECT_TRUE(Check("chkMP2")->isEnabled());
-  EXPECT_TRUE(Check("chkAVCHD")->isEnabled());
 
   Check("chkAVCHD")->click();
   EXPECT_EQ(Combo("cmdConv")->currentText(), "Xvid");
@@ -192,22 +189,9 @@ TEST_F(MainWindowTest, AvchdChoiceSwitchesTheRecodeFormatAndLocksOutConflictingO
   EXPECT_TRUE(Check("chk25")->isEnabled());
 }
 
-TEST_F(MainWindowTest, SafeSyncAndTwentyFiveFpsDisableWhatTheyExclude) {
-  Check("chkFF")->click();
-  for (const char* name : {"chkMP2", "chkVob", "chk25", "chkAVCHD"}) {
-    EXPECT_FALSE(Check(name)->isEnabled()) << name;
-    EXPECT_FALSE(Check(name)->isChecked()) << name;
-  }
-  Check("chkFF")->click();
-  for (const char* name : {"chkMP2", "chkVob", "chk25", "chkAVCHD"})
-    EXPECT_TRUE(Check(name)->isEnabled()) << name;
-
-  Check("chk25")->click();
-  EXPECT_FALSE(Check("chkMP2")->isEnabled());
-  EXPECT_FALSE(Check("chkFF")->isEnabled());
-}
-
-TEST_F(MainWindowTest, XboxTargetHidesAvchdAndVobAndPs3ShowsThemAgain) {
+// Each rule runs on a user's choice from the list, and on leaving the list after the
+// program set its index.
+TEST_F(MainWindowTest, TheTargetListAppliesItsChoiceWhenChosenAndWhenLeft) {
   Check("chkVob")->click();
   Choose("cmbPlatform", "Xbox 360");
   EXPECT_EQ(app.form.cmbPlatform.ListIndex, 1);
@@ -219,9 +203,7 @@ TEST_F(MainWindowTest, XboxTargetHidesAvchdAndVobAndPs3ShowsThemAgain) {
   EXPECT_TRUE(Check("chkAVCHD")->isVisible());
   EXPECT_TRUE(Check("chkVob")->isVisible());
   EXPECT_FALSE(Check("chkVob")->isChecked());
-}
 
-TEST_F(MainWindowTest, LeavingTheTargetListAppliesItsChoice) {
   app.form.cmbPlatform.ListIndex = 1;  // set by code, no rule ran
   window.Refresh();
   EXPECT_TRUE(Check("chkAVCHD")->isVisible());
