@@ -124,30 +124,22 @@ TEST_F(QtUiTest, FolderPickerShowsThePromptAndDropsTheTrailingSeparator) {
   EXPECT_EQ(ui.folderCaptions[0], "Please select a folder where the converted file is stored.");
 }
 
-TEST_F(QtUiTest, TopMostKeepsTheWindowWhereItIs) {
-  QWidget window;
-  window.setGeometry(120, 140, 400, 300);
-  window.show();
-  const QRect before = window.geometry();
-  ui.SetWindow(&window);
-
-  ui.SetTopMost(true);
-  EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-  EXPECT_TRUE(window.isVisible());
-  EXPECT_EQ(window.geometry(), before);
-
-  ui.SetTopMost(false);
-  EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-  EXPECT_TRUE(window.isVisible());
-  EXPECT_EQ(window.geometry(), before);
-}
-
-TEST_F(QtUiTest, TopMostOnAHiddenWindowDoesNotShowIt) {
-  QWidget window;
-  ui.SetWindow(&window);
-  ui.SetTopMost(true);
-  EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-  EXPECT_FALSE(window.isVisible());
+// The window stays where it is, and a hidden one is not shown.
+TEST_F(QtUiTest, TopMostKeepsTheWindowWhereAndAsItIs) {
+  for (bool shown : {true, false}) {
+    SCOPED_TRACE(shown ? "shown" : "hidden");
+    QWidget window;
+    window.setGeometry(120, 140, 400, 300);
+    if (shown) window.show();
+    const QRect before = window.geometry();
+    ui.SetWindow(&window);
+    for (bool onTop : {true, false}) {
+      ui.SetTopMost(onTop);
+      EXPECT_EQ(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint), onTop);
+      EXPECT_EQ(window.isVisible(), shown);
+      EXPECT_EQ(window.geometry(), before);
+    }
+  }
 }
 
 TEST_F(QtUiTest, SleepWaitsAndKeepsRepainting) {
