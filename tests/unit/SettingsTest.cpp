@@ -12,6 +12,7 @@
 #include "app/ReplaceFile.h"
 #include "app/Settings.h"
 #include "app/SettingsText.h"
+#include "tests/support/ReportFixtures.h"
 #include "tests/support/TestApp.h"
 
 namespace quillet::test {
@@ -26,23 +27,11 @@ std::string Lines(const std::vector<std::string>& lines, const std::string& end 
   return text;
 }
 
-// A stored file as the program writes it, with the given replacements.
+// A stored file as the program writes it.
 std::vector<std::string> StoredLines() {
-  return {"C:\\mkv\\mkvextract.exe",
-          "C:\\ff\\ffmpeg.exe",
-          "C:\\mp4\\MP4Box.exe",
-          "/out/",
-          " 0 ",
-          " 1 ",
-          "/films/",
-          "--crf 22",
-          " 2 ",
-          "-sub-bg-alpha 0",
-          " 0 ",
-          " 0 ",
-          " 0 ",
-          " 1 ",
-          " 1 "};
+  return SplitLines(
+      "C:\\mkv\\mkvextract.exe\nC:\\ff\\ffmpeg.exe\nC:\\mp4\\MP4Box.exe\n/out/\n 0 \n 1 \n/films/\n"
+      "--crf 22\n 2 \n-sub-bg-alpha 0\n 0 \n 0 \n 0 \n 1 \n 1 \n");
 }
 
 class Settings : public ::testing::Test {
@@ -75,22 +64,12 @@ TEST(SettingsText, OnlyNumbersAreReadAsNumbers) {
     const char* text;
     std::optional<int> value;
   } cases[] = {
-      {" 1 ", 1},
-      {"1", 1},
-      {"-1 ", -1},
-      {"+2", 2},
-      {"\t3", 3},
-      {" 007 ", 7},
-      {"32767", 32767},
-      {"-32768", -32768},
-      {"", std::nullopt},
-      {"   ", std::nullopt},
-      {"x", std::nullopt},
-      {"1x", std::nullopt},
-      {"- 1", std::nullopt},
-      {"1.5", std::nullopt},
-      {"32768", std::nullopt},
+      // clang-format off
+      {" 1 ", 1}, {"1", 1}, {"-1 ", -1}, {"+2", 2}, {"\t3", 3}, {" 007 ", 7}, {"32767", 32767},
+      {"-32768", -32768}, {"", std::nullopt}, {"   ", std::nullopt}, {"x", std::nullopt},
+      {"1x", std::nullopt}, {"- 1", std::nullopt}, {"1.5", std::nullopt}, {"32768", std::nullopt},
       {"99999999999999999999", std::nullopt},
+      // clang-format on
   };
   for (const Case& c : cases)
     EXPECT_EQ(ParseSettingsNumber(c.text), c.value) << '"' << c.text << '"';
@@ -132,35 +111,29 @@ TEST_F(Settings, ChosenOptionsAreWrittenByteForByte) {
             " 2 \r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n");
 }
 
-TEST_F(Settings, AStoredFileIsRestoredAndRewrittenUnchanged) {
-  const std::string stored = Lines(StoredLines());
-  Store(stored);
-  LoadSettings(t.app);
-  EXPECT_EQ(f.strMKV, "C:\\mkv\\mkvextract.exe");
-  EXPECT_EQ(f.txtTMP.Text, "/out/");
-  EXPECT_EQ(f.strMKVPath, "/films/");
-  EXPECT_EQ(f.strH264Opts, "--crf 22");
-  EXPECT_EQ(f.strConvOpts, " 2 ");
-  EXPECT_EQ(f.cmdConv.Text(), "Xvid");
-  EXPECT_EQ(f.strSubOpts, "-sub-bg-alpha 0");
-  EXPECT_EQ(f.cmbPlatform.ListIndex, 0);
-  EXPECT_EQ(f.cmbPrio.Text(), "High");
-  EXPECT_EQ(f.chkNorm.Value, 1);
-  EXPECT_TRUE(t.components.registered.empty());
-  EXPECT_TRUE(t.ui.boxes.empty());
+// Lines may end in CR LF or in LF alone; the rewrite ends them in CR LF.
+TEST(SettingsFile, AStoredFileIsRestoredAndRewrittenUnchanged) {
+  for (const char* end : {"\r\n", "\n"}) {
+    TestApp t;
+    Form1& f = t.form();
+    WriteFile(t.programDir.path() / "Quillet.conf", Lines(StoredLines(), end));
+    LoadSettings(t.app);
+    EXPECT_EQ(f.strMKV, "C:\\mkv\\mkvextract.exe");
+    EXPECT_EQ(f.txtTMP.Text, "/out/");
+    EXPECT_EQ(f.strMKVPath, "/films/");
+    EXPECT_EQ(f.strH264Opts, "--crf 22");
+    EXPECT_EQ(f.strConvOpts, " 2 ");
+    EXPECT_EQ(f.cmdConv.Text(), "Xvid");
+    EXPECT_EQ(f.strSubOpts, "-sub-bg-alpha 0");
+    EXPECT_EQ(f.cmbPlatform.ListIndex, 0);
+    EXPECT_EQ(f.cmbPrio.Text(), "High");
+    EXPECT_EQ(f.chkNorm.Value, 1);
+    EXPECT_TRUE(t.components.registered.empty());
+    EXPECT_TRUE(t.ui.boxes.empty());
 
-  SaveSettings(t.app);
-  EXPECT_EQ(ReadFile(SettingsFile()), stored);
-}
-
-TEST_F(Settings, LinesEndingInLfAloneReadTheSame) {
-  Store(Lines(StoredLines(), "\n"));
-  LoadSettings(t.app);
-  EXPECT_EQ(f.txtTMP.Text, "/out/");
-  EXPECT_EQ(f.cmdConv.ListIndex, 2);
-  EXPECT_EQ(f.cmbPrio.ListIndex, 1);
-  SaveSettings(t.app);
-  EXPECT_EQ(ReadFile(SettingsFile()), Lines(StoredLines()));
+    SaveSettings(t.app);
+    EXPECT_EQ(ReadFile(t.programDir.path() / "Quillet.conf"), Lines(StoredLines()));
+  }
 }
 
 // Line 9 (the recode format) and line 14 (the priority) count only when they are
