@@ -10,6 +10,7 @@
 
 #include "app/Program.h"
 #include "app/UnsafePath.h"
+#include "tests/support/ReportFixtures.h"
 #include "tests/support/TestApp.h"
 #include "tools/CommandLine.h"
 
@@ -18,39 +19,36 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The report tool leaves a report of an MPEG-2 film, so a source is inspected once.
-void ScriptReportTool(TestApp& t) {
-  t.runner.On("mkvinfo.exe", [](const std::vector<std::string>& argv) {
-    if (argv.size() > 3 && argv[2] == "-o")
-      WriteFile(argv[3],
-                "+ Segment tracks\n| + A track\n|  + Track type: video\n"
-                "|  + Codec ID: V_MPEG2\n");
-    return std::string();
-  });
-}
+// An app whose report tool leaves the report of an MPEG-2 film, so that a source is
+// inspected once and converted by no tool.
+struct SelectionApp : TestApp {
+  SelectionApp() { ScriptReportTool(runner, ReportFixture("mpeg2.txt")); }
 
-// The sources the report tool was asked about, in order: every inspection runs it.
-std::vector<std::string> InspectedSourcesOf(const TestApp& t) {
-  std::vector<std::string> seen;
-  for (const std::string& line : t.runner.CommandLines()) {
-    std::vector<std::string> argv = SplitCommandLine(line);
-    if (argv.size() > 1 && argv[0].ends_with("/MKVToolnix/mkvinfo.exe")) seen.push_back(argv[1]);
+  // The sources the report tool was asked about, in order: every inspection runs it.
+  std::vector<std::string> Inspected() const {
+    std::vector<std::string> seen;
+    for (const std::string& line : runner.CommandLines()) {
+      std::vector<std::string> argv = SplitCommandLine(line);
+      if (argv.size() > 1 && argv[0].ends_with("/MKVToolnix/mkvinfo.exe")) seen.push_back(argv[1]);
+    }
+    return seen;
   }
-  return seen;
-}
+  int UnsafePathBoxes() const {
+    return static_cast<int>(std::count_if(ui.boxes.begin(), ui.boxes.end(),
+                                          [](auto& box) { return box.title == kUnsafePathTitle; }));
+  }
+};
 
-// Conversions asked for: counted by the conversion, or announced as not built yet.
-int ConversionsRequestedOf(const TestApp& t) {
-  return t.app.conversionsStarted +
-         static_cast<int>(std::count_if(t.ui.boxes.begin(), t.ui.boxes.end(), [](auto& box) {
-           return box.text == "Conversion is not built yet.";
-         }));
+// A dialog request in one line: title, start folder, then each filter.
+std::string Described(const OpenFileRequest& request) {
+  std::string text = request.title + " | " + request.startFolder;
+  for (const FileFilter& filter : request.filters)
+    text += " | " + filter.description + " = " + filter.pattern;
+  return text;
 }
 
 class Selection : public ::testing::Test {
  protected:
-  Selection() { ScriptReportTool(t); }
-
   // A small source file in the sources folder.
   std::string Source(const std::string& name) {
     const fs::path path = sources.path() / name;
@@ -58,16 +56,8 @@ class Selection : public ::testing::Test {
     return path.string();
   }
 
-  std::vector<std::string> InspectedSources() const { return InspectedSourcesOf(t); }
-  int ConversionsRequested() const { return ConversionsRequestedOf(t); }
-
-  int UnsafePathBoxes() const {
-    return static_cast<int>(std::count_if(t.ui.boxes.begin(), t.ui.boxes.end(),
-                                          [](auto& box) { return box.title == kUnsafePathTitle; }));
-  }
-
   TempFolder sources{"quillet-sources"};
-  TestApp t;
+  SelectionApp t;
   Form1& f = t.form();
 };
 
@@ -76,16 +66,9 @@ TEST_F(Selection, FileDialogAsksForTheSourceInTheFolderOfTheLastOne) {
   t.app.bFolderMode = true;
   Command1_Click(t.app);
   ASSERT_EQ(t.ui.openFileRequests.size(), 1u);
-  const OpenFileRequest& request = t.ui.openFileRequests[0];
-  EXPECT_EQ(request.title, "Select the MKV");
-  EXPECT_EQ(request.startFolder, "/films/");
-  ASSERT_EQ(request.filters.size(), 3u);
-  EXPECT_EQ(request.filters[0].description, "mkv Files (*.mkv)");
-  EXPECT_EQ(request.filters[0].pattern, "*.MKV");
-  EXPECT_EQ(request.filters[1].description, "WMV Files (*.wmv)");
-  EXPECT_EQ(request.filters[1].pattern, "*.WMV");
-  EXPECT_EQ(request.filters[2].description, "AVI Files (*.avi)");
-  EXPECT_EQ(request.filters[2].pattern, "*.AVI");
+  EXPECT_EQ(Described(t.ui.openFileRequests[0]),
+            "Select the MKV | /films/ | mkv Files (*.mkv) = *.MKV | WMV Files (*.wmv) = *.WMV | "
+            "AVI Files (*.avi) = *.AVI");
   EXPECT_EQ(t.ui.topMost, std::vector<bool>{true});
   EXPECT_FALSE(t.app.bFolderMode);
 }
@@ -116,8 +99,7 @@ TEST_F(Selection, TheEndOfTheNameChoosesTheRoad) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    TestApp app;
-    ScriptReportTool(app);
+    SelectionApp app;
     const std::string path = Source(c.name);
     app.ui.openFileAnswers = {path};
     Command1_Click(app.app);
@@ -146,14 +128,13 @@ TEST_F(Selection, AMatroskaSourceIsInspected) {
   t.ui.openFileAnswers = {"  " + path + std::string(3, '\0') + " "};
   Command1_Click(t.app);
   EXPECT_EQ(f.strFullname, path);
-  EXPECT_EQ(InspectedSources(), std::vector<std::string>{path});
+  EXPECT_EQ(t.Inspected(), std::vector<std::string>{path});
 }
 
 TEST_F(Selection, ASubtitleFileBesideTheSourceIsOffered) {
   for (const char* name : {"film.mkv", "clip.avi"}) {
     SCOPED_TRACE(name);
-    TestApp app;
-    ScriptReportTool(app);
+    SelectionApp app;
     const std::string path = Source(name);
     WriteFile(path.substr(0, path.size() - 3) + "srt", "1\r\n");
     app.ui.openFileAnswers = {path};
@@ -199,7 +180,7 @@ TEST_F(Selection, PathsLongerThanTheDialogBufferAreNoChoice) {
   EXPECT_TRUE(t.runner.calls.empty());
   Command1_Click(t.app);
   EXPECT_EQ(f.strFullname, fits);
-  EXPECT_EQ(InspectedSources(), std::vector<std::string>{fits});
+  EXPECT_EQ(t.Inspected(), std::vector<std::string>{fits});
 
   t.ui.openFileAnswers = {std::string(511, 's'), std::string(510, 's')};
   cmdSubs_Click(t.app);
@@ -218,12 +199,8 @@ TEST_F(Selection, SubtitleDialogTicksEmbeddingButNotTheRecode) {
   t.ui.openFileAnswers = {" /films/film.en.srt "};
   cmdSubs_Click(t.app);
   ASSERT_EQ(t.ui.openFileRequests.size(), 1u);
-  const OpenFileRequest& request = t.ui.openFileRequests[0];
-  EXPECT_EQ(request.title, "Select the Subtitle file");
-  EXPECT_EQ(request.startFolder, "/films/");
-  ASSERT_EQ(request.filters.size(), 1u);
-  EXPECT_EQ(request.filters[0].description, "Subtitle Files");
-  EXPECT_EQ(request.filters[0].pattern, "*.srt; *.ssa");
+  EXPECT_EQ(Described(t.ui.openFileRequests[0]),
+            "Select the Subtitle file | /films/ | Subtitle Files = *.srt; *.ssa");
   EXPECT_EQ(t.ui.topMost, std::vector<bool>{true});
 
   EXPECT_EQ(f.strSubBrowse, "/films/film.en.srt");
@@ -272,7 +249,7 @@ TEST_F(Selection, PathsTheToolsCannotTakeAreRefusedAndTheOldChoiceStays) {
   cmdSubs_Click(t.app);
   cmdTargetFolder_Click(t.app);
 
-  EXPECT_EQ(UnsafePathBoxes(), 3);
+  EXPECT_EQ(t.UnsafePathBoxes(), 3);
   EXPECT_EQ(f.strFullname, "/films/old.mkv");
   EXPECT_EQ(f.txtFile.Text, "/films/old.mkv");
   EXPECT_EQ(f.strType, "mkv");
@@ -287,8 +264,8 @@ TEST_F(Selection, DroppedFilesAreConvertedOneAfterTheOtherInDropOrder) {
   const std::vector<std::string> dropped = {Source("b.mkv"), Source("a.mkv"), Source("c d.mkv")};
   f.strType = "avi";
   DropFiles(t.app, dropped);
-  EXPECT_EQ(InspectedSources(), dropped);
-  EXPECT_EQ(ConversionsRequested(), 3);
+  EXPECT_EQ(t.Inspected(), dropped);
+  EXPECT_EQ(t.app.conversionsStarted, 3);
   EXPECT_EQ(f.strFullname, dropped.back());
   EXPECT_EQ(f.txtFile.Text, dropped.back());
   EXPECT_EQ(f.strType, "avi");  // a drop keeps the road of the last dialog choice
@@ -298,9 +275,9 @@ TEST_F(Selection, ADroppedPathTheToolsCannotTakeIsSkipped) {
   const std::vector<std::string> dropped = {Source("a.mkv"), sources.str() + "/x\"y.mkv",
                                             Source("c.mkv")};
   DropFiles(t.app, dropped);
-  EXPECT_EQ(UnsafePathBoxes(), 1);
-  EXPECT_EQ(InspectedSources(), (std::vector<std::string>{dropped[0], dropped[2]}));
-  EXPECT_EQ(ConversionsRequested(), 2);
+  EXPECT_EQ(t.UnsafePathBoxes(), 1);
+  EXPECT_EQ(t.Inspected(), (std::vector<std::string>{dropped[0], dropped[2]}));
+  EXPECT_EQ(t.app.conversionsStarted, 2);
 }
 
 // --- The command line ---
@@ -309,15 +286,14 @@ TEST_F(Selection, AMatroskaFileOnTheCommandLineIsConvertedAndEndsTheProgram) {
   const std::string path = Source("My Film 2.MKV");
   for (const std::string& argument : {path, "\"" + path + "\""}) {
     SCOPED_TRACE(argument);
-    TestApp app;
-    ScriptReportTool(app);
+    SelectionApp app;
     Form_Load(app.app, argument);
     EXPECT_TRUE(app.app.bCommandLine);
     EXPECT_TRUE(app.form().bUnload);
     EXPECT_EQ(app.form().strFullname, path);
     EXPECT_EQ(app.form().txtFile.Text, path);
-    EXPECT_EQ(ConversionsRequestedOf(app), 1);
-    EXPECT_EQ(InspectedSourcesOf(app), std::vector<std::string>{path});
+    EXPECT_EQ(app.app.conversionsStarted, 1);
+    EXPECT_EQ(app.Inspected(), std::vector<std::string>{path});
   }
 }
 
@@ -326,8 +302,7 @@ TEST_F(Selection, OtherArgumentsOpenTheWindowNormally) {
   for (const std::string& argument :
        {avi, "\"" + avi + "\"", sources.str() + "/missing.mkv", std::string("--help")}) {
     SCOPED_TRACE(argument);
-    TestApp app;
-    ScriptReportTool(app);
+    SelectionApp app;
     Form_Load(app.app, argument);
     EXPECT_TRUE(app.app.bCommandLine);
     EXPECT_FALSE(app.form().bUnload);
@@ -343,9 +318,9 @@ TEST_F(Selection, OtherArgumentsOpenTheWindowNormally) {
 TEST_F(Selection, ACommandLineWithALineBreakIsRefused) {
   const std::string path = Source("two\nlines.mkv");
   Form_Load(t.app, path);
-  EXPECT_EQ(UnsafePathBoxes(), 1);
+  EXPECT_EQ(t.UnsafePathBoxes(), 1);
   EXPECT_TRUE(t.runner.calls.empty());
-  EXPECT_EQ(ConversionsRequested(), 0);
+  EXPECT_EQ(t.app.conversionsStarted, 0);
   EXPECT_FALSE(f.bUnload);
 }
 
@@ -364,9 +339,9 @@ TEST_F(Selection, AFolderOnTheCommandLineConvertsFilesWithoutEarlierResults) {
   // The folder named with its separator: each name is joined with one more, as typed.
   Form_Load(t.app, "\"" + sources.str() + "/\"");
   const std::string folder = sources.str() + "//";
-  EXPECT_EQ(InspectedSources(), (std::vector<std::string>{folder + "c.mkv", folder + "e.MKV"}));
+  EXPECT_EQ(t.Inspected(), (std::vector<std::string>{folder + "c.mkv", folder + "e.MKV"}));
   EXPECT_EQ(f.strFullname, folder + "e.MKV");
-  EXPECT_EQ(ConversionsRequested(), 2);
+  EXPECT_EQ(t.app.conversionsStarted, 2);
   EXPECT_EQ(counts, (std::vector<std::string>{"1 of 4", "2 of 4", "3 of 4", "4 of 4"}));
   EXPECT_FALSE(f.lblMulti.Visible);
   EXPECT_TRUE(t.app.bFolderMode);
@@ -380,7 +355,7 @@ TEST_F(Selection, AFolderWithoutMatroskaFilesConvertsNothing) {
   Form_Load(t.app, sources.str());
   EXPECT_TRUE(t.app.bFolderMode);
   EXPECT_TRUE(t.runner.calls.empty());
-  EXPECT_EQ(ConversionsRequested(), 0);
+  EXPECT_EQ(t.app.conversionsStarted, 0);
   EXPECT_TRUE(f.lblMulti.Caption.empty());
   EXPECT_FALSE(f.bUnload);
 }
