@@ -137,18 +137,14 @@ class ToolRunnerPriority : public ToolRunnerTest {
   int own = getpriority(PRIO_PROCESS, 0);
 };
 
-TEST_F(ToolRunnerPriority, LowRunsTenStepsNicerThanUs) {
-  EXPECT_EQ(NiceOfChild(ToolPriority::Low), std::min(own + 10, 19));
-  EXPECT_EQ(NiceOfChild(ToolPriority::Low, true), std::min(own + 10, 19));
-}
-
-TEST_F(ToolRunnerPriority, HighRunsAheadOfUsWhereAllowed) {
-  int expected = geteuid() == 0 ? std::max(own - 5, -20) : own;
-  EXPECT_EQ(NiceOfChild(ToolPriority::High), expected);
-  EXPECT_EQ(NiceOfChild(ToolPriority::High, true), expected);
-}
-
-TEST_F(ToolRunnerPriority, ReportsRunAtOurPriority) {
+// Low runs ten steps nicer than us, High ahead of us where that is allowed, whether the
+// tool is shown or hidden; a report runs at our own priority.
+TEST_F(ToolRunnerPriority, ToolsRunAtTheirPriorityAndReportsAtOurs) {
+  const int high = geteuid() == 0 ? std::max(own - 5, -20) : own;
+  for (bool hidden : {false, true}) {
+    EXPECT_EQ(NiceOfChild(ToolPriority::Low, hidden), std::min(own + 10, 19)) << hidden;
+    EXPECT_EQ(NiceOfChild(ToolPriority::High, hidden), high) << hidden;
+  }
   fs::path tool = Script("nice-report.sh", "set -- $(cat /proc/$$/stat); echo ${19}");
   EXPECT_EQ(std::stoi(runner.GetCommandOutput(Quoted(tool), true, false, true)), own);
 }
