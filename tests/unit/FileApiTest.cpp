@@ -71,54 +71,38 @@ TEST_F(FileApiTest, SizeFindsTheFileWithoutRegardToCase) {
   EXPECT_EQ(FileSize64((dir.path() / "split" / "PART-001.MKV").string()), 1234);
 }
 
-class FileApiListFiles : public FileApiTest {
- protected:
-  void SetUp() override {
-    for (const char* name :
-         {"b.mkv", "A.mkv", "a_b.MKV", "aab.mkv", "c.txt", ".hidden.mkv", "noext"})
-      WriteFile(dir.path() / name, "x");
-    // Folders named like the pattern are never listed, whatever their permissions.
-    fs::create_directory(dir.path() / "dir.mkv");
-    fs::create_directory(dir.path() / "locked.mkv");
-    fs::permissions(dir.path() / "locked.mkv", fs::perms::owner_read);
-    fs::create_directory_symlink(dir.path() / "dir.mkv", dir.path() / "link.mkv");
-  }
-  std::vector<std::string> List(const std::string& mask) {
-    return ListFiles(dir.str() + "/" + mask);
-  }
-};
-
-TEST_F(FileApiListFiles, ListsMatchingFilesInNtfsOrder) {
-  // Upper-cased comparison: "AAB" < "A_B" because 'A' < '_'.
-  EXPECT_EQ(List("*.mkv"),
-            (std::vector<std::string>{".hidden.mkv", "A.mkv", "aab.mkv", "a_b.MKV", "b.mkv"}));
-  EXPECT_EQ(List("?.MKV"), (std::vector<std::string>{"A.mkv", "b.mkv"}));
-  EXPECT_EQ(List("a*"), (std::vector<std::string>{"A.mkv", "aab.mkv", "a_b.MKV"}));
-  EXPECT_EQ(List("C.TXT"), (std::vector<std::string>{"c.txt"}));
-}
-
-TEST_F(FileApiListFiles, PatternEndingInTheSeparatorOrStarDotStarListsEveryFile) {
-  const std::vector<std::string> all{".hidden.mkv", "A.mkv", "aab.mkv", "a_b.MKV",
-                                     "b.mkv",       "c.txt", "noext"};
-  EXPECT_EQ(List(""), all);
-  EXPECT_EQ(List("*.*"), all);
-}
-
-TEST_F(FileApiListFiles, NoMatchGivesOneEmptyName) {
-  const std::vector<std::string> none{""};
-  EXPECT_EQ(List("*.avi"), none);
-  EXPECT_EQ(List("dir.mkv"), none);
-  EXPECT_EQ(ListFiles(dir.str() + "/missing/*.mkv"), none);
+TEST_F(FileApiTest, ListsMatchingFilesInNtfsOrder) {
+  for (const char* name : {"b.mkv", "A.mkv", "a_b.MKV", "aab.mkv", "c.txt", ".hidden.mkv", "noext",
+                           "Split/part-002.mkv", "Split/part-001.mkv"})
+    WriteFile(dir.path() / name, "x");
+  // Folders named like the pattern are never listed, whatever their permissions.
+  fs::create_directory(dir.path() / "dir.mkv");
+  fs::create_directory(dir.path() / "locked.mkv");
+  fs::permissions(dir.path() / "locked.mkv", fs::perms::owner_read);
+  fs::create_directory_symlink(dir.path() / "dir.mkv", dir.path() / "link.mkv");
   fs::create_directories(dir.path() / "only-folders" / "sub");
-  EXPECT_EQ(ListFiles(dir.str() + "/only-folders/"), none);
-}
 
-TEST_F(FileApiListFiles, FindsTheFolderWithoutRegardToCase) {
-  fs::create_directory(dir.path() / "Split");
-  WriteFile(dir.path() / "Split" / "part-002.mkv", "x");
-  WriteFile(dir.path() / "Split" / "part-001.mkv", "x");
-  EXPECT_EQ(ListFiles(dir.str() + "/SPLIT/*.mkv"),
-            (std::vector<std::string>{"part-001.mkv", "part-002.mkv"}));
+  using Names = std::vector<std::string>;
+  const Names all{".hidden.mkv", "A.mkv", "aab.mkv", "a_b.MKV", "b.mkv", "c.txt", "noext"};
+  const Names none{""};  // no match gives one empty name
+  const std::pair<std::string, Names> cases[] = {
+      // Upper-cased comparison: "AAB" < "A_B" because 'A' < '_'.
+      {"*.mkv", {".hidden.mkv", "A.mkv", "aab.mkv", "a_b.MKV", "b.mkv"}},
+      {"?.MKV", {"A.mkv", "b.mkv"}},
+      {"a*", {"A.mkv", "aab.mkv", "a_b.MKV"}},
+      {"C.TXT", {"c.txt"}},
+      // A pattern ending in the separator, or "*.*", lists every file.
+      {"", all},
+      {"*.*", all},
+      {"*.avi", none},
+      {"dir.mkv", none},
+      {"missing/*.mkv", none},
+      {"only-folders/", none},
+      // The folder is found without regard to case.
+      {"SPLIT/*.mkv", {"part-001.mkv", "part-002.mkv"}},
+  };
+  for (const auto& [mask, names] : cases)
+    EXPECT_EQ(ListFiles(dir.str() + "/" + mask), names) << mask;
 }
 
 TEST_F(FileApiTest, DeleteFolderTreeRemovesEverythingInside) {
