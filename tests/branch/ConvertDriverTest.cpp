@@ -16,6 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Argv = std::vector<std::string>;
+using Run = ConvertScaffold;
 
 const char* const kSplitter =
     R"("{app}/MKVToolnix/mkvmerge.exe" -o "{out}split/Film.mkv" -d 1 --compression 1:none -a 2 --compression "1:none")";
@@ -193,7 +194,7 @@ TEST(SplitSource, FailedPartIsNotHiddenByTheLastPartsSuccess) {
   s.SplitterMakes({"Film-001.mkv", "Film-002.mkv", "Film-003.mkv"});
   s.RecordPartCaptions();
   // The muxers fail on the second part only.
-  s.runner.On("mp4creator.exe", [](const Argv&) { return std::string(); });
+  s.LeavesNothing("mp4creator.exe");
   s.runner.On("MP4Box.exe", [](const Argv& argv) {
     const std::string& result = argv[argv.size() - 3];  // -add A -add V RESULT -tmp DIR
     if (result.find("Film-002") == std::string::npos) WriteFile(result, "mp4");
@@ -269,7 +270,7 @@ TEST(SplitSource, ExistingSplitFolderIsLeftAlone) {
 
 TEST(SplitSource, SplitterWithoutPartsIsAFailure) {
   DriverRun s(9000000000);
-  s.runner.On("mkvmerge.exe", [](const Argv&) { return std::string(); });
+  s.LeavesNothing("mkvmerge.exe");
 
   s.Convert();
 
@@ -282,47 +283,54 @@ TEST(SplitSource, SplitterWithoutPartsIsAFailure) {
 struct SplitCase {
   const char* name;
   int64_t bytes;
-  std::function<void(Form1&)> options;
+  std::function<void(Run&)> options;
   const char* tail;  // what follows the common head of the splitter; "" when not split
 };
 
+// clang-format off
 const SplitCase kSplits[] = {
-    {"JustBelowThreshold", 4189999499, [](Form1&) {}, ""},
-    {"HalfKilobyteBelowRoundsUpAndSplits", 4189999500, [](Form1&) {},
+    {"JustBelowThreshold", 4189999499, [](Run&) {}, ""},
+    {"HalfKilobyteBelowRoundsUpAndSplits", 4189999500, [](Run&) {},
      R"(  "{src}" --split size:2095000K)"},
-    {"ThresholdInHalves", 4190000000, [](Form1&) {}, R"(  "{src}" --split size:2095000K)"},
-    {"VobThreshold", 3879630000, [](Form1& f) { f.chkVob.SetValue(1); },
+    {"ThresholdInHalves", 4190000000, [](Run&) {}, R"(  "{src}" --split size:2095000K)"},
+    {"VobThreshold", 3879630000, [](Run& s) { s.form().chkVob.SetValue(1); },
      R"(  "{src}" --split size:1939815K)"},
-    {"BelowVobThreshold", 3879629499, [](Form1& f) { f.chkVob.SetValue(1); }, ""},
-    {"FitToNeverSplits", 9000000000, [](Form1& f) { f.chkDVD.SetValue(1); }, ""},
-    {"AvchdNeverSplits", 9000000000, [](Form1& f) { f.chkAVCHD.SetValue(1); }, ""},
-    {"OptionOff", 9000000000, [](Form1& f) { f.Check1.SetValue(0); }, ""},
+    {"BelowVobThreshold", 3879629499, [](Run& s) { s.form().chkVob.SetValue(1); }, ""},
+    {"FitToNeverSplits", 9000000000, [](Run& s) { s.form().chkDVD.SetValue(1); }, ""},
+    {"AvchdNeverSplits", 9000000000, [](Run& s) { s.form().chkAVCHD.SetValue(1); }, ""},
+    {"OptionOff", 9000000000, [](Run& s) { s.form().Check1.SetValue(0); }, ""},
     {"ExternalSubtitleFile", 9000000000,
-     [](Form1& f) {
-       f.strSubBrowse = "/subs/Film.srt";
-       f.chkSubs.SetValue(1);
-     },
+     [](Run& s) { s.form().strSubBrowse = "/subs/Film.srt"; s.form().chkSubs.SetValue(1); },
      R"( -S "{src}" -s 0 -D -A "/subs/Film.srt" --split size:3000000K)"},
     {"SubtitleBesideTheSource", 9000000000,
-     [](Form1& f) {
-       f.lblSRTFound.Visible = true;
-       f.chkSubs.SetValue(1);
-     },
+     [](Run& s) { s.form().lblSRTFound.Visible = true; s.form().chkSubs.SetValue(1); },
      R"( -S "{src}" -s 0 -D -A "{srt}" --split size:3000000K)"},
+    // The chosen subtitle track of the source goes into each part.
+    {"ChosenSubtitleTrack", 9000000000,
+     [](Run& s) {
+       s.app.report.strSubTracks.Add({"eng", "srt", "3"});
+       s.app.report.strSubTracks.Add({"fre", "srt", "4"});
+       s.form().cmbSubs.Items = {"eng", "fre"};
+       s.form().cmbSubs.SetListIndex(1);
+       s.form().chkSubs.SetValue(1);
+     },
+     R"(  -s 4 "{src}" --split size:3000000K)"},
 };
+// clang-format on
 
 class SplitDecision : public ::testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitDecision, SizeAndOptionsDecideTheParts) {
   const SplitCase& c = GetParam();
   DriverRun s(c.bytes);
-  s.runner.On("mkvmerge.exe", [](const Argv&) { return std::string(); });
-  c.options(s.form());
+  s.LeavesNothing("mkvmerge.exe");
+  c.options(s);
 
   s.Convert();
 
   const auto commands = s.Commands();
   const bool split = !commands.empty() && commands[0].find("mkvmerge.exe") != std::string::npos;
+  EXPECT_FALSE(s.form().bSubs);
   if (!*c.tail) {
     EXPECT_FALSE(split);
     return;
@@ -337,60 +345,32 @@ TEST_P(SplitDecision, SizeAndOptionsDecideTheParts) {
 INSTANTIATE_TEST_SUITE_P(Sizes, SplitDecision, ::testing::ValuesIn(kSplits),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SplitSource, ChosenSubtitleTrackGoesIntoEachPart) {
-  DriverRun s(9000000000);
-  s.app.report.strSubTracks.Add({"eng", "srt", "3"});
-  s.app.report.strSubTracks.Add({"fre", "srt", "4"});
-  s.form().cmbSubs.Items = {"eng", "fre"};
-  s.form().cmbSubs.SetListIndex(1);
-  s.form().chkSubs.SetValue(1);
-  s.SplitterMakes({"Film-001.mkv"});
-
-  s.Convert();
-
-  ASSERT_FALSE(s.Commands().empty());
-  EXPECT_EQ(s.Commands()[0],
-            s.X(std::string(kSplitter) + R"(  -s 4 "{src}" --split size:3000000K)"));
-  EXPECT_FALSE(s.form().bSubs);
-}
-
 struct NotBuiltCase {
   const char* name;
-  std::function<void(ConvertScaffold&)> setup;
+  std::function<void(Run&)> setup;
   const char* what;
 };
 
+// clang-format off
 const NotBuiltCase kNotBuilt[] = {
-    {"Wmv", [](ConvertScaffold& s) { s.form().strType = "wmv"; }, "WMV to AVCHD output"},
-    {"Avi", [](ConvertScaffold& s) { s.form().strType = "avi"; }, "AVI check and repair output"},
-    {"Vc1", [](ConvertScaffold& s) { s.app.report.strVideoCodec = "vc1"; }, "VC-1 Matroska output"},
+    {"Wmv", [](Run& s) { s.form().strType = "wmv"; }, "WMV to AVCHD output"},
+    {"Avi", [](Run& s) { s.form().strType = "avi"; }, "AVI check and repair output"},
+    {"Vc1", [](Run& s) { s.app.report.strVideoCodec = "vc1"; }, "VC-1 Matroska output"},
     {"Mpeg2Source",
-     [](ConvertScaffold& s) {
-       s.app.report.strVideoCodec = "mpeg2";
-       s.form().chkMP2.SetValue(1);
-     },
+     [](Run& s) { s.app.report.strVideoCodec = "mpeg2"; s.form().chkMP2.SetValue(1); },
      "MPEG-2 repack output"},
-    {"M2ts", [](ConvertScaffold& s) { s.form().chkVob.SetValue(1); }, "M2TS output"},
-    {"Avchd", [](ConvertScaffold& s) { s.form().chkAVCHD.SetValue(1); }, "AVCHD output"},
-    {"Xvid",
-     [](ConvertScaffold& s) {
-       s.form().chkMP2.SetValue(1);
-       s.form().cmdConv.SetListIndex(2);
-     },
+    {"M2ts", [](Run& s) { s.form().chkVob.SetValue(1); }, "M2TS output"},
+    {"Avchd", [](Run& s) { s.form().chkAVCHD.SetValue(1); }, "AVCHD output"},
+    {"Xvid", [](Run& s) { s.form().chkMP2.SetValue(1); s.form().cmdConv.SetListIndex(2); },
      "Xvid output"},
     {"Mpeg2Recode",
-     [](ConvertScaffold& s) {
-       s.form().chkMP2.SetValue(1);
-       s.form().cmdConv.SetListIndex(0);
-     },
+     [](Run& s) { s.form().chkMP2.SetValue(1); s.form().cmdConv.SetListIndex(0); },
      "MPEG-2 recode output"},
     {"SubtitlePreMux",
-     [](ConvertScaffold& s) {
-       s.form().strSubBrowse = "/subs/Film.srt";
-       s.form().chkSubs.SetValue(1);
-     },
+     [](Run& s) { s.form().strSubBrowse = "/subs/Film.srt"; s.form().chkSubs.SetValue(1); },
      "Subtitle pre-mux output"},
 };
+// clang-format on
 
 class NotBuiltYet : public ::testing::TestWithParam<NotBuiltCase> {};
 
