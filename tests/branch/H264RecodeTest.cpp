@@ -46,6 +46,10 @@ struct RecodeRun : ConvertScaffold {
     form().chkMP2.SetValue(1);
     form().cmdConv.SetListIndex(1);
   }
+  void FitTo(int size) {
+    form().chkDVD.SetValue(1);
+    form().cmbSize.SetListIndex(size);
+  }
   // An embedded subtitle track of the source, chosen by its list entry.
   void ChooseSubtitle(int index) {
     app.report.strSubTracks.Add({"eng", "srt", "3"});
@@ -63,50 +67,34 @@ struct RecodeCase {
   std::function<void(const RecodeRun&)> after = [](const RecodeRun&) {};
 };
 
+// The HQ encoder's two passes, with the stored subtitle options but without "-bime".
+std::string HqPass(const std::string& pass) {
+  return kEncoder + R"( -oac copy -font "{app}/Mencoder/font.ttf" -utf8 -subfont-text-scale 3 -x)" +
+         kVideoOut + "7008:pass=" + pass + kOpts +
+         R"( -ofps 31001/1293 -vf  harddup "{src}" -mc 0 -noskip -sid 0)";
+}
+
+// clang-format off
 const RecodeCase kRecodes[] = {
     // 0.98 x (4000000 - 138240) x 10 / 5400 = 7008.4
     {"WithoutFitToTheSourceSizeGivesTheBitrate", [](RecodeRun&) {},
      WithAc3Audio({PlainEncode("7008")}),
      [](const RecodeRun& s) { EXPECT_EQ(s.app.form.strH264Bitrate, "7008"); }},
     // DVD5: 0.99 x (34500000 - 138240) / 5400 = 6299.7; Blu-ray is capped; no size is DVD5.
-    {"FitToDvd5",
-     [](RecodeRun& s) {
-       s.form().chkDVD.SetValue(1);
-       s.form().cmbSize.SetListIndex(0);
-     },
-     WithAc3Audio({PlainEncode("6300")})},
-    {"FitToBluRay",
-     [](RecodeRun& s) {
-       s.form().chkDVD.SetValue(1);
-       s.form().cmbSize.SetListIndex(2);
-     },
-     WithAc3Audio({PlainEncode("25000")})},
-    {"FitToWithoutASize",
-     [](RecodeRun& s) {
-       s.form().chkDVD.SetValue(1);
-       s.form().cmbSize.SetListIndex(-1);
-     },
-     WithAc3Audio({PlainEncode("6300")})},
+    {"FitToDvd5", [](RecodeRun& s) { s.FitTo(0); }, WithAc3Audio({PlainEncode("6300")})},
+    {"FitToBluRay", [](RecodeRun& s) { s.FitTo(2); }, WithAc3Audio({PlainEncode("25000")})},
+    {"FitToWithoutASize", [](RecodeRun& s) { s.FitTo(-1); }, WithAc3Audio({PlainEncode("6300")})},
     {"NoDurationGives8000", [](RecodeRun& s) { s.app.report.lngDuration = 0; },
      WithAc3Audio({PlainEncode("8000")})},
     {"TinySourceGives6000", [](RecodeRun& s) { s.MakeSource(1000); },
      WithAc3Audio({PlainEncode("6000")})},
-    // Two passes; "-bime" of the stored subtitle options is not passed on.
     {"HqRunsTwoPassesWithoutBime",
      [](RecodeRun& s) {
        s.form().cmdConv.SetListIndex(3);
        s.form().strSubOpts = "-subfont-text-scale 3 -bime:x";
        s.ChooseSubtitle(0);
      },
-     WithAc3Audio(
-         {kEncoder +
-              R"( -oac copy -font "{app}/Mencoder/font.ttf" -utf8 -subfont-text-scale 3 -x)" +
-              kVideoOut + "7008:pass=1:turbo=1" + kOpts +
-              R"( -ofps 31001/1293 -vf  harddup "{src}" -mc 0 -noskip -sid 0)",
-          kEncoder +
-              R"( -oac copy -font "{app}/Mencoder/font.ttf" -utf8 -subfont-text-scale 3 -x)" +
-              kVideoOut + "7008:pass=2" + kOpts +
-              R"( -ofps 31001/1293 -vf  harddup "{src}" -mc 0 -noskip -sid 0)"}),
+     WithAc3Audio({HqPass("1:turbo=1"), HqPass("2")}),
      [](const RecodeRun& s) { EXPECT_EQ(s.app.form.strH264Bitrate, "7008:pass=1:turbo=1"); }},
     {"SourceSubtitleIsChosenByItsListIndex", [](RecodeRun& s) { s.ChooseSubtitle(1); },
      WithAc3Audio({kEncoder + kSubtitles + kVideoOut + "7008" + kOpts +
@@ -136,10 +124,7 @@ const RecodeCase kRecodes[] = {
     // On the Xbox 360 the AAC track is decoded and re-encoded in stereo; the source's
     // track must not be extracted over that result.
     {"Xbox360AacKeepsItsStereoEncode",
-     [](RecodeRun& s) {
-       s.form().SelectOption1(kAudioAAC);
-       s.form().cmbPlatform.SetListIndex(1);
-     },
+     [](RecodeRun& s) { s.form().SelectOption1(kAudioAAC); s.form().cmbPlatform.SetListIndex(1); },
      {PlainEncode("7008"), kWavGrab,
       R"("{app}/FFMpeg/FFmpeg.exe" -f wav -i "{out}movie.wav" -acodec libfaac -ac 2 -ab 224kb "{out}movie.aac")",
       kMp4Box}},
@@ -157,6 +142,7 @@ const RecodeCase kRecodes[] = {
                    R"( -ofps 31001/1293 -vf harddup "{src}" -mc 0 -noskip -sid 99)"}),
      [](const RecodeRun& s) { EXPECT_EQ(s.app.form.strSubOpts, "-subfont-text-scale 2"); }},
 };
+// clang-format on
 
 class H264Recode : public ::testing::TestWithParam<RecodeCase> {};
 
