@@ -25,8 +25,7 @@ const char* const kSplitter =
 std::vector<std::string> Mp4RoadOf(const std::string& src, const std::string& base) {
   return {
       R"("{app}/MKVToolnix/mkvextract.exe" tracks ")" + src + R"(" 1:"{out}movie.h264")",
-      R"("{app}/TS/wavgrab.exe" ")" + src + R"(" "{out}movie.wav")",
-      R"("{app}/FFMpeg/FFmpeg.exe" -f wav -i "{out}movie.wav" -acodec libfaac -ab 224kb "{out}movie.aac")",
+      R"("{app}/TS/wavgrab.exe" ")" + src + R"(" "{out}movie.wav")", kAacFromWav51,
       R"("{app}/MP4Box/MP4Box.exe" -add "{out}movie.aac" -add "{out}movie.h264:fps=23.976" "{out})" +
           base + R"(.mp4"  -tmp "{tmp}")"};
 }

@@ -20,11 +20,6 @@ const std::string kVideoOut =
 // The encoder's subtitle options for an embedded subtitle.
 const std::string kSubtitles =
     R"( -oac copy -font "{app}/Mencoder/font.ttf" -utf8 -subwidth 90 -subpos 90 -subfont-autoscale 1 -subfont-text-scale 4)";
-const char* const kWavGrab = R"("{app}/TS/wavgrab.exe" "{src}" "{out}movie.wav")";
-const char* const kAacFromWav51 =
-    R"("{app}/FFMpeg/FFmpeg.exe" -f wav -i "{out}movie.wav" -acodec libfaac -ab 224kb "{out}movie.aac")";
-const char* const kMp4Box =
-    R"("{app}/MP4Box/MP4Box.exe" -add "{out}movie.aac" -add "{out}movie.h264:fps=23.976" "{out}Film.mp4"  -tmp "{tmp}")";
 
 // The encoder without subtitles at the given bitrate text, 23.976 fps.
 std::string PlainEncode(const std::string& bitrate) {
@@ -125,9 +120,7 @@ const RecodeCase kRecodes[] = {
     // track must not be extracted over that result.
     {"Xbox360AacKeepsItsStereoEncode",
      [](RecodeRun& s) { s.form().SelectOption1(kAudioAAC); s.form().cmbPlatform.SetListIndex(1); },
-     {PlainEncode("7008"), kWavGrab,
-      R"("{app}/FFMpeg/FFmpeg.exe" -f wav -i "{out}movie.wav" -acodec libfaac -ac 2 -ab 224kb "{out}movie.aac")",
-      kMp4Box}},
+     {PlainEncode("7008"), kWavGrab, kAacFromWavStereo, kMp4Box}},
     // Stored encoder options with "bime" are replaced by the program's; others are kept.
     {"StoredEncoderOptionsWithBimeAreReplaced",
      [](RecodeRun& s) { s.form().strH264Opts = ":frameref=3:bime=1"; },

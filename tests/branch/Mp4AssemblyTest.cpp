@@ -11,12 +11,6 @@
 namespace quillet::test {
 namespace {
 
-const char* const kExtractVideo =
-    R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie.h264")";
-const char* const kWavGrab = R"("{app}/TS/wavgrab.exe" "{src}" "{out}movie.wav")";
-const char* const kAacFromWav51 =
-    R"("{app}/FFMpeg/FFmpeg.exe" -f wav -i "{out}movie.wav" -acodec libfaac -ab 224kb "{out}movie.aac")";
-
 // A PS3 (5.1) run of an AC3 source with an anamorphic 1440x1080 picture.
 struct AnamorphicRun : ConvertScaffold {
   AnamorphicRun() {

@@ -12,6 +12,18 @@
 
 namespace quillet::test {
 
+// The command lines of a PS3 (5.1) run of the MP4 road on an AC3 source "Film.mkv" at
+// 23.976 fps, in the placeholders of ConvertScaffold::X.
+inline constexpr const char* kExtractVideo =
+    R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie.h264")";
+inline constexpr const char* kWavGrab = R"("{app}/TS/wavgrab.exe" "{src}" "{out}movie.wav")";
+inline constexpr const char* kAacFromWav51 =
+    R"("{app}/FFMpeg/FFmpeg.exe" -f wav -i "{out}movie.wav" -acodec libfaac -ab 224kb "{out}movie.aac")";
+inline constexpr const char* kAacFromWavStereo =  // the same on a stereo target
+    R"("{app}/FFMpeg/FFmpeg.exe" -f wav -i "{out}movie.wav" -acodec libfaac -ac 2 -ab 224kb "{out}movie.aac")";
+inline constexpr const char* kMp4Box =
+    R"("{app}/MP4Box/MP4Box.exe" -add "{out}movie.aac" -add "{out}movie.h264:fps=23.976" "{out}Film.mp4"  -tmp "{tmp}")";
+
 struct ConvertScaffold : TestApp {
   ConvertScaffold();
 
