@@ -97,12 +97,10 @@ TEST_F(Form1Rules, ARuleThatClearsAnotherBoxRunsItsRuleInStepOrder) {
     std::function<void(Form1&)> steps;
     std::function<void(const Form1&)> check;
   };
+  // clang-format off
   const Case cases[] = {
       {"AVCHD after 25 fps: the 25 fps rule enables VOB again after AVCHD disabled it",
-       [](Form1& f) {
-         f.chk25.Click();
-         f.chkAVCHD.Click();
-       },
+       [](Form1& f) { f.chk25.Click(); f.chkAVCHD.Click(); },
        [](const Form1& f) {
          EXPECT_EQ(f.chk25.Value, 0);
          EXPECT_FALSE(f.chk25.Enabled);
@@ -111,11 +109,7 @@ TEST_F(Form1Rules, ARuleThatClearsAnotherBoxRunsItsRuleInStepOrder) {
          EXPECT_EQ(f.chkFF.Caption, "Fast Mux");
        }},
       {"VOB ticked by code while AVCHD is ticked: clearing AVCHD names Safe Sync again",
-       [](Form1& f) {
-         f.cmdConv.SetListIndex(3);
-         f.chkAVCHD.Click();
-         f.chkVob.SetValue(1);
-       },
+       [](Form1& f) { f.cmdConv.SetListIndex(3); f.chkAVCHD.Click(); f.chkVob.SetValue(1); },
        [](const Form1& f) {
          EXPECT_EQ(f.chkAVCHD.Value, 0);
          EXPECT_FALSE(f.chkAVCHD.Enabled);
@@ -123,11 +117,7 @@ TEST_F(Form1Rules, ARuleThatClearsAnotherBoxRunsItsRuleInStepOrder) {
          EXPECT_EQ(f.chkFF.Caption, "Safe Sync");
        }},
       {"Safe Sync over a recode: the recode rule runs before the boxes are disabled",
-       [](Form1& f) {
-         f.chkMP2.Click();
-         f.chkSubs.Click();
-         f.chkFF.Click();
-       },
+       [](Form1& f) { f.chkMP2.Click(); f.chkSubs.Click(); f.chkFF.Click(); },
        [](const Form1& f) {
          EXPECT_EQ(f.chkMP2.Value, 0);
          EXPECT_EQ(f.chkSubs.Value, 0);
@@ -150,12 +140,10 @@ TEST_F(Form1Rules, ARuleThatClearsAnotherBoxRunsItsRuleInStepOrder) {
          EXPECT_FALSE(f.chkAVCHD.Visible);
        }},
       {"a value set by code to what it already is runs no rule",
-       [](Form1& f) {
-         f.chkVob.Enabled = false;
-         f.chk25.SetValue(0);
-       },
+       [](Form1& f) { f.chkVob.Enabled = false; f.chk25.SetValue(0); },
        [](const Form1& f) { EXPECT_FALSE(f.chkVob.Enabled); }},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TestApp fresh;
