@@ -19,6 +19,11 @@ constexpr const char* kDpbWarning =
     "Recode to Xvid(both), MPEG2(PS3) or h264(both), to be able to play this file.\r"
     "The normal output format (MP4/AVCHD/M2TS) is  kept when recoding to h264.";
 
+std::string ReportCommand(const TestApp& t) {
+  return "\"" + t.programDir.str() + "/MKVToolnix/mkvinfo.exe\" \"" + kSource + "\" -o \"" +
+         t.outputDir.str() + "/info.txt\"";
+}
+
 constexpr const char* kCheckerFailed =
     "x264 checker 0.3\r\nlevel check: [OK]\r\ndpb check: [FAILED]\r\nref frames: 16\r\n";
 constexpr const char* kCheckerPassed =
@@ -31,10 +36,6 @@ class ReadInfoTest : public ::testing::Test {
     t.form().txtTMP.Text = t.outputDir.str();
   }
 
-  std::string ReportCommand() const {
-    return "\"" + t.programDir.str() + "/MKVToolnix/mkvinfo.exe\" \"" + kSource + "\" -o \"" +
-           t.outputDir.str() + "/info.txt\"";
-  }
   std::string CheckerCommand() const {
     return "\"" + t.programDir.str() + "/Checker/x264_checker.exe\" \"" + kSource + "\"";
   }
@@ -51,7 +52,7 @@ TEST_F(ReadInfoTest, RunsTheReportToolIntoTheOutputFolderThenTheChecker) {
   EXPECT_EQ(t.form().txtTMP.Text, t.outputDir.withSep());
   ASSERT_EQ(t.runner.calls.size(), 2u);
   EXPECT_EQ(t.runner.calls[0].kind, CallKind::Capture);
-  EXPECT_EQ(t.runner.calls[0].commandLine, ReportCommand());
+  EXPECT_EQ(t.runner.calls[0].commandLine, ReportCommand(t));
   EXPECT_EQ(t.runner.calls[1].kind, CallKind::Capture);
   EXPECT_EQ(t.runner.calls[1].commandLine, CheckerCommand());
 
@@ -71,7 +72,7 @@ TEST_F(ReadInfoTest, OutputFolderWithItsSeparatorIsKeptAsItIs) {
   t.form().txtTMP.Text = t.outputDir.withSep();
   ReadInfo(t.app, kSource);
   EXPECT_EQ(t.form().txtTMP.Text, t.outputDir.withSep());
-  EXPECT_EQ(t.runner.calls.at(0).commandLine, ReportCommand());
+  EXPECT_EQ(t.runner.calls.at(0).commandLine, ReportCommand(t));
 }
 
 struct RunKind {
@@ -116,34 +117,27 @@ INSTANTIATE_TEST_SUITE_P(Runs, ReadInfoDpbCheck,
                                            RunKind{"SplitPart", false, false, true, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(ReadInfoTest, Vc1SourceLocksVobTwentyFiveFpsAndSafeSyncWithoutAChecker) {
-  ScriptReportTool(t.runner, ReportFixture("vc1_compat.txt"));
-  t.runner.Prints("x264_checker.exe", kCheckerFailed);
+// Neither runs the checker; a VC-1 source locks VOB, 25 fps and Safe Sync.
+TEST_F(ReadInfoTest, Vc1AndMpeg2SourcesRunNoChecker) {
+  for (const auto& [fixture, codec] :
+       {std::pair{"vc1_compat.txt", "vc1"}, {"mpeg2.txt", "mpeg2"}}) {
+    SCOPED_TRACE(fixture);
+    TestApp t;
+    t.form().txtTMP.Text = t.outputDir.str();
+    ScriptReportTool(t.runner, ReportFixture(fixture));
+    t.runner.Prints("x264_checker.exe", kCheckerFailed);
 
-  ReadInfo(t.app, kSource);
+    ReadInfo(t.app, kSource);
 
-  EXPECT_EQ(t.app.report.strVideoCodec, "vc1");
-  const Form1& f = t.form();
-  EXPECT_FALSE(f.chkVob.Enabled);
-  EXPECT_FALSE(f.chk25.Enabled);
-  EXPECT_FALSE(f.chkFF.Enabled);
-  EXPECT_TRUE(f.chkMP2.Enabled);
-  EXPECT_EQ(f.chkMP2.Value, 0);
-  EXPECT_EQ(t.runner.CommandLines(), std::vector<std::string>{ReportCommand()});
-}
-
-TEST_F(ReadInfoTest, Mpeg2SourceRunsNoCheckerAndChangesNoOption) {
-  ScriptReportTool(t.runner, ReportFixture("mpeg2.txt"));
-  t.runner.Prints("x264_checker.exe", kCheckerFailed);
-
-  ReadInfo(t.app, kSource);
-
-  EXPECT_EQ(t.app.report.strVideoCodec, "mpeg2");
-  EXPECT_EQ(t.runner.calls.size(), 1u);
-  const Form1& f = t.form();
-  for (const CheckBox* c : {&f.chkVob, &f.chk25, &f.chkFF, &f.chkMP2}) EXPECT_TRUE(c->Enabled);
-  EXPECT_EQ(f.chkMP2.Value, 0);
-  EXPECT_TRUE(t.ui.boxes.empty());
+    EXPECT_EQ(t.app.report.strVideoCodec, codec);
+    EXPECT_EQ(t.runner.CommandLines(), std::vector<std::string>{ReportCommand(t)});
+    const Form1& f = t.form();
+    for (const CheckBox* c : {&f.chkVob, &f.chk25, &f.chkFF})
+      EXPECT_EQ(c->Enabled, codec != std::string("vc1"));
+    EXPECT_TRUE(f.chkMP2.Enabled);
+    EXPECT_EQ(f.chkMP2.Value, 0);
+    EXPECT_TRUE(t.ui.boxes.empty());
+  }
 }
 
 TEST_F(ReadInfoTest, ReportToolThatWritesNothingLeavesAnEmptyReport) {
