@@ -69,23 +69,15 @@ class RealProgram {
     auto number = [](int value) {
       return (value < 0 ? "-" : " ") + std::to_string(value < 0 ? -value : value) + " ";
     };
+    // Tool paths (set anew from the program folder), txtTMP, chkVob, Check1 (no split),
+    // strMKVPath, strH264Opts and cmdConv, strSubOpts (the program's defaults when empty),
+    // cmbPlatform, chkAVCHD, chkMP2, cmbPrio, chkNorm.
+    // clang-format off
     const std::vector<std::string> lines = {
-        "",
-        "",
-        "",                        // tool paths: set anew from the program folder
-        s.outputFolder,            // txtTMP
-        number(0),                 // chkVob
-        number(0),                 // Check1: no split
-        s.sourceFolder,            // strMKVPath
-        "",                        // strH264Opts: the program's default
-        number(s.recodeFormat),    // cmdConv
-        "",                        // strSubOpts: the program's default
-        number(s.platform),        // cmbPlatform
-        number(0),                 // chkAVCHD
-        number(s.recode ? 1 : 0),  // chkMP2
-        number(0),                 // cmbPrio
-        number(0),                 // chkNorm
-    };
+        "", "", "", s.outputFolder, number(0), number(0), s.sourceFolder, "",
+        number(s.recodeFormat), "", number(s.platform), number(0), number(s.recode ? 1 : 0),
+        number(0), number(0)};
+    // clang-format on
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
     WriteFile(folder_ / "Quillet.conf", text);

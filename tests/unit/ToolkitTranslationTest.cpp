@@ -168,9 +168,8 @@ TEST(ToolkitMencoder, BarePyramidGetsAModeAndTheOutputIsFound) {
 
 TEST(ToolkitValdec, CommandLinesOfTheAudioChain) {
   std::string error;
-  auto stereo = ParseValdecArgs({"/o/movie.dts", "-wav", "/o/movie.wav", "-spk:2", "-fmt:0",
-                                 "-drc+", "-gain:8", "-drc_power:8"},
-                                &error);
+  auto stereo = ParseValdecArgs(
+      Words("/o/movie.dts -wav /o/movie.wav -spk:2 -fmt:0 -drc+ -gain:8 -drc_power:8"), &error);
   ASSERT_TRUE(stereo.has_value()) << error;
   EXPECT_EQ("/o/movie.dts", stereo->input);
   EXPECT_EQ("/o/movie.wav", stereo->output);
@@ -210,9 +209,9 @@ TEST(ToolkitValdec, CommandLinesOfTheAudioChain) {
 
 TEST(ToolkitBeSweet, TimeScaleIsASpeedChange) {
   std::string error;
-  auto call = ParseBeSweetArgs({"-core(", "-input", "/o/movie2.wav", "-2ch", "-output",
-                                "/o/movie.wav", ")", "-ota(", "-r", "23976", "25000", ")"},
-                               &error);
+  auto call = ParseBeSweetArgs(
+      Words("-core( -input /o/movie2.wav -2ch -output /o/movie.wav ) -ota( -r 23976 25000 )"),
+      &error);
   ASSERT_TRUE(call.has_value()) << error;
   EXPECT_EQ("/o/movie2.wav", call->input);
   EXPECT_EQ("/o/movie.wav", call->output);
@@ -224,11 +223,9 @@ TEST(ToolkitBeSweet, TimeScaleIsASpeedChange) {
   EXPECT_EQ(45983, SpeedChangedRate(44100, 23976, 25000));
   EXPECT_EQ(48000, SpeedChangedRate(48000, 25000, 25000));
 
-  for (const Args& bad :
-       {Args{"-core(", "-input", "a.wav", ")"},
-        Args{"-core(", "-input", "a", "-output", "b", ")", "-ota(", "-r", "x", "1"},
-        Args{"-core(", "-input", "a", "-output", "b", "-logfile", "c", ")"}})
-    EXPECT_FALSE(ParseBeSweetArgs(bad, &error).has_value()) << Join(bad, " ");
+  for (const char* bad : {"-core( -input a.wav )", "-core( -input a -output b ) -ota( -r x 1",
+                          "-core( -input a -output b -logfile c )"})
+    EXPECT_FALSE(ParseBeSweetArgs(Words(bad), &error).has_value()) << bad;
 }
 
 TEST(ToolkitH264Info, ReadsTheIniTheProgramWrites) {
@@ -250,10 +247,9 @@ TEST(ToolkitMp4Box, CommandLinesOfTheMp4Road) {
   auto none = [](const std::string&) { return false; };
   std::string error;
   // First attempt: audio and anamorphic video.
-  auto call =
-      ParseMp4BoxArgs({"-add", "/o/movie.aac", "-add", "/o/movie.h264:fps=23.976:par=1920:1440",
-                       "/o/Film.mp4", "-tmp", "/o"},
-                      none, &error);
+  auto call = ParseMp4BoxArgs(
+      Words("-add /o/movie.aac -add /o/movie.h264:fps=23.976:par=1920:1440 /o/Film.mp4 -tmp /o"),
+      none, &error);
   ASSERT_TRUE(call.has_value()) << error;
   EXPECT_EQ(Mp4BoxCall::Mode::Add, call->mode);
   ASSERT_EQ(2u, call->inputs.size());
@@ -265,9 +261,8 @@ TEST(ToolkitMp4Box, CommandLinesOfTheMp4Road) {
   EXPECT_EQ("/o", call->tmpDir);
 
   // Video added to the MP4 the AAC encoder made.
-  call = ParseMp4BoxArgs(
-      {"-fps", "25.000", "-add", "/o/movie.h264:par=64:45", "/o/Film.mp4", "-tmp", "/o"}, none,
-      &error);
+  call = ParseMp4BoxArgs(Words("-fps 25.000 -add /o/movie.h264:par=64:45 /o/Film.mp4 -tmp /o"),
+                         none, &error);
   ASSERT_TRUE(call.has_value()) << error;
   EXPECT_EQ("25.000", call->globalFps);
   EXPECT_EQ("", call->inputs[0].fps);
@@ -325,7 +320,7 @@ TEST(ToolkitMp4Creator, CommandLinesOfTheFallback) {
   EXPECT_EQ("/o/Film.mp4", call->file);
 
   call = ParseMp4CreatorArgs(
-      {"-rate=23.976", "-qtw=1920", "-qth=1080", "-create=/o/movie.264", "/o/Film.mp4"}, &error);
+      Words("-rate=23.976 -qtw=1920 -qth=1080 -create=/o/movie.264 /o/Film.mp4"), &error);
   ASSERT_TRUE(call.has_value()) << error;
   EXPECT_EQ(1920, call->qtw);
   EXPECT_EQ(1080, call->qth);
