@@ -17,6 +17,15 @@ bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
   });
 }
 
+// The next scripted answer, or `none` when the script has run out.
+template <typename T>
+T Next(std::deque<T>& answers, T none) {
+  if (answers.empty()) return none;
+  T answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
 }  // namespace
 
 void FakeToolRunner::On(const std::string& programSuffix, Action action, int exitCode) {
@@ -67,28 +76,17 @@ std::vector<std::string> FakeToolRunner::CommandLines() const {
 
 int FakeUi::MsgBox(const std::string& text, int style, const std::string& title) {
   boxes.push_back({text, style, title});
-  if (!boxAnswers.empty()) {
-    int answer = boxAnswers.front();
-    boxAnswers.pop_front();
-    return answer;
-  }
-  return (style & 7) == MsgStyle::kYesNo ? MsgResult::kYes : MsgResult::kOk;
+  return Next(boxAnswers, (style & 7) == MsgStyle::kYesNo ? MsgResult::kYes : MsgResult::kOk);
 }
 
 std::string FakeUi::OpenFile(const OpenFileRequest& request) {
   openFileRequests.push_back(request);
-  if (openFileAnswers.empty()) return "";
-  std::string answer = openFileAnswers.front();
-  openFileAnswers.pop_front();
-  return answer;
+  return Next(openFileAnswers, std::string());
 }
 
 std::string FakeUi::BrowseForFolder(const std::string& prompt) {
   folderPrompts.push_back(prompt);
-  if (folderAnswers.empty()) return "";
-  std::string answer = folderAnswers.front();
-  folderAnswers.pop_front();
-  return answer;
+  return Next(folderAnswers, std::string());
 }
 
 bool FakeMediaGraph::HasRegisteredFilter(const std::string& name) {
