@@ -30,7 +30,7 @@ using Args = std::vector<std::string>;
 
 enum class AudioKind { kAc3, kAac, kDts, kVorbis };
 
-struct FilmSpec {
+struct SampleFilm {
   std::string name;     // file name of the source, blanks included
   std::string size;     // coded frame size
   std::string rate;     // frame rate as a fraction
@@ -42,7 +42,7 @@ struct FilmSpec {
 
 struct Case {
   std::string label;
-  FilmSpec film;
+  SampleFilm film;
   int platform;      // 0 PS3 (5.1), 1 Xbox 360, 2 PS3 (2.0)
   int recodeFormat;  // -1 keep the source's video, 1 "H264", 3 "H264 (HQ)"
   int channels;      // channels of the AAC track a console gets
@@ -65,7 +65,7 @@ std::string TonesGraph(int channels, double seconds) {
 
 // H.264 High at level 5.1 (the level the consoles refuse), with B-frames, and the audio
 // of the given kind in a Matroska file made by mkvmerge.
-::testing::AssertionResult MakeFilm(const FilmSpec& film, const fs::path& folder,
+::testing::AssertionResult MakeFilm(const SampleFilm& film, const fs::path& folder,
                                     std::string* path) {
   const std::string d = folder.string() + "/";
   const std::string seconds = toolkit::Format("%g", film.seconds);
