@@ -83,23 +83,25 @@ std::optional<Rational> ParFromDisplaySize(int width, int height, int qtw, int q
   return Reduce({static_cast<long long>(qtw) * height, static_cast<long long>(qth) * width});
 }
 
-std::optional<Mp4Input> ParseMp4BoxInput(const std::string& spec, const ExistsFn& exists,
+std::optional<Mp4Input> ParseMp4BoxInput(const std::string& argument, const ExistsFn& exists,
                                          std::string* error) {
   auto fail = [&](const std::string& message) -> std::optional<Mp4Input> {
     if (error) *error = message;
     return std::nullopt;
   };
   Mp4Input input;
-  size_t nameStart = spec.rfind('/');
+  size_t nameStart = argument.rfind('/');
   nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
-  std::string path = spec, options;
-  if (!exists(spec)) {
-    for (size_t p = spec.find(':', nameStart); p != std::string::npos; p = spec.find(':', p + 1)) {
-      std::string prefix = spec.substr(0, p);
+  std::string path = argument, options;
+  if (!exists(argument)) {
+    for (size_t p = argument.find(':', nameStart); p != std::string::npos;
+         p = argument.find(':', p + 1)) {
+      std::string prefix = argument.substr(0, p);
       std::string withoutSelector = prefix.substr(0, prefix.find('#', nameStart));
-      if (StartsWithMp4BoxOption(spec.substr(p + 1)) || exists(prefix) || exists(withoutSelector)) {
+      if (StartsWithMp4BoxOption(argument.substr(p + 1)) || exists(prefix) ||
+          exists(withoutSelector)) {
         path = prefix;
-        options = spec.substr(p + 1);
+        options = argument.substr(p + 1);
         break;
       }
     }
@@ -363,15 +365,16 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
     for (const StreamInfo& s : p.streams) {
       if (s.type != "video" || track.selector == "audio") continue;
       if (track.par) {
-        std::string spec = ":v:" + std::to_string(videoOut);
+        std::string streamSelector = ":v:" + std::to_string(videoOut);
         if (s.codec == "h264")
-          streamOptions.insert(streamOptions.end(),
-                               {"-bsf" + spec, Format("h264_metadata=sample_aspect_ratio=%lld/%lld",
-                                                      track.par->num, track.par->den)});
+          streamOptions.insert(
+              streamOptions.end(),
+              {"-bsf" + streamSelector, Format("h264_metadata=sample_aspect_ratio=%lld/%lld",
+                                               track.par->num, track.par->den)});
         if (!p.aspectInSource && s.width > 0 && s.height > 0) {
           Rational dar = Reduce({s.width * track.par->num, s.height * track.par->den});
           streamOptions.insert(streamOptions.end(),
-                               {"-aspect" + spec, Format("%lld:%lld", dar.num, dar.den)});
+                               {"-aspect" + streamSelector, Format("%lld:%lld", dar.num, dar.den)});
         }
       }
       ++videoOut;

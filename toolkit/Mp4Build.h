@@ -48,7 +48,7 @@ using ExistsFn = std::function<bool(const std::string&)>;
 
 // "movie.h264:fps=23.976:par=1920:1440" -> path and options. The path ends at the first
 // colon after which an option follows, or where the text so far names an existing file.
-std::optional<Mp4Input> ParseMp4BoxInput(const std::string& spec, const ExistsFn& exists,
+std::optional<Mp4Input> ParseMp4BoxInput(const std::string& argument, const ExistsFn& exists,
                                          std::string* error);
 std::optional<Mp4BoxCall> ParseMp4BoxArgs(const std::vector<std::string>& args,
                                           const ExistsFn& exists, std::string* error);
