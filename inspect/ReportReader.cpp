@@ -13,8 +13,10 @@ std::optional<std::vector<std::string>> LoadReportLines(const std::string& path)
   std::ostringstream content;
   content << in.rdbuf();
   if (in.bad()) return std::nullopt;
-  const std::string text = content.str();
+  return SplitReportLines(content.str());
+}
 
+std::vector<std::string> SplitReportLines(const std::string& text) {
   std::vector<std::string> lines;
   std::size_t start = 0;
   while (start < text.size()) {

@@ -12,6 +12,8 @@ namespace quillet {
 // Reads the report file into lines. Lines may end in CR LF or LF; the CR is dropped.
 // Nothing when the file cannot be read.
 std::optional<std::vector<std::string>> LoadReportLines(const std::string& path);
+// The same for a report already in memory.
+std::vector<std::string> SplitReportLines(const std::string& text);
 
 class ReportReader {
  public:

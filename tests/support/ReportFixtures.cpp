@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "inspect/ReadInfo.h"
+#include "inspect/ReportReader.h"
 #include "tests/support/TestApp.h"
 
 namespace quillet::test {
@@ -14,17 +15,7 @@ std::string ReadFixtureFile(const std::string& path) {
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
+  return SplitReportLines(text);
 }
 
 std::vector<TrackRow> Rows(const TrackTable& table) {
