@@ -40,6 +40,9 @@ struct App {
   // command-line run turns them into the exit status.
   int conversionsStarted = 0;
   int conversionsSucceeded = 0;
+  // Set by a command-line folder run that had nothing to convert and refused nothing
+  // ("No MKV files found in ..."): such a run succeeded, and the text says why.
+  std::string nothingToConvert;
 };
 
 }  // namespace quillet

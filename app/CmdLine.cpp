@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "app/AppTools.h"
 #include "app/UnsafePath.h"
 #include "convert/Convert.h"
 #include "inspect/ReadInfo.h"
@@ -76,8 +77,12 @@ void cmdlineFolder(App& app, const std::string& strpath) {
   // Names are joined to the folder texts as they stand: a folder named with its trailing
   // separator gives a doubled one, which every tool reads as one.
   std::vector<std::string> names = ListFiles(strpath + kSepStr + "*.mkv");
-  if (names.empty() || (names.size() == 1 && names[0].empty())) return;
+  if (names.empty() || (names.size() == 1 && names[0].empty())) {
+    app.nothingToConvert = "No MKV files found in " + strpath + ".";
+    return;
+  }
   const size_t count = names.size();
+  size_t done = 0;
   for (size_t i = 0; i < count; ++i) {
     const std::string& name = names[i];
     f.lblMulti.Caption = std::to_string(i + 1) + " of " + std::to_string(count);
@@ -89,11 +94,19 @@ void cmdlineFolder(App& app, const std::string& strpath) {
 
     // A file with an earlier result in the output folder is not converted again.
     const std::string stem = outputFolder + kSepStr + name.substr(0, name.size() - 3);
-    if (FileHasLength(stem + "mp4") || FileHasLength(stem + "mpg")) continue;
+    if (FileHasLength(stem + "mp4") || FileHasLength(stem + "mpg")) {
+      AppendDebugLog(app, "Already converted, skipped: " + fullName);
+      ++done;
+      continue;
+    }
     ReadInfo(app, f.strFullname);
     f.txtFile.Text = f.strFullname;
     Command2_Click(app);
     f.bSplit = false;
+  }
+  if (done == count) {
+    app.nothingToConvert =
+        "Nothing to convert in " + strpath + ": all " + std::to_string(count) + " files are done.";
   }
   f.lblMulti.Visible = false;
 }

@@ -15,12 +15,12 @@ bool IsConvertibleArgument(const std::string& argumentText) {
   return IsMatroskaFileArgument(path) || IsFolderArgument(path);
 }
 
-// A run that converted nothing failed: it was started to convert something (a folder
-// without Matroska files, or one whose files all have results already, ends with 1).
+// A run that converted nothing failed, unless it found nothing to do: a folder without
+// Matroska files, or one whose files all have their results, is no failure of a nightly
+// script.
 int HeadlessExitStatus(const App& app) {
-  const bool allSucceeded =
-      app.conversionsStarted > 0 && app.conversionsSucceeded == app.conversionsStarted;
-  return allSucceeded ? 0 : 1;
+  if (app.conversionsStarted == 0) return app.nothingToConvert.empty() ? 1 : 0;
+  return app.conversionsSucceeded == app.conversionsStarted ? 0 : 1;
 }
 
 }  // namespace quillet

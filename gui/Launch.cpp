@@ -77,6 +77,7 @@ int RunWithoutDisplay(int& argc, char** argv, const std::string& argumentText) {
   }
   ports.runner.SetIdleCallback(nullptr);
   Form_Load(app, argumentText);
+  if (!app.nothingToConvert.empty()) std::cerr << app.nothingToConvert << "\n";
   return HeadlessExitStatus(app);
 }
 

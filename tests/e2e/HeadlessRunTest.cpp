@@ -191,5 +191,21 @@ TEST_F(HeadlessRun, MessageBoxesAppearOnStandardErrorAsTitleAndText) {
   EXPECT_FALSE(fs::exists(program.path() / "calls.log"));
 }
 
+TEST_F(HeadlessRun, AFolderWithNothingToConvertSaysWhyAndSucceeds) {
+  ProgramRun empty = Quillet({sources.str()});
+  EXPECT_EQ(empty.status, 0) << empty.err;
+  EXPECT_NE(empty.err.find("No MKV files found in " + sources.str() + "."), std::string::npos)
+      << empty.err;
+
+  Source("film.mkv");
+  WriteFile(output.path() / "film.mp4", "converted last night");
+  ProgramRun allDone = Quillet({sources.str()});
+  EXPECT_EQ(allDone.status, 0) << allDone.err;
+  EXPECT_NE(allDone.err.find("Nothing to convert in " + sources.str() + ": all 1 files are done."),
+            std::string::npos)
+      << allDone.err;
+  EXPECT_FALSE(fs::exists(program.path() / "calls.log"));
+}
+
 }  // namespace
 }  // namespace quillet::test

@@ -83,15 +83,27 @@ TEST(RunWithoutDisplay, OnlyAMatroskaFileOrAFolderIsConverted) {
   EXPECT_FALSE(IsConvertibleArgument("\"\""));
 }
 
-TEST(RunWithoutDisplay, ExitStatusIsZeroOnlyWhenEveryConversionSucceeded) {
+TEST(RunWithoutDisplay, ExitStatusIsZeroOnlyWhenEveryConversionSucceededOrNothingWasToDo) {
   struct Case {
-    int started, succeeded, status;
-  } cases[] = {{1, 1, 0}, {3, 3, 0}, {3, 2, 1}, {1, 0, 1}, {0, 0, 1}};
+    int started, succeeded;
+    const char* nothingToConvert;
+    int status;
+  } cases[] = {
+      {1, 1, "", 0},
+      {3, 3, "", 0},
+      {3, 2, "", 1},  // one failure among successes
+      {1, 0, "", 1},
+      {0, 0, "", 1},  // nothing converted and no reason why: a refused or unknown source
+      {0, 0, "No MKV files found in /films.", 0},
+      {0, 0, "Nothing to convert in /films: all 2 files are done.", 0},
+  };
   for (const Case& c : cases) {
     TestApp t;
     t.app.conversionsStarted = c.started;
     t.app.conversionsSucceeded = c.succeeded;
-    EXPECT_EQ(HeadlessExitStatus(t.app), c.status) << c.started << "/" << c.succeeded;
+    t.app.nothingToConvert = c.nothingToConvert;
+    EXPECT_EQ(HeadlessExitStatus(t.app), c.status)
+        << c.started << "/" << c.succeeded << " " << c.nothingToConvert;
   }
 }
 

@@ -33,6 +33,13 @@ struct SelectionApp : TestApp {
     }
     return seen;
   }
+  // The debug-log lines that start with the given text.
+  std::vector<std::string> DebugLogLines(const std::string& start) const {
+    std::vector<std::string> lines;
+    for (const std::string& line : TestApp::DebugLogLines())
+      if (line.starts_with(start)) lines.push_back(line);
+    return lines;
+  }
   int UnsafePathBoxes() const {
     return static_cast<int>(std::count_if(ui.boxes.begin(), ui.boxes.end(),
                                           [](auto& box) { return box.title == kUnsafePathTitle; }));
@@ -342,6 +349,10 @@ TEST_F(Selection, AFolderOnTheCommandLineConvertsFilesWithoutEarlierResults) {
   EXPECT_EQ(t.Inspected(), (std::vector<std::string>{folder + "c.mkv", folder + "e.MKV"}));
   EXPECT_EQ(f.strFullname, folder + "e.MKV");
   EXPECT_EQ(t.app.conversionsStarted, 2);
+  EXPECT_TRUE(t.app.nothingToConvert.empty());  // some done, the others converted
+  EXPECT_EQ(t.DebugLogLines("Already converted, skipped: "),
+            (std::vector<std::string>{"Already converted, skipped: " + folder + "a.mkv",
+                                      "Already converted, skipped: " + folder + "B.mkv"}));
   EXPECT_EQ(counts, (std::vector<std::string>{"1 of 4", "2 of 4", "3 of 4", "4 of 4"}));
   EXPECT_FALSE(f.lblMulti.Visible);
   EXPECT_TRUE(t.app.bFolderMode);
@@ -350,7 +361,7 @@ TEST_F(Selection, AFolderOnTheCommandLineConvertsFilesWithoutEarlierResults) {
   EXPECT_FALSE(f.bUnload);  // the window stays open after a folder
 }
 
-TEST_F(Selection, AFolderWithoutMatroskaFilesConvertsNothing) {
+TEST_F(Selection, AFolderWithoutMatroskaFilesConvertsNothingAndSaysSo) {
   Source("clip.avi");
   Form_Load(t.app, sources.str());
   EXPECT_TRUE(t.app.bFolderMode);
@@ -358,6 +369,32 @@ TEST_F(Selection, AFolderWithoutMatroskaFilesConvertsNothing) {
   EXPECT_EQ(t.app.conversionsStarted, 0);
   EXPECT_TRUE(f.lblMulti.Caption.empty());
   EXPECT_FALSE(f.bUnload);
+  EXPECT_EQ(t.app.nothingToConvert, "No MKV files found in " + sources.str() + ".");
+  EXPECT_EQ(HeadlessExitStatus(t.app), 0);
+}
+
+TEST_F(Selection, AFolderWhoseFilesAllHaveResultsIsNothingToDo) {
+  for (const char* name : {"a.mkv", "b.mkv"}) Source(name);
+  WriteFile(t.outputDir.path() / "a.mp4", "done");
+  WriteFile(t.outputDir.path() / "b.mpg", "done");
+  f.txtTMP.Text = t.outputDir.str();
+  Form_Load(t.app, sources.str());
+  EXPECT_TRUE(t.runner.calls.empty());
+  EXPECT_EQ(t.app.nothingToConvert,
+            "Nothing to convert in " + sources.str() + ": all 2 files are done.");
+  EXPECT_EQ(t.DebugLogLines("Already converted, skipped: ").size(), 2u);
+  EXPECT_EQ(HeadlessExitStatus(t.app), 0);
+}
+
+TEST_F(Selection, AFolderWithARefusedNameIsNoNothingToDo) {
+  Source("a.mkv");
+  Source("line\nbreak.mkv");
+  WriteFile(t.outputDir.path() / "a.mp4", "done");
+  f.txtTMP.Text = t.outputDir.str();
+  Form_Load(t.app, sources.str());
+  EXPECT_EQ(t.UnsafePathBoxes(), 1);
+  EXPECT_TRUE(t.app.nothingToConvert.empty());
+  EXPECT_EQ(HeadlessExitStatus(t.app), 1);
 }
 
 }  // namespace
