@@ -12,6 +12,7 @@ namespace quillet {
 namespace {
 
 constexpr const char* kDpbFailed = "dpb check: [FAILED]";
+constexpr int kRecodeToH264 = 1;  // "H264" in "Re-encode to:"
 
 constexpr const char* kDpbWarning =
     "This AVC file is not playable on PS3 (black screen) or 360 (extreme artifacts).\r"
@@ -33,6 +34,14 @@ void CheckAvcStream(App& app, const std::string& source) {
   if (!app.bFolderMode && !app.bCommandLine && !app.form.bSplit)
     app.ctx.ui.MsgBox(kDpbWarning, MsgStyle::kOkOnly, kProgramTitle);
   app.form.chkMP2.SetValue(1);
+  // With no format chosen, nothing would re-encode and the run would fail with a box that
+  // says nothing about why. The warning promises the output format is kept when
+  // recoding to H.264, so that is the format taken; a format the user chose stays.
+  if (app.form.cmdConv.ListIndex < 0) {
+    app.form.cmdConv.SetListIndex(kRecodeToH264);
+    AppendDebugLog(app,
+                   "Re-encode to: none chosen, H264 taken for the stream that fails the dpb check");
+  }
 }
 
 }  // namespace

@@ -38,13 +38,14 @@ struct SampleFilm {
   AudioKind audio;
   int channels;  // 6 (5.1) or 2
   double seconds;
+  int referenceFrames = 1;  // more than the level 4.1 buffer holds at 1080p fail the check
 };
 
 struct Case {
   std::string label;
   SampleFilm film;
   int platform;      // 0 PS3 (5.1), 1 Xbox 360, 2 PS3 (2.0)
-  int recodeFormat;  // -1 keep the source's video, 1 "H264", 3 "H264 (HQ)"
+  int recodeFormat;  // -1 keep the source's video, 1 "H264", 3 "H264 (HQ)", -2 none chosen
   int channels;      // channels of the AAC track a console gets
 };
 
@@ -69,10 +70,11 @@ std::string TonesGraph(int channels, double seconds) {
                                     std::string* path) {
   const std::string d = folder.string() + "/";
   const std::string seconds = toolkit::Format("%g", film.seconds);
-  Args video = Words("ffmpeg -nostdin -y -v error -f lavfi -i testsrc=size=" + film.size +
-                     ":rate=" + film.rate + " -t " + seconds +
-                     " -c:v libx264 -preset ultrafast -x264-params cabac=1:8x8dct=1:bframes=2 "
-                     "-profile:v high -level 5.1 -pix_fmt yuv420p");
+  Args video =
+      Words("ffmpeg -nostdin -y -v error -f lavfi -i testsrc=size=" + film.size +
+            ":rate=" + film.rate + " -t " + seconds +
+            " -c:v libx264 -preset ultrafast -x264-params cabac=1:8x8dct=1:bframes=2:ref=" +
+            std::to_string(film.referenceFrames) + " -profile:v high -level 5.1 -pix_fmt yuv420p");
   video.push_back(d + "video.mkv");
   auto made = Made(video);
   if (!made) return made;
@@ -142,6 +144,10 @@ std::vector<double> ChannelLevels(const std::string& path) {
   return levels;
 }
 
+// Keeps the source's video unless the checker finds the stream unplayable; "Re-encode
+// to:" has no selection.
+constexpr int kNoFormatChosen = -2;
+
 class ConvertEndToEnd : public ::testing::TestWithParam<Case> {
  protected:
   void SetUp() override {
@@ -171,7 +177,7 @@ TEST_P(ConvertEndToEnd, GivesAnMp4TheConsolePlays) {
   settings.sourceFolder = sources.string() + "/";
   settings.platform = c.platform;
   settings.recode = c.recodeFormat >= 0;
-  settings.recodeFormat = c.recodeFormat >= 0 ? c.recodeFormat : 0;
+  settings.recodeFormat = c.recodeFormat == kNoFormatChosen ? -1 : std::max(c.recodeFormat, 0);
   program.WriteSettings(settings);
 
   const fs::path startFolder = work.path() / "started here";
@@ -273,6 +279,10 @@ const Case kReencode[] = {
      {"wide aac.mkv", "1440x1080", "25", "1920x1080", AudioKind::kAac, 2, 3}, kPs3Stereo, kH264, 2},
     {"NtscAc3SurroundToPs3StereoInTwoPasses",
      {"ntsc ac3.mkv", "640x360", "30000/1001", "", AudioKind::kAc3, 6, 4}, kPs3Stereo, kH264TwoPasses, 2},
+    // Eight reference frames overflow the level 4.1 buffer at 1080p: the checker asks for a
+    // re-encode and, with no format chosen, H264 is taken.
+    {"EightReferenceFramesAt1080pAreRecodedWithNoFormatChosen",
+     {"eight refs.mkv", "1920x1080", "24000/1001", "", AudioKind::kAc3, 6, 1.5, 8}, kPs3Surround, kNoFormatChosen, 6},
 };
 // clang-format on
 

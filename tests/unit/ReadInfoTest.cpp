@@ -2,6 +2,7 @@
 // rule and the warning about H.264 streams the players cannot decode.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/Ui.h"
@@ -108,6 +109,28 @@ TEST_P(ReadInfoDpbCheck, FailedStreamTicksRecodeAndWarnsOnlyWhenTheUserIsThere) 
   EXPECT_EQ(f.chkMP2.Value, 1);
   EXPECT_FALSE(f.chk25.Enabled);
   EXPECT_TRUE(f.chkSubs.Enabled);
+}
+
+// Ticking "MPEG2 Recode" with no format chosen would re-encode nothing: H264 is taken,
+// as the warning promises; a format the user chose is kept.
+TEST_F(ReadInfoTest, AFailedStreamWithNoFormatChosenIsRecodedToH264) {
+  const std::string logged =
+      "Re-encode to: none chosen, H264 taken for the stream that fails the dpb check";
+  for (int chosen : {-1, 0, 2, 3}) {
+    SCOPED_TRACE(chosen);
+    TestApp t;
+    t.form().txtTMP.Text = t.outputDir.str();
+    t.form().cmdConv.SetListIndex(chosen);
+    ScriptReportTool(t.runner, ReportFixture("h264_ac3.txt"));
+    t.runner.Prints("x264_checker.exe", kCheckerFailed);
+
+    ReadInfo(t.app, kSource);
+
+    const std::vector<std::string> log = t.DebugLogLines();
+    const bool saysSo = std::find(log.begin(), log.end(), logged) != log.end();
+    EXPECT_EQ(t.form().cmdConv.ListIndex, chosen < 0 ? 1 : chosen);
+    EXPECT_EQ(saysSo, chosen < 0);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, ReadInfoDpbCheck,
