@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-base-dev libgstreamer1.0-dev
   xvfb xauth
   mkvtoolnix ffmpeg mencoder faad normalize-audio soundstretch sox mediainfo
-  fonts-dejavu-core
+  fonts-dejavu-core nlohmann-json3-dev
 )
 
 missing=()

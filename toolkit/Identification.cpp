@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "toolkit/JsonFields.h"
 #include "toolkit/Process.h"
 #include "toolkit/Text.h"
 
@@ -18,35 +19,36 @@ void ParseDimensions(const std::string& text, int& width, int& height) {
   }
 }
 
-MkvTrack ReadTrack(const Json& node) {
+MkvTrack ReadTrack(const JsonValue& node) {
   MkvTrack t;
-  t.id = node.Get("id").Int(-1);
-  t.type = node.Get("type").String();
-  t.codec = node.Get("codec").String();
-  const Json& p = node.Get("properties");
-  t.number = p.Get("number").Int(0);
-  t.uid = p.Get("uid").Text();
-  t.codecId = p.Get("codec_id").String();
-  if (auto bytes = FromHex(p.Get("codec_private_data").String())) t.codecPrivate = *bytes;
+  t.id = IntOf(Member(node, "id"), -1);
+  t.type = StringOf(Member(node, "type"));
+  t.codec = StringOf(Member(node, "codec"));
+  const JsonValue& p = Member(node, "properties");
+  t.number = IntOf(Member(p, "number"), 0);
+  t.uid = TextOf(Member(p, "uid"));
+  t.codecId = StringOf(Member(p, "codec_id"));
+  if (auto bytes = FromHex(StringOf(Member(p, "codec_private_data")))) t.codecPrivate = *bytes;
   t.codecPrivateLength =
-      p.Get("codec_private_length").Int(static_cast<long long>(t.codecPrivate.size()));
-  t.language = p.Get("language").String();
-  t.defaultDurationNs = p.Get("default_duration").Int(0);
-  t.enabled = p.Get("enabled_track").Bool(true);
-  t.defaultTrack = p.Get("default_track").Bool(true);
-  t.forced = p.Get("forced_track").Bool(false);
-  ParseDimensions(p.Get("pixel_dimensions").String(), t.pixelWidth, t.pixelHeight);
-  ParseDimensions(p.Get("display_dimensions").String(), t.displayWidth, t.displayHeight);
-  t.displayUnit = static_cast<int>(p.Get("display_unit").Int(0));
-  t.samplingFrequency = p.Get("audio_sampling_frequency").Int(0);
-  t.channels = p.Get("audio_channels").Int(0);
-  t.bitsPerSample = p.Get("audio_bits_per_sample").Int(0);
+      IntOf(Member(p, "codec_private_length"), static_cast<long long>(t.codecPrivate.size()));
+  t.language = StringOf(Member(p, "language"));
+  t.defaultDurationNs = IntOf(Member(p, "default_duration"), 0);
+  t.enabled = BoolOf(Member(p, "enabled_track"), true);
+  t.defaultTrack = BoolOf(Member(p, "default_track"), true);
+  t.forced = BoolOf(Member(p, "forced_track"), false);
+  ParseDimensions(StringOf(Member(p, "pixel_dimensions")), t.pixelWidth, t.pixelHeight);
+  ParseDimensions(StringOf(Member(p, "display_dimensions")), t.displayWidth, t.displayHeight);
+  t.displayUnit = static_cast<int>(IntOf(Member(p, "display_unit"), 0));
+  t.samplingFrequency = IntOf(Member(p, "audio_sampling_frequency"), 0);
+  t.channels = IntOf(Member(p, "audio_channels"), 0);
+  t.bitsPerSample = IntOf(Member(p, "audio_bits_per_sample"), 0);
   return t;
 }
 
-int CountEntries(const Json& list) {
+int CountEntries(const JsonValue& list) {
   int total = 0;
-  for (const Json& item : list.Items()) total += static_cast<int>(item.Get("num_entries").Int(1));
+  for (const JsonValue& item : Elements(list))
+    total += static_cast<int>(IntOf(Member(item, "num_entries"), 1));
   return total;
 }
 
@@ -59,27 +61,27 @@ const MkvTrack* MkvIdentification::FindTrack(long long id) const {
 }
 
 std::optional<MkvIdentification> ParseIdentification(const std::string& json, std::string* error) {
-  auto doc = Json::Parse(json, error);
+  auto doc = ParseJson(json, error);
   if (!doc) return std::nullopt;
-  if (!doc->IsObject() || !doc->Find("container")) {
+  if (!doc->is_object() || !doc->contains("container")) {
     if (error) *error = "not an identification";
     return std::nullopt;
   }
   MkvIdentification id;
-  const Json& container = doc->Get("container");
-  id.containerType = container.Get("type").String();
-  id.recognized = container.Get("recognized").Bool(false);
-  const Json& props = container.Get("properties");
-  id.durationNs = props.Get("duration").Int(-1);
-  id.timestampScale = props.Get("timestamp_scale").Int(0);
-  id.muxingApplication = props.Get("muxing_application").String();
-  id.writingApplication = props.Get("writing_application").String();
-  id.segmentUid = props.Get("segment_uid").String();
-  id.chapterEditions = CountEntries(doc->Get("chapters"));
-  id.attachments = static_cast<int>(doc->Get("attachments").Items().size());
-  id.globalTags = CountEntries(doc->Get("global_tags"));
-  for (const Json& t : doc->Get("tracks").Items()) id.tracks.push_back(ReadTrack(t));
-  for (const Json& e : doc->Get("errors").Items()) id.errors.push_back(e.String());
+  const JsonValue& container = Member(*doc, "container");
+  id.containerType = StringOf(Member(container, "type"));
+  id.recognized = BoolOf(Member(container, "recognized"), false);
+  const JsonValue& props = Member(container, "properties");
+  id.durationNs = IntOf(Member(props, "duration"), -1);
+  id.timestampScale = IntOf(Member(props, "timestamp_scale"), 0);
+  id.muxingApplication = StringOf(Member(props, "muxing_application"));
+  id.writingApplication = StringOf(Member(props, "writing_application"));
+  id.segmentUid = StringOf(Member(props, "segment_uid"));
+  id.chapterEditions = CountEntries(Member(*doc, "chapters"));
+  id.attachments = static_cast<int>(Elements(Member(*doc, "attachments")).size());
+  id.globalTags = CountEntries(Member(*doc, "global_tags"));
+  for (const JsonValue& t : Elements(Member(*doc, "tracks"))) id.tracks.push_back(ReadTrack(t));
+  for (const JsonValue& e : Elements(Member(*doc, "errors"))) id.errors.push_back(StringOf(e));
   return id;
 }
 

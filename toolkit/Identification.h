@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/Json.h"
 
 namespace quillet::toolkit {
 

@@ -1,26 +1,26 @@
 #include "toolkit/Probe.h"
 
-#include "toolkit/Json.h"
+#include "toolkit/JsonFields.h"
 #include "toolkit/Process.h"
 #include "toolkit/Text.h"
 
 namespace quillet::toolkit {
 
 std::optional<std::vector<StreamInfo>> ParseProbeStreams(const std::string& json) {
-  auto doc = Json::Parse(json);
-  if (!doc || !doc->IsObject()) return std::nullopt;
+  auto doc = ParseJson(json);
+  if (!doc || !doc->is_object()) return std::nullopt;
   std::vector<StreamInfo> streams;
-  for (const Json& s : doc->Get("streams").Items()) {
+  for (const JsonValue& s : Elements(Member(*doc, "streams"))) {
     StreamInfo info;
-    info.index = static_cast<int>(s.Get("index").Int(0));
-    info.type = s.Get("codec_type").String();
-    info.codec = s.Get("codec_name").String();
-    info.width = static_cast<int>(s.Get("width").Int(0));
-    info.height = static_cast<int>(s.Get("height").Int(0));
-    info.channels = static_cast<int>(s.Get("channels").Int(0));
-    info.channelLayout = s.Get("channel_layout").String();
-    info.sampleRate = static_cast<int>(ParseInt(s.Get("sample_rate").String()).value_or(0));
-    info.isDefault = s.Get("disposition").Get("default").Int(0) != 0;
+    info.index = static_cast<int>(IntOf(Member(s, "index")));
+    info.type = StringOf(Member(s, "codec_type"));
+    info.codec = StringOf(Member(s, "codec_name"));
+    info.width = static_cast<int>(IntOf(Member(s, "width")));
+    info.height = static_cast<int>(IntOf(Member(s, "height")));
+    info.channels = static_cast<int>(IntOf(Member(s, "channels")));
+    info.channelLayout = StringOf(Member(s, "channel_layout"));
+    info.sampleRate = static_cast<int>(ParseInt(StringOf(Member(s, "sample_rate"))).value_or(0));
+    info.isDefault = IntOf(Member(Member(s, "disposition"), "default")) != 0;
     streams.push_back(info);
   }
   return streams;

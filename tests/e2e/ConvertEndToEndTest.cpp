@@ -17,7 +17,7 @@
 #include "tests/e2e/MediaTools.h"
 #include "tests/e2e/RealProgram.h"
 #include "tests/support/TestApp.h"
-#include "toolkit/Json.h"
+#include "toolkit/JsonFields.h"
 #include "toolkit/Process.h"
 #include "toolkit/Text.h"
 
@@ -25,7 +25,10 @@ namespace quillet::test {
 namespace {
 
 namespace fs = std::filesystem;
-using toolkit::Json;
+using Json = toolkit::JsonValue;
+using toolkit::IntOf;
+using toolkit::Member;
+using toolkit::StringOf;
 using Args = std::vector<std::string>;
 
 enum class AudioKind { kAc3, kAac, kDts, kVorbis };
@@ -105,7 +108,7 @@ Json Probe(const std::string& path, const Args& extra = {}) {
   argv.push_back(path);
   const toolkit::ToolResult r = Quiet(argv);
   std::string error;
-  std::optional<Json> json = Json::Parse(r.out, &error);
+  std::optional<Json> json = toolkit::ParseJson(r.out, &error);
   if (!r.Ok() || !json) {
     ADD_FAILURE() << "ffprobe " << path << ": " << r.err << error;
     return Json();
@@ -114,14 +117,14 @@ Json Probe(const std::string& path, const Args& extra = {}) {
 }
 
 const Json* StreamOf(const Json& probe, const std::string& type) {
-  for (const Json& stream : probe.Get("streams").Items())
-    if (stream.Get("codec_type").String() == type) return &stream;
+  for (const Json& stream : toolkit::Elements(Member(probe, "streams")))
+    if (StringOf(Member(stream, "codec_type")) == type) return &stream;
   return nullptr;
 }
 
 // ffprobe writes most numbers as text ("4.004000").
 double Seconds(const Json& value) {
-  return toolkit::ParseDecimal(value.Text()).value_or(-1);
+  return toolkit::NumberOf(value, -1);
 }
 
 // "00:00:04.004000000", the length mkvmerge records for each track.
@@ -198,29 +201,30 @@ TEST_P(ConvertEndToEnd, GivesAnMp4TheConsolePlays) {
   const Json* srcAudio = StreamOf(from, "audio");
   ASSERT_TRUE(srcVideo && srcAudio);
 
-  EXPECT_NE(to.Get("format").Get("format_name").String().find("mp4"), std::string::npos);
-  ASSERT_EQ(to.Get("streams").Items().size(), 2u) << "one picture and one sound track";
+  EXPECT_NE(StringOf(Member(Member(to, "format"), "format_name")).find("mp4"), std::string::npos);
+  ASSERT_EQ(toolkit::Elements(Member(to, "streams")).size(), 2u)
+      << "one picture and one sound track";
   const Json* video = StreamOf(to, "video");
   const Json* audio = StreamOf(to, "audio");
   ASSERT_TRUE(video && audio);
 
   // Picture: H.264 High at level 4.1, every frame at the source's rate and size.
-  EXPECT_EQ(video->Get("codec_name").String(), "h264");
-  EXPECT_EQ(video->Get("profile").String(), "High");
-  EXPECT_EQ(video->Get("level").Int(), 41);
-  EXPECT_EQ(video->Get("width").Int(), srcVideo->Get("width").Int());
-  EXPECT_EQ(video->Get("height").Int(), srcVideo->Get("height").Int());
-  EXPECT_EQ(video->Get("r_frame_rate").String(), srcVideo->Get("r_frame_rate").String());
-  EXPECT_EQ(video->Get("nb_frames").String(), srcVideo->Get("nb_read_packets").String());
-  const std::string sar = video->Get("sample_aspect_ratio").String();
+  EXPECT_EQ(StringOf(Member(*video, "codec_name")), "h264");
+  EXPECT_EQ(StringOf(Member(*video, "profile")), "High");
+  EXPECT_EQ(IntOf(Member(*video, "level")), 41);
+  EXPECT_EQ(IntOf(Member(*video, "width")), IntOf(Member(*srcVideo, "width")));
+  EXPECT_EQ(IntOf(Member(*video, "height")), IntOf(Member(*srcVideo, "height")));
+  EXPECT_EQ(StringOf(Member(*video, "r_frame_rate")), StringOf(Member(*srcVideo, "r_frame_rate")));
+  EXPECT_EQ(StringOf(Member(*video, "nb_frames")), StringOf(Member(*srcVideo, "nb_read_packets")));
+  const std::string sar = StringOf(Member(*video, "sample_aspect_ratio"));
   if (c.film.display.empty())
     EXPECT_TRUE(sar == "1:1" || sar == "0:1" || sar.empty()) << sar;
   else
     EXPECT_EQ(sar, "4:3");  // 1440 pixels shown 1920 wide
 
   // Sound: AAC with the target's channels, every source channel still heard.
-  EXPECT_EQ(audio->Get("codec_name").String(), "aac");
-  EXPECT_EQ(audio->Get("channels").Int(), c.channels);
+  EXPECT_EQ(StringOf(Member(*audio, "codec_name")), "aac");
+  EXPECT_EQ(IntOf(Member(*audio, "channels")), c.channels);
   const std::vector<double> heard = ChannelLevels(result);
   ASSERT_EQ(heard.size(), static_cast<size_t>(c.channels));
   if (c.channels == c.film.channels) {
@@ -234,10 +238,10 @@ TEST_P(ConvertEndToEnd, GivesAnMp4TheConsolePlays) {
   }
 
   // Both tracks as long as the source's.
-  const double srcVideoLength = TagSeconds(srcVideo->Get("tags").Get("DURATION").String());
-  const double srcAudioLength = TagSeconds(srcAudio->Get("tags").Get("DURATION").String());
-  EXPECT_NEAR(Seconds(video->Get("duration")), srcVideoLength, 0.2);
-  EXPECT_NEAR(Seconds(audio->Get("duration")), srcAudioLength, 0.2);
+  const double srcVideoLength = TagSeconds(StringOf(Member(Member(*srcVideo, "tags"), "DURATION")));
+  const double srcAudioLength = TagSeconds(StringOf(Member(Member(*srcAudio, "tags"), "DURATION")));
+  EXPECT_NEAR(Seconds(Member(*video, "duration")), srcVideoLength, 0.2);
+  EXPECT_NEAR(Seconds(Member(*audio, "duration")), srcAudioLength, 0.2);
 
   EXPECT_TRUE(DecodesCleanly(result));
 }
