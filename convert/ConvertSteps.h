@@ -23,6 +23,13 @@ std::string BaseNameOf(const std::string& fullname);
 // Splits a source that is too large and converts each part through the "Convert"
 // button. Returns true when the source was split (Convert ends there).
 bool SplitLargeSource(App& app, ConvertRun& run);
+// Whether a source of that size is split into parts with these options.
+bool SourceWillBeSplit(const Form1& form, int64_t sourceBytes);
+
+// --- FreeSpace.cpp ---
+// Compares the free space of the output folder's file system with what the conversion
+// needs; when it does not fit, says so and returns false before any tool runs.
+bool EnoughFreeSpace(App& app, const std::string& source, const std::string& folder);
 
 // --- BranchSelection.cpp ---
 // Sends the run down its output branch. Returns true when the branch ended as the MP4

@@ -59,8 +59,9 @@ bool AudioReady(const App& app, const ConvertRun& run) {
   return CanOpenFile(run.folder + work::kAac, &size) && size > 0;
 }
 
-// Returns whether the video stream the creator is given is there: without it the
-// creator still leaves an MP4 with the audio alone, which is no conversion.
+// Returns whether the creator's result holds the video. Without the stream it is given,
+// or when its video step fails (a full disk), the creator still leaves an MP4 with the
+// audio alone, which is no conversion: the result must grow beyond that file.
 bool RetryWithMp4Creator(App& app, ConvertRun& run) {
   const std::string creator = Q(ToolPath(app, tool::kMp4Creator));
   const std::string result = Q(ResultPath(run));
@@ -70,11 +71,15 @@ bool RetryWithMp4Creator(App& app, ConvertRun& run) {
   if (!run.bNeroRoad)
     RunStep(app, creator + " -rate=" + run.strEncFps + " -create=" + Q(run.folder + work::kAac) +
                      " " + result);
+  int64_t audioOnlySize = 0;
+  CanOpenFile(ResultPath(run), &audioOnlySize);
   const std::string video = creator + " -rate=" + run.strEncFps + " " + app.report.strQTSize +
                             " -create=" + Q(run.folder + work::k264) + " " + result;
   SetProgress(app, "Conversion error, retrying with mp4create");
   RunStep(app, video);
-  return videoReady;
+  int64_t madeSize = 0;
+  CanOpenFile(ResultPath(run), &madeSize);
+  return videoReady && madeSize > audioOnlySize;
 }
 
 void SplitLargeMp4(App& app, const ConvertRun& run) {
@@ -136,8 +141,10 @@ void AssembleMp4(App& app, ConvertRun& run) {
   IgnoringErrors([&] { app.ctx.ui.Sleep(1000); });
 
   if (!Mp4Made(run)) {
-    const bool videoReady = RetryWithMp4Creator(app, run);
-    if (!Mp4Made(run) || !audioReady || !videoReady) {
+    const bool videoWentIn = RetryWithMp4Creator(app, run);
+    if (!Mp4Made(run) || !audioReady || !videoWentIn) {
+      // What the creator left holds no film; an earlier result is put back in its place.
+      DeleteWorkFile(run, run.strBaseName + ".mp4");
       IgnoringErrors([&] {
         app.ctx.ui.MsgBox(
             "Error creating " + ResultPath(run) +

@@ -140,6 +140,13 @@ void Convert(App& app) {
     CloseConversion(app, true);
     return;
   }
+  // The parts of a split source and the remuxed copy were counted with their source.
+  const bool outerRun = !app.form.bSplit && !app.form.bSRT;
+  if (outerRun && !EnoughFreeSpace(app, source, run.folder)) {
+    SetProgress(app, kConversionError);
+    CloseConversion(app, true);
+    return;
+  }
   app.form.strFullname = source;
   bool closeFromStepOne = false;
   IgnoringErrors([&] {

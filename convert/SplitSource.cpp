@@ -33,6 +33,14 @@ int32_t SplitSizeFor(const Form1& form) {
   return kSplitThreshold;
 }
 
+}  // namespace
+
+bool SourceWillBeSplit(const Form1& form, int64_t sourceBytes) {
+  return SplitConsidered(form) && ThousandsRounded(sourceBytes) / SplitSizeFor(form) > 0;
+}
+
+namespace {
+
 void ChooseSplitSubtitle(App& app, ConvertRun& run) {
   Form1& form = app.form;
   run.strSubSelect.clear();

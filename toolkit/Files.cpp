@@ -1,6 +1,7 @@
 #include "toolkit/Files.h"
 
 #include <stdlib.h>
+#include <sys/statvfs.h>
 
 #include <algorithm>
 #include <cstring>
@@ -116,7 +117,19 @@ bool IsMatroskaFile(const std::string& path) {
   return head && *head == std::string("\x1A\x45\xDF\xA3", 4);
 }
 
+void ReportFullDisk(const std::string& folder) {
+  struct statvfs st {};
+  if (statvfs(folder.c_str(), &st) != 0) return;
+  const double freeBytes = static_cast<double>(st.f_bavail) * static_cast<double>(st.f_frsize);
+  if (freeBytes < kNearlyFullBytes)
+    Log(Format("no space left in %s: %.2f MB free", folder.c_str(), freeBytes / 1e6));
+}
+
 Staging::~Staging() {
+  // A slot that gives up says so when the disk ran full: the tools' own word for it is
+  // lost among the rest of what they print.
+  if (!committed_)
+    for (const Dir& dir : dirs_) ReportFullDisk(dir.folder);
   std::error_code ec;
   for (const Dir& dir : dirs_) fs::remove_all(dir.temp, ec);
   for (const std::string& s : scratch_) fs::remove_all(s, ec);
@@ -178,6 +191,7 @@ bool Staging::Commit() {
       }
     }
   }
+  committed_ = ok;
   return ok;
 }
 

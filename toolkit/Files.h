@@ -62,7 +62,13 @@ class Staging {
   std::vector<Dir> dirs_;
   std::vector<std::string> scratch_;
   std::vector<std::string> names_;
+  bool committed_ = false;
 };
+
+// Below this much free space a failed slot blames the full disk.
+inline constexpr double kNearlyFullBytes = 16e6;
+// Logs one line naming the folder and its free space when its disk is (nearly) full.
+void ReportFullDisk(const std::string& folder);
 
 struct WavInfo {
   bool valid = false;  // RIFF/RF64 WAVE with a format chunk and a data chunk

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
@@ -66,6 +67,35 @@ TEST(Mp4Fallback, FailedFallbackShowsTheBoxAndKeepsTheWorkingFiles) {
   // The end of the MP4 branch: the subtitle choice is dropped and the window raised.
   EXPECT_TRUE(s.form().strSubBrowse.empty());
   EXPECT_TRUE(s.ui.topMost.back());
+}
+
+// On a full disk the creator writes the audio, then fails to add the video: what it
+// leaves holds no picture. That is a failure, and the audio-only file goes while an
+// earlier result is put back.
+TEST(Mp4Fallback, CreatorThatAddsOnlyTheAudioIsAFailure) {
+  for (bool earlier : {false, true}) {
+    SCOPED_TRACE(earlier);
+    AnamorphicRun s;
+    if (earlier) WriteFile(s.outputDir.path() / "Film.mp4", "[earlier result]");
+    s.LeavesNothing("MP4Box.exe");
+    s.runner.On("mp4creator.exe", [&s](const std::vector<std::string>& argv) -> std::string {
+      const std::string audio = "-create=" + s.Out("movie.aac");
+      if (std::find(argv.begin(), argv.end(), audio) != argv.end())
+        WriteFile(argv.back(), "[track " + s.Out("movie.aac") + "]");
+      return "";
+    });
+
+    s.Convert();
+
+    ASSERT_EQ(s.ui.boxes.size(), 1u);
+    EXPECT_EQ(s.ui.boxes[0].title, "MP4box error");
+    EXPECT_EQ(s.app.conversionsSucceeded, 0);
+    EXPECT_TRUE(s.OutputHas("movie.264"));
+    if (earlier)
+      EXPECT_EQ(ReadFile(s.outputDir.path() / "Film.mp4"), "[earlier result]");
+    else
+      EXPECT_FALSE(s.OutputHas("Film.mp4"));
+  }
 }
 
 // The Nero encoder leaves an MP4 with the audio alone; the creator adds only the video.

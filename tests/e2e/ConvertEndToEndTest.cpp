@@ -5,6 +5,7 @@
 // whole length of sound and picture, and nothing but the MP4 left in the output folder.
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 #include <algorithm>
 #include <cmath>
@@ -292,6 +293,85 @@ const Case kReencode[] = {
 
 INSTANTIATE_TEST_SUITE_P(StreamCopy, ConvertEndToEnd, ::testing::ValuesIn(kStreamCopy), CaseName);
 INSTANTIATE_TEST_SUITE_P(Reencode, ConvertEndToEnd, ::testing::ValuesIn(kReencode), CaseName);
+
+// A small tmpfs as the output folder: a disk that fills up. Mounting needs root; where
+// it is not permitted the test says so and is skipped.
+class SmallDisk {
+ public:
+  explicit SmallDisk(const std::string& size) {
+    fs::create_directories(point_);
+    mounted_ = ::mount("tmpfs", point_.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
+  }
+  ~SmallDisk() {
+    if (mounted_) ::umount2(point_.c_str(), MNT_DETACH);
+  }
+  bool mounted() const { return mounted_; }
+  std::string path() const { return point_.string(); }
+
+ private:
+  TempFolder root_{"quillet-e2e-disk"};
+  fs::path point_ = root_.path() / "out disk";
+  bool mounted_ = false;
+};
+
+// A short Matroska film with AC3 5.1, made larger than it plays by an attachment.
+::testing::AssertionResult MakePaddedFilm(const fs::path& folder, int padMegabytes,
+                                          std::string* path) {
+  const std::string d = folder.string() + "/";
+  auto made =
+      Made(Words("ffmpeg -nostdin -y -v error -f lavfi -i testsrc=size=320x240:rate=25 "
+                 "-f lavfi -i sine -t 10 -ac 6 -c:v libx264 -preset ultrafast -c:a ac3 " +
+                 d + "film.mkv"));
+  if (!made || padMegabytes == 0) {
+    *path = d + "film.mkv";
+    return made;
+  }
+  if (RunShell("head -c " + std::to_string(padMegabytes) + "M /dev/urandom > " +
+               ShellQuoted(d + "pad.bin"))
+          .status != 0)
+    return ::testing::AssertionFailure() << "cannot write " << d << "pad.bin";
+  *path = d + "padded film.mkv";
+  return Made({"mkvmerge", "-q", "-o", *path, "--attach-file", d + "pad.bin", d + "film.mkv"});
+}
+
+TEST(FullDisk, AConversionThatCannotFitIsRefusedBeforeAnyTool) {
+  SmallDisk disk("70m");
+  if (!disk.mounted()) GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+  TempFolder work{"quillet-e2e-space"};
+  std::string source;
+  ASSERT_TRUE(MakePaddedFilm(work.path(), 50, &source));
+  RealProgram program(work.path() / "program");
+  ConversionSettings settings;
+  settings.outputFolder = disk.path() + "/";
+  settings.sourceFolder = work.str() + "/";
+  settings.recodeFormat = 0;
+  program.WriteSettings(settings);
+
+  const ProgramRun run = program.Convert(source, work.str());
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.err.find("Disk space: Not enough free space in " + disk.path() + "/: about 0.1"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("Extracting"), std::string::npos) << run.err;
+  // Inspection wrote its report; no conversion tool left anything.
+  for (const std::string& name : Entries(disk.path())) EXPECT_EQ(name, "info.txt");
+}
+
+TEST(FullDisk, ASlotThatRunsOutOfSpaceSaysWhereAndLeavesNothing) {
+  SmallDisk disk("3m");
+  if (!disk.mounted()) GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+  TempFolder work{"quillet-e2e-space"};
+  std::string source;
+  ASSERT_TRUE(MakePaddedFilm(work.path(), 0, &source));
+  // Ten seconds of 5.1 sound decode to about 5.8 MB of WAV.
+  const std::string wav = disk.path() + "/movie.wav";
+  const toolkit::ToolResult r =
+      Quiet({(RealProgram::BuiltFolder() / "TS" / "wavgrab.exe").string(), source, wav});
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.err.find("no space left in " + disk.path() + ": 0.00 MB free"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(Entries(disk.path()), std::vector<std::string>{});
+}
 
 }  // namespace
 }  // namespace quillet::test
