@@ -475,3 +475,60 @@ TEST(ToolkitBluRayFolderErrors, UnreadableClipsLeaveNoTree) {
 
 }  // namespace
 }  // namespace quillet::toolkit::bluray
+
+namespace quillet::toolkit::bluray {
+namespace {
+
+// A tiny clip of two key pictures a second apart, enough for the writer.
+std::string SyntheticClip(const fs::path& dir, const std::string& name) {
+  const std::string path = (dir / name).string();
+  std::ofstream out(path, std::ios::binary);
+  for (uint64_t pts : {900000ull, 990000ull}) {
+    const std::vector<uint8_t> p = SourcePacket(0x1011, true, true, PesWithPts(pts, kIdr));
+    out.write(reinterpret_cast<const char*>(p.data()), std::streamsize(p.size()));
+  }
+  return path;
+}
+
+std::vector<MovieObject> MovieObjectsIn(const fs::path& folder) {
+  std::ifstream in(folder / "BDMV/MovieObject.bdmv", std::ios::binary);
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+  std::vector<MovieObject> objects;
+  std::string error;
+  EXPECT_TRUE(ReadMovieObjects(bytes, &objects, &error)) << error;
+  return objects;
+}
+
+TEST(ToolkitBluRayBlankPlaylist, PlayedBeforeTheFilmOnlyWhenAskedAndSubtitlesExist) {
+  struct Case {
+    bool insert;
+    bool subtitles;
+    std::vector<uint32_t> playlists;  // what the title's movie object plays, in order
+  };
+  const std::vector<Case> cases = {{false, true, {0}}, {true, false, {0}}, {true, true, {1900, 0}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.insert) + std::to_string(c.subtitles));
+    TempFolder dir("bluray-blank");
+    Clip clip{SyntheticClip(dir.path(), "clip.m2ts"), {Video(1920, 800, 24)}};
+    if (c.subtitles) clip.streams.push_back(Subtitle(0x1200, "eng"));
+    TitleOptions options;
+    options.insertBlankPlaylist = c.insert;
+    std::string error;
+    ASSERT_TRUE(WriteBluRayFolder((dir.path() / "disc").string(), {clip}, options, &error))
+        << error;
+    const std::vector<MovieObject> objects = MovieObjectsIn(dir.path() / "disc");
+    ASSERT_EQ(objects.size(), 1u);
+    std::vector<uint32_t> played;
+    for (const NavigationCommand& command : objects[0].commands) {
+      EXPECT_EQ(command.opcode, PlayPlaylistCommand(0).opcode);
+      played.push_back(command.destination);
+    }
+    EXPECT_EQ(played, c.playlists);
+    EXPECT_EQ(fs::exists(dir.path() / "disc/BDMV/PLAYLIST/01900.mpls"), c.playlists.size() == 2);
+    EXPECT_EQ(fs::exists(dir.path() / "disc/BDMV/BACKUP/PLAYLIST/01900.mpls"),
+              c.playlists.size() == 2);
+  }
+}
+
+}  // namespace
+}  // namespace quillet::toolkit::bluray
