@@ -9,7 +9,9 @@ PACKAGES=(
   qt6-base-dev libgstreamer1.0-dev
   xvfb xauth
   mkvtoolnix ffmpeg mencoder faad normalize-audio soundstretch sox mediainfo
-  fonts-dejavu-core nlohmann-json3-dev
+  libbluray-bin
+  fonts-dejavu-core
+  nlohmann-json3-dev
 )
 
 missing=()
