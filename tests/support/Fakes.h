@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -107,7 +108,14 @@ class FakeMediaGraph : public MediaGraph {
  public:
   bool HasRegisteredFilter(const std::string& name) override;
   void ShowFilterPages(const std::string& name) override { shownPages.push_back(name); }
+  // Writes `wav` to the WAV path and reports the graph ended, or names `missing`.
+  std::unique_ptr<AudioGraph> RunWmaToWavGraph(const std::string& source,
+                                               const std::string& wavPath,
+                                               std::string* missing) override;
   std::vector<std::string> registeredFilters;
+  std::string missingFilter;
+  std::string wav = "RIFF....WAVE";
+  std::vector<std::string> graphSources;
   std::vector<std::string> shownPages;
 };
 
