@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake pkg-config googletest libgtest-dev nlohmann-json3-dev
   qt6-base-dev libgstreamer1.0-dev
   xvfb xauth
-  mkvtoolnix ffmpeg mencoder faad normalize-audio soundstretch sox mediainfo
+  mkvtoolnix ffmpeg mencoder faad normalize-audio soundstretch sox mediainfo libbluray-bin
   fonts-dejavu-core
 )
 

@@ -48,7 +48,7 @@ struct Clip {
 };
 
 struct TitleOptions {
-  int chapterMinutes = 0;           // a chapter mark every N minutes; 0: one at the start only
+  int chapterMinutes = 0;            // a chapter mark every N minutes; 0: one at the start only
   bool insertBlankPlaylist = false;  // --insertBlankPL
 };
 
