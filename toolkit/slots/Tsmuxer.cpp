@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "toolkit/BluRayMux.h"
 #include "toolkit/Files.h"
 #include "toolkit/M2tsMux.h"
 #include "toolkit/MuxJob.h"
@@ -62,7 +63,8 @@ int RunTsmuxer(const SlotCall& call) {
   if (scratch.empty()) return Failed("cannot write beside " + out);
   auto plan = PlanMux(*job, scratch, &error);
   if (!plan) return Failed(error);
-  if (job->options.bluRay) return Failed("Blu-ray folders are not written yet");
+  if (job->options.bluRay)
+    return MuxBluRayFolder(*job, *plan, out, staging, &error) ? 0 : Failed(error);
   return MuxTransportStream(*job, *plan, out, staging);
 }
 
