@@ -91,6 +91,8 @@ bool AvchdFolderIsFree(App& app, const ConvertRun& run);
 void AuthorAvchd(App& app, ConvertRun& run);
 // The subtitle line of the job file, or "" when there is none.
 std::string AvchdSubtitleLine(App& app, const ConvertRun& run);
+
+// --- CleanTempFiles.cpp ---
 // Deletes the working files an earlier run left under the names the transport-stream
 // outputs read or test.
 void ClearStaleTsFiles(const ConvertRun& run);
