@@ -31,14 +31,10 @@ const char* OutputName(MatroskaOutput output) {
       return "MPEG-2 recode output";
     case MatroskaOutput::kXvid:
       return "Xvid output";
-    case MatroskaOutput::kAvchd:
-      return "AVCHD output";
-    case MatroskaOutput::kM2ts:
-      return "M2TS output";
-    case MatroskaOutput::kMp4:
+    default:
       break;
   }
-  return "MP4 output";
+  return "Matroska output";
 }
 
 // Extraction (and re-encode), the audio chain and the MP4 assembly.
@@ -51,6 +47,27 @@ void RunMp4Branch(App& app, ConvertRun& run) {
     AssembleMp4(app, run);
   });
   earlier.Settle(app.form.txtProgress.Text == kConversionDone);
+}
+
+// The PS3 transport stream: extraction (and re-encode), then header, sound and mux.
+void RunM2tsBranch(App& app, ConvertRun& run) {
+  ClearStaleTsFiles(run);
+  std::vector<EarlierResult> earlier = SetAsideEarlierM2ts(run);
+  IgnoringErrors([&] {
+    ExtractAndRecode(app, run);
+    MuxM2ts(app, run);
+  });
+  for (EarlierResult& result : earlier) result.Settle(app.form.txtProgress.Text == kConversionDone);
+}
+
+// The AVCHD folder: extraction (and re-encode), then sound, job file and authoring.
+void RunAvchdBranch(App& app, ConvertRun& run) {
+  if (!AvchdFolderIsFree(app, run)) return;
+  ClearStaleTsFiles(run);
+  IgnoringErrors([&] {
+    ExtractAndRecode(app, run);
+    AuthorAvchd(app, run);
+  });
 }
 
 }  // namespace
@@ -71,13 +88,23 @@ bool RunBranchSelection(App& app, ConvertRun& run) {
     return false;
   }
   const MatroskaOutput output = ChooseMatroskaOutput(form);
-  if (output != MatroskaOutput::kMp4) {
-    // These branches start with the same extraction; no tool runs before they exist.
-    ReportNotBuiltYet(app, OutputName(output));
-    return false;
+  switch (output) {
+    case MatroskaOutput::kMp4:
+      RunMp4Branch(app, run);
+      return true;
+    case MatroskaOutput::kM2ts:
+      RunM2tsBranch(app, run);
+      return true;
+    case MatroskaOutput::kAvchd:
+      // The AVCHD branch ends without the closing steps that drop the browsed subtitle
+      // file and raise the window.
+      RunAvchdBranch(app, run);
+      return false;
+    default:
+      // These branches start with the same extraction; no tool runs before they exist.
+      ReportNotBuiltYet(app, OutputName(output));
+      return false;
   }
-  RunMp4Branch(app, run);
-  return true;
 }
 
 }  // namespace quillet

@@ -19,6 +19,8 @@ inline constexpr const char* kNormalize = "\\Sounds\\normalize.exe";
 inline constexpr const char* kWavGrab = "\\TS\\wavgrab.exe";
 inline constexpr const char* kValDec = "\\ac3filter\\valdec.exe";
 inline constexpr const char* kMencoder = "\\Mencoder\\Mencoder.exe";
+inline constexpr const char* kTsMuxer = "\\TS\\tsmuxer.exe";
+inline constexpr const char* kAften = "\\aften\\aften.exe";
 inline constexpr const char* kMencoderFont = "\\Mencoder\\font.ttf";
 // The Nero AAC encoder, in the order the driver looks for it.
 inline constexpr const char* kNeroEncoders[] = {"\\neroAacEnc_SSE2.exe", "\\neroAacEnc.exe",

@@ -351,8 +351,6 @@ const NotBuiltCase kNotBuilt[] = {
     {"Mpeg2Source",
      [](Run& s) { s.app.report.strVideoCodec = "mpeg2"; s.form().chkMP2.SetValue(1); },
      "MPEG-2 repack output"},
-    {"M2ts", [](Run& s) { s.form().chkVob.SetValue(1); }, "M2TS output"},
-    {"Avchd", [](Run& s) { s.form().chkAVCHD.SetValue(1); }, "AVCHD output"},
     {"Xvid", [](Run& s) { s.form().chkMP2.SetValue(1); s.form().cmdConv.SetListIndex(2); },
      "Xvid output"},
     {"Mpeg2Recode",

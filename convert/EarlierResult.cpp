@@ -1,0 +1,36 @@
+// An earlier result of the same name, set aside while a run makes its own.
+
+#include <filesystem>
+#include <system_error>
+
+#include "convert/ConvertSteps.h"
+
+namespace quillet {
+
+EarlierResult::EarlierResult(const ConvertRun& run)
+    : EarlierResult(run.folder + run.strBaseName + ".mp4") {}
+
+EarlierResult::EarlierResult(std::string path) : result_(std::move(path)) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(result_, ec))) return;
+  for (int n = 1; n < 100; ++n) {
+    const std::string aside = result_ + ".earlier" + (n > 1 ? std::to_string(n) : "");
+    if (fs::exists(fs::symlink_status(aside, ec))) continue;
+    fs::rename(result_, aside, ec);
+    if (!ec) aside_ = aside;
+    return;
+  }
+}
+
+void EarlierResult::Settle(bool converted) {
+  if (aside_.empty()) return;
+  std::error_code ec;
+  if (converted)
+    std::filesystem::remove(aside_, ec);
+  else
+    std::filesystem::rename(aside_, result_, ec);
+  aside_.clear();
+}
+
+}  // namespace quillet
