@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "toolkit/JsonFields.h"
 #include "toolkit/Process.h"
 #include "toolkit/Text.h"
 
@@ -45,6 +47,32 @@ inline ::testing::AssertionResult DecodesCleanly(const std::string& path) {
       Quiet({"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-f", "null", "-"});
   if (r.Ok() && toolkit::Trim(r.err).empty()) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << path << ": " << r.err;
+}
+
+// ffprobe's whole description of a file (streams and format) as JSON; null, and a test
+// failure, when it cannot read the file.
+inline toolkit::JsonValue ProbeJson(const std::string& path,
+                                    const std::vector<std::string>& extra = {}) {
+  std::vector<std::string> argv = {"ffprobe",      "-v",  "error", "-show_streams",
+                                   "-show_format", "-of", "json"};
+  argv.insert(argv.end(), extra.begin(), extra.end());
+  argv.push_back(path);
+  const toolkit::ToolResult r = Quiet(argv);
+  std::string error;
+  std::optional<toolkit::JsonValue> json = toolkit::ParseJson(r.out, &error);
+  if (!r.Ok() || !json) {
+    ADD_FAILURE() << "ffprobe " << path << ": " << r.err << error;
+    return toolkit::JsonValue();
+  }
+  return *json;
+}
+
+// The first stream of a kind ("video", "audio") in ffprobe's description, or nullptr.
+inline const toolkit::JsonValue* StreamOf(const toolkit::JsonValue& probe,
+                                          const std::string& type) {
+  for (const toolkit::JsonValue& stream : toolkit::Elements(toolkit::Member(probe, "streams")))
+    if (toolkit::StringOf(toolkit::Member(stream, "codec_type")) == type) return &stream;
+  return nullptr;
 }
 
 // The names in a folder, sorted.

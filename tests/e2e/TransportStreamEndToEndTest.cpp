@@ -19,7 +19,7 @@
 #include "tests/e2e/MediaTools.h"
 #include "tests/e2e/RealProgram.h"
 #include "tests/support/TestApp.h"
-#include "toolkit/Json.h"
+#include "toolkit/JsonFields.h"
 #include "toolkit/Process.h"
 #include "toolkit/Text.h"
 #include "tools/PosixToolRunner.h"
@@ -28,7 +28,11 @@ namespace quillet::test {
 namespace {
 
 namespace fs = std::filesystem;
-using toolkit::Json;
+using Json = toolkit::JsonValue;
+using toolkit::IntOf;
+using toolkit::Member;
+using toolkit::StringOf;
+using toolkit::TextOf;
 using Args = std::vector<std::string>;
 
 enum class Sound { kAc3, kDts, kAac };
@@ -67,28 +71,8 @@ constexpr double kSeconds = 4;
   return Made({"mkvmerge", "-q", "-o", *path, d + "video.mkv", d + file});
 }
 
-Json ProbeJson(const std::string& path, const Args& extra = {}) {
-  Args argv = {"ffprobe", "-v", "error", "-show_streams", "-show_format", "-of", "json"};
-  argv.insert(argv.end(), extra.begin(), extra.end());
-  argv.push_back(path);
-  const toolkit::ToolResult r = Quiet(argv);
-  std::string error;
-  std::optional<Json> json = Json::Parse(r.out, &error);
-  if (!r.Ok() || !json) {
-    ADD_FAILURE() << "ffprobe " << path << ": " << r.err << error;
-    return Json();
-  }
-  return *json;
-}
-
-const Json* StreamOf(const Json& probe, const std::string& type) {
-  for (const Json& stream : probe.Get("streams").Items())
-    if (stream.Get("codec_type").String() == type) return &stream;
-  return nullptr;
-}
-
 double Seconds(const Json& value) {
-  return toolkit::ParseDecimal(value.Text()).value_or(-1);
+  return toolkit::NumberOf(value, -1);
 }
 
 // The sound packets of the first audio track, as a checksum: equal when the track was
@@ -111,18 +95,18 @@ Heard HeardIn(const std::string& path) {
   const Json probe = ProbeJson(path);
   Heard h;
   if (const Json* v = StreamOf(probe, "video")) {
-    h.videoCodec = v->Get("codec_name").String();
-    h.profile = v->Get("profile").String();
-    h.level = static_cast<int>(v->Get("level").Int());
-    h.width = static_cast<int>(v->Get("width").Int());
-    h.height = static_cast<int>(v->Get("height").Int());
-    h.videoSeconds = Seconds(v->Get("duration"));
+    h.videoCodec = StringOf(Member(*v, "codec_name"));
+    h.profile = StringOf(Member(*v, "profile"));
+    h.level = static_cast<int>(IntOf(Member(*v, "level")));
+    h.width = static_cast<int>(IntOf(Member(*v, "width")));
+    h.height = static_cast<int>(IntOf(Member(*v, "height")));
+    h.videoSeconds = Seconds(Member(*v, "duration"));
   }
   if (const Json* a = StreamOf(probe, "audio")) {
-    h.soundCodec = a->Get("codec_name").String();
-    h.channels = static_cast<int>(a->Get("channels").Int());
-    h.soundBitRate = toolkit::ParseInt(a->Get("bit_rate").Text()).value_or(0);
-    h.soundSeconds = Seconds(a->Get("duration"));
+    h.soundCodec = StringOf(Member(*a, "codec_name"));
+    h.channels = static_cast<int>(IntOf(Member(*a, "channels")));
+    h.soundBitRate = toolkit::ParseInt(TextOf(Member(*a, "bit_rate"))).value_or(0);
+    h.soundSeconds = Seconds(Member(*a, "duration"));
   }
   return h;
 }
@@ -203,7 +187,7 @@ TEST_P(TransportStreamEndToEnd, GivesWhatThePlayerPlays) {
     EXPECT_TRUE(titles.Ok()) << titles.err;
     EXPECT_NE(titles.out.find("V:1 A:1"), std::string::npos) << titles.out;
   } else {
-    EXPECT_NE(ProbeJson(result).Get("format").Get("format_name").String().find("mpegts"),
+    EXPECT_NE(StringOf(Member(Member(ProbeJson(result), "format"), "format_name")).find("mpegts"),
               std::string::npos);
   }
   double videoSeconds = 0, soundSeconds = 0;
