@@ -1,6 +1,7 @@
 #include "convert/Arithmetic.h"
 
 #include <cctype>
+#include <cstdio>
 
 namespace quillet {
 
@@ -46,6 +47,31 @@ std::string H264BitrateText(const BitrateInputs& in) {
   }
   if (bitrate < 500) bitrate = 6000;
   return std::to_string(bitrate);
+}
+
+std::string XvidBitrateText(int64_t durationSeconds, int64_t targetKilobits) {
+  const int64_t d = durationSeconds;
+  int64_t bitrate = 6000;
+  if (d > 0) {
+    const int64_t audio = RoundHalfEven(d * 640, 10);
+    const int64_t video = targetKilobits - audio;
+    bitrate = RoundHalfEven(98 * video, 100 * d);  // 0.98 x video / D
+    if (bitrate > 25000) bitrate = 25000;
+  }
+  if (bitrate < 500) bitrate = 6000;
+  return std::to_string(bitrate);
+}
+
+int64_t AviSplitSizeMb(int64_t muxedBytes) {
+  const int64_t megabytes = RoundHalfEven(muxedBytes, 1024000);
+  const int64_t more = megabytes / 4000;
+  return more > 0 ? megabytes / (more + 1) : 4000;
+}
+
+std::string GeneralNumberText(double value) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.15g", value);
+  return text;
 }
 
 std::string EncoderFpsText(const std::string& frameRate) {

@@ -30,6 +30,19 @@ struct BitrateInputs {
 // rate below 500 gives "6000".
 std::string H264BitrateText(const BitrateInputs& in);
 
+// The Xvid encoder's bitrate text from the film's length and the target in kilobits:
+// 64 kbit/s are kept for the sound, 98 % of the rest spread over the film, capped at
+// 25000; no length, or a rate below 500, gives "6000".
+std::string XvidBitrateText(int64_t durationSeconds, int64_t targetKilobits);
+
+// The part size (MB of 1,024,000 bytes) the AVI muxer cuts at, for the video and sound
+// it joins: equal parts of at most 4000 MB, or 4000 when one part holds it all.
+int64_t AviSplitSizeMb(int64_t muxedBytes);
+
+// A number as a general number: up to 15 significant digits, no trailing zeros
+// (720, 533.333333333333).
+std::string GeneralNumberText(double value);
+
 // The encoder's output frame rate for a frame-rate text: "23.976" -> "31001/1293",
 // "29.970" -> "30000/1001", "25.000" -> "25".
 std::string EncoderFpsText(const std::string& frameRate);

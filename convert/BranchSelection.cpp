@@ -10,11 +10,6 @@ namespace {
 
 enum class MatroskaOutput { kMpeg2Recode, kXvid, kAvchd, kM2ts, kMp4 };
 
-bool SubtitleRemuxWanted(const Form1& form) {
-  return form.chkAVCHD.Value != 1 && !form.bSplit && !form.bSRT && form.chkSubs.Value == 1 &&
-         (form.lblSRTFound.Visible || !form.strSubBrowse.empty());
-}
-
 // The output of the Matroska pipeline, decided by the options alone.
 MatroskaOutput ChooseMatroskaOutput(const Form1& form) {
   const bool recode = form.chkMP2.Value == 1;
@@ -23,18 +18,6 @@ MatroskaOutput ChooseMatroskaOutput(const Form1& form) {
   if (form.chkAVCHD.Value == 1) return MatroskaOutput::kAvchd;
   if (form.chkVob.Value == 1) return MatroskaOutput::kM2ts;
   return MatroskaOutput::kMp4;
-}
-
-const char* OutputName(MatroskaOutput output) {
-  switch (output) {
-    case MatroskaOutput::kMpeg2Recode:
-      return "MPEG-2 recode output";
-    case MatroskaOutput::kXvid:
-      return "Xvid output";
-    default:
-      break;
-  }
-  return "Matroska output";
 }
 
 // Extraction (and re-encode), the audio chain and the MP4 assembly.
@@ -70,12 +53,22 @@ void RunAvchdBranch(App& app, ConvertRun& run) {
   });
 }
 
+// The Xvid AVI and the MPEG-2 transport stream: the extraction step only sets its text
+// (the encoder reads the source itself), then the recode.
+void RunRecodeBranch(App& app, ConvertRun& run, void (*recode)(App&, ConvertRun&)) {
+  ClearStaleRecodeFiles(run);
+  IgnoringErrors([&] {
+    ExtractAndRecode(app, run);
+    recode(app, run);
+  });
+}
+
 }  // namespace
 
 bool RunBranchSelection(App& app, ConvertRun& run) {
   const Form1& form = app.form;
   if (SubtitleRemuxWanted(form)) {
-    ReportNotBuiltYet(app, "Subtitle pre-mux output");
+    SubtitleRemux(app, run);
     return false;
   }
   const std::string& codec = app.report.strVideoCodec;
@@ -84,7 +77,7 @@ bool RunBranchSelection(App& app, ConvertRun& run) {
     return false;
   }
   if (codec == "mpeg2") {
-    ReportNotBuiltYet(app, "MPEG-2 repack output");
+    RepackMpeg2(app, run);
     return false;
   }
   const MatroskaOutput output = ChooseMatroskaOutput(form);
@@ -100,11 +93,14 @@ bool RunBranchSelection(App& app, ConvertRun& run) {
       // file and raise the window.
       RunAvchdBranch(app, run);
       return false;
-    default:
-      // These branches start with the same extraction; no tool runs before they exist.
-      ReportNotBuiltYet(app, OutputName(output));
+    case MatroskaOutput::kXvid:
+      RunRecodeBranch(app, run, RecodeXvid);
+      return false;
+    case MatroskaOutput::kMpeg2Recode:
+      RunRecodeBranch(app, run, RecodeMpeg2);
       return false;
   }
+  return false;
 }
 
 }  // namespace quillet

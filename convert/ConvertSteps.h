@@ -99,6 +99,58 @@ void AuthorAvchd(App& app, ConvertRun& run);
 // The subtitle line of the job file, or "" when there is none.
 std::string AvchdSubtitleLine(App& app, const ConvertRun& run);
 
+// --- Subtitles.cpp ---
+// How the encoder of a recode burns in subtitles.
+enum class BurnIn {
+  kSourceTrack,  // a subtitle track of the source, extracted beside the video (line A)
+  kFileTrack,    // the subtitle file, the only track of the pre-muxed copy (line B)
+  kNone,         // line C
+};
+BurnIn ChooseBurnIn(const App& app);
+// " " + track id + ":" + quoted output folder + "movie." + kind: the extractor's part for
+// the chosen subtitle track of the source, or "" when no source track is burnt in.
+std::string SubtitlePart(const App& app, const ConvertRun& run);
+// The encoder's font and subtitle options: Q(font) + " -utf8 " + strSubOpts.
+std::string BurnInFontOptions(const App& app);
+// A subtitle file (browsed, or the ".srt" beside the source) is to be muxed into a copy
+// of the source before the conversion.
+bool SubtitleRemuxWanted(const Form1& form);
+// Muxes the subtitle file into a copy of the source in "tempsrt", converts the copy
+// through the "Convert" button and removes the folder again.
+void SubtitleRemux(App& app, const ConvertRun& run);
+
+// --- RecodeAudio.cpp ---
+// The sound of the Xvid and MPEG-2 recodes, AC3 at 640 kbit/s in "movie.ac3" (the
+// subtitle track extracted with it). False after the "Audio error" box; otherwise the
+// progress text is `readyText`, unless the source's own AC3 is taken.
+bool MakeRecodeAc3(App& app, const ConvertRun& run, const std::string& readyText);
+// A file the recodes judge their steps by: there and not empty.
+bool HoldsData(const std::string& path);
+// The box for a step whose result is missing; leaves "Conversion error.".
+void ReportMissingResult(App& app, const std::string& path);
+// Deletes the working files an earlier run left under the names the recodes read.
+void ClearStaleRecodeFiles(const ConvertRun& run);
+
+// --- XvidRecode.cpp, AviMuxScript.cpp ---
+void RecodeXvid(App& app, ConvertRun& run);
+// The name of part 1, 2, ... of the AVI the muxer writes: the first keeps the name it
+// was given, the others put _002, _003 ... before the extension.
+std::string AviPartName(const std::string& baseName, int part);
+// The template the AVI muxer script is written from (program folder + "\avimux\quillet.amg").
+std::string AviMuxTemplatePath(const App& app);
+// The template's lines before its "ENDOFFILE" line; false when it cannot be read or
+// has no such line.
+bool ReadAviMuxTemplate(const std::string& path, std::vector<std::string>* lines);
+// The script text: the template's lines rewritten for this run, then the START line,
+// each ended by CR LF.
+std::string AviMuxScriptText(const App& app, const ConvertRun& run,
+                             const std::vector<std::string>& templateLines, int64_t splitSizeMb);
+
+// --- Mpeg2Recode.cpp, Mpeg2Repack.cpp ---
+void RecodeMpeg2(App& app, ConvertRun& run);
+// A source whose video is MPEG-2 already: its streams copied into a program stream.
+void RepackMpeg2(App& app, const ConvertRun& run);
+
 // --- CleanTempFiles.cpp ---
 // Deletes the working files an earlier run left under the names the transport-stream
 // outputs read or test.

@@ -86,7 +86,9 @@ void CloseConversion(App& app, bool fromStepOne) {
     form.strSubBrowse.clear();
     IgnoringErrors([&] { form.SetTopMost(true); });
   }
-  if (form.chkShutDown.Value == 1 && !form.bSplit && !app.bFolderMode)
+  // The copy with the subtitle file muxed in is converted inside the run that made it;
+  // that run shuts down once its folder "tempsrt" is gone.
+  if (form.chkShutDown.Value == 1 && !form.bSplit && !form.bSRT && !app.bFolderMode)
     IgnoringErrors([&] { app.ctx.power.ShutDownWindows(); });
 }
 

@@ -30,8 +30,8 @@ void CheckAvcStream(App& app, const std::string& source) {
   const std::string output = GetCommandOutput(app, command, true, false, true);
   if (!Contains(output, kDpbFailed)) return;
   // Runs that go on without the user (a folder, the command line, the parts of a split
-  // source) do not stop for the warning.
-  if (!app.bFolderMode && !app.bCommandLine && !app.form.bSplit)
+  // source, the copy with the subtitle file muxed in) do not stop for the warning.
+  if (!app.bFolderMode && !app.bCommandLine && !app.form.bSplit && !app.form.bSRT)
     app.ctx.ui.MsgBox(kDpbWarning, MsgStyle::kOkOnly, kProgramTitle);
   app.form.chkMP2.SetValue(1);
   // With no format chosen, nothing would re-encode and the run would fail with a box that

@@ -348,17 +348,6 @@ const NotBuiltCase kNotBuilt[] = {
     {"Wmv", [](Run& s) { s.form().strType = "wmv"; }, "WMV to AVCHD output"},
     {"Avi", [](Run& s) { s.form().strType = "avi"; }, "AVI check and repair output"},
     {"Vc1", [](Run& s) { s.app.report.strVideoCodec = "vc1"; }, "VC-1 Matroska output"},
-    {"Mpeg2Source",
-     [](Run& s) { s.app.report.strVideoCodec = "mpeg2"; s.form().chkMP2.SetValue(1); },
-     "MPEG-2 repack output"},
-    {"Xvid", [](Run& s) { s.form().chkMP2.SetValue(1); s.form().cmdConv.SetListIndex(2); },
-     "Xvid output"},
-    {"Mpeg2Recode",
-     [](Run& s) { s.form().chkMP2.SetValue(1); s.form().cmdConv.SetListIndex(0); },
-     "MPEG-2 recode output"},
-    {"SubtitlePreMux",
-     [](Run& s) { s.form().strSubBrowse = "/subs/Film.srt"; s.form().chkSubs.SetValue(1); },
-     "Subtitle pre-mux output"},
 };
 // clang-format on
 

@@ -1,0 +1,58 @@
+// A source whose video is MPEG-2 already: FFmpeg copies the video and the sound into an
+// MPEG program stream in VOB form, strBaseName + ".mpg", without re-encoding.
+
+#include "app/AppTools.h"
+#include "app/Ui.h"
+#include "convert/ConvertSteps.h"
+#include "convert/PathNames.h"
+#include "tools/FileTests.h"
+
+namespace quillet {
+namespace {
+
+// A VOB carries AC3, DTS, LPCM and MPEG audio; FFmpeg would write AAC or Vorbis into it
+// all the same, as a stream no player decodes. The copy takes a track of the source
+// that FFmpeg picks, so every track must be one a VOB carries.
+std::string SoundAVobCannotCarry(const TrackReport& report) {
+  for (int i = 0; i < report.strAudioTracks.count; ++i) {
+    const std::string& kind = report.strAudioTracks.rows[i].kind;
+    if (kind == std::to_string(kAudioAAC)) return "AAC";
+    if (kind == std::to_string(kAudioVorbis)) return "Vorbis";
+  }
+  return "";
+}
+
+void ReportUnplayableSound(App& app, const std::string& sound) {
+  IgnoringErrors([&] {
+    app.ctx.ui.MsgBox("The sound of " + FileNameFromPath(app.form.strFullname) + " is " + sound +
+                          ". An MPEG-2 program stream (VOB) cannot carry " + sound +
+                          " sound, so the film was not repacked. Recode it instead.",
+                      MsgStyle::kCritical, "Audio error");
+  });
+  SetProgress(app, kConversionError);
+}
+
+std::string RepackCommand(const App& app, const std::string& result) {
+  return Q(app.form.strFF) + " -threads 4 -i " + Q(app.form.strFullname) +
+         " -vcodec copy -acodec copy -f vob -copyts -y " + Q(result) + " -bug ms";
+}
+
+}  // namespace
+
+void RepackMpeg2(App& app, const ConvertRun& run) {
+  const std::string sound = SoundAVobCannotCarry(app.report);
+  if (!sound.empty()) return ReportUnplayableSound(app, sound);
+  const std::string result = run.folder + run.strBaseName + ".mpg";
+  // FFmpeg overwrites the earlier result first; it comes back when the repack fails.
+  EarlierResult earlier(result);
+  IgnoringErrors([&] {
+    SetProgress(app, "Repacking to mpeg2 container");
+    RunStep(app, RepackCommand(app, result));
+    if (!HoldsData(result)) return ReportMissingResult(app, result);
+    SetProgress(app, kConversionDone);
+    for (const char* name : {work::kWav, work::kAvi, "movie.wma"}) DeleteWorkFile(run, name);
+  });
+  earlier.Settle(app.form.txtProgress.Text == kConversionDone);
+}
+
+}  // namespace quillet

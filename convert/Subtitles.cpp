@@ -1,0 +1,135 @@
+// Subtitles of the recodes: which subtitle the encoder burns in, the extractor's part for
+// a subtitle track of the source, and the pre-mux of a subtitle file into a copy of the
+// source ("tempsrt"), which is then converted in place of the source.
+
+#include <filesystem>
+#include <system_error>
+
+#include "app/AppTools.h"
+#include "app/Ui.h"
+#include "convert/Convert.h"
+#include "convert/ConvertSteps.h"
+#include "convert/PathNames.h"
+#include "inspect/ReadInfo.h"
+#include "sys/FileAPI.h"
+#include "tools/FileTests.h"
+#include "tools/Paths.h"
+
+namespace quillet {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kTempSrtFolder = "tempsrt";
+
+bool SubtitleFileChosen(const Form1& f) {
+  return f.lblSRTFound.Visible || !f.strSubBrowse.empty();
+}
+
+// The row of the subtitle list, or -1 when none of the source's tracks is chosen.
+int ChosenSourceTrack(const App& app) {
+  const int row = app.form.cmbSubs.ListIndex;
+  return row >= 0 && row < app.report.strSubTracks.count ? row : -1;
+}
+
+// The browsed file wins over the ".srt" beside the source.
+std::string SubtitleFileOf(const Form1& f) {
+  if (!f.strSubBrowse.empty()) return f.strSubBrowse;
+  const std::string& source = f.strFullname;
+  return source.substr(0, source.size() >= 3 ? source.size() - 3 : 0) + "srt";
+}
+
+bool Exists(const std::string& path) {
+  std::error_code ec;
+  return fs::exists(fs::symlink_status(path, ec));
+}
+
+// A "tempsrt" an earlier run left (read-only files, sub-folders and all) goes first: the
+// muxer would otherwise write beside stale files, and the copy could be an old one.
+bool MakeEmptyTempFolder(const std::string& folder) {
+  if (Exists(folder)) IgnoringErrors([&] { DeleteFolderTree(folder); });
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  return !ec && fs::is_empty(folder, ec) && !ec;
+}
+
+void RemoveTempFolder(const std::string& folder, const std::string& copy) {
+  IgnoringErrors([&] { DeleteFileQuietly(copy); });
+  IgnoringErrors([&] {
+    if (Exists(folder)) DeleteFolderTree(folder);
+  });
+}
+
+std::string RemuxCommand(const App& app, const std::string& copy, const std::string& subtitle) {
+  const Form1& f = app.form;
+  return Q(ToolPath(app, tool::kMkvMerge)) + " -o " + Q(copy) + " -d " + f.txtS1.Text + " -a " +
+         f.txtS2.Text + " -S " + Q(f.strFullname) + " -s 0 -D -A " + Q(subtitle) + " ";
+}
+
+// The copy is there and, as the report reads it, holds the subtitle track.
+bool CopyHoldsSubtitles(App& app, const std::string& copy) {
+  int64_t size = 0;
+  if (!CanOpenFile(copy, &size) || size <= 0) return false;
+  IgnoringErrors([&] { ReadInfo(app, copy); });
+  return app.report.strSubTracks.count > 0;
+}
+
+void ReportRemuxFailure(App& app, const std::string& subtitle) {
+  IgnoringErrors([&] {
+    app.ctx.ui.MsgBox("The subtitle file " + subtitle +
+                          " could not be muxed with the source, so nothing was converted.",
+                      MsgStyle::kCritical, "Subtitle error");
+  });
+  SetProgress(app, kConversionError);
+}
+
+}  // namespace
+
+BurnIn ChooseBurnIn(const App& app) {
+  const Form1& f = app.form;
+  if (f.chkSubs.Value != 1) return BurnIn::kNone;
+  if (SubtitleFileChosen(f)) return BurnIn::kFileTrack;
+  // "Embed subs" with no track of the source chosen: there is nothing to burn in.
+  return ChosenSourceTrack(app) >= 0 ? BurnIn::kSourceTrack : BurnIn::kNone;
+}
+
+std::string SubtitlePart(const App& app, const ConvertRun& run) {
+  if (ChooseBurnIn(app) != BurnIn::kSourceTrack) return "";
+  const TrackRow& row = app.report.strSubTracks.rows[ChosenSourceTrack(app)];
+  return " " + row.trackId + ":" + Q(run.folder + "movie." + row.kind);
+}
+
+std::string BurnInFontOptions(const App& app) {
+  return Q(ToolPath(app, tool::kMencoderFont)) + " -utf8 " + app.form.strSubOpts;
+}
+
+bool SubtitleRemuxWanted(const Form1& form) {
+  return form.chkAVCHD.Value != 1 && !form.bSplit && !form.bSRT && form.chkSubs.Value == 1 &&
+         SubtitleFileChosen(form);
+}
+
+void SubtitleRemux(App& app, const ConvertRun& run) {
+  Form1& f = app.form;
+  f.bSRT = true;
+  const std::string subtitle = SubtitleFileOf(f);
+  const std::string folder = run.folder + kTempSrtFolder;
+  const std::string copy = folder + kSepStr + run.strBaseName + ".mkv";
+  IgnoringErrors([&] {
+    if (MakeEmptyTempFolder(folder)) RunStep(app, RemuxCommand(app, copy, subtitle));
+    // Without the copy the nested run would convert nothing and could still end well.
+    if (!CopyHoldsSubtitles(app, copy)) {
+      ReportRemuxFailure(app, subtitle);
+      return;
+    }
+    f.strFullname = copy;
+    f.lblSRTFound.Visible = false;
+    f.chkSubs.SetValue(1);
+    f.txtFile.Text = copy;
+    Command2_Click(app);
+  });
+  // Whatever the nested run did, the copy and its folder go.
+  RemoveTempFolder(folder, copy);
+  f.bSRT = false;
+}
+
+}  // namespace quillet
