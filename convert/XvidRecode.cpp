@@ -2,7 +2,9 @@
 // burnt in when asked, scaled to 1280 wide for the Xbox 360), the sound as AC3, both
 // joined by the AVI muxer from a script, cut into parts when asked.
 
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 #include "app/AppTools.h"
 #include "app/Ui.h"
@@ -15,6 +17,7 @@ namespace {
 
 constexpr const char* kAviMuxer = "\\avimux\\avimux_gui.exe";
 constexpr const char* kAviMuxScript = "quillet.amg";
+constexpr int kMostParts = 999;
 constexpr const char* kXvidOptions =
     ":max_bframes=2:bquant_ratio=162:bquant_offset=100:vhq=1:me_quality=6:chroma_me:"
     "nochroma_opt:hq_ac:notrellis:lumi_mask:autoaspect:bvhq=1:nogmc:noqpel";
@@ -95,16 +98,18 @@ void MuxAvi(App& app, const ConvertRun& run, const std::vector<std::string>& tem
   SetProgress(app, kConversionDone);
 }
 
-}  // namespace
-
-std::string AviPartName(const std::string& baseName, int part) {
-  if (part <= 1) return baseName + ".avi";
-  std::string number = std::to_string(part);
-  while (number.size() < 3) number = "0" + number;
-  return baseName + "_" + number + ".avi";
+std::vector<EarlierResult> SetAsideEarlierAvi(const ConvertRun& run) {
+  std::vector<EarlierResult> earlier;
+  for (int part = 1; part <= kMostParts; ++part) {
+    const std::string path = run.folder + AviPartName(run.strBaseName, part);
+    std::error_code ec;
+    if (part > 1 && !std::filesystem::exists(std::filesystem::symlink_status(path, ec))) break;
+    earlier.emplace_back(path);
+  }
+  return earlier;
 }
 
-void RecodeXvid(App& app, ConvertRun& run) {
+void EncodeAndMuxXvid(App& app, ConvertRun& run) {
   Form1& f = app.form;
   // The template is read first: without it no AVI can be made, so nothing is encoded.
   std::vector<std::string> templateLines;
@@ -119,6 +124,23 @@ void RecodeXvid(App& app, ConvertRun& run) {
   RunStep(app, EncoderCommand(app, run, scale));
   if (!HoldsData(run.folder + work::kAvi)) return ReportMissingResult(app, run.folder + work::kAvi);
   MuxAvi(app, run, templateLines);
+}
+
+}  // namespace
+
+std::string AviPartName(const std::string& baseName, int part) {
+  if (part <= 1) return baseName + ".avi";
+  std::string number = std::to_string(part);
+  while (number.size() < 3) number = "0" + number;
+  return baseName + "_" + number + ".avi";
+}
+
+void RecodeXvid(App& app, ConvertRun& run) {
+  // The muxer writes its parts only when all went well, so an earlier AVI of the same
+  // name would pass for this run's; the earlier parts are set aside until the end.
+  std::vector<EarlierResult> earlier = SetAsideEarlierAvi(run);
+  IgnoringErrors([&] { EncodeAndMuxXvid(app, run); });
+  for (EarlierResult& part : earlier) part.Settle(app.form.txtProgress.Text == kConversionDone);
 }
 
 }  // namespace quillet
