@@ -115,9 +115,11 @@ void SubtitleRemux(App& app, const ConvertRun& run) {
   const std::string folder = run.folder + kTempSrtFolder;
   const std::string copy = folder + kSepStr + run.strBaseName + ".mkv";
   IgnoringErrors([&] {
-    if (MakeEmptyTempFolder(folder)) RunStep(app, RemuxCommand(app, copy, subtitle));
-    // Without the copy the nested run would convert nothing and could still end well.
-    if (!CopyHoldsSubtitles(app, copy)) {
+    // Without the copy the nested run would convert nothing and could still end well;
+    // a folder that cannot be emptied could hand it an old copy.
+    const bool folderReady = MakeEmptyTempFolder(folder);
+    if (folderReady) RunStep(app, RemuxCommand(app, copy, subtitle));
+    if (!folderReady || !CopyHoldsSubtitles(app, copy)) {
       ReportRemuxFailure(app, subtitle);
       return;
     }
