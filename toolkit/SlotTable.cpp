@@ -21,6 +21,7 @@ const std::vector<Slot>& SlotTable() {
       {"MP4Box/mp4creator.exe", RunMp4Creator},
       {"h264info/h264info.exe", RunH264Info},
       {"Mencoder/Mencoder.exe", RunMencoder},
+      {"avimux/avimux_gui.exe", RunAviMux},
   };
   return table;
 }

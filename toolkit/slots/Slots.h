@@ -32,6 +32,7 @@ int RunMp4Box(const SlotCall& call);
 int RunMp4Creator(const SlotCall& call);
 int RunH264Info(const SlotCall& call);
 int RunMencoder(const SlotCall& call);
+int RunAviMux(const SlotCall& call);
 
 // --- Argument translation, kept apart from running so it can be checked on its own ---
 
