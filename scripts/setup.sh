@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PACKAGES=(
-  build-essential cmake pkg-config googletest libgtest-dev
+  build-essential cmake pkg-config googletest libgtest-dev nlohmann-json3-dev
   qt6-base-dev libgstreamer1.0-dev
   xvfb xauth
   mkvtoolnix ffmpeg mencoder faad normalize-audio soundstretch sox mediainfo

@@ -72,7 +72,8 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
       CloseFd(p[1]);
     }
   };
-  if ((options.captureOut && pipe2(outPipe, O_CLOEXEC) != 0) ||
+  const bool pipeOut = options.captureOut || options.onOut;
+  if ((pipeOut && pipe2(outPipe, O_CLOEXEC) != 0) ||
       (options.captureErr && pipe2(errPipe, O_CLOEXEC) != 0) || pipe2(execPipe, O_CLOEXEC) != 0) {
     Log(std::string("cannot create a pipe: ") + std::strerror(errno));
     closeAll();
@@ -96,7 +97,7 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
     signal(SIGHUP, SIG_DFL);
     int null = open("/dev/null", O_RDONLY);
     if (null >= 0) dup2(null, 0);
-    if (options.captureOut)
+    if (pipeOut)
       dup2(outPipe[1], 1);
     else
       dup2(2, 1);
@@ -118,6 +119,8 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
   while ((n = read(execPipe[0], &execError, sizeof execError)) < 0 && errno == EINTR) {
   }
   CloseFd(execPipe[0]);
+  // A streamed result moves through a wider pipe in fewer, larger pieces.
+  if (options.onOut && outPipe[0] >= 0) fcntl(outPipe[0], F_SETPIPE_SZ, 1 << 20);
 
   // Drain the captured pipes until both are closed.
   while (outPipe[0] >= 0 || errPipe[0] >= 0) {
@@ -131,12 +134,19 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
     }
     for (int i = 0; i < count; ++i) {
       if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-      char buffer[65536];
+      static char buffer[1 << 20];
       ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
       if (got < 0 && errno == EINTR) continue;
       bool isOut = fds[i].fd == outPipe[0];
       if (got <= 0) {
         CloseFd(isOut ? outPipe[0] : errPipe[0]);
+        continue;
+      }
+      if (isOut && options.onOut) {
+        if (!result.outRefused && !options.onOut(buffer, static_cast<size_t>(got))) {
+          result.outRefused = true;
+          kill(pid, SIGTERM);
+        }
         continue;
       }
       (isOut ? result.out : result.err).append(buffer, static_cast<size_t>(got));

@@ -21,6 +21,8 @@ const std::vector<Slot>& SlotTable() {
       {"MP4Box/mp4creator.exe", RunMp4Creator},
       {"h264info/h264info.exe", RunH264Info},
       {"Mencoder/Mencoder.exe", RunMencoder},
+      {"TS/tsmuxer.exe", RunTsmuxer},
+      {"aften/aften.exe", RunAften},
   };
   return table;
 }
