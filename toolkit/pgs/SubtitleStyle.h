@@ -17,7 +17,7 @@ struct SubtitleStyle {
   int fontSize = 42;            // pixels
   uint32_t color = 0xFFFFFFFF;  // 0xAARRGGBB
   int border = 1;               // outline width in pixels, drawn black
-  int bottomOffset = 50;        // from the bottom edge to the last line's lowest pixel row
+  int bottomOffset = 50;        // from the bottom edge to the last line's descent
   TextAlign align = TextAlign::kCenter;
   int width = 1920, height = 1080;  // the canvas: the video's frame size
 };
