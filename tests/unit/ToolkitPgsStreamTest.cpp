@@ -9,6 +9,7 @@
 
 #include "toolkit/M2tsPackets.h"
 #include "toolkit/PmtLanguages.h"
+#include "toolkit/Process.h"
 #include "toolkit/pgs/CueDrawing.h"
 #include "toolkit/pgs/PgsBitmap.h"
 #include "toolkit/pgs/PgsRle.h"
@@ -210,6 +211,17 @@ TEST(ToolkitPgsStream, DrawnGlyphsAreDistinctShapes) {
       EXPECT_NE(shapes[k], drawn->argb) << letter << " looks like " << letters[k];
     shapes.push_back(drawn->argb);
   }
+}
+
+// The job's "Arial" is found through fontconfig, which names a metric-compatible face
+// (Liberation Sans) on systems without it.
+TEST(ToolkitPgsStream, TheFontNameGoesThroughFontconfig) {
+  RunOptions capture;
+  capture.captureOut = true;
+  ToolResult r = RunProgram({"fc-match", "-f", "%{family[0]}", "Arial"}, capture);
+  if (!r.Ok()) GTEST_SKIP() << "needs fc-match (fontconfig)";
+  SubtitleStyle style;
+  EXPECT_EQ(r.out, ResolvedFontFamily(style));
 }
 
 TEST(ToolkitPgsStream, LinesSitAboveTheOffsetAndWrap) {
