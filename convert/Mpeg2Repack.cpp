@@ -1,6 +1,9 @@
 // A source whose video is MPEG-2 already: FFmpeg copies the video and the sound into an
 // MPEG program stream in VOB form, strBaseName + ".mpg", without re-encoding.
 
+#include <fstream>
+#include <iterator>
+
 #include "app/AppTools.h"
 #include "app/Ui.h"
 #include "convert/ConvertSteps.h"
@@ -10,15 +13,27 @@
 namespace quillet {
 namespace {
 
+constexpr const char* kReportTool = "\\MKVToolnix\\mkvinfo.exe";
+
 // A VOB carries AC3, DTS, LPCM and MPEG audio; FFmpeg would write AAC or Vorbis into it
-// all the same, as a stream no player decodes. The copy takes a track of the source
-// that FFmpeg picks, so every track must be one a VOB carries.
-std::string SoundAVobCannotCarry(const TrackReport& report) {
-  for (int i = 0; i < report.strAudioTracks.count; ++i) {
-    const std::string& kind = report.strAudioTracks.rows[i].kind;
-    if (kind == std::to_string(kAudioAAC)) return "AAC";
-    if (kind == std::to_string(kAudioVorbis)) return "Vorbis";
-  }
+// all the same (or fail), as a stream no player decodes. The copy takes a track of the
+// source that FFmpeg picks, so every track must be one a VOB carries. The track table
+// of an MPEG-2 source is not filled in, so the report tool is asked here.
+std::string SoundAVobCannotCarry(App& app, const ConvertRun& run) {
+  const std::string report = run.folder + "info.txt";
+  std::string text;
+  IgnoringErrors([&] {
+    DeleteFileQuietly(report);
+    GetCommandOutput(app,
+                     Q(ToolPath(app, kReportTool)) + " " + Q(TrimBlanks(app.form.strFullname)) +
+                         " -o " + Q(report),
+                     true, false, true);
+    std::ifstream in(report, std::ios::binary);
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    DeleteFileQuietly(report);
+  });
+  if (Contains(text, "Codec ID: A_AAC")) return "AAC";
+  if (Contains(text, "Codec ID: A_VORBIS")) return "Vorbis";
   return "";
 }
 
@@ -40,7 +55,7 @@ std::string RepackCommand(const App& app, const std::string& result) {
 }  // namespace
 
 void RepackMpeg2(App& app, const ConvertRun& run) {
-  const std::string sound = SoundAVobCannotCarry(app.report);
+  const std::string sound = SoundAVobCannotCarry(app, run);
   if (!sound.empty()) return ReportUnplayableSound(app, sound);
   const std::string result = run.folder + run.strBaseName + ".mpg";
   // FFmpeg overwrites the earlier result first; it comes back when the repack fails.

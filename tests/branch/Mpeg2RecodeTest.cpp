@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "tests/support/RecodeScaffold.h"
+#include "tests/support/ReportFixtures.h"
 
 namespace quillet::test {
 namespace {
@@ -20,6 +21,7 @@ const std::string kExtractAc3 = R"("{app}/MKVToolnix/mkvextract.exe" tracks "{sr
 const std::string kAften = R"("{app}/aften/aften.exe" "{out}movie.wav" -b 640 "{out}movie.ac3")";
 const std::string kValdecStereo = R"("{app}/ac3filter/valdec.exe" "{out}movie.ac3" -wav "{out}movie.wav" -spk:2 -fmt:0)";
 const std::string kMux = R"("{app}/TS/tsmuxer.exe" "{out}movie.meta" "{out}Film.m2ts")";
+const std::string kSourceReport = R"("{app}/MKVToolnix/mkvinfo.exe" "{src}" -o "{out}info.txt")";
 const std::string kRepack = R"("{app}/FFMpeg/FFmpeg.exe" -threads 4 -i "{src}" -vcodec copy -acodec copy -f vob -copyts -y "{out}Film.mpg" -bug ms)";
 // clang-format on
 
@@ -165,6 +167,13 @@ struct RepackRun : RecodeScaffold {
       WriteFile(a[a.size() - 3], "vob of " + a[4]);
       return std::string();
     });
+    SoundInReport("A_DTS");
+  }
+  // The report tool describes the source's one sound track with this codec id.
+  void SoundInReport(const std::string& codecId) {
+    std::string report = ReportFixture("mpeg2.txt");
+    report.replace(report.find("A_DTS"), 5, codecId);
+    ScriptReportTool(runner, report);
   }
 };
 
@@ -174,7 +183,7 @@ TEST(Mpeg2Repack, CopiesTheStreamsIntoAProgramStream) {
     WriteFile(s.Out("movie.wav"), "stale");
     WriteFile(s.Out("Film.mpg"), "earlier");
     s.Convert();
-    EXPECT_EQ(s.Commands(), std::vector<std::string>{s.X(kRepack)});
+    EXPECT_EQ(s.Commands(), s.X({kSourceReport, kRepack}));
     EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
     EXPECT_EQ(FolderNames(s.outputDir.path()), std::vector<std::string>{"Film.mpg"});
     EXPECT_EQ(ReadFile(s.Out("Film.mpg")), "vob of " + s.source);
@@ -182,16 +191,16 @@ TEST(Mpeg2Repack, CopiesTheStreamsIntoAProgramStream) {
 }
 
 TEST(Mpeg2Repack, SoundAVobCannotCarryIsRefused) {
-  for (AudioType audio : {kAudioAAC, kAudioVorbis}) {
-    RepackRun s(kAudioAC3);
-    // The second track is what FFmpeg might pick, whatever the choice in the window.
-    s.app.report.strAudioTracks.Add({"eng", std::to_string(audio), "3"});
+  for (const std::string sound : {"AAC", "Vorbis"}) {
+    RepackRun s;
+    s.SoundInReport(sound == "AAC" ? "A_AAC" : "A_VORBIS");
+    WriteFile(s.Out("info.txt"), "an old report");
     s.Convert();
-    EXPECT_TRUE(s.Commands().empty());
+    EXPECT_EQ(s.Commands(), std::vector<std::string>{s.X(kSourceReport)});
     ASSERT_EQ(s.ui.boxes.size(), 1u);
-    EXPECT_NE(s.ui.boxes[0].text.find(audio == kAudioAAC ? " is AAC." : " is Vorbis."),
-              std::string::npos)
+    EXPECT_NE(s.ui.boxes[0].text.find(" is " + sound + "."), std::string::npos)
         << s.ui.boxes[0].text;
+    EXPECT_TRUE(FolderNames(s.outputDir.path()).empty());
     EXPECT_NE(s.ui.boxes[0].text.find("Film.mkv"), std::string::npos);
     EXPECT_EQ(s.form().txtProgress.Text, "Conversion error.");
   }
