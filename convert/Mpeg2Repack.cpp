@@ -1,9 +1,6 @@
 // A source whose video is MPEG-2 already: FFmpeg copies the video and the sound into an
 // MPEG program stream in VOB form, strBaseName + ".mpg", without re-encoding.
 
-#include <fstream>
-#include <iterator>
-
 #include "app/AppTools.h"
 #include "app/Ui.h"
 #include "convert/ConvertSteps.h"
@@ -13,27 +10,14 @@
 namespace quillet {
 namespace {
 
-constexpr const char* kReportTool = "\\MKVToolnix\\mkvinfo.exe";
-
 // A VOB carries AC3, DTS, LPCM and MPEG audio; FFmpeg would write AAC or Vorbis into it
 // all the same (or fail), as a stream no player decodes. The copy takes a track of the
-// source that FFmpeg picks, so every track must be one a VOB carries. The track table
-// of an MPEG-2 source is not filled in, so the report tool is asked here.
-std::string SoundAVobCannotCarry(App& app, const ConvertRun& run) {
-  const std::string report = run.folder + "info.txt";
-  std::string text;
-  IgnoringErrors([&] {
-    DeleteFileQuietly(report);
-    GetCommandOutput(app,
-                     Q(ToolPath(app, kReportTool)) + " " + Q(TrimBlanks(app.form.strFullname)) +
-                         " -o " + Q(report),
-                     true, false, true);
-    std::ifstream in(report, std::ios::binary);
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    DeleteFileQuietly(report);
-  });
-  if (Contains(text, "Codec ID: A_AAC")) return "AAC";
-  if (Contains(text, "Codec ID: A_VORBIS")) return "Vorbis";
+// source that FFmpeg picks, so every track must be one a VOB carries.
+std::string SoundAVobCannotCarry(const TrackReport& report) {
+  for (const std::string& id : report.audioCodecIds) {
+    if (id.rfind("A_AAC", 0) == 0) return "AAC";
+    if (id == "A_VORBIS") return "Vorbis";
+  }
   return "";
 }
 
@@ -55,7 +39,7 @@ std::string RepackCommand(const App& app, const std::string& result) {
 }  // namespace
 
 void RepackMpeg2(App& app, const ConvertRun& run) {
-  const std::string sound = SoundAVobCannotCarry(app, run);
+  const std::string sound = SoundAVobCannotCarry(app.report);
   if (!sound.empty()) return ReportUnplayableSound(app, sound);
   const std::string result = run.folder + run.strBaseName + ".mpg";
   // FFmpeg overwrites the earlier result first; it comes back when the repack fails.

@@ -52,12 +52,18 @@ class TrackReportParser {
     while (reader_.Read()) {
       const std::string& line = reader_.Line();
       log_.push_back(line);
+      RecordAudioCodecId(line);
       if (Contains(line, "VFW/FOURCC")) {
         log_.push_back("Embedded VFW/FOURCC file in mkv");
         form_.txtS1.Text = "1";
         report_.bVFW = true;
       }
     }
+  }
+
+  void RecordAudioCodecId(const std::string& line) {
+    const size_t at = line.find("Codec ID: A_");
+    if (at != std::string::npos) report_.audioCodecIds.push_back(TrimBlanks(line.substr(at + 10)));
   }
 
   void FindCodecAndDuration() {
@@ -245,6 +251,7 @@ void ParseTrackReport(App& app) {
   report.lngDuration = 0;
   report.strAudioTracks.Reset();
   report.strSubTracks.Reset();
+  report.audioCodecIds.clear();
 
   const std::string reportPath = app.form.txtTMP.Text + "info.txt";
   // Without a report (the report tool failed) the source shows no tracks. The debug log

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quillet {
 
@@ -44,6 +45,10 @@ struct TrackReport {
   std::string strQTSize;  // " -qtw=" + display width + " -qth=" + pixel height
   TrackTable strAudioTracks;
   TrackTable strSubTracks;
+  // The "Codec ID" of every audio track ("A_AC3", "A_AAC", ...), in report order. Kept
+  // also for sources whose track tables stay empty (MPEG-2 video), whose streams are
+  // copied as they are: the copy must know what it carries.
+  std::vector<std::string> audioCodecIds;
 };
 
 }  // namespace quillet
