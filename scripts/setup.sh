@@ -11,7 +11,7 @@ PACKAGES=(
   xvfb xauth
   mkvtoolnix ffmpeg mencoder faad normalize-audio soundstretch sox mediainfo
   libbluray-bin
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-liberation
   nlohmann-json3-dev
 )
 

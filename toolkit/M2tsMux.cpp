@@ -112,6 +112,9 @@ bool MuxToM2ts(const MuxPlan& plan, long long splitBytes,
   if (!files.Open()) return Fail(error, "cannot write the transport stream");
   m2ts::RewriteOptions options;
   options.splitBytes = splitBytes;
+  for (const MuxStream& s : plan.streams)
+    if (s.track.codec == TrackCodec::TextSubtitle && !s.info.language.empty())
+      options.languages[s.pid] = s.info.language;
   m2ts::M2tsRewriter rewriter(options, files);
   RunOptions run;
   run.captureErr = true;

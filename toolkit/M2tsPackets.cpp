@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "toolkit/PmtLanguages.h"
 #include "toolkit/Text.h"
 
 namespace quillet::toolkit::m2ts {
@@ -182,6 +183,8 @@ bool M2tsRewriter::Process(uint8_t* packet) {
     pat_.assign(packet, packet + kPacket);
   } else if (pmtPid_ && pid == *pmtPid_ && StartsPayload(ts)) {
     if (!SetPmtPcrPid(ts, options_.pcrPid)) return Fail("the PMT does not fit one packet");
+    if (!options_.languages.empty() && !AddPmtLanguages(ts, options_.languages))
+      return Fail("the PMT does not fit one packet");
     pmt_.assign(packet, packet + kPacket);
   }
   bool key = pid == options_.videoPid && StartsPayload(ts) && IsRandomAccess(ts);

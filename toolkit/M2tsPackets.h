@@ -14,6 +14,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -72,6 +73,8 @@ struct RewriteOptions {
   uint16_t videoPid = kVideoPid;
   uint64_t maxPcrGap = kClock / 25;  // 40 ms
   long long splitBytes = 0;          // 0: no split
+  // Languages the PMT names for streams ffmpeg leaves without one (PID -> ISO 639-2).
+  std::map<uint16_t, std::string> languages;
 };
 
 class M2tsRewriter {

@@ -165,8 +165,8 @@ std::optional<Opened> OpenSource(const MuxTrack& track, const std::string& scrat
 
 std::optional<MuxStream> PlanTrack(const MuxTrack& track, const std::string& scratch, MuxPlan& plan,
                                    std::string* error) {
-  if (track.codec == TrackCodec::TextSubtitle && !DrawTextSubtitles(track, error))
-    return std::nullopt;
+  if (track.codec == TrackCodec::TextSubtitle)
+    return DrawTextSubtitles(track, scratch, plan, error);
   auto opened = OpenSource(track, scratch, plan, error);
   if (!opened) return std::nullopt;
   const MuxInput& input = plan.inputs[opened->input];
@@ -215,7 +215,7 @@ bool CodecMatches(TrackCodec codec, const std::string& name) {
     case TrackCodec::Aac:
       return name == "aac";
     case TrackCodec::TextSubtitle:
-      return name == "subrip" || name == "text";
+      return name == "subrip" || name == "text" || name == "hdmv_pgs_subtitle";
   }
   return false;
 }
@@ -242,13 +242,6 @@ std::optional<ProbedFile> ProbeMediaFile(const std::string& path) {
       {"ffprobe", "-v", "error", "-show_format", "-show_streams", "-of", "json", path}, options);
   if (!r.Ok()) return std::nullopt;
   return ParseProbeJson(r.out);
-}
-
-bool DrawTextSubtitles(const MuxTrack& track, std::string* error) {
-  if (error)
-    *error =
-        Format("line %d: text subtitles are not drawn yet (%s)", track.line, track.path.c_str());
-  return false;
 }
 
 std::optional<MuxPlan> PlanMux(const MuxJob& job, const std::string& scratch, std::string* error) {

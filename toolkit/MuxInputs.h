@@ -62,9 +62,10 @@ struct MuxPlan {
 // another codec than the line names.
 std::optional<MuxPlan> PlanMux(const MuxJob& job, const std::string& scratch, std::string* error);
 
-// Text subtitles become pictures before they can be muxed; that drawing is not there yet.
-// Fails with its one-line reason.
-bool DrawTextSubtitles(const MuxTrack& track, std::string* error);
+// A text subtitle line drawn as a presentation-graphics stream (a .sup file in `scratch`),
+// added to the plan as an input of its own; nullopt with a one-line reason.
+std::optional<MuxStream> DrawTextSubtitles(const MuxTrack& track, const std::string& scratch,
+                                           MuxPlan& plan, std::string* error);
 
 // ffmpeg's argv that writes the plan as a Blu-ray transport stream to standard output.
 std::vector<std::string> M2tsFfmpegArgv(const MuxPlan& plan);
