@@ -14,6 +14,7 @@ class Ui;
 class Power;
 class Components;
 class MediaGraph;
+class RunCleanup;
 
 // The ports that replace the platform, and the program folder. Handed down, never
 // global.
@@ -40,6 +41,8 @@ struct App {
   // command-line run turns them into the exit status.
   int conversionsStarted = 0;
   int conversionsSucceeded = 0;
+  // What a stop must undo, while a conversion runs (convert/RunCleanup.h); else null.
+  RunCleanup* cleanup = nullptr;
 };
 
 }  // namespace quillet

@@ -44,7 +44,7 @@ const char* OutputName(MatroskaOutput output) {
 // Extraction (and re-encode), the audio chain and the MP4 assembly.
 void RunMp4Branch(App& app, ConvertRun& run) {
   ClearStaleMp4Files(run);
-  EarlierResult earlier(run);
+  EarlierResult earlier(app, run);
   IgnoringErrors([&] {
     ExtractAndRecode(app, run);
     RunAudioChain(app, run);

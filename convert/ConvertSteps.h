@@ -9,6 +9,7 @@
 #include "app/App.h"
 #include "convert/ConvertRun.h"
 #include "inspect/TextPieces.h"  // TrimBlanks, Contains
+#include "tools/StopRequest.h"
 
 namespace quillet {
 
@@ -50,13 +51,15 @@ void AssembleMp4(App& app, ConvertRun& run);
 // An earlier result of the same name (strBaseName + ".mp4") is moved aside while the
 // run makes its own, so the muxer writes a new file and the success test sees only
 // this run's file. Settle removes it when the new result stands, and otherwise puts
-// it back in place of whatever the failed run left.
+// it back in place of whatever the failed run left. Both names are registered with the
+// run's cleanup, so a stop puts the earlier result back too.
 class EarlierResult {
  public:
-  explicit EarlierResult(const ConvertRun& run);
+  EarlierResult(App& app, const ConvertRun& run);
   void Settle(bool converted);
 
  private:
+  App& app_;
   std::string result_;
   std::string aside_;  // empty when nothing was moved aside
 };
@@ -73,11 +76,14 @@ bool CanOpenFile(const std::string& path, int64_t* size = nullptr);
 std::string ReplaceAll(std::string text, const std::string& what, const std::string& with);
 
 // Runs one statement of the conversion: a failure is skipped and the next statement
-// runs, so no error leaves the conversion.
+// runs, so no error leaves the conversion. A stop (RunStopped) is no failure: it leaves
+// the conversion for its guard, which undoes the run.
 template <typename Statement>
-void IgnoringErrors(Statement&& statement) noexcept {
+void IgnoringErrors(Statement&& statement) {
   try {
     statement();
+  } catch (const RunStopped&) {
+    throw;
   } catch (...) {
   }
 }

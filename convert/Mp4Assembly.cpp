@@ -10,6 +10,7 @@
 #include "convert/Convert.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
+#include "convert/RunCleanup.h"
 
 namespace quillet {
 namespace {
@@ -102,21 +103,27 @@ void ClearStaleMp4Files(const ConvertRun& run) {
     DeleteWorkFile(run, name);
 }
 
-EarlierResult::EarlierResult(const ConvertRun& run) : result_(ResultPath(run)) {
+EarlierResult::EarlierResult(App& app, const ConvertRun& run)
+    : app_(app), result_(ResultPath(run)) {
   namespace fs = std::filesystem;
+  // A stop deletes what this run wrote under the result's name.
+  RegisterPartialResult(app_, result_);
   std::error_code ec;
   if (!fs::exists(fs::symlink_status(result_, ec))) return;
   for (int n = 1; n < 100; ++n) {
     const std::string aside = result_ + ".earlier" + (n > 1 ? std::to_string(n) : "");
     if (fs::exists(fs::symlink_status(aside, ec))) continue;
     std::filesystem::rename(result_, aside, ec);
-    if (!ec) aside_ = aside;
+    if (ec) return;
+    aside_ = aside;
+    RegisterSetAside(app_, aside_, result_);
     return;
   }
 }
 
 void EarlierResult::Settle(bool converted) {
   if (aside_.empty()) return;
+  ForgetSetAside(app_, aside_);
   std::error_code ec;
   if (converted)
     std::filesystem::remove(aside_, ec);

@@ -10,6 +10,7 @@
 #include "convert/Convert.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
+#include "convert/RunCleanup.h"
 #include "inspect/ReadInfo.h"
 #include "sys/Power.h"
 #include "tools/FileTests.h"
@@ -141,6 +142,8 @@ void Convert(App& app) {
     return;
   }
   app.form.strFullname = source;
+  // Every branch makes its working files under the fixed names there.
+  RegisterOutputFolder(app, run.folder);
   bool closeFromStepOne = false;
   IgnoringErrors([&] {
     OpenConversion(app, run);

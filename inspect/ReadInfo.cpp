@@ -7,6 +7,7 @@
 #include "inspect/TextPieces.h"
 #include "tools/FileTests.h"
 #include "tools/Paths.h"
+#include "tools/StopRequest.h"
 
 namespace quillet {
 namespace {
@@ -47,7 +48,12 @@ void ReadInfo(App& app, const std::string& sourcePath) {
   DeleteFileQuietly(reportPath);
   const std::string command = Quoted(ToolPath(app, "\\MKVToolnix\\mkvinfo.exe")) + " " +
                               Quoted(source) + " -o " + Quoted(reportPath);
-  GetCommandOutput(app, command, true, false, true);
+  try {
+    GetCommandOutput(app, command, true, false, true);
+  } catch (const RunStopped&) {
+    DeleteFileQuietly(reportPath);  // the parser, which deletes it, does not run
+    throw;
+  }
 
   ParseTrackReport(app);
 
