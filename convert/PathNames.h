@@ -56,6 +56,10 @@ inline constexpr const char* kEveryFile[] = {
 inline constexpr const char* kConversionDone = "Conversion done";
 // The text a conversion that could not finish leaves.
 inline constexpr const char* kConversionError = "Conversion error.";
+// The progress text while another conversion holds the program folder.
+inline constexpr const char* kWaitingForConversion = "Waiting for the conversion already running";
+// The lock file in the program folder a conversion holds for its whole run.
+inline constexpr const char* kLockFile = "\\quillet.lock";
 // The text a conversion stopped by a signal leaves.
 inline constexpr const char* kConversionStopped = "Conversion stopped";
 

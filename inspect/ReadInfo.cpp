@@ -2,6 +2,10 @@
 // rule and the decoded-picture-buffer check of H.264 streams.
 #include "inspect/ReadInfo.h"
 
+#include <unistd.h>
+
+#include <string>
+
 #include "app/AppTools.h"
 #include "app/Ui.h"
 #include "inspect/TextPieces.h"
@@ -38,11 +42,15 @@ void CheckAvcStream(App& app, const std::string& source) {
 
 }  // namespace
 
+std::string ReportPath(const App& app) {
+  return app.form.txtTMP.Text + "info." + std::to_string(getpid()) + ".txt";
+}
+
 void ReadInfo(App& app, const std::string& sourcePath) {
   Form1& form = app.form;
   form.txtTMP.Text = WithTrailingSep(form.txtTMP.Text);
   const std::string source = TrimBlanks(sourcePath);
-  const std::string reportPath = form.txtTMP.Text + "info.txt";
+  const std::string reportPath = ReportPath(app);
 
   // A report left behind by an earlier run must not pass for this source's report.
   DeleteFileQuietly(reportPath);
