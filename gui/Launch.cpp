@@ -63,9 +63,12 @@ void WatchForStop(QApplication& qtApp, const MainWindow& window) {
 }  // namespace
 
 std::string ArgumentText(int argc, const char* const* argv) {
+  // "--" first ends the options, as every command does: what follows is a path even
+  // when it starts with a dash.
+  const int first = argc > 1 && std::string(argv[1]) == "--" ? 2 : 1;
   std::string text;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) text += ' ';
+  for (int i = first; i < argc; ++i) {
+    if (i > first) text += ' ';
     text += argv[i];
   }
   return text;

@@ -48,8 +48,8 @@ std::string ReportPath(const App& app) {
 
 void ReadInfo(App& app, const std::string& sourcePath) {
   Form1& form = app.form;
-  form.txtTMP.Text = WithTrailingSep(form.txtTMP.Text);
-  const std::string source = TrimBlanks(sourcePath);
+  form.txtTMP.Text = WithTrailingSep(AbsolutePath(form.txtTMP.Text));
+  const std::string source = AbsolutePath(TrimBlanks(sourcePath));
   const std::string reportPath = ReportPath(app);
 
   // A report left behind by an earlier run must not pass for this source's report.
