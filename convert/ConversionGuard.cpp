@@ -34,15 +34,22 @@ ConversionGuard::~ConversionGuard() {
 }
 
 void ConversionGuard::Run(const std::function<void()>& conversion) {
+  Form1& form = app_.form;
+  const std::string source = form.txtFile.Text;
   try {
     WaitForTurn();
     conversion();
   } catch (const RunStopped&) {
     cleanup_.Undo();
-    // The flags of a split run would make every later conversion count as a part.
-    app_.form.bSplit = false;
-    app_.form.bSubs = false;
-    app_.form.lblMulti.Visible = false;
+    // The flags of a split run would make every later conversion count as a part, and
+    // the window would show a part that is gone.
+    form.bSplit = false;
+    form.bSubs = false;
+    form.lblMulti.Visible = false;
+    if (form.txtFile.Text != source) {
+      form.txtFile.Text = form.strFullname = source;
+      app_.report = TrackReport{};
+    }
     SetProgress(app_, kConversionStopped);
     throw;
   }
