@@ -8,6 +8,8 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/e2e/MediaTools.h"
@@ -143,6 +145,33 @@ TEST_F(Stop, DuringInspectionLeavesNoReportBehind) {
   quillet.Signal(SIGTERM);
   EXPECT_EQ(quillet.Wait(30), 143) << quillet.Err();
   ExpectCleanStop(tool, helper);
+}
+
+// The window: the same stop of a conversion started from the command line, and of a
+// window that waits for input. Qt draws off screen here.
+const std::vector<std::string> kOffscreenDisplay = {"DISPLAY=:99", "QT_QPA_PLATFORM=offscreen"};
+
+TEST_F(Stop, WithAWindowTheConversionIsUndoneToo) {
+  Tool("MKVToolnix/mkvextract.exe", WorkingTool(""));
+  StartedProgram quillet({(program.path() / "quillet").string(), "film.mkv"}, sources.str(),
+                         kOffscreenDisplay);
+  const pid_t tool = Pid("tool.pid");
+  const pid_t helper = Pid("helper.pid");
+  ASSERT_GT(tool, 0) << quillet.Err();
+  quillet.Signal(SIGTERM);
+  EXPECT_EQ(quillet.Wait(30), 143) << quillet.Err();
+  ExpectCleanStop(tool, helper);
+}
+
+TEST_F(Stop, AWindowWaitingForInputEndsWithTheSignalsStatus) {
+  for (const auto& [signal, status] : {std::pair{SIGTERM, 143}, std::pair{SIGINT, 130}}) {
+    StartedProgram quillet({(program.path() / "quillet").string()}, sources.str(),
+                           kOffscreenDisplay);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the window is up
+    quillet.Signal(signal);
+    EXPECT_EQ(quillet.Wait(10), status) << quillet.Err();
+  }
+  EXPECT_EQ(Entries(output.path()), std::vector<std::string>{"film.mp4"});
 }
 
 }  // namespace

@@ -39,8 +39,9 @@ std::vector<std::string> StatFields(const fs::path& statFile) {
 
 }  // namespace
 
-StartedProgram::StartedProgram(const std::vector<std::string>& argv,
-                               const std::string& workFolder) {
+StartedProgram::StartedProgram(const std::vector<std::string>& argv, const std::string& workFolder,
+                               const std::vector<std::string>& environment) {
+  std::vector<std::string> settings = environment;  // putenv keeps the text it is given
   errFile_ = (fs::temp_directory_path() /
               ("quillet-started-" + std::to_string(getpid()) + "-" +
                std::to_string(std::chrono::steady_clock::now().time_since_epoch().count())))
@@ -52,6 +53,7 @@ StartedProgram::StartedProgram(const std::vector<std::string>& argv,
   if (pid_ != 0) return;
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
+  for (std::string& setting : settings) putenv(setting.data());
   int in = open("/dev/null", O_RDWR);
   int err = open(errFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   // Nothing of ours is inherited: a process it leaves behind must not hold the test's

@@ -11,9 +11,11 @@ namespace quillet::test {
 
 class StartedProgram {
  public:
-  // Starts argv[0] with the arguments in `workFolder`, DISPLAY and WAYLAND_DISPLAY unset,
-  // standard input empty, standard error into a file of its own.
-  StartedProgram(const std::vector<std::string>& argv, const std::string& workFolder);
+  // Starts argv[0] with the arguments in `workFolder`, DISPLAY and WAYLAND_DISPLAY unset
+  // unless `environment` ("NAME=value" each) sets them, standard input empty, standard
+  // error into a file of its own.
+  StartedProgram(const std::vector<std::string>& argv, const std::string& workFolder,
+                 const std::vector<std::string>& environment = {});
   // A program still running is killed and reaped.
   ~StartedProgram();
   StartedProgram(const StartedProgram&) = delete;
