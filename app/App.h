@@ -14,6 +14,7 @@ class Ui;
 class Power;
 class Components;
 class MediaGraph;
+class RunCleanup;
 
 // The ports that replace the platform, and the program folder. Handed down, never
 // global.
@@ -43,6 +44,8 @@ struct App {
   // Set by a command-line folder run that had nothing to convert and refused nothing
   // ("No MKV files found in ..."): such a run succeeded, and the text says why.
   std::string nothingToConvert;
+  // What a stop must undo, while a conversion runs (convert/RunCleanup.h); else null.
+  RunCleanup* cleanup = nullptr;
 };
 
 }  // namespace quillet

@@ -40,7 +40,7 @@ const char* OutputName(MatroskaOutput output) {
 // Extraction (and re-encode), the audio chain and the MP4 assembly.
 void RunMp4Branch(App& app, ConvertRun& run) {
   ClearStaleMp4Files(run);
-  EarlierResult earlier(run);
+  EarlierResult earlier(app, run);
   IgnoringErrors([&] {
     ExtractAndRecode(app, run);
     RunAudioChain(app, run);
@@ -52,7 +52,7 @@ void RunMp4Branch(App& app, ConvertRun& run) {
 // The PS3 transport stream: extraction (and re-encode), then header, sound and mux.
 void RunM2tsBranch(App& app, ConvertRun& run) {
   ClearStaleTsFiles(run);
-  std::vector<EarlierResult> earlier = SetAsideEarlierM2ts(run);
+  std::vector<EarlierResult> earlier = SetAsideEarlierM2ts(app, run);
   IgnoringErrors([&] {
     ExtractAndRecode(app, run);
     MuxM2ts(app, run);

@@ -4,6 +4,7 @@
 #include "app/AppTools.h"
 #include "app/NotBuiltYet.h"
 #include "app/Settings.h"
+#include "convert/ConversionGuard.h"
 #include "convert/Convert.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
@@ -42,12 +43,21 @@ void DispatchOnSourceType(App& app) {
 
 void Command2_Click(App& app) {
   // The parts of a split source and the subtitle-remuxed copy run inside the
-  // conversion that asked for them; only the outer run counts for the exit status.
+  // conversion that asked for them, under its guard; only the outer run counts for the
+  // exit status.
   const bool outerRun = !app.form.bSplit && !app.form.bSRT;
-  if (outerRun) ++app.conversionsStarted;
-  PrepareConversion(app);
-  IgnoringErrors([&] { DispatchOnSourceType(app); });
-  if (outerRun && app.form.txtProgress.Text == kConversionDone) ++app.conversionsSucceeded;
+  auto conversion = [&] {
+    PrepareConversion(app);
+    IgnoringErrors([&] { DispatchOnSourceType(app); });
+  };
+  if (!outerRun) {
+    conversion();
+    return;
+  }
+  ++app.conversionsStarted;
+  ConversionGuard guard(app);
+  guard.Run(conversion);
+  if (app.form.txtProgress.Text == kConversionDone) ++app.conversionsSucceeded;
 }
 
 }  // namespace quillet

@@ -46,12 +46,24 @@ inline constexpr const char* kSrt = "movie.srt";
 inline std::string Audio(const std::string& ext) {
   return "movie." + ext;
 }
+// Every name above that a branch can leave in the output folder, audio and subtitle
+// tracks of every kind included: what a stopped conversion deletes there.
+inline constexpr const char* kEveryFile[] = {
+    kH264,       kRawH264,    kVideoH264,  k264,        kVideo264,  kAvi, kAac,
+    kWav,        kWav2,       kMeta,       kVc1,        kAc3,       kSrt, "movie.ssa",
+    "movie.ass", "movie.dts", "movie.mp3", "movie.mp2", "movie.ogg"};
 }  // namespace work
 
 // The success text every branch ends with.
 inline constexpr const char* kConversionDone = "Conversion done";
 // The text a conversion that could not finish leaves.
 inline constexpr const char* kConversionError = "Conversion error.";
+// The progress text while another conversion holds the program folder.
+inline constexpr const char* kWaitingForConversion = "Waiting for the conversion already running";
+// The lock file in the program folder a conversion holds for its whole run.
+inline constexpr const char* kLockFile = "\\quillet.lock";
+// The text a conversion stopped by a signal leaves.
+inline constexpr const char* kConversionStopped = "Conversion stopped";
 
 // A path in double quotes, as every path of a command line is written.
 inline std::string Q(const std::string& path) {

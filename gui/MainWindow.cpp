@@ -20,6 +20,7 @@
 #include "app/Settings.h"
 #include "convert/Convert.h"
 #include "gui/QtUi.h"
+#include "tools/StopRequest.h"
 #include "tools/ToolRunner.h"
 
 namespace quillet {
@@ -179,7 +180,12 @@ void MainWindow::Load(const std::string& argumentText) {
 void MainWindow::Handle(const std::function<void()>& handler) {
   if (busy_) return;
   busy_ = true;
-  handler();
+  try {
+    handler();
+  } catch (const RunStopped&) {
+    // The conversion's guard has undone the run; the program ends once we are back in
+    // the event loop.
+  }
   Refresh();
   if (inputBlocked_) {
     // Clicks and keys that queued up while a tool ran reach only disabled widgets

@@ -134,7 +134,7 @@ TEST(ConvertOpening, UninspectedSourceIsInspectedFirst) {
   s.Convert();
 
   std::vector<std::string> expected = {
-      R"("{app}/MKVToolnix/mkvinfo.exe" "{src}" -o "{out}info.txt")",
+      R"("{app}/MKVToolnix/mkvinfo.exe" "{src}" -o "{out}info.{pid}.txt")",
       R"("{app}/Checker/x264_checker.exe" "{src}")"};
   for (const std::string& line : Mp4RoadOf("{src}", "Film")) expected.push_back(line);
   EXPECT_EQ(s.Commands(), s.X(expected));
@@ -169,7 +169,8 @@ TEST(SplitSource, NineGigabytesAreConvertedInThreeParts) {
                                        R"(  "{src}" --split size:3000000K)"};
   for (const char* part : {"Film-001", "Film-002", "Film-003"}) {
     const std::string src = std::string("{out}split/") + part + ".mkv";
-    expected.push_back(R"("{app}/MKVToolnix/mkvinfo.exe" ")" + src + R"(" -o "{out}info.txt")");
+    expected.push_back(R"("{app}/MKVToolnix/mkvinfo.exe" ")" + src +
+                       R"(" -o "{out}info.{pid}.txt")");
     expected.push_back(R"("{app}/Checker/x264_checker.exe" ")" + src + "\"");
     for (const std::string& line : Mp4RoadOf(src, part)) expected.push_back(line);
   }
@@ -194,7 +195,8 @@ TEST(SplitSource, NineGigabytesAreConvertedInThreeParts) {
   s.runner.calls.clear();
   s.Convert();
   ASSERT_FALSE(s.Commands().empty());
-  EXPECT_EQ(s.Commands()[0], s.X(R"("{app}/MKVToolnix/mkvinfo.exe" "{src}" -o "{out}info.txt")"));
+  EXPECT_EQ(s.Commands()[0],
+            s.X(R"("{app}/MKVToolnix/mkvinfo.exe" "{src}" -o "{out}info.{pid}.txt")"));
 }
 
 TEST(SplitSource, FailedPartIsNotHiddenByTheLastPartsSuccess) {
