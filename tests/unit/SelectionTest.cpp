@@ -10,6 +10,7 @@
 
 #include "app/Program.h"
 #include "app/UnsafePath.h"
+#include "convert/Convert.h"
 #include "tests/support/ReportFixtures.h"
 #include "tests/support/TestApp.h"
 #include "tools/CommandLine.h"
