@@ -23,6 +23,7 @@ const std::vector<Slot>& SlotTable() {
       {"Mencoder/Mencoder.exe", RunMencoder},
       {"TS/tsmuxer.exe", RunTsmuxer},
       {"aften/aften.exe", RunAften},
+      {"avimux/avimux_gui.exe", RunAviMux},
   };
   return table;
 }
