@@ -2,11 +2,11 @@
 // source to the road for its type.
 
 #include "app/AppTools.h"
-#include "app/NotBuiltYet.h"
 #include "app/Settings.h"
 #include "convert/Convert.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
+#include "sources/Sources.h"
 #include "tools/FileTests.h"
 #include "tools/Paths.h"
 
@@ -31,11 +31,11 @@ void PrepareConversion(App& app) {
 void DispatchOnSourceType(App& app) {
   const std::string& type = app.form.strType;
   if (type == "wmv")
-    ReportNotBuiltYet(app, "WMV to AVCHD output");
+    WmvToAvchd(app);
   else if (type != "avi")
     Convert(app);
   else
-    ReportNotBuiltYet(app, "AVI check and repair output");
+    ConvertAvi(app);
 }
 
 }  // namespace
@@ -47,7 +47,10 @@ void Command2_Click(App& app) {
   if (outerRun) ++app.conversionsStarted;
   PrepareConversion(app);
   IgnoringErrors([&] { DispatchOnSourceType(app); });
-  if (outerRun && app.form.txtProgress.Text == kConversionDone) ++app.conversionsSucceeded;
+  // The WMV and AVI roads end their success text with a full stop.
+  const std::string& ended = app.form.txtProgress.Text;
+  if (outerRun && (ended == kConversionDone || ended == kConversionDoneStop))
+    ++app.conversionsSucceeded;
 }
 
 }  // namespace quillet
