@@ -80,7 +80,7 @@ bool RunBranchSelection(App& app, ConvertRun& run) {
   }
   const std::string& codec = app.report.strVideoCodec;
   if (codec == "vc1" && form.chkMP2.Value != 1 && form.chkAVCHD.Value != 1) {
-    ReportNotBuiltYet(app, "VC-1 Matroska output");
+    TellVc1NeedsAvchdOrRecode(app);
     return false;
   }
   if (codec == "mpeg2") {

@@ -2,12 +2,12 @@
 // source to the road for its type.
 
 #include "app/AppTools.h"
-#include "app/NotBuiltYet.h"
 #include "app/Settings.h"
 #include "convert/ConversionGuard.h"
 #include "convert/Convert.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
+#include "sources/Sources.h"
 #include "tools/FileTests.h"
 #include "tools/Paths.h"
 
@@ -32,11 +32,11 @@ void PrepareConversion(App& app) {
 void DispatchOnSourceType(App& app) {
   const std::string& type = app.form.strType;
   if (type == "wmv")
-    ReportNotBuiltYet(app, "WMV to AVCHD output");
+    WmvToAvchd(app);
   else if (type != "avi")
     Convert(app);
   else
-    ReportNotBuiltYet(app, "AVI check and repair output");
+    ConvertAvi(app);
 }
 
 }  // namespace
@@ -57,7 +57,9 @@ void Command2_Click(App& app) {
   ++app.conversionsStarted;
   ConversionGuard guard(app);
   guard.Run(conversion);
-  if (app.form.txtProgress.Text == kConversionDone) ++app.conversionsSucceeded;
+  // The WMV and AVI roads end their success text with a full stop.
+  const std::string& ended = app.form.txtProgress.Text;
+  if (ended == kConversionDone || ended == kConversionDoneStop) ++app.conversionsSucceeded;
 }
 
 }  // namespace quillet

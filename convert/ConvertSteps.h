@@ -102,6 +102,11 @@ void AuthorAvchd(App& app, ConvertRun& run);
 // The subtitle line of the job file, or "" when there is none.
 std::string AvchdSubtitleLine(App& app, const ConvertRun& run);
 
+// --- Vc1Branch.cpp ---
+// A VC-1 Matroska film without AVCHD or a re-encode: no tool makes a film of it, so the
+// user is told which options do.
+void TellVc1NeedsAvchdOrRecode(App& app);
+
 // --- CleanTempFiles.cpp ---
 // Deletes the working files an earlier run left under the names the transport-stream
 // outputs read or test.

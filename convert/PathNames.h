@@ -22,6 +22,11 @@ inline constexpr const char* kMencoder = "\\Mencoder\\Mencoder.exe";
 inline constexpr const char* kTsMuxer = "\\TS\\tsmuxer.exe";
 inline constexpr const char* kAften = "\\aften\\aften.exe";
 inline constexpr const char* kMencoderFont = "\\Mencoder\\font.ttf";
+inline constexpr const char* kAsfToVc1 = "\\TS\\asf2vc1.exe";
+inline constexpr const char* kEncWavToAc3 = "\\aften\\EncWAVtoAC3.exe";
+// The AVI check spells the encoder in lower case; the repairs use kMencoder.
+inline constexpr const char* kMencoderCheck = "\\mencoder\\mencoder.exe";
+inline constexpr const char* kAviInfo = "\\checker\\mmcl.exe";
 // The Nero AAC encoder, in the order the driver looks for it.
 inline constexpr const char* kNeroEncoders[] = {"\\neroAacEnc_SSE2.exe", "\\neroAacEnc.exe",
                                                 "\\neroAacEnc_SSE.exe"};
@@ -56,6 +61,8 @@ inline constexpr const char* kEveryFile[] = {
 
 // The success text every branch ends with.
 inline constexpr const char* kConversionDone = "Conversion done";
+// The success text of the WMV and AVI roads, with its full stop.
+inline constexpr const char* kConversionDoneStop = "Conversion done.";
 // The text a conversion that could not finish leaves.
 inline constexpr const char* kConversionError = "Conversion error.";
 // The progress text while another conversion holds the program folder.

@@ -395,9 +395,8 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
 }
 
 std::vector<long long> PlanSplit(const std::vector<PacketInfo>& packets, int videoStream,
-                                 long long limitBytes) {
+                                 long long limitBytes, long long packetOverhead) {
   constexpr long long kPartOverhead = 64 * 1024;  // file header and index tables
-  constexpr long long kPacketOverhead = 24;       // index entries per packet
   std::vector<PacketInfo> order = packets;
   std::stable_sort(order.begin(), order.end(),
                    [](const PacketInfo& a, const PacketInfo& b) { return a.dts < b.dts; });
@@ -419,7 +418,7 @@ std::vector<long long> PlanSplit(const std::vector<PacketInfo>& packets, int vid
   }
   Point end{-1, bytes, count};
   auto partSize = [&](const Point& from, const Point& to) {
-    return (to.bytes - from.bytes) + (to.count - from.count) * kPacketOverhead + kPartOverhead;
+    return (to.bytes - from.bytes) + (to.count - from.count) * packetOverhead + kPartOverhead;
   };
 
   std::vector<long long> cuts;
@@ -443,27 +442,17 @@ std::vector<long long> PlanSplit(const std::vector<PacketInfo>& packets, int vid
   return cuts;
 }
 
-bool SplitMp4(const std::string& path, long long splitKb) {
-  std::string source = LocateInput(path);
-  auto streams = ProbeStreams(source);
-  if (!streams) return false;
-  int video = -1;
-  for (const StreamInfo& s : *streams)
-    if (s.type == "video") {
-      video = s.index;
-      break;
-    }
-  if (video < 0) {
-    Log(source + " has no video to cut at");
-    return false;
-  }
+std::optional<std::vector<PacketInfo>> ProbePackets(const std::string& source) {
   RunOptions capture;
   capture.captureOut = true;
   ToolResult probe =
       RunProgram({"ffprobe", "-v", "error", "-show_entries",
                   "packet=stream_index,pts_time,dts_time,size,flags", "-of", "compact=p=0", source},
                  capture);
-  if (!probe.Ok()) return false;
+  if (!probe.Ok()) {
+    Log("ffprobe cannot list the packets of " + source);
+    return std::nullopt;
+  }
   std::vector<PacketInfo> packets;
   for (const std::string& line : Split(probe.out, '\n')) {
     if (line.empty()) continue;
@@ -483,8 +472,27 @@ bool SplitMp4(const std::string& path, long long splitKb) {
     p.dts = std::strtod(time.c_str(), nullptr);
     packets.push_back(p);
   }
+  return packets;
+}
+
+bool SplitMp4(const std::string& path, long long splitKb) {
+  std::string source = LocateInput(path);
+  auto streams = ProbeStreams(source);
+  if (!streams) return false;
+  int video = -1;
+  for (const StreamInfo& s : *streams)
+    if (s.type == "video") {
+      video = s.index;
+      break;
+    }
+  if (video < 0) {
+    Log(source + " has no video to cut at");
+    return false;
+  }
+  auto packets = ProbePackets(source);
+  if (!packets) return false;
   long long limit = splitKb * 1024;
-  std::vector<long long> cuts = PlanSplit(packets, video, limit);
+  std::vector<long long> cuts = PlanSplit(*packets, video, limit);
   if (cuts.empty()) {
     Log(Format("%s fits in %lld kB: no need to split", source.c_str(), splitKb));
     return true;

@@ -105,8 +105,12 @@ struct PacketInfo {
 // numbers of the video packets (in decoding order, counted from 0) that start a new
 // part. Parts start at key frames only; a single group of pictures larger than the limit
 // makes a part of its own.
+// packetOverhead: what the container adds per packet (headers, index entries).
 std::vector<long long> PlanSplit(const std::vector<PacketInfo>& packets, int videoStream,
-                                 long long limitBytes);
+                                 long long limitBytes, long long packetOverhead = 24);
+
+// The packets of a file as ffprobe lists them; nullopt (with a log line) when it cannot.
+std::optional<std::vector<PacketInfo>> ProbePackets(const std::string& path);
 
 // Splits an MP4 into parts of at most splitKb * 1024 bytes, named as MP4Box names them:
 // base_001.mp4, base_002.mp4 ... beside the source.

@@ -347,9 +347,6 @@ struct NotBuiltCase {
 
 // clang-format off
 const NotBuiltCase kNotBuilt[] = {
-    {"Wmv", [](Run& s) { s.form().strType = "wmv"; }, "WMV to AVCHD output"},
-    {"Avi", [](Run& s) { s.form().strType = "avi"; }, "AVI check and repair output"},
-    {"Vc1", [](Run& s) { s.app.report.strVideoCodec = "vc1"; }, "VC-1 Matroska output"},
     {"Mpeg2Source",
      [](Run& s) { s.app.report.strVideoCodec = "mpeg2"; s.form().chkMP2.SetValue(1); },
      "MPEG-2 repack output"},

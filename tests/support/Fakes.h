@@ -114,6 +114,8 @@ class FakeMediaGraph : public MediaGraph {
                                                std::string* missing) override;
   std::vector<std::string> registeredFilters;
   std::string missingFilter;
+  // When set, builds the graph instead of the finished one that writes `wav` at once.
+  std::function<std::unique_ptr<AudioGraph>(const std::string& wavPath)> makeGraph;
   std::string wav = "RIFF....WAVE";
   std::vector<std::string> graphSources;
   std::vector<std::string> shownPages;

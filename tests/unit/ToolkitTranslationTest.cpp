@@ -166,6 +166,78 @@ TEST(ToolkitMencoder, BarePyramidGetsAModeAndTheOutputIsFound) {
       TranslateMencoderArgs({"-passlogfile", "/t/p.log", "-x264encopts", "pass=1"}).needsPassLog);
 }
 
+// The options Debian's mencoder refuses or reads otherwise, each with the form it takes.
+TEST(ToolkitMencoder, OptionsPutAsDebiansEncoderReadsThem) {
+  struct Case {
+    const char *option, *in, *out;
+  } cases[] = {
+      // lavc: mv0 is a flag of mpv_flags, lmin a lambda (quantiser x 118).
+      {"-lavcopts", "vcodec=mpeg2video:lmin=1:vstrict=0:mv0",
+       "vcodec=mpeg2video:o=lmin=118:vstrict=0:o=mpv_flags=+mv0"},
+      {"-lavcopts", "lmin=2.5:vqmin=1", "o=lmin=295:vqmin=1"},
+      {"-lavcopts", "keyint=15:dia=2:trell", "keyint=15:dia=2:trell"},
+      {"-lavcopts", "lmin=x", "lmin=x"},  // not a number: left for mencoder to refuse
+      // Xvid: from 16000 on the encoder counts bits/s; the program means kbit/s.
+      {"-xvidencopts", "bitrate=25000:max_bframes=2", "bitrate=25000000:max_bframes=2"},
+      {"-xvidencopts", "bitrate=16000:nogmc", "bitrate=16000000:nogmc"},
+      {"-xvidencopts", "bitrate=15999:nogmc", "bitrate=15999:nogmc"},
+      {"-xvidencopts", "bitrate=-716800:noqpel", "bitrate=-716800:noqpel"},
+      // x264: a bare b_pyramid takes a mode.
+      {"-x264encopts", "bframes=2:b_pyramid:nr=0", "bframes=2:b_pyramid=normal:nr=0"},
+      // Other options' values are not touched.
+      {"-vf", "harddup,scale=1280:720", "harddup,scale=1280:720"},
+  };
+  for (const Case& c : cases) {
+    MencoderCall call = TranslateMencoderArgs({c.option, c.in, "in.mkv"});
+    ASSERT_EQ(3u, call.args.size()) << c.in;
+    EXPECT_EQ(c.out, call.args[1]) << c.option << " " << c.in;
+    EXPECT_EQ(c.option, call.args[0]);
+  }
+}
+
+TEST(ToolkitMencoder, RepairLineWithSubtitleFileAndSizeRate) {
+  const std::string xvid =
+      "bitrate=-716800:max_bframes=2:bquant_ratio=162:bquant_offset=100:vhq=1:me_quality=6:"
+      "chroma_me:nochroma_opt:hq_ac:notrellis:lumi_mask:autoaspect:bvhq=1:nogmc:noqpel";
+  MencoderCall call = TranslateMencoderArgs(
+      Words("-oac copy -mc 0 -font /p/Mencoder/font.ttf -utf8 -subwidth 90 -subpos 90 "
+            "-subfont-autoscale 1 -subfont-text-scale 4 -of avi -o /o/QL_f.avi -ovc xvid "
+            "-xvidencopts " +
+            xvid + " -vf harddup /in/f.avi -noskip -sub /in/f.srt"));
+  EXPECT_EQ("/o/QL_f.avi", call.args[static_cast<size_t>(call.outputIndex)]);
+  std::vector<std::string> read;
+  for (int i : call.inputs) read.push_back(call.args[static_cast<size_t>(i)]);
+  EXPECT_EQ(Words("/p/Mencoder/font.ttf /in/f.avi /in/f.srt"), read);
+  ASSERT_EQ(1u, call.sources.size());
+  EXPECT_EQ("/in/f.avi", call.args[static_cast<size_t>(call.sources[0])]);
+  EXPECT_EQ(716800, call.wantedVideoKb);
+  EXPECT_EQ(xvid, call.args[static_cast<size_t>(call.xvidOptsIndex)]);
+  EXPECT_EQ("xvid", call.videoCodec);
+
+  // 700 MB over 100 minutes: 700 x 1024 x 8 / 6000 s = 978.6 kbit/s.
+  EXPECT_EQ("bitrate=979:nogmc", XvidOptsForSize("bitrate=-716800:nogmc", 716800, 6000));
+  // A big size over a short time: given in bits/s, as the encoder reads large values.
+  EXPECT_EQ("bitrate=81920000:nogmc", XvidOptsForSize("bitrate=-100000:nogmc", 100000, 10));
+  EXPECT_EQ(0, TranslateMencoderArgs(Words("-xvidencopts bitrate=900 in.avi")).wantedVideoKb);
+}
+
+TEST(ToolkitMencoder, VideoEncodesFromAnAviReadItWithLibavformat) {
+  auto isAvi = [](const std::string& path) { return IEndsWith(path, ".avi"); };
+  struct Case {
+    const char* line;
+    bool lavf;
+  } cases[] = {
+      {"-oac copy -of avi -o /o/QL_f.avi -ovc xvid -xvidencopts bitrate=900 /in/f.avi", true},
+      {"-endpos 10mb -ovc copy -oac copy /in/f.avi -o /o/test.avi", false},
+      {"-oac mp3lame -of avi -o /o/QL_f.avi -ovc copy /in/f.avi", false},
+      {"-of avi -o /o/movie.avi -ovc xvid -nosound /in/f.mkv -sid 99", false},
+      {"-demuxer mkv -ovc xvid -o /o/m.avi /in/f.avi", false},    // the caller chose
+      {"-ovc lavc -o /o/m.mpg /in/f.mkv -sub /in/x.avi", false},  // only sources count
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(c.lavf, NeedsLavfDemuxer(TranslateMencoderArgs(Words(c.line)), isAvi)) << c.line;
+}
+
 TEST(ToolkitValdec, CommandLinesOfTheAudioChain) {
   std::string error;
   auto stereo = ParseValdecArgs(

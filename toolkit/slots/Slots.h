@@ -4,6 +4,7 @@
 // error, returns 0 on success and non-zero on failure, and leaves its results in place
 // only when they are whole.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,6 +34,13 @@ int RunH264Info(const SlotCall& call);
 int RunMencoder(const SlotCall& call);
 int RunTsmuxer(const SlotCall& call);
 int RunAften(const SlotCall& call);
+int RunAviMux(const SlotCall& call);
+int RunAsf2Vc1(const SlotCall& call);
+int RunMmcl(const SlotCall& call);
+
+// mmcl's report from mediainfo's JSON of `file`: "QPel:" and "GMC:" padded to column 20
+// with Yes, No or Unknown, the codec FourCC, or one "Error: ..." line.
+std::string AviInfoReport(const std::string& mediainfoJson, const std::string& file);
 
 // --- Argument translation, kept apart from running so it can be checked on its own ---
 
@@ -46,17 +54,40 @@ struct FfmpegCall {
 };
 FfmpegCall TranslateFfmpegArgs(const std::vector<std::string>& args);
 
-// MEncoder: a bare "b_pyramid" in -x264encopts becomes "b_pyramid=normal" (today's x264
-// wants a mode). outputIndex is the position of the -o value, -1 when there is none.
-// needsPassLog: a pass of a multi-pass encode without its own -passlogfile, whose
-// statistics would otherwise land in the folder the program was started from.
+// MEncoder: what Debian's build refuses or reads otherwise is put as it understands it
+// (the table is in toolkit/README.md). outputIndex is the position of the -o value, -1
+// when there is none; inputs are the positions of the files it reads (sources, -sub,
+// -font, -audiofile). needsPassLog: a pass of a multi-pass encode without its own
+// -passlogfile, whose statistics would otherwise land in the folder the program was
+// started from. xvidOptsIndex and wantedVideoKb: a negative Xvid bitrate asks for a video
+// of that many kB, which Debian's build takes as a rate; the rate is worked out from the
+// source's length when it runs.
 struct MencoderCall {
   std::vector<std::string> args;
   int outputIndex = -1;
+  std::vector<int> inputs;
+  std::vector<int> sources;  // the media among the inputs (no option names them)
   bool needsPassLog = false;
+  int xvidOptsIndex = -1;
+  long long wantedVideoKb = 0;
+  std::string videoCodec;     // the -ovc value
+  bool demuxerGiven = false;  // -demuxer was given
 };
 MencoderCall TranslateMencoderArgs(const std::vector<std::string>& args);
 std::string FixX264EncOpts(const std::string& options);
+// Debian's mencoder decodes the MPEG-4 video of an AVI through its own AVI reader to one
+// frame and repeats it: a video encode from an AVI reads it with libavformat instead (a
+// stream copy keeps its own reader, which keeps every frame). isAvi tells about a path.
+bool NeedsLavfDemuxer(const MencoderCall& call,
+                      const std::function<bool(const std::string&)>& isAvi);
+// lavc: "mv0" -> "o=mpv_flags=+mv0", "lmin=Q" -> "o=lmin=Q*118" (a lambda, not a QP).
+std::string FixLavcOpts(const std::string& options);
+// Xvid: a rate of 16000 or more means bits/s to the encoder, kbit/s to the program: it
+// is given in bits/s. A negative rate is left for XvidOptsWithRate.
+std::string FixXvidEncOpts(const std::string& options);
+// The options with bitrate= set to the rate (kbit/s) that gives wantedKb kilobytes of
+// video over the seconds (written in bits/s from 16000 kbit/s on).
+std::string XvidOptsForSize(const std::string& options, long long wantedKb, double seconds);
 
 // valdec: INPUT -wav OUTPUT [-spk:N] [-fmt:N] [-drc+|-drc-] [-gain:DB] [-drc_power:N] ...
 struct ValdecCall {
