@@ -85,6 +85,15 @@ TEST_F(FolderWindowTest, FolderOpensTheFolderWindowBesideTheMainWindow) {
   EXPECT_TRUE(folder()->isVisible());
 }
 
+// A folder window left open would keep the program running without its main window.
+TEST_F(FolderWindowTest, ClosingTheMainWindowClosesTheFolderWindow) {
+  MainButton("cmdFolder")->click();
+  ASSERT_TRUE(folder()->isVisible());
+  EXPECT_TRUE(window.close());
+  EXPECT_FALSE(folder()->isVisible());
+  EXPECT_FALSE(app.frmFolder.Visible);
+}
+
 TEST_F(FolderWindowTest, OnTheXbox360FolderAsksForAMatroskaFolderAtOnce) {
   QComboBox* target = window.findChild<QComboBox*>("cmbPlatform");
   target->setCurrentIndex(target->findText("Xbox 360"));
