@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/FolderForm.h"
 #include "app/Form1.h"
 #include "inspect/TrackReport.h"
 
@@ -34,6 +35,7 @@ struct App {
 
   Context& ctx;
   Form1 form;
+  FolderForm frmFolder;  // the "Folder" button's choice of MKV or AVI folder
   TrackReport report;
   bool bFolderMode = false;   // a folder run is going on, or was the last kind of run
   bool bCommandLine = false;  // the program was started with an argument
