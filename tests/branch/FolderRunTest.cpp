@@ -339,22 +339,30 @@ TEST_F(AviFolderTest, ARepairThatLeavesNoCopyIsNotReportedAsDone) {
 
 // Each AVI goes down the "Convert" button's road for AVI sources with its own path as
 // the source; the source type the user chose stays for later conversions.
-TEST_F(AviFolderTest, TheDefaultStepIsTheConvertButtonsAviRoad) {
-  WriteFile(Source("a.avi"), "avi");
-  WriteFile(Source("b.avi"), "avi");
-  form().strType = "mkv";
-  std::vector<std::string> atTheButton;
-  ui.onRepaint = [&] {
-    if (form().strType == "avi") atTheButton.push_back(form().strFullname);
-  };
+// The default step: the check copies the start of each file and asks the information
+// tool; only a file it finds unplayable is repaired, and a playable one is left alone
+// (no sound re-encode, unlike the "Convert" button).
+TEST_F(AviFolderTest, TheDefaultStepRepairsOnlyWhatTheCheckFindsUnplayable) {
+  WriteFile(Source("a.avi"), "avi with qpel");
+  WriteFile(Source("b.avi"), "plain avi");
+  std::vector<std::string> encoded;
+  // Both encoder slots write their -o file from the source they are given.
+  runner.On("ncoder.exe", [&](const Argv& argv) {
+    const auto o = std::find(argv.begin(), argv.end(), "-o");
+    for (const std::string& arg : argv)
+      if (arg.rfind(sourceDir.str(), 0) == 0 && o + 1 < argv.end()) {
+        WriteFile(*(o + 1), ReadFile(arg));
+        encoded.push_back(FileNameFromPath(*(o + 1)));
+      }
+    return std::string();
+  });
   Answers(MsgResult::kNo);
   folderAVI(app);
-  ASSERT_FALSE(atTheButton.empty());
-  EXPECT_EQ(atTheButton.front(), Source("a.avi"));
-  EXPECT_EQ(atTheButton.back(), Source("b.avi"));
-  EXPECT_EQ(form().strType, "mkv");
-  // Until the AVI road is there, every file fails, and the run says so.
-  EXPECT_EQ(form().txtProgress.Text, "Folder conversion: 2 of 2 files failed (see debug.log).");
+  EXPECT_EQ(encoded, (std::vector<std::string>{"test.avi", "QL_a.avi", "test.avi"}));
+  EXPECT_EQ(checked, (std::vector<std::string>{"test.avi", "test.avi"}));
+  EXPECT_TRUE(OutputHas("QL_a.avi"));
+  EXPECT_FALSE(OutputHas("QL_b.avi"));
+  EXPECT_EQ(form().txtProgress.Text, "Folder Conversion done");
 }
 
 // --- The "Folder" button and its window ---
