@@ -20,6 +20,7 @@
 #include "app/Settings.h"
 #include "convert/Convert.h"
 #include "gui/QtUi.h"
+#include "shell/SourceVerdict.h"
 #include "tools/ToolRunner.h"
 
 namespace quillet {
@@ -71,7 +72,7 @@ void MainWindow::BuildWidgets() {
   sourceBox_ = txtFile;
   files->addWidget(b.Label(f.lblSourcefile), 0, 0);
   files->addWidget(txtFile, 0, 1);
-  files->addWidget(b.Button(f.Command1, handle([this] { Command1_Click(app_); })), 0, 2);
+  files->addWidget(b.Button(f.Command1, handle([this] { FileButton_Click(app_); })), 0, 2);
   files->addWidget(b.Button(f.cmdFolder, handle([this] { cmdFolder_Click(app_); })), 0, 3);
   files->addWidget(b.Label(f.lblOutput), 1, 0);
   files->addWidget(b.Text(f.txtTMP, text(f.txtTMP)), 1, 1);
