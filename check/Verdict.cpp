@@ -380,7 +380,12 @@ Verdict JudgeForPlayer(const MediaFacts& facts, Player player) {
   // The film needs work: judge it again as the file the conversion would make.
   const Route route = RouteFor(facts, player);
   reasons = judge.CheckFile();
-  Append(reasons, judge.Check(route.scope));
+  // With nothing to convert into, the film is judged as the file it is, when the player
+  // opens such files at all.
+  const bool opensAsIs = std::none_of(reasons.begin(), reasons.end(),
+                                      [](const Reason& r) { return r.limit == Limit::Container; });
+  const std::string scope = route.output.empty() && opensAsIs ? asIs : route.scope;
+  Append(reasons, judge.Check(scope));
   if (!route.copiesVideo && facts.video.present)
     reasons.push_back({Limit::VideoCodec, VerdictKind::ReEncode, facts.video.codec,
                        "H.264, MPEG-2, VC-1",
@@ -388,7 +393,7 @@ Verdict JudgeForPlayer(const MediaFacts& facts, Player player) {
                            facts.video.codec + " video for this player is re-encoded"});
   verdict.kind = std::max(Hardest(reasons), VerdictKind::Remux);
   verdict.reasons = std::move(reasons);
-  verdict.notes = judge.Notes(route.scope);
+  verdict.notes = judge.Notes(scope);
   if (verdict.kind == VerdictKind::ReEncode) {
     verdict.output = route.reencodeOutput;
     verdict.options = route.reencodeOptions;
