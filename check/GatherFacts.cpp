@@ -89,6 +89,24 @@ void FillFromReport(const std::vector<std::string>& lines, Context& ctx, MediaFa
   }
 }
 
+// The report gives no stream bitrates: the statistics mkvmerge keeps in the video track's
+// tags do, else the whole file's bitrate stands for the video's.
+void ReadMatroskaVideoBitrate(Context& ctx, MediaFacts& f) {
+  MediaFacts probed;
+  ReadProbeFlat(Capture(ctx,
+                        "ffprobe -v error -select_streams v:0 -show_entries "
+                        "stream=codec_type,bit_rate:stream_tags=BPS -of flat " +
+                            Quoted(f.path)),
+                probed);
+  if (probed.video.bitrate > 0) {
+    f.video.bitrate = probed.video.bitrate;
+    f.video.bitrateOverall = false;
+  } else if (f.durationSeconds > 0) {
+    f.video.bitrate = static_cast<int64_t>(f.sizeBytes * 8 / f.durationSeconds);
+    f.video.bitrateOverall = true;
+  }
+}
+
 void GatherMatroska(Context& ctx, MediaFacts& f) {
   ScratchFolder scratch;
   if (scratch.path().empty()) {
@@ -105,11 +123,7 @@ void GatherMatroska(Context& ctx, MediaFacts& f) {
   }
   FillFromReport(*lines, ctx, f);
   if (f.video.codec == "h264") RunChecker(ctx, f.path, f.video);
-  // The report gives no stream bitrates: the whole file's stands for the video's.
-  if (f.durationSeconds > 0) {
-    f.video.bitrate = static_cast<int64_t>(f.sizeBytes * 8 / f.durationSeconds);
-    f.video.bitrateOverall = true;
-  }
+  ReadMatroskaVideoBitrate(ctx, f);
   f.readable = true;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // Gathering a film's facts with the inspection tools: the Matroska report tool and the
 // report parser the conversion uses, the buffer checker slot, ffprobe for other files and
-// mediainfo for the MPEG-4 features of AVI files. Nothing is written beside the film or in
-// the output folder: the report goes to a temporary folder under $TMPDIR, removed again.
+// mediainfo for the MPEG-4 features of AVI files, ffprobe for the bitrate of Matroska video.
+// Nothing is written beside the film or in the output folder: the report goes to a temporary folder
+// under $TMPDIR, removed again.
 
 #include <string>
 

@@ -193,11 +193,13 @@ TEST_F(CheckGather, AMatroskaFilmIsReadWithTheConversionsParserAndTheChecker) {
   EXPECT_EQ(f.audio[0].codec, "ac3");
   EXPECT_EQ(f.audio[0].channels, 6);
   EXPECT_EQ(f.audio[0].sampleRate, 48000);
+  // Without mkvmerge's statistics the whole file's bitrate stands for the video's.
   EXPECT_TRUE(f.video.bitrateOverall);
+  EXPECT_EQ(f.video.bitrate, f.sizeBytes * 8 / 5423);
 
   // The report went to a temporary folder of its own, now gone; the window was not touched.
   const std::vector<std::string> commands = t.runner.CommandLines();
-  ASSERT_EQ(commands.size(), 2u);
+  ASSERT_EQ(commands.size(), 3u);
   EXPECT_NE(commands[0].find(" -o \"" + scratch.str() + "/quillet-check-"), std::string::npos)
       << commands[0];
   EXPECT_NE(commands[1].find("x264_checker.exe\" \"" + film + "\""), std::string::npos);
@@ -207,6 +209,16 @@ TEST_F(CheckGather, AMatroskaFilmIsReadWithTheConversionsParserAndTheChecker) {
   EXPECT_EQ(t.form().txtS1.Text, "7");
   EXPECT_EQ(t.form().txtSFPS.Text, "29.970");
   EXPECT_TRUE(t.DebugLogLines().empty());
+}
+
+TEST_F(CheckGather, TheVideoTracksStatisticsGiveItsBitrate) {
+  ScriptReportTool(t.runner, ReportFixture("h264_ac3.txt"));
+  t.runner.Prints("ffprobe",
+                  "streams.stream.0.codec_type=\"video\"\n"
+                  "streams.stream.0.tags.BPS=\"9876543\"\n");
+  const MediaFacts f = GatherMediaFacts(t.ctx, film);
+  EXPECT_EQ(f.video.bitrate, 9876543);
+  EXPECT_FALSE(f.video.bitrateOverall);
 }
 
 TEST_F(CheckGather, Mpeg2AndVc1AreNamedAsTheConversionNamesThem) {
