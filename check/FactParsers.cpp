@@ -114,6 +114,11 @@ std::vector<ReportTrack> ScanReportTracks(const std::vector<std::string>& lines)
       t.height = std::atoi(ElementValue(line, "Pixel height").c_str());
     if (Contains(line, "+ Sampling frequency: "))
       t.sampleRate = static_cast<int>(std::atof(ElementValue(line, "Sampling frequency").c_str()));
+    const std::size_t fps = line.find(" fps for a video track");
+    if (fps != std::string::npos && t.type == "video") {
+      const std::size_t open = line.rfind('(', fps);
+      if (open != std::string::npos) t.fps = std::atof(line.c_str() + open + 1);
+    }
     const std::size_t fourcc = line.find("FourCC: ");
     if (fourcc != std::string::npos) t.fourcc = line.substr(fourcc + 8, 4);
     // The codec record line names the H.264 profile and level ("h.264 profile: High @L5.1").

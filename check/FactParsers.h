@@ -25,6 +25,7 @@ struct ReportTrack {
   int sampleRate = 0;
   int width = 0;
   int height = 0;
+  double fps = 0;  // from "(23.976 fps for a video track)"
   std::string profile;
   int level = 0;
 };

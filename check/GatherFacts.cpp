@@ -78,7 +78,11 @@ void FillFromReport(const std::vector<std::string>& lines, Context& ctx, MediaFa
       v.vfw = report.bVFW;
       v.width = report.intPixelWidth > 0 ? report.intPixelWidth : t.width;
       v.height = report.intPixelHeight > 0 ? report.intPixelHeight : t.height;
-      v.fps = std::atof(scratch.txtSFPS.Text.c_str());
+      // The frame rate text the conversion reads stands at a fixed place of the line; a
+      // rate written wider than "23.976" is not there, and the line says it plainly.
+      char* end = nullptr;
+      const double fps = std::strtod(scratch.txtSFPS.Text.c_str(), &end);
+      v.fps = fps > 0 && end && *end == '\0' ? fps : t.fps;
       v.profile = t.profile;
       v.level = t.level;
     } else if (t.type == "audio") {

@@ -65,6 +65,8 @@ TEST(CheckFactParsers, ReportTracksGiveChannelsRatesAndSubtitleKinds) {
   EXPECT_EQ(tracks[0].profile, "Main");
   EXPECT_EQ(tracks[0].level, 31);
   EXPECT_EQ(tracks[0].width, 1280);
+  EXPECT_DOUBLE_EQ(tracks[0].fps, 25.0);
+  EXPECT_DOUBLE_EQ(tracks[1].fps, 0) << "an audio track's frame duration is no frame rate";
   EXPECT_EQ(tracks[1].codecId, "A_AAC/MPEG4/LC/SBR");
   EXPECT_EQ(tracks[1].sampleRate, 24000);
   EXPECT_EQ(tracks[2].channels, 6);
@@ -219,6 +221,14 @@ TEST_F(CheckGather, TheVideoTracksStatisticsGiveItsBitrate) {
   const MediaFacts f = GatherMediaFacts(t.ctx, film);
   EXPECT_EQ(f.video.bitrate, 9876543);
   EXPECT_FALSE(f.video.bitrateOverall);
+}
+
+TEST_F(CheckGather, AFrameRateWiderThanItsPlaceIsReadFromTheLine) {
+  std::string report = ReportFixture("h264_ac3.txt");
+  const std::string usual = "41.708ms (23.976 fps";
+  report.replace(report.find(usual), usual.size(), "500.000ms (2.000 fps");
+  ScriptReportTool(t.runner, report);
+  EXPECT_DOUBLE_EQ(GatherMediaFacts(t.ctx, film).video.fps, 2.0);
 }
 
 TEST_F(CheckGather, Mpeg2AndVc1AreNamedAsTheConversionNamesThem) {
