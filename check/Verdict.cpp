@@ -170,6 +170,9 @@ class Judge {
  public:
   Judge(const MediaFacts& facts, Player player) : f_(facts), player_(player) {}
 
+  // The only declared level the conversion's road rewrites to 4.1 (0: any level).
+  void SetPatchableLevel(int level) { patchableLevel_ = level; }
+
   // Everything the film breaks when it is played as a file of `scope`.
   std::vector<Reason> Check(const std::string& scope) {
     reasons_.clear();
@@ -270,12 +273,21 @@ class Judge {
       const bool within = std::none_of(reasons_.begin(), reasons_.end(), [](const Reason& r) {
         return r.needs == VerdictKind::ReEncode;
       });
-      Add(Limit::H264Level, VerdictKind::LevelPatch, LevelText(v.level), LevelText(level->maximum),
-          "the stream declares level " + LevelText(v.level) + ", the player takes " +
-              LevelText(level->maximum) +
-              (within ? "; it keeps within level 4.1's buffer and bitrate, so setting the level "
-                        "byte to 4.1 is enough"
-                      : ""));
+      const std::string declared = "the stream declares level " + LevelText(v.level) +
+                                   ", the player takes " + LevelText(level->maximum);
+      if (!within)
+        Add(Limit::H264Level, VerdictKind::LevelPatch, LevelText(v.level),
+            LevelText(level->maximum), declared);
+      else if (patchableLevel_ == 0 || v.level == patchableLevel_)
+        Add(Limit::H264Level, VerdictKind::LevelPatch, LevelText(v.level),
+            LevelText(level->maximum),
+            declared +
+                "; it keeps within level 4.1's buffer and bitrate, so setting the level "
+                "byte to 4.1 is enough");
+      else
+        Add(Limit::H264Level, VerdictKind::ReEncode, LevelText(v.level), LevelText(level->maximum),
+            declared + "; the MP4 road sets the level byte of level " + LevelText(patchableLevel_) +
+                " streams only, so this one is re-encoded");
     }
   }
 
@@ -336,6 +348,7 @@ class Judge {
 
   const MediaFacts& f_;
   Player player_;
+  int patchableLevel_ = 0;
   std::vector<Reason> reasons_;
 };
 
@@ -385,6 +398,9 @@ Verdict JudgeForPlayer(const MediaFacts& facts, Player player) {
   const bool opensAsIs = std::none_of(reasons.begin(), reasons.end(),
                                       [](const Reason& r) { return r.limit == Limit::Container; });
   const std::string scope = route.output.empty() && opensAsIs ? asIs : route.scope;
+  // The MP4 road patches the level byte of level 5.1 streams in place; the AVCHD road has
+  // the header tool rewrite any level.
+  judge.SetPatchableLevel(scope == "mp4" ? 51 : 0);
   Append(reasons, judge.Check(scope));
   if (!route.copiesVideo && facts.video.present)
     reasons.push_back({Limit::VideoCodec, VerdictKind::ReEncode, facts.video.codec,

@@ -254,9 +254,12 @@ TEST_F(CheckEndToEnd, ExitStatusesOfTheProgram) {
 // What the report promises, a conversion gives: the film converted as the report says plays
 // as it is by the converted file's own report.
 struct Agreement {
+  std::string label;
   std::string player;
   int platform;  // "Target:" item
+  std::string level;
   std::string verdict;
+  bool recode;  // the report asks for "MPEG2 Recode" with "Re-encode to: H264"
 };
 
 class CheckAgreesWithConversion : public ::testing::TestWithParam<Agreement> {};
@@ -275,7 +278,10 @@ TEST_P(CheckAgreesWithConversion, TheConvertedFilePlaysAsTheReportSaid) {
   fs::create_directories(output);
   fs::create_directories(tmp);
   const fs::path source = sources / "agree.mkv";
-  ASSERT_TRUE(Film(source, "320x240", kH264 + " -x264-params ref=4", "-c:a ac3", 2));
+  ASSERT_TRUE(
+      Film(source, "320x240",
+           "-c:v libx264 -preset veryfast -profile:v high -x264-params ref=4 -level " + a.level,
+           "-c:a ac3", 2));
 
   RealProgram program(work.path() / "program");
   const CheckResult before =
@@ -283,11 +289,17 @@ TEST_P(CheckAgreesWithConversion, TheConvertedFilePlaysAsTheReportSaid) {
   const Json& said = VerdictOf(before.doc, "agree.mkv", a.player);
   ASSERT_EQ(StringOf(Member(said, "verdict")), a.verdict);
   ASSERT_EQ(StringOf(Member(said, "output")), "MP4");
+  std::vector<std::string> options;
+  for (const Json& option : toolkit::Elements(Member(said, "options")))
+    options.push_back(StringOf(option));
+  EXPECT_EQ(Has(options, "MPEG2 Recode ticked") && Has(options, "Re-encode to: H264"), a.recode);
 
   ConversionSettings settings;
   settings.outputFolder = output.string() + "/";
   settings.sourceFolder = sources.string() + "/";
   settings.platform = a.platform;
+  settings.recode = a.recode;
+  settings.recodeFormat = 1;  // H264
   program.WriteSettings(settings);
   const ProgramRun run = program.Convert(source.string(), work.str());
   ASSERT_EQ(run.status, 0) << run.err;
@@ -301,15 +313,15 @@ TEST_P(CheckAgreesWithConversion, TheConvertedFilePlaysAsTheReportSaid) {
   EXPECT_EQ(StringOf(Member(plays, "verdict")), "plays") << plays.dump(1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Targets, CheckAgreesWithConversion,
-                         ::testing::Values(Agreement{"ps3", 0, "level-patch"},
-                                           Agreement{"xbox360", 1, "level-patch"},
-                                           Agreement{"ps3-stereo", 2, "level-patch"}),
-                         [](const auto& info) {
-                           std::string name = info.param.player;
-                           name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Targets, CheckAgreesWithConversion,
+    ::testing::Values(Agreement{"Ps3LevelPatch", "ps3", 0, "5.1", "level-patch", false},
+                      Agreement{"XboxLevelPatch", "xbox360", 1, "5.1", "level-patch", false},
+                      Agreement{"Ps3StereoLevelPatch", "ps3-stereo", 2, "5.1", "level-patch",
+                                false},
+                      // The MP4 road rewrites level 5.1 only: 5.0 is re-encoded.
+                      Agreement{"Ps3Level50ReEncode", "ps3", 0, "5.0", "re-encode", true}),
+    [](const auto& info) { return info.param.label; });
 
 }  // namespace
 }  // namespace quillet::test
