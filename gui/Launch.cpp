@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
+#include <vector>
 
 #include "app/ConsoleUi.h"
 #include "app/Program.h"
@@ -14,6 +15,7 @@
 #include "gui/QtUi.h"
 #include "platform/GstMediaGraph.h"
 #include "platform/LogindPower.h"
+#include "shell/CheckCommand.h"
 #include "sys/DlopenComponents.h"
 #include "sys/FileAPI.h"
 #include "tools/PosixToolRunner.h"
@@ -103,6 +105,12 @@ int RunWithoutDisplay(int& argc, char** argv, const std::string& argumentText) {
   if (StopRequested()) return StopExitStatus();
   if (!app.nothingToConvert.empty()) std::cerr << app.nothingToConvert << "\n";
   return HeadlessExitStatus(app);
+}
+
+int RunCheckCommand(int argc, char** argv) {
+  PosixToolRunner runner;
+  const std::vector<std::string> args(argv + 2, argv + argc);
+  return RunCheckCommand(ProgramFolderOfExecutable(), runner, args, std::cout, std::cerr);
 }
 
 int RunWithWindow(int& argc, char** argv, const std::string& argumentText) {

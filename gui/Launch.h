@@ -23,6 +23,10 @@ int RunWithoutDisplay(int& argc, char** argv, const std::string& argumentText);
 // Start-up with the window. A command-line file conversion ends the program without
 // showing it. With QUILLET_SCREENSHOT=<file.png> in the environment the shown window
 // saves a picture of itself to that file and the program ends.
+// "quillet --check ...": the pre-flight report with the real tool runner; returns its exit
+// status.
+int RunCheckCommand(int argc, char** argv);
+
 int RunWithWindow(int& argc, char** argv, const std::string& argumentText);
 
 }  // namespace quillet

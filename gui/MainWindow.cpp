@@ -21,6 +21,7 @@
 #include "convert/Convert.h"
 #include "gui/FolderWindow.h"
 #include "gui/QtUi.h"
+#include "shell/SourceVerdict.h"
 #include "tools/StopRequest.h"
 #include "tools/ToolRunner.h"
 
@@ -77,7 +78,7 @@ void MainWindow::BuildWidgets() {
   sourceBox_ = txtFile;
   files->addWidget(b.Label(f.lblSourcefile), 0, 0);
   files->addWidget(txtFile, 0, 1);
-  files->addWidget(b.Button(f.Command1, handle([this] { Command1_Click(app_); })), 0, 2);
+  files->addWidget(b.Button(f.Command1, handle([this] { FileButton_Click(app_); })), 0, 2);
   files->addWidget(b.Button(f.cmdFolder, handle([this] { cmdFolder_Click(app_); })), 0, 3);
   files->addWidget(b.Label(f.lblOutput), 1, 0);
   files->addWidget(b.Text(f.txtTMP, text(f.txtTMP)), 1, 1);

@@ -3,6 +3,7 @@
 // buffer check of H.264 streams.
 
 #include <string>
+#include <vector>
 
 #include "app/App.h"
 
@@ -20,6 +21,12 @@ std::string ReportPath(const App& app);
 // Reads the report (ReportPath), fills app.report and the stream controls, copies the
 // report into the debug log and deletes the report file.
 void ParseTrackReport(App& app);
+
+// The parser itself: fills `report` (reset first) and the stream controls of `form` from
+// the report's lines and returns the lines for the debug log. An empty report leaves an
+// empty track report.
+std::vector<std::string> ParseReportLines(Form1& form, TrackReport& report,
+                                          std::vector<std::string> lines);
 
 // The audio list's click rule: selects the format button and track id of the chosen row.
 void cmbAudio_Click(App& app);
