@@ -11,6 +11,7 @@
 #include "convert/ConvertSteps.h"
 #include "convert/MetaFile.h"
 #include "convert/PathNames.h"
+#include "convert/RunCleanup.h"
 #include "inspect/SetHeaderMod.h"
 #include "tools/FileTests.h"
 #include "tools/Paths.h"
@@ -118,7 +119,11 @@ bool AvchdFolderIsFree(App& app, const ConvertRun& run) {
   const std::string folder = run.folder + run.strBaseName;
   bool taken = true;
   IgnoringErrors([&] { taken = FileExists(folder, true); });
-  if (!taken) return true;
+  if (!taken) {
+    // Whatever a stopped run authored there is this run's own.
+    RegisterWorkFolder(app, folder);
+    return true;
+  }
   // An earlier folder is never written into or replaced: the muxer would mix its clips
   // with the old ones, and the folder may hold anything, even the source itself.
   IgnoringErrors([&] {

@@ -1,7 +1,6 @@
 // Choosing the output branch of a source that is not split (or is a part of one).
 
 #include "app/AppTools.h"
-#include "app/NotBuiltYet.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
 
@@ -23,7 +22,7 @@ MatroskaOutput ChooseMatroskaOutput(const Form1& form) {
 // Extraction (and re-encode), the audio chain and the MP4 assembly.
 void RunMp4Branch(App& app, ConvertRun& run) {
   ClearStaleMp4Files(run);
-  EarlierResult earlier(run);
+  EarlierResult earlier(app, run);
   IgnoringErrors([&] {
     ExtractAndRecode(app, run);
     RunAudioChain(app, run);
@@ -35,7 +34,7 @@ void RunMp4Branch(App& app, ConvertRun& run) {
 // The PS3 transport stream: extraction (and re-encode), then header, sound and mux.
 void RunM2tsBranch(App& app, ConvertRun& run) {
   ClearStaleTsFiles(run);
-  std::vector<EarlierResult> earlier = SetAsideEarlierM2ts(run);
+  std::vector<EarlierResult> earlier = SetAsideEarlierM2ts(app, run);
   IgnoringErrors([&] {
     ExtractAndRecode(app, run);
     MuxM2ts(app, run);
@@ -73,7 +72,7 @@ bool RunBranchSelection(App& app, ConvertRun& run) {
   }
   const std::string& codec = app.report.strVideoCodec;
   if (codec == "vc1" && form.chkMP2.Value != 1 && form.chkAVCHD.Value != 1) {
-    ReportNotBuiltYet(app, "VC-1 Matroska output");
+    TellVc1NeedsAvchdOrRecode(app);
     return false;
   }
   if (codec == "mpeg2") {

@@ -10,6 +10,7 @@
 #include "app/App.h"
 #include "convert/ConvertRun.h"
 #include "inspect/TextPieces.h"  // TrimBlanks, Contains
+#include "tools/StopRequest.h"
 
 namespace quillet {
 
@@ -59,14 +60,16 @@ void AssembleMp4(App& app, ConvertRun& run);
 // An earlier result of the same name (strBaseName + ".mp4", or the file named) is moved
 // aside while the run makes its own, so the muxer writes a new file and the success test
 // sees only this run's file. Settle removes it when the new result stands, and otherwise
-// puts it back in place of whatever the failed run left.
+// puts it back in place of whatever the failed run left. Both names are registered with
+// the run's cleanup, so a stop puts the earlier result back too.
 class EarlierResult {
  public:
-  explicit EarlierResult(const ConvertRun& run);
-  explicit EarlierResult(std::string path);
+  EarlierResult(App& app, const ConvertRun& run);
+  EarlierResult(App& app, std::string path);
   void Settle(bool converted);
 
  private:
+  App& app_;
   std::string result_;
   std::string aside_;  // empty when nothing was moved aside
 };
@@ -89,7 +92,7 @@ void MuxM2ts(App& app, ConvertRun& run);
 // was given. Each part keeps its name with ".mpg" for ".m2ts".
 std::string M2tsPartName(const std::string& baseName, int part);
 // Every earlier result (and muxer output) under this run's part names, set aside.
-std::vector<EarlierResult> SetAsideEarlierM2ts(const ConvertRun& run);
+std::vector<EarlierResult> SetAsideEarlierM2ts(App& app, const ConvertRun& run);
 
 // --- AvchdBranch.cpp, AvchdSubtitles.cpp ---
 // False (after saying so) when the folder the muxer is to write exists already.
@@ -151,6 +154,11 @@ void RecodeMpeg2(App& app, ConvertRun& run);
 // A source whose video is MPEG-2 already: its streams copied into a program stream.
 void RepackMpeg2(App& app, const ConvertRun& run);
 
+// --- Vc1Branch.cpp ---
+// A VC-1 Matroska film without AVCHD or a re-encode: no tool makes a film of it, so the
+// user is told which options do.
+void TellVc1NeedsAvchdOrRecode(App& app);
+
 // --- CleanTempFiles.cpp ---
 // Deletes the working files an earlier run left under the names the transport-stream
 // outputs read or test.
@@ -168,11 +176,14 @@ bool CanOpenFile(const std::string& path, int64_t* size = nullptr);
 std::string ReplaceAll(std::string text, const std::string& what, const std::string& with);
 
 // Runs one statement of the conversion: a failure is skipped and the next statement
-// runs, so no error leaves the conversion.
+// runs, so no error leaves the conversion. A stop (RunStopped) is no failure: it leaves
+// the conversion for its guard, which undoes the run.
 template <typename Statement>
-void IgnoringErrors(Statement&& statement) noexcept {
+void IgnoringErrors(Statement&& statement) {
   try {
     statement();
+  } catch (const RunStopped&) {
+    throw;
   } catch (...) {
   }
 }

@@ -111,14 +111,14 @@ std::string M2tsPartName(const std::string& baseName, int part) {
   return baseName + "." + std::to_string(part) + ".m2ts";
 }
 
-std::vector<EarlierResult> SetAsideEarlierM2ts(const ConvertRun& run) {
+std::vector<EarlierResult> SetAsideEarlierM2ts(App& app, const ConvertRun& run) {
   std::vector<EarlierResult> earlier;
   for (int part = 1; part <= kMostParts; ++part) {
     const std::string m2ts = run.folder + M2tsPartName(run.strBaseName, part);
     const std::string mpg = MpgNameOf(m2ts);
     if (part > 1 && !Exists(m2ts) && !Exists(mpg)) break;
-    earlier.emplace_back(m2ts);
-    earlier.emplace_back(mpg);
+    earlier.emplace_back(app, m2ts);
+    earlier.emplace_back(app, mpg);
   }
   return earlier;
 }

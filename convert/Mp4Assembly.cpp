@@ -7,6 +7,7 @@
 #include "convert/Convert.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
+#include "convert/RunCleanup.h"
 
 namespace quillet {
 namespace {

@@ -14,7 +14,7 @@
 namespace quillet {
 namespace {
 
-constexpr const char* kMpeg2Video = "movie.mpg";
+using work::kMpeg2Video;
 constexpr const char* kSubtitleEncode =
     " -of mpeg -ovc lavc -lavcopts threads=4:vcodec=mpeg2video:vrc_buf_size=1600:"
     "vrc_maxrate=14900:vbitrate=14900:autoaspect:keyint=15:vqmin=1:lmin=1:vstrict=0:mv0 -ofps ";
@@ -80,8 +80,8 @@ void MuxMpeg2(App& app, const ConvertRun& run) {
 void RecodeMpeg2(App& app, ConvertRun& run) {
   // An earlier result of either name would hide a failed mux, and an earlier ".mpg"
   // would stop the rename; both are set aside and settled by the outcome.
-  EarlierResult earlierM2ts(run.folder + run.strBaseName + ".m2ts");
-  EarlierResult earlierMpg(run.folder + run.strBaseName + ".mpg");
+  EarlierResult earlierM2ts(app, run.folder + run.strBaseName + ".m2ts");
+  EarlierResult earlierMpg(app, run.folder + run.strBaseName + ".mpg");
   IgnoringErrors([&] {
     if (!MakeRecodeAc3(app, run, "Encoding mpeg2.")) return;
     run.strEncFps = EncoderFpsText(app.form.txtSFPS.Text);

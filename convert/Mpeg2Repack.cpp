@@ -43,7 +43,7 @@ void RepackMpeg2(App& app, const ConvertRun& run) {
   if (!sound.empty()) return ReportUnplayableSound(app, sound);
   const std::string result = run.folder + run.strBaseName + ".mpg";
   // FFmpeg overwrites the earlier result first; it comes back when the repack fails.
-  EarlierResult earlier(result);
+  EarlierResult earlier(app, result);
   IgnoringErrors([&] {
     SetProgress(app, "Repacking to mpeg2 container");
     RunStep(app, RepackCommand(app, result));

@@ -85,7 +85,7 @@ void ReportMissingResult(App& app, const std::string& path) {
 void ClearStaleRecodeFiles(const ConvertRun& run) {
   // A failed earlier run leaves its working files for a look; this run must not take an
   // old sound track or an old encode for its own.
-  for (const char* name : {work::kAc3, work::kWav, work::kAvi, "movie.mpg", work::kMeta})
+  for (const char* name : {work::kAc3, work::kWav, work::kAvi, work::kMpeg2Video, work::kMeta})
     DeleteWorkFile(run, name);
   if (!run.strAudioExt.empty()) DeleteWorkFile(run, work::Audio(run.strAudioExt));
 }

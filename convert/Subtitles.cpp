@@ -10,6 +10,7 @@
 #include "convert/Convert.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
+#include "convert/RunCleanup.h"
 #include "inspect/ReadInfo.h"
 #include "sys/FileAPI.h"
 #include "tools/FileTests.h"
@@ -118,6 +119,7 @@ void SubtitleRemux(App& app, const ConvertRun& run) {
     // Without the copy the nested run would convert nothing and could still end well;
     // a folder that cannot be emptied could hand it an old copy.
     const bool folderReady = MakeEmptyTempFolder(folder);
+    RegisterWorkFolder(app, folder);
     if (folderReady) RunStep(app, RemuxCommand(app, copy, subtitle));
     if (!folderReady || !CopyHoldsSubtitles(app, copy)) {
       ReportRemuxFailure(app, subtitle);

@@ -16,7 +16,7 @@ namespace quillet {
 namespace {
 
 constexpr const char* kAviMuxer = "\\avimux\\avimux_gui.exe";
-constexpr const char* kAviMuxScript = "quillet.amg";
+using work::kAviMuxScript;
 constexpr int kMostParts = 999;
 constexpr const char* kXvidOptions =
     ":max_bframes=2:bquant_ratio=162:bquant_offset=100:vhq=1:me_quality=6:chroma_me:"
@@ -98,13 +98,13 @@ void MuxAvi(App& app, const ConvertRun& run, const std::vector<std::string>& tem
   SetProgress(app, kConversionDone);
 }
 
-std::vector<EarlierResult> SetAsideEarlierAvi(const ConvertRun& run) {
+std::vector<EarlierResult> SetAsideEarlierAvi(App& app, const ConvertRun& run) {
   std::vector<EarlierResult> earlier;
   for (int part = 1; part <= kMostParts; ++part) {
     const std::string path = run.folder + AviPartName(run.strBaseName, part);
     std::error_code ec;
     if (part > 1 && !std::filesystem::exists(std::filesystem::symlink_status(path, ec))) break;
-    earlier.emplace_back(path);
+    earlier.emplace_back(app, path);
   }
   return earlier;
 }
@@ -138,7 +138,7 @@ std::string AviPartName(const std::string& baseName, int part) {
 void RecodeXvid(App& app, ConvertRun& run) {
   // The muxer writes its parts only when all went well, so an earlier AVI of the same
   // name would pass for this run's; the earlier parts are set aside until the end.
-  std::vector<EarlierResult> earlier = SetAsideEarlierAvi(run);
+  std::vector<EarlierResult> earlier = SetAsideEarlierAvi(app, run);
   IgnoringErrors([&] { EncodeAndMuxXvid(app, run); });
   for (EarlierResult& part : earlier) part.Settle(app.form.txtProgress.Text == kConversionDone);
 }

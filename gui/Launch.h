@@ -7,7 +7,8 @@
 namespace quillet {
 
 // The argument text of the command line: argv[1..] joined by single blanks, so an
-// unquoted path with blanks still names one file. The program removes quotes itself.
+// unquoted path with blanks still names one file. The program removes quotes itself. A
+// first argument "--" is left out ("quillet -- -film.mkv").
 std::string ArgumentText(int argc, const char* const* argv);
 
 // True when DISPLAY or WAYLAND_DISPLAY names a display (set and not empty).
@@ -22,6 +23,10 @@ int RunWithoutDisplay(int& argc, char** argv, const std::string& argumentText);
 // Start-up with the window. A command-line file conversion ends the program without
 // showing it. With QUILLET_SCREENSHOT=<file.png> in the environment the shown window
 // saves a picture of itself to that file and the program ends.
+// "quillet --check ...": the pre-flight report with the real tool runner; returns its exit
+// status.
+int RunCheckCommand(int argc, char** argv);
+
 int RunWithWindow(int& argc, char** argv, const std::string& argumentText);
 
 }  // namespace quillet

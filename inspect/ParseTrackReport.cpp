@@ -1,4 +1,4 @@
-// Reads the Matroska report tool's text report ("info.txt" in the output folder) into the
+// Reads the Matroska report tool's text report ("info.<pid>.txt" in the output folder) into the
 // track report and the window's stream controls. The report is a tree of lines:
 //   "|" + indenting blanks + "+ " + element name + ": " + value
 // and the values are taken at fixed positions of that layout, e.g. in
@@ -31,8 +31,8 @@ constexpr const char* kTrackBoundary = "A track";
 
 class TrackReportParser {
  public:
-  TrackReportParser(App& app, std::vector<std::string> lines)
-      : form_(app.form), report_(app.report), reader_(std::move(lines)) {}
+  TrackReportParser(Form1& form, TrackReport& report, std::vector<std::string> lines)
+      : form_(form), report_(report), reader_(std::move(lines)) {}
 
   void Run() {
     CopyReportAndTestVfw();
@@ -242,8 +242,8 @@ class TrackReportParser {
 
 }  // namespace
 
-void ParseTrackReport(App& app) {
-  TrackReport& report = app.report;
+std::vector<std::string> ParseReportLines(Form1& form, TrackReport& report,
+                                          std::vector<std::string> lines) {
   report.bVFW = false;
   report.strPar.clear();
   report.strQTSize.clear();
@@ -252,17 +252,19 @@ void ParseTrackReport(App& app) {
   report.strAudioTracks.Reset();
   report.strSubTracks.Reset();
   report.audioCodecIds.clear();
+  TrackReportParser parser(form, report, std::move(lines));
+  parser.Run();
+  return std::move(parser.Log());
+}
 
-  const std::string reportPath = app.form.txtTMP.Text + "info.txt";
+void ParseTrackReport(App& app) {
+  const std::string reportPath = ReportPath(app);
   // Without a report (the report tool failed) the source shows no tracks. The debug log
   // is opened (and so created) either way, and written in one go: a report can run to
   // thousands of lines.
-  std::vector<std::string> log;
-  if (auto lines = LoadReportLines(reportPath)) {
-    TrackReportParser parser(app, std::move(*lines));
-    parser.Run();
-    log = std::move(parser.Log());
-  }
+  auto lines = LoadReportLines(reportPath);
+  std::vector<std::string> log = ParseReportLines(
+      app.form, app.report, lines ? std::move(*lines) : std::vector<std::string>{});
   AppendDebugLog(app.ctx.programFolder, log);
   ShowTrackReport(app);
   DeleteFileQuietly(reportPath);

@@ -3,6 +3,7 @@
 // buffer check of H.264 streams.
 
 #include <string>
+#include <vector>
 
 #include "app/App.h"
 
@@ -12,9 +13,20 @@ namespace quillet {
 // window's stream controls, and checks H.264 sources against the players' decoder.
 void ReadInfo(App& app, const std::string& sourcePath);
 
-// Reads output folder + "info.txt", fills app.report and the stream controls, copies
-// the report into the debug log and deletes the report file.
+// Where the report tool writes its report: "info.<our pid>.txt" in the output folder.
+// Inspection takes no lock (it does not wait for a running conversion), so each running
+// program has a report name of its own.
+std::string ReportPath(const App& app);
+
+// Reads the report (ReportPath), fills app.report and the stream controls, copies the
+// report into the debug log and deletes the report file.
 void ParseTrackReport(App& app);
+
+// The parser itself: fills `report` (reset first) and the stream controls of `form` from
+// the report's lines and returns the lines for the debug log. An empty report leaves an
+// empty track report.
+std::vector<std::string> ParseReportLines(Form1& form, TrackReport& report,
+                                          std::vector<std::string> lines);
 
 // The audio list's click rule: selects the format button and track id of the chosen row.
 void cmbAudio_Click(App& app);

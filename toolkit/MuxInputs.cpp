@@ -153,6 +153,10 @@ std::optional<Opened> OpenSource(const MuxTrack& track, const std::string& scrat
   } else if (raw) {
     input.options = {"-f", RawAudioFormat(track.codec)};
   }
+  // Matroska keeps VC-1 in VFW mode, whose blocks ffmpeg reads with decoding times only;
+  // the transport stream needs presentation times, which ffmpeg then works out.
+  if (track.codec == TrackCodec::Vc1)
+    input.options.insert(input.options.end(), {"-fflags", "+genpts"});
   for (size_t i = 0; i < plan.inputs.size(); ++i)
     if (plan.inputs[i].path == input.path && plan.inputs[i].options == input.options)
       return Opened{static_cast<int>(i), programStream, raw};

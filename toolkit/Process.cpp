@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +26,29 @@ void ForwardSignal(int sig) {
   pid_t child = g_child;
   if (child > 0) kill(child, sig);
 }
+
+// Blocks the stop signals while it lives, or until released.
+class StopSignalsHeld {
+ public:
+  StopSignalsHeld() {
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&stops, sig);
+    sigprocmask(SIG_BLOCK, &stops, &before_);
+  }
+  ~StopSignalsHeld() { Release(); }
+  StopSignalsHeld(const StopSignalsHeld&) = delete;
+  StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
+  void Release() {
+    if (released_) return;
+    released_ = true;
+    sigprocmask(SIG_SETMASK, &before_, nullptr);
+  }
+
+ private:
+  sigset_t before_;
+  bool released_ = false;
+};
 
 void CloseFd(int& fd) {
   if (fd >= 0) close(fd);
@@ -60,6 +84,9 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
   ToolResult result;
   if (argv.empty()) return result;
   Log("running: " + ShowCommand(argv));
+  // Held back from here until the child is known, so a stop that arrives meanwhile is
+  // either seen below or forwarded to the child, never lost between the two.
+  StopSignalsHeld held;
   if (g_interrupted) {
     Log("not started: interrupted");
     return result;
@@ -84,6 +111,7 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
 
+  const pid_t parent = getpid();
   pid_t pid = fork();
   if (pid < 0) {
     Log(std::string("cannot start: ") + std::strerror(errno));
@@ -91,10 +119,14 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
     return result;
   }
   if (pid == 0) {
-    // Child: default signal handling, stdin from /dev/null, outputs as asked.
+    // Child: default signal handling, stdin from /dev/null, outputs as asked. The tool
+    // dies with the toolkit, even one that was killed outright.
     signal(SIGTERM, SIG_DFL);
     signal(SIGINT, SIG_DFL);
     signal(SIGHUP, SIG_DFL);
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
+    held.Release();
     int null = open("/dev/null", O_RDONLY);
     if (null >= 0) dup2(null, 0);
     if (pipeOut)
@@ -110,6 +142,7 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
   }
 
   g_child = pid;
+  held.Release();
   CloseFd(outPipe[1]);
   CloseFd(errPipe[1]);
   CloseFd(execPipe[1]);

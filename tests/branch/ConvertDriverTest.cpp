@@ -134,7 +134,7 @@ TEST(ConvertOpening, UninspectedSourceIsInspectedFirst) {
   s.Convert();
 
   std::vector<std::string> expected = {
-      R"("{app}/MKVToolnix/mkvinfo.exe" "{src}" -o "{out}info.txt")",
+      R"("{app}/MKVToolnix/mkvinfo.exe" "{src}" -o "{out}info.{pid}.txt")",
       R"("{app}/Checker/x264_checker.exe" "{src}")"};
   for (const std::string& line : Mp4RoadOf("{src}", "Film")) expected.push_back(line);
   EXPECT_EQ(s.Commands(), s.X(expected));
@@ -169,7 +169,8 @@ TEST(SplitSource, NineGigabytesAreConvertedInThreeParts) {
                                        R"(  "{src}" --split size:3000000K)"};
   for (const char* part : {"Film-001", "Film-002", "Film-003"}) {
     const std::string src = std::string("{out}split/") + part + ".mkv";
-    expected.push_back(R"("{app}/MKVToolnix/mkvinfo.exe" ")" + src + R"(" -o "{out}info.txt")");
+    expected.push_back(R"("{app}/MKVToolnix/mkvinfo.exe" ")" + src +
+                       R"(" -o "{out}info.{pid}.txt")");
     expected.push_back(R"("{app}/Checker/x264_checker.exe" ")" + src + "\"");
     for (const std::string& line : Mp4RoadOf(src, part)) expected.push_back(line);
   }
@@ -194,7 +195,8 @@ TEST(SplitSource, NineGigabytesAreConvertedInThreeParts) {
   s.runner.calls.clear();
   s.Convert();
   ASSERT_FALSE(s.Commands().empty());
-  EXPECT_EQ(s.Commands()[0], s.X(R"("{app}/MKVToolnix/mkvinfo.exe" "{src}" -o "{out}info.txt")"));
+  EXPECT_EQ(s.Commands()[0],
+            s.X(R"("{app}/MKVToolnix/mkvinfo.exe" "{src}" -o "{out}info.{pid}.txt")"));
 }
 
 TEST(SplitSource, FailedPartIsNotHiddenByTheLastPartsSuccess) {
@@ -335,39 +337,6 @@ TEST_P(SplitDecision, SizeAndOptionsDecideTheParts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, SplitDecision, ::testing::ValuesIn(kSplits),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-struct NotBuiltCase {
-  const char* name;
-  std::function<void(Run&)> setup;
-  const char* what;
-};
-
-// clang-format off
-const NotBuiltCase kNotBuilt[] = {
-    {"Wmv", [](Run& s) { s.form().strType = "wmv"; }, "WMV to AVCHD output"},
-    {"Avi", [](Run& s) { s.form().strType = "avi"; }, "AVI check and repair output"},
-    {"Vc1", [](Run& s) { s.app.report.strVideoCodec = "vc1"; }, "VC-1 Matroska output"},
-};
-// clang-format on
-
-class NotBuiltYet : public ::testing::TestWithParam<NotBuiltCase> {};
-
-TEST_P(NotBuiltYet, SaysSoAndRunsNoTool) {
-  DriverRun s;
-  GetParam().setup(s);
-
-  s.Convert();
-
-  EXPECT_TRUE(s.Commands().empty());
-  ASSERT_EQ(s.ui.boxes.size(), 1u);
-  EXPECT_EQ(s.ui.boxes[0].text, std::string(GetParam().what) + " is not built yet.");
-  EXPECT_EQ(s.form().txtProgress.Text, "Conversion error.");
-  EXPECT_EQ(s.app.conversionsStarted, 1);
-  EXPECT_EQ(s.app.conversionsSucceeded, 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Branches, NotBuiltYet, ::testing::ValuesIn(kNotBuilt),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Shutdown, OnlyWhenTickedAndNotInAFolderRun) {

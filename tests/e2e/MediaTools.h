@@ -75,6 +75,25 @@ inline const toolkit::JsonValue* StreamOf(const toolkit::JsonValue& probe,
   return nullptr;
 }
 
+// A small film: test picture and a tone, H.264 and 5.1 AC3 in Matroska.
+inline ::testing::AssertionResult MakeSmallFilm(const std::string& path, int seconds) {
+  return Made({"ffmpeg",     "-nostdin", "-y",
+               "-v",         "error",    "-f",
+               "lavfi",      "-i",       "testsrc=size=160x120:rate=25",
+               "-f",         "lavfi",    "-i",
+               "sine=f=440", "-t",       std::to_string(seconds),
+               "-c:v",       "libx264",  "-preset",
+               "ultrafast",  "-pix_fmt", "yuv420p",
+               "-c:a",       "ac3",      "-ac",
+               "6",          "-ar",      "48000",
+               path});
+}
+
+// The duration ffprobe gives a stream ("v:0", "a:0"), in seconds; -1 when it gives none.
+inline double StreamSeconds(const std::string& path, const std::string& stream) {
+  return toolkit::ParseDecimal(Probe(path, stream, "duration")).value_or(-1);
+}
+
 // The names in a folder, sorted.
 inline std::vector<std::string> Entries(const std::filesystem::path& folder) {
   std::vector<std::string> names;

@@ -89,9 +89,16 @@ class RealProgram {
   // Runs "quillet SOURCE" without a display, started from `startFolder`, and waits for it
   // (at most five minutes).
   ProgramRun Convert(const std::string& source, const std::string& startFolder) const {
-    return RunShell("cd " + ShellQuoted(startFolder) +
-                    " && env -u DISPLAY -u WAYLAND_DISPLAY timeout -k 10 300 " +
-                    ShellQuoted((folder_ / "quillet").string()) + " " + ShellQuoted(source));
+    return Run({source}, startFolder);
+  }
+
+  // The same with the arguments given one by one.
+  ProgramRun Run(const std::vector<std::string>& args, const std::string& startFolder) const {
+    std::string command = "cd " + ShellQuoted(startFolder) +
+                          " && env -u DISPLAY -u WAYLAND_DISPLAY timeout -k 10 300 " +
+                          ShellQuoted((folder_ / "quillet").string());
+    for (const std::string& arg : args) command += " " + ShellQuoted(arg);
+    return RunShell(command);
   }
 
  private:

@@ -326,6 +326,32 @@ TEST_F(MainWindowTest, WhileAToolRunsTheWindowPaintsButTakesNoInputAndDoesNotClo
   EXPECT_TRUE(window.close());
 }
 
+// After a source is chosen with "File", the source box's tool tip tells whether the film
+// plays on the chosen target as it is; the options shown stay as the user set them.
+TEST_F(MainWindowTest, TheChosenSourceShowsItsVerdictInTheSourceBoxToolTip) {
+  const std::string film = outputDir.str() + "/film.mkv";
+  WriteFile(film, "x");
+  runner.On("mkvinfo.exe", [](const std::vector<std::string>& argv) {
+    for (std::size_t i = 1; i + 1 < argv.size(); ++i)
+      if (argv[i] == "-o")
+        WriteFile(argv[i + 1],
+                  "+ Segment, size 1000\n|+ Segment tracks\n| + A track\n|  + Track type: video\n"
+                  "|  + Codec ID: V_MPEG4/ISO/AVC\n| + A track\n|  + Track type: audio\n"
+                  "|  + Codec ID: A_DTS\n|   + Channels: 6\n");
+    return std::string();
+  });
+  Choose("cmbPlatform", "Xbox 360");
+  const bool recodeBefore = Check("chkMP2")->isChecked();
+  ui.fileAnswers = {QString::fromStdString(film)};
+  Widget<QPushButton>("Command1")->click();
+  const QString tip = Widget<QLineEdit>("txtFile")->toolTip();
+  EXPECT_TRUE(tip.startsWith("Xbox 360: needs a remux: MP4 (Target: Xbox 360)"))
+      << tip.toStdString();
+  EXPECT_TRUE(tip.contains("audio codec dts")) << tip.toStdString();
+  EXPECT_EQ(Combo("cmbPlatform")->currentText(), "Xbox 360");
+  EXPECT_EQ(Check("chkMP2")->isChecked(), recodeBefore);
+}
+
 TEST_F(MainWindowTest, DoubleClickOnTheBackgroundWritesTheRegistrationBatch) {
   const auto batch = std::filesystem::path(programDir.str()) / "register.bat";
   QPushButton* convert = Widget<QPushButton>("Command2");

@@ -109,6 +109,7 @@ std::unique_ptr<AudioGraph> FakeMediaGraph::RunWmaToWavGraph(const std::string& 
     if (missing) *missing = missingFilter;
     return nullptr;
   }
+  if (makeGraph) return makeGraph(wavPath);
   WriteFile(wavPath, wav);
   return std::make_unique<FinishedGraph>();
 }

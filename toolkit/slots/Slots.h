@@ -35,6 +35,12 @@ int RunMencoder(const SlotCall& call);
 int RunTsmuxer(const SlotCall& call);
 int RunAften(const SlotCall& call);
 int RunAviMux(const SlotCall& call);
+int RunAsf2Vc1(const SlotCall& call);
+int RunMmcl(const SlotCall& call);
+
+// mmcl's report from mediainfo's JSON of `file`: "QPel:" and "GMC:" padded to column 20
+// with Yes, No or Unknown, the codec FourCC, or one "Error: ..." line.
+std::string AviInfoReport(const std::string& mediainfoJson, const std::string& file);
 
 // --- Argument translation, kept apart from running so it can be checked on its own ---
 

@@ -1,0 +1,179 @@
+#include "check/GatherFacts.h"
+
+#include <stdlib.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "app/App.h"
+#include "check/FactParsers.h"
+#include "inspect/ReadInfo.h"
+#include "inspect/ReportReader.h"
+#include "sys/FileAPI.h"
+#include "tools/Paths.h"
+#include "tools/ToolRunner.h"
+
+namespace quillet {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Quoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
+
+std::string Capture(Context& ctx, const std::string& command) {
+  return ctx.runner.GetCommandOutput(command, true, false, true);
+}
+
+// A folder of our own under $TMPDIR for the report, removed with what it holds.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/quillet-check-XXXXXX";
+    if (mkdtemp(pattern.data())) path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    if (!path_.empty()) fs::remove_all(path_, ec);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// The conversion's codec names ("avc", "mpeg2", "vc1") decide; other tracks are named
+// by their codec id or, in VFW mode, their FourCC.
+std::string VideoCodecOf(const TrackReport& report, const ReportTrack& track) {
+  if (report.strVideoCodec == "avc") return "h264";
+  if (report.strVideoCodec == "mpeg2") return "mpeg2";
+  if (report.strVideoCodec == "vc1") return "vc1";
+  if (track.codecId == "V_MS/VFW/FOURCC") return VideoCodecOfFourcc(track.fourcc);
+  return VideoCodecOfCodecId(track.codecId);
+}
+
+void RunChecker(Context& ctx, const std::string& path, VideoFacts& video) {
+  const std::string checker = ProgramPath(ctx.programFolder, "\\Checker\\x264_checker.exe");
+  ReadCheckerOutput(Capture(ctx, Quoted(checker) + " " + Quoted(path)), video);
+}
+
+void FillFromReport(const std::vector<std::string>& lines, Context& ctx, MediaFacts& f) {
+  Form1 scratch(ctx.ui, ctx.media);  // the parser fills stream controls; these are ours
+  TrackReport report;
+  ParseReportLines(scratch, report, lines);
+  f.durationSeconds = report.lngDuration;
+  bool videoSeen = false;
+  for (const ReportTrack& t : ScanReportTracks(lines)) {
+    if (t.type == "video" && !videoSeen) {
+      videoSeen = true;
+      VideoFacts& v = f.video;
+      v.present = true;
+      v.codec = VideoCodecOf(report, t);
+      v.vfw = report.bVFW;
+      v.width = report.intPixelWidth > 0 ? report.intPixelWidth : t.width;
+      v.height = report.intPixelHeight > 0 ? report.intPixelHeight : t.height;
+      // The frame rate text the conversion reads stands at a fixed place of the line; a
+      // rate written wider than "23.976" is not there, and the line says it plainly.
+      char* end = nullptr;
+      const double fps = std::strtod(scratch.txtSFPS.Text.c_str(), &end);
+      v.fps = fps > 0 && end && *end == '\0' ? fps : t.fps;
+      v.profile = t.profile;
+      v.level = t.level;
+    } else if (t.type == "audio") {
+      f.audio.push_back({AudioCodecOfCodecId(t.codecId), t.channels, t.sampleRate});
+    } else if (t.type == "subtitles") {
+      f.subtitles.push_back(SubtitleOfCodecId(t.codecId));
+    }
+  }
+}
+
+// The report gives no stream bitrates: the statistics mkvmerge keeps in the video track's
+// tags do, else the whole file's bitrate stands for the video's.
+void ReadMatroskaVideoBitrate(Context& ctx, MediaFacts& f) {
+  MediaFacts probed;
+  ReadProbeFlat(Capture(ctx,
+                        "ffprobe -v error -select_streams v:0 -show_entries "
+                        "stream=codec_type,bit_rate:stream_tags=BPS -of flat " +
+                            Quoted(f.path)),
+                probed);
+  if (probed.video.bitrate > 0) {
+    f.video.bitrate = probed.video.bitrate;
+    f.video.bitrateOverall = false;
+  } else if (f.durationSeconds > 0) {
+    f.video.bitrate = static_cast<int64_t>(f.sizeBytes * 8 / f.durationSeconds);
+    f.video.bitrateOverall = true;
+  }
+}
+
+void GatherMatroska(Context& ctx, MediaFacts& f) {
+  ScratchFolder scratch;
+  if (scratch.path().empty()) {
+    f.problem = "no temporary folder for the report";
+    return;
+  }
+  const std::string reportPath = scratch.path() + kSepStr + "info.txt";
+  const std::string tool = ProgramPath(ctx.programFolder, "\\MKVToolnix\\mkvinfo.exe");
+  Capture(ctx, Quoted(tool) + " " + Quoted(f.path) + " -o " + Quoted(reportPath));
+  auto lines = LoadReportLines(reportPath);
+  if (!lines || lines->empty()) {
+    f.problem = "the Matroska report tool wrote no report";
+    return;
+  }
+  FillFromReport(*lines, ctx, f);
+  if (f.video.codec == "h264") RunChecker(ctx, f.path, f.video);
+  ReadMatroskaVideoBitrate(ctx, f);
+  f.readable = true;
+}
+
+void GatherProbed(Context& ctx, MediaFacts& f) {
+  const std::string probe =
+      "ffprobe -v error -show_entries format=duration,bit_rate:stream=codec_type,codec_name,"
+      "profile,level,width,height,field_order,avg_frame_rate,r_frame_rate,channels,sample_rate,"
+      "bit_rate:stream_tags=BPS -of flat " +
+      Quoted(f.path);
+  ReadProbeFlat(Capture(ctx, probe), f);
+  if (!f.video.present && f.audio.empty()) {
+    f.problem = "ffprobe finds no streams";
+    return;
+  }
+  if (f.video.codec == "h264") RunChecker(ctx, f.path, f.video);
+  if (f.container == Container::Avi && f.video.codec == "mpeg4")
+    ReadMpeg4Features(
+        Capture(ctx, "mediainfo \"--Inform=Video;%Format_Settings_QPel%|%Format_Settings_GMC%\" " +
+                         Quoted(f.path)),
+        f.video);
+  f.readable = true;
+}
+
+}  // namespace
+
+MediaFacts GatherMediaFacts(Context& ctx, const std::string& path) {
+  MediaFacts f;
+  f.path = path;
+  f.container = ContainerOfPath(path);
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) {
+    f.problem = "no such file";
+    return f;
+  }
+  if (!std::ifstream(path, std::ios::binary)) {
+    f.problem = "the file cannot be opened";
+    return f;
+  }
+  f.sizeBytes = FileSize64(path);
+  if (f.container == Container::Unknown)
+    f.problem = "not a Matroska, AVI, WMV or MP4 file";
+  else if (f.container == Container::Matroska)
+    GatherMatroska(ctx, f);
+  else
+    GatherProbed(ctx, f);
+  return f;
+}
+
+}  // namespace quillet
