@@ -130,6 +130,20 @@ int LongestRun(const std::vector<std::string>& ids, const std::string& suffix) {
   return longest;
 }
 
+// How often four bytes occur in a file, read in blocks (the file may be gigabytes).
+size_t Occurrences(const std::string& path, const std::string& fourcc) {
+  std::ifstream in(path, std::ios::binary);
+  std::string carry, block(16 << 20, '\0');
+  size_t n = 0;
+  while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0) {
+    std::string text = carry + block.substr(0, static_cast<size_t>(in.gcount()));
+    for (size_t at = text.find(fourcc); at != std::string::npos; at = text.find(fourcc, at + 1))
+      ++n;
+    carry = text.substr(text.size() - std::min<size_t>(text.size(), fourcc.size() - 1));
+  }
+  return n;
+}
+
 // The template shipped in the program folder, filled in as the program fills it: the
 // output folder for the placeholder, the size line, the START line; CR LF line ends.
 std::string FilledTemplate(const std::string& folder, const std::string& sizeLine,
@@ -270,6 +284,35 @@ TEST_F(ToolkitAvi, MaxFileSizeCutsAtKeyFramesIntoPartsThatHoldTheWholeFilm) {
   EXPECT_FALSE(fs::exists(Out("Film_009.avi")))
       << "a part of an earlier run stays beside the new set";
   EXPECT_FALSE(fs::exists(Out(Format("Film_%03d.avi", static_cast<int>(parts.size()) + 1))));
+}
+
+TEST_F(ToolkitAvi, BeyondOneGigabyteTheAviHasOpenDmlIndexes) {
+  // 1.1 GB of video: 12 noisy seconds repeated for 20 minutes, and AC3 for as long.
+  std::string sample = Out("sample.avi"), movie = Out("movie.avi"), ac3 = Out("movie.ac3");
+  ASSERT_TRUE(
+      Ffmpeg("-v error -f lavfi -i testsrc2=size=320x240:rate=25 -t 12 -vf "
+             "noise=alls=20:allf=t -c:v mpeg4 -vtag XVID -q:v 4 -g 25",
+             sample));
+  ASSERT_TRUE(Ffmpeg("-v error -stream_loop -1 -i " + sample + " -c copy -t 1200", movie));
+  fs::remove(sample);
+  ASSERT_GT(FileSize(movie), 1100LL * 1024 * 1024);
+  ASSERT_TRUE(Ffmpeg(
+      "-v error -f lavfi -i sine=frequency=440:sample_rate=48000 -t 1200 -c:a ac3 -b:a 640k", ac3));
+  WriteFile(Out("quillet.amg"), FilledTemplate(out_.str() + "/", "MAXFILESIZE OFF", "Film.avi"));
+  ASSERT_TRUE(SlotOk("avimux/avimux_gui.exe", {Out("quillet.amg")}));
+
+  std::string film = Out("Film.avi");
+  auto count = [&film](const std::string& fourcc) { return Occurrences(film, fourcc); };
+  EXPECT_EQ(1u, count("AVIX"));  // the second RIFF of an OpenDML file
+  EXPECT_EQ(2u, count("indx"));  // a super index per stream
+  EXPECT_GE(count("ix00"), 2u);  // a standard index per stream and RIFF
+  EXPECT_GE(count("ix01"), 2u);
+  EXPECT_EQ(1u, count("idx1"));  // the legacy index of the first RIFF, for old players
+  EXPECT_EQ("30000", Probe(film, "v:0", "nb_frames"));
+  EXPECT_NEAR(1200.0, Seconds(film), 0.5);
+  // A seek into the second RIFF finds its frames.
+  EXPECT_TRUE(Made({"ffmpeg", "-nostdin", "-v", "error", "-ss", "1150", "-i", film, "-t", "2", "-f",
+                    "null", "-"}));
 }
 
 TEST_F(ToolkitAvi, MuxerFailuresLeaveNoResult) {
