@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/FolderForm.h"
 #include "app/Form1.h"
 #include "inspect/TrackReport.h"
 
@@ -14,6 +15,7 @@ class Ui;
 class Power;
 class Components;
 class MediaGraph;
+class RunCleanup;
 
 // The ports that replace the platform, and the program folder. Handed down, never
 // global.
@@ -33,6 +35,7 @@ struct App {
 
   Context& ctx;
   Form1 form;
+  FolderForm frmFolder;  // the "Folder" button's choice of MKV or AVI folder
   TrackReport report;
   bool bFolderMode = false;   // a folder run is going on, or was the last kind of run
   bool bCommandLine = false;  // the program was started with an argument
@@ -43,6 +46,8 @@ struct App {
   // Set by a command-line folder run that had nothing to convert and refused nothing
   // ("No MKV files found in ..."): such a run succeeded, and the text says why.
   std::string nothingToConvert;
+  // What a stop must undo, while a conversion runs (convert/RunCleanup.h); else null.
+  RunCleanup* cleanup = nullptr;
 };
 
 }  // namespace quillet

@@ -50,7 +50,7 @@ void cmdLine(App& app, const std::string& argumentText) {
     app.bCommandLine = false;
     return;
   }
-  const std::string path = ArgumentPath(argumentText);
+  const std::string path = AbsolutePath(ArgumentPath(argumentText));
   app.bCommandLine = true;
   if (IsMatroskaFileArgument(path)) cmdlineFile(app, path);
   if (IsFolderArgument(path)) cmdlineFolder(app, path);

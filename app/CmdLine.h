@@ -16,6 +16,7 @@ bool IsMatroskaFileArgument(const std::string& path);
 // An existing folder.
 bool IsFolderArgument(const std::string& path);
 
+// A relative path is taken from the current folder and made absolute here.
 void cmdLine(App& app, const std::string& argumentText);
 void cmdlineFile(App& app, const std::string& strfile);
 void cmdlineFolder(App& app, const std::string& strpath);

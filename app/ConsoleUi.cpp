@@ -69,6 +69,12 @@ void ConsoleUi::Repaint() {
   if (!progress.empty()) err_ << progress << std::endl;
 }
 
+void ConsoleUi::ShowFolderWindow() {
+  err_ << "Folder conversion: the folder window needs a display; name the folder on the "
+          "command line instead."
+       << std::endl;
+}
+
 void ConsoleUi::Sleep(int milliseconds) {
   if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }

@@ -23,6 +23,9 @@ class ConsoleUi : public Ui {
   void Repaint() override;
   void SetTopMost(bool) override {}
   void Sleep(int milliseconds) override;
+  // Nobody can press the folder window's buttons: showing it says so instead.
+  void ShowFolderWindow() override;
+  void HideFolderWindow() override {}
 
  private:
   std::ostream& err_;

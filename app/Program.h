@@ -24,7 +24,7 @@ void DropFiles(App& app, const std::vector<std::string>& paths);
 // removed) names an existing ".mkv" file or an existing folder.
 bool IsConvertibleArgument(const std::string& argumentText);
 inline constexpr const char* kHeadlessUsage =
-    "usage: quillet FILE.mkv | FOLDER   (without a display: converts and exits)";
+    "usage: quillet [--] FILE.mkv | FOLDER   (without a display: converts and exits)";
 // Exit status of a run without a display: 0 when every conversion ended with its
 // success text, 1 otherwise.
 int HeadlessExitStatus(const App& app);

@@ -132,7 +132,8 @@ void cmdTargetFolder_Click(App& app) {
 void DropFiles(App& app, const std::vector<std::string>& paths) {
   // Each file is converted before the next one is looked at, by the road the last
   // file-dialog choice selected.
-  for (const std::string& path : paths) {
+  for (const std::string& dropped : paths) {
+    const std::string path = AbsolutePath(dropped);
     if (!AcceptPathForTools(app, path, "source file")) continue;
     ReadInfo(app, path);
     app.form.txtFile.Text = path;

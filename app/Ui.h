@@ -1,7 +1,7 @@
 #pragma once
 // What the program needs from a screen: message boxes, file and folder dialogs,
-// repaints and the always-on-top band. The Qt window and the console (runs without
-// a display) implement it; tests use a scripted fake.
+// repaints, the always-on-top band and the folder window. The Qt window and the console (runs
+// without a display) implement it; tests use a scripted fake.
 
 #include <string>
 #include <vector>
@@ -63,6 +63,11 @@ class Ui {
 
   // Waits the given time while the screen keeps repainting.
   virtual void Sleep(int milliseconds) = 0;
+
+  // Shows or hides the folder window (App::frmFolder). It is not modal: showing it
+  // returns at once, and its buttons start the folder runs.
+  virtual void ShowFolderWindow() = 0;
+  virtual void HideFolderWindow() = 0;
 };
 
 }  // namespace quillet

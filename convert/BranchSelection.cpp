@@ -31,26 +31,43 @@ const char* OutputName(MatroskaOutput output) {
       return "MPEG-2 recode output";
     case MatroskaOutput::kXvid:
       return "Xvid output";
-    case MatroskaOutput::kAvchd:
-      return "AVCHD output";
-    case MatroskaOutput::kM2ts:
-      return "M2TS output";
-    case MatroskaOutput::kMp4:
+    default:
       break;
   }
-  return "MP4 output";
+  return "Matroska output";
 }
 
 // Extraction (and re-encode), the audio chain and the MP4 assembly.
 void RunMp4Branch(App& app, ConvertRun& run) {
   ClearStaleMp4Files(run);
-  EarlierResult earlier(run);
+  EarlierResult earlier(app, run);
   IgnoringErrors([&] {
     ExtractAndRecode(app, run);
     RunAudioChain(app, run);
     AssembleMp4(app, run);
   });
   earlier.Settle(app.form.txtProgress.Text == kConversionDone);
+}
+
+// The PS3 transport stream: extraction (and re-encode), then header, sound and mux.
+void RunM2tsBranch(App& app, ConvertRun& run) {
+  ClearStaleTsFiles(run);
+  std::vector<EarlierResult> earlier = SetAsideEarlierM2ts(app, run);
+  IgnoringErrors([&] {
+    ExtractAndRecode(app, run);
+    MuxM2ts(app, run);
+  });
+  for (EarlierResult& result : earlier) result.Settle(app.form.txtProgress.Text == kConversionDone);
+}
+
+// The AVCHD folder: extraction (and re-encode), then sound, job file and authoring.
+void RunAvchdBranch(App& app, ConvertRun& run) {
+  if (!AvchdFolderIsFree(app, run)) return;
+  ClearStaleTsFiles(run);
+  IgnoringErrors([&] {
+    ExtractAndRecode(app, run);
+    AuthorAvchd(app, run);
+  });
 }
 
 }  // namespace
@@ -63,7 +80,7 @@ bool RunBranchSelection(App& app, ConvertRun& run) {
   }
   const std::string& codec = app.report.strVideoCodec;
   if (codec == "vc1" && form.chkMP2.Value != 1 && form.chkAVCHD.Value != 1) {
-    ReportNotBuiltYet(app, "VC-1 Matroska output");
+    TellVc1NeedsAvchdOrRecode(app);
     return false;
   }
   if (codec == "mpeg2") {
@@ -71,13 +88,23 @@ bool RunBranchSelection(App& app, ConvertRun& run) {
     return false;
   }
   const MatroskaOutput output = ChooseMatroskaOutput(form);
-  if (output != MatroskaOutput::kMp4) {
-    // These branches start with the same extraction; no tool runs before they exist.
-    ReportNotBuiltYet(app, OutputName(output));
-    return false;
+  switch (output) {
+    case MatroskaOutput::kMp4:
+      RunMp4Branch(app, run);
+      return true;
+    case MatroskaOutput::kM2ts:
+      RunM2tsBranch(app, run);
+      return true;
+    case MatroskaOutput::kAvchd:
+      // The AVCHD branch ends without the closing steps that drop the browsed subtitle
+      // file and raise the window.
+      RunAvchdBranch(app, run);
+      return false;
+    default:
+      // These branches start with the same extraction; no tool runs before they exist.
+      ReportNotBuiltYet(app, OutputName(output));
+      return false;
   }
-  RunMp4Branch(app, run);
-  return true;
 }
 
 }  // namespace quillet

@@ -5,6 +5,7 @@
 
 #include "convert/Convert.h"
 #include "convert/ConvertSteps.h"
+#include "convert/PathNames.h"
 #include "tools/FileTests.h"
 
 namespace quillet {
@@ -16,6 +17,15 @@ void DeleteFromOutputFolder(App& app, std::initializer_list<const char*> names) 
 }
 
 }  // namespace
+
+void ClearStaleTsFiles(const ConvertRun& run) {
+  // A working file that a failed earlier run left for inspection would be taken for this
+  // run's: an old track is not extracted again, an old AC3 or stream would be muxed.
+  for (const std::string& name :
+       {std::string(work::kH264), std::string(work::kRawH264), std::string(work::kWav),
+        std::string(work::kAc3), std::string(work::kMeta), work::Audio(run.strAudioExt)})
+    DeleteWorkFile(run, name);
+}
 
 void CleanMp4TempFiles(App& app) {
   DeleteFromOutputFolder(app, {"movie.aac", "movie.h264", "movie.264", "movie.avi",

@@ -2,11 +2,12 @@
 // source to the road for its type.
 
 #include "app/AppTools.h"
-#include "app/NotBuiltYet.h"
 #include "app/Settings.h"
+#include "convert/ConversionGuard.h"
 #include "convert/Convert.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
+#include "sources/Sources.h"
 #include "tools/FileTests.h"
 #include "tools/Paths.h"
 
@@ -31,23 +32,34 @@ void PrepareConversion(App& app) {
 void DispatchOnSourceType(App& app) {
   const std::string& type = app.form.strType;
   if (type == "wmv")
-    ReportNotBuiltYet(app, "WMV to AVCHD output");
+    WmvToAvchd(app);
   else if (type != "avi")
     Convert(app);
   else
-    ReportNotBuiltYet(app, "AVI check and repair output");
+    ConvertAvi(app);
 }
 
 }  // namespace
 
 void Command2_Click(App& app) {
   // The parts of a split source and the subtitle-remuxed copy run inside the
-  // conversion that asked for them; only the outer run counts for the exit status.
+  // conversion that asked for them, under its guard; only the outer run counts for the
+  // exit status.
   const bool outerRun = !app.form.bSplit && !app.form.bSRT;
-  if (outerRun) ++app.conversionsStarted;
-  PrepareConversion(app);
-  IgnoringErrors([&] { DispatchOnSourceType(app); });
-  if (outerRun && app.form.txtProgress.Text == kConversionDone) ++app.conversionsSucceeded;
+  auto conversion = [&] {
+    PrepareConversion(app);
+    IgnoringErrors([&] { DispatchOnSourceType(app); });
+  };
+  if (!outerRun) {
+    conversion();
+    return;
+  }
+  ++app.conversionsStarted;
+  ConversionGuard guard(app);
+  guard.Run(conversion);
+  // The WMV and AVI roads end their success text with a full stop.
+  const std::string& ended = app.form.txtProgress.Text;
+  if (ended == kConversionDone || ended == kConversionDoneStop) ++app.conversionsSucceeded;
 }
 
 }  // namespace quillet

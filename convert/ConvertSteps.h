@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "app/App.h"
 #include "convert/ConvertRun.h"
 #include "inspect/TextPieces.h"  // TrimBlanks, Contains
+#include "tools/StopRequest.h"
 
 namespace quillet {
 
@@ -54,19 +56,61 @@ void RunAudioChain(App& app, ConvertRun& run);
 void ClearStaleMp4Files(const ConvertRun& run);
 void AssembleMp4(App& app, ConvertRun& run);
 
-// An earlier result of the same name (strBaseName + ".mp4") is moved aside while the
-// run makes its own, so the muxer writes a new file and the success test sees only
-// this run's file. Settle removes it when the new result stands, and otherwise puts
-// it back in place of whatever the failed run left.
+// --- EarlierResult.cpp ---
+// An earlier result of the same name (strBaseName + ".mp4", or the file named) is moved
+// aside while the run makes its own, so the muxer writes a new file and the success test
+// sees only this run's file. Settle removes it when the new result stands, and otherwise
+// puts it back in place of whatever the failed run left. Both names are registered with
+// the run's cleanup, so a stop puts the earlier result back too.
 class EarlierResult {
  public:
-  explicit EarlierResult(const ConvertRun& run);
+  EarlierResult(App& app, const ConvertRun& run);
+  EarlierResult(App& app, std::string path);
   void Settle(bool converted);
 
  private:
+  App& app_;
   std::string result_;
   std::string aside_;  // empty when nothing was moved aside
 };
+
+// --- Ac3Audio.cpp ---
+// The sound of the transport-stream outputs.
+// DTS, AAC, normalised or stereo sound is decoded and encoded anew.
+bool TsDecodesAudio(const App& app, const ConvertRun& run);
+// AC3 for the PS3 (5.1), not normalised: the muxer takes the source's own track.
+bool TsTakesAc3FromSource(const App& app, const ConvertRun& run);
+// "Converting Audio": leaves "movie.ac3", or nothing when the source's AC3 is taken.
+void ConvertTsAudio(App& app, const ConvertRun& run);
+// The source's sound through the WAV tool (normalised when asked) to AC3 at 640 kbit/s.
+void EncodeSourceAudioAt640(App& app, const ConvertRun& run);
+
+// --- M2tsBranch.cpp ---
+// Header, sound, job file and mux of the PS3 transport stream, after the extraction.
+void MuxM2ts(App& app, ConvertRun& run);
+// The name the muxer gives part 1, 2, ... of a result it splits; part 1 is the name it
+// was given. Each part keeps its name with ".mpg" for ".m2ts".
+std::string M2tsPartName(const std::string& baseName, int part);
+// Every earlier result (and muxer output) under this run's part names, set aside.
+std::vector<EarlierResult> SetAsideEarlierM2ts(App& app, const ConvertRun& run);
+
+// --- AvchdBranch.cpp, AvchdSubtitles.cpp ---
+// False (after saying so) when the folder the muxer is to write exists already.
+bool AvchdFolderIsFree(App& app, const ConvertRun& run);
+// Sound, warnings, job file and authoring of the AVCHD folder, after the extraction.
+void AuthorAvchd(App& app, ConvertRun& run);
+// The subtitle line of the job file, or "" when there is none.
+std::string AvchdSubtitleLine(App& app, const ConvertRun& run);
+
+// --- Vc1Branch.cpp ---
+// A VC-1 Matroska film without AVCHD or a re-encode: no tool makes a film of it, so the
+// user is told which options do.
+void TellVc1NeedsAvchdOrRecode(App& app);
+
+// --- CleanTempFiles.cpp ---
+// Deletes the working files an earlier run left under the names the transport-stream
+// outputs read or test.
+void ClearStaleTsFiles(const ConvertRun& run);
 
 // --- WorkFiles.cpp ---
 // Runs a tool; a tool that cannot be started is skipped like any failed statement.
@@ -80,11 +124,14 @@ bool CanOpenFile(const std::string& path, int64_t* size = nullptr);
 std::string ReplaceAll(std::string text, const std::string& what, const std::string& with);
 
 // Runs one statement of the conversion: a failure is skipped and the next statement
-// runs, so no error leaves the conversion.
+// runs, so no error leaves the conversion. A stop (RunStopped) is no failure: it leaves
+// the conversion for its guard, which undoes the run.
 template <typename Statement>
-void IgnoringErrors(Statement&& statement) noexcept {
+void IgnoringErrors(Statement&& statement) {
   try {
     statement();
+  } catch (const RunStopped&) {
+    throw;
   } catch (...) {
   }
 }

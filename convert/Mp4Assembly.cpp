@@ -1,15 +1,13 @@
 // Muxing the H.264 stream and the AAC audio into strBaseName + ".mp4" with MP4Box, the
 // mp4creator fallback, and the split of a result that is too large for FAT32.
 
-#include <filesystem>
-#include <system_error>
-
 #include "app/AppTools.h"
 #include "app/Ui.h"
 #include "convert/Arithmetic.h"
 #include "convert/Convert.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
+#include "convert/RunCleanup.h"
 
 namespace quillet {
 namespace {
@@ -105,29 +103,6 @@ void ClearStaleMp4Files(const ConvertRun& run) {
         std::string(work::kAvi), std::string(work::kVideoH264), std::string(work::kVideo264),
         std::string(work::kWav), std::string(work::kWav2), work::Audio(run.strAudioExt)})
     DeleteWorkFile(run, name);
-}
-
-EarlierResult::EarlierResult(const ConvertRun& run) : result_(ResultPath(run)) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  if (!fs::exists(fs::symlink_status(result_, ec))) return;
-  for (int n = 1; n < 100; ++n) {
-    const std::string aside = result_ + ".earlier" + (n > 1 ? std::to_string(n) : "");
-    if (fs::exists(fs::symlink_status(aside, ec))) continue;
-    std::filesystem::rename(result_, aside, ec);
-    if (!ec) aside_ = aside;
-    return;
-  }
-}
-
-void EarlierResult::Settle(bool converted) {
-  if (aside_.empty()) return;
-  std::error_code ec;
-  if (converted)
-    std::filesystem::remove(aside_, ec);
-  else
-    std::filesystem::rename(aside_, result_, ec);
-  aside_.clear();
 }
 
 void AssembleMp4(App& app, ConvertRun& run) {

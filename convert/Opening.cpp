@@ -10,9 +10,11 @@
 #include "convert/Convert.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
+#include "convert/RunCleanup.h"
 #include "inspect/ReadInfo.h"
 #include "sys/Power.h"
 #include "tools/FileTests.h"
+#include "tools/Paths.h"
 
 namespace quillet {
 namespace {
@@ -127,9 +129,14 @@ void OpenConversion(App& app, ConvertRun& run) {
 }
 
 void Convert(App& app) {
+  // Typed into the window, the paths may be relative: the tools get them absolute.
+  Form1& form = app.form;
+  form.txtFile.Text = AbsolutePath(form.txtFile.Text);
+  form.txtTMP.Text = AbsolutePath(form.txtTMP.Text);
+  form.strSubBrowse = AbsolutePath(form.strSubBrowse);
   ConvertRun run;
-  run.folder = app.form.txtTMP.Text;
-  const std::string source = app.form.txtFile.Text;
+  run.folder = form.txtTMP.Text;
+  const std::string source = form.txtFile.Text;
   if (OutputFolderMissing(source, run.folder)) {
     ShowFolderError(app);
     CloseConversion(app, true);
@@ -148,6 +155,8 @@ void Convert(App& app) {
     return;
   }
   app.form.strFullname = source;
+  // Every branch makes its working files under the fixed names there.
+  RegisterOutputFolder(app, run.folder);
   bool closeFromStepOne = false;
   IgnoringErrors([&] {
     OpenConversion(app, run);

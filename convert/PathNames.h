@@ -19,7 +19,14 @@ inline constexpr const char* kNormalize = "\\Sounds\\normalize.exe";
 inline constexpr const char* kWavGrab = "\\TS\\wavgrab.exe";
 inline constexpr const char* kValDec = "\\ac3filter\\valdec.exe";
 inline constexpr const char* kMencoder = "\\Mencoder\\Mencoder.exe";
+inline constexpr const char* kTsMuxer = "\\TS\\tsmuxer.exe";
+inline constexpr const char* kAften = "\\aften\\aften.exe";
 inline constexpr const char* kMencoderFont = "\\Mencoder\\font.ttf";
+inline constexpr const char* kAsfToVc1 = "\\TS\\asf2vc1.exe";
+inline constexpr const char* kEncWavToAc3 = "\\aften\\EncWAVtoAC3.exe";
+// The AVI check spells the encoder in lower case; the repairs use kMencoder.
+inline constexpr const char* kMencoderCheck = "\\mencoder\\mencoder.exe";
+inline constexpr const char* kAviInfo = "\\checker\\mmcl.exe";
 // The Nero AAC encoder, in the order the driver looks for it.
 inline constexpr const char* kNeroEncoders[] = {"\\neroAacEnc_SSE2.exe", "\\neroAacEnc.exe",
                                                 "\\neroAacEnc_SSE.exe"};
@@ -44,12 +51,26 @@ inline constexpr const char* kSrt = "movie.srt";
 inline std::string Audio(const std::string& ext) {
   return "movie." + ext;
 }
+// Every name above that a branch can leave in the output folder, audio and subtitle
+// tracks of every kind included: what a stopped conversion deletes there.
+inline constexpr const char* kEveryFile[] = {
+    kH264,       kRawH264,    kVideoH264,  k264,        kVideo264,  kAvi, kAac,
+    kWav,        kWav2,       kMeta,       kVc1,        kAc3,       kSrt, "movie.ssa",
+    "movie.ass", "movie.dts", "movie.mp3", "movie.mp2", "movie.ogg"};
 }  // namespace work
 
 // The success text every branch ends with.
 inline constexpr const char* kConversionDone = "Conversion done";
+// The success text of the WMV and AVI roads, with its full stop.
+inline constexpr const char* kConversionDoneStop = "Conversion done.";
 // The text a conversion that could not finish leaves.
 inline constexpr const char* kConversionError = "Conversion error.";
+// The progress text while another conversion holds the program folder.
+inline constexpr const char* kWaitingForConversion = "Waiting for the conversion already running";
+// The lock file in the program folder a conversion holds for its whole run.
+inline constexpr const char* kLockFile = "\\quillet.lock";
+// The text a conversion stopped by a signal leaves.
+inline constexpr const char* kConversionStopped = "Conversion stopped";
 
 // A path in double quotes, as every path of a command line is written.
 inline std::string Q(const std::string& path) {

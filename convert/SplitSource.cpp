@@ -12,6 +12,7 @@
 #include "convert/Convert.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
+#include "convert/RunCleanup.h"
 #include "inspect/ReadInfo.h"
 #include "sys/FileAPI.h"
 #include "tools/Paths.h"
@@ -140,6 +141,7 @@ bool SplitLargeSource(App& app, ConvertRun& run) {
   run.lngPartSize = static_cast<int32_t>(k / (n + 1));
   std::error_code ec;
   std::filesystem::create_directory(splitFolder, ec);
+  RegisterWorkFolder(app, splitFolder);
   bool allDone = false;
   // Whatever happens to a part, the flags are cleared and the parts deleted below, or
   // every later conversion would count as a part.

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QPixmap>
 #include <QTimer>
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 
@@ -16,6 +17,7 @@
 #include "sys/DlopenComponents.h"
 #include "sys/FileAPI.h"
 #include "tools/PosixToolRunner.h"
+#include "tools/StopRequest.h"
 
 namespace quillet {
 namespace {
@@ -44,12 +46,29 @@ int ShowForScreenshot(QApplication& qtApp, MainWindow& window, const QString& fi
   return saved ? 0 : 1;
 }
 
+// A signal, or the end of the session, stops a running conversion (the tool runner sees
+// the request, the handler's guard undoes the run); once no handler runs the program
+// ends with the stop's exit status.
+void WatchForStop(QApplication& qtApp, const MainWindow& window) {
+  auto* watch = new QTimer(&qtApp);
+  QObject::connect(watch, &QTimer::timeout, &qtApp, [&qtApp, &window] {
+    if (StopRequested() && !window.Busy()) qtApp.exit(StopExitStatus());
+  });
+  watch->start(200);
+  QObject::connect(&qtApp, &QGuiApplication::commitDataRequest, &qtApp, [&window] {
+    if (window.Busy()) RequestStop(SIGTERM);
+  });
+}
+
 }  // namespace
 
 std::string ArgumentText(int argc, const char* const* argv) {
+  // "--" first ends the options, as every command does: what follows is a path even
+  // when it starts with a dash.
+  const int first = argc > 1 && std::string(argv[1]) == "--" ? 2 : 1;
   std::string text;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) text += ' ';
+  for (int i = first; i < argc; ++i) {
+    if (i > first) text += ' ';
     text += argv[i];
   }
   return text;
@@ -76,7 +95,12 @@ int RunWithoutDisplay(int& argc, char** argv, const std::string& argumentText) {
     return 2;
   }
   ports.runner.SetIdleCallback(nullptr);
-  Form_Load(app, argumentText);
+  try {
+    Form_Load(app, argumentText);
+  } catch (const RunStopped&) {
+    // The conversion's guard has undone it already.
+  }
+  if (StopRequested()) return StopExitStatus();
   if (!app.nothingToConvert.empty()) std::cerr << app.nothingToConvert << "\n";
   return HeadlessExitStatus(app);
 }
@@ -90,7 +114,9 @@ int RunWithWindow(int& argc, char** argv, const std::string& argumentText) {
   App app(ctx);
   MainWindow window(app, ui);
   window.Load(argumentText);
+  if (StopRequested()) return StopExitStatus();
   if (app.form.bUnload) return HeadlessExitStatus(app);
+  WatchForStop(qtApp, window);
 
   const QString screenshot = qEnvironmentVariable("QUILLET_SCREENSHOT");
   if (!screenshot.isEmpty()) return ShowForScreenshot(qtApp, window, screenshot);

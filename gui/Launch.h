@@ -7,7 +7,8 @@
 namespace quillet {
 
 // The argument text of the command line: argv[1..] joined by single blanks, so an
-// unquoted path with blanks still names one file. The program removes quotes itself.
+// unquoted path with blanks still names one file. The program removes quotes itself. A
+// first argument "--" is left out ("quillet -- -film.mkv").
 std::string ArgumentText(int argc, const char* const* argv);
 
 // True when DISPLAY or WAYLAND_DISPLAY names a display (set and not empty).

@@ -19,7 +19,9 @@
 #include "app/Program.h"
 #include "app/Settings.h"
 #include "convert/Convert.h"
+#include "gui/FolderWindow.h"
 #include "gui/QtUi.h"
+#include "tools/StopRequest.h"
 #include "tools/ToolRunner.h"
 
 namespace quillet {
@@ -28,7 +30,10 @@ MainWindow::MainWindow(App& app, QtUi& ui, QWidget* parent)
     : QMainWindow(parent), app_(app), ui_(ui) {
   BuildWidgets();
   setAcceptDrops(true);
+  folderWindow_ = std::make_unique<FolderWindow>(
+      app_, [this](const std::function<void()>& handler) { Handle(handler); });
   ui_.SetWindow(this);
+  ui_.SetFolderWindow(folderWindow_.get());
   ui_.SetRefresh([this] { Refresh(); });
   ui_.SetWaitHook([this] { WhileWaiting(); });
   app_.ctx.runner.SetIdleCallback([this] {
@@ -42,6 +47,7 @@ MainWindow::~MainWindow() {
   app_.ctx.runner.SetIdleCallback(nullptr);
   ui_.SetWaitHook(nullptr);
   ui_.SetRefresh(nullptr);
+  ui_.SetFolderWindow(nullptr);
   ui_.SetWindow(nullptr);
 }
 
@@ -170,6 +176,7 @@ void MainWindow::Refresh() {
   const QString title = QString::fromStdString(app_.form.Caption);
   if (windowTitle() != title) setWindowTitle(title);
   bindings_.Refresh();
+  if (folderWindow_) folderWindow_->Refresh();
 }
 
 void MainWindow::Load(const std::string& argumentText) {
@@ -179,13 +186,19 @@ void MainWindow::Load(const std::string& argumentText) {
 void MainWindow::Handle(const std::function<void()>& handler) {
   if (busy_) return;
   busy_ = true;
-  handler();
+  try {
+    handler();
+  } catch (const RunStopped&) {
+    // The conversion's guard has undone the run; the program ends once we are back in
+    // the event loop.
+  }
   Refresh();
   if (inputBlocked_) {
     // Clicks and keys that queued up while a tool ran reach only disabled widgets
     // and are dropped; then the window takes input again.
     QCoreApplication::processEvents();
     centralWidget()->setEnabled(true);
+    folderWindow_->setEnabled(true);
     inputBlocked_ = false;
   }
   busy_ = false;
@@ -195,6 +208,7 @@ void MainWindow::WhileWaiting() {
   if (!busy_ || inputBlocked_) return;
   inputBlocked_ = true;
   centralWidget()->setEnabled(false);
+  folderWindow_->setEnabled(false);
 }
 
 std::vector<std::string> MainWindow::DroppedFiles(const QMimeData* data) {
@@ -235,10 +249,13 @@ void MainWindow::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   // Closing in the middle of a conversion would leave it running without a window.
-  if (busy_)
+  if (busy_) {
     event->ignore();
-  else
-    QMainWindow::closeEvent(event);
+    return;
+  }
+  // The folder window would keep the program running without its main window.
+  folderWindow_->close();
+  QMainWindow::closeEvent(event);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ class QMimeData;
 namespace quillet {
 
 class QtUi;
+class FolderWindow;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -30,6 +32,9 @@ class MainWindow : public QMainWindow {
 
   // Brings every widget up to date with the model.
   void Refresh();
+
+  // The folder window of the "Folder" button (shown by the program through the Ui).
+  FolderWindow* folderWindow() const { return folderWindow_.get(); }
 
   // True while a handler runs (a conversion can take an hour).
   bool Busy() const { return busy_; }
@@ -58,6 +63,8 @@ class MainWindow : public QMainWindow {
   App& app_;
   QtUi& ui_;
   ControlBindings bindings_;
+  // A window of its own, not a child: the main window's find-by-name stays its own.
+  std::unique_ptr<FolderWindow> folderWindow_;
   QWidget* sourceBox_ = nullptr;
   QWidget* platformList_ = nullptr;
   bool busy_ = false;

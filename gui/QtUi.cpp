@@ -142,6 +142,18 @@ void QtUi::Sleep(int milliseconds) {
   } while (!deadline.hasExpired());
 }
 
+void QtUi::ShowFolderWindow() {
+  if (folderWindow_ == nullptr) return;
+  if (refresh_) refresh_();
+  folderWindow_->show();
+  folderWindow_->raise();
+  folderWindow_->activateWindow();
+}
+
+void QtUi::HideFolderWindow() {
+  if (folderWindow_ != nullptr) folderWindow_->hide();
+}
+
 QMessageBox::StandardButton QtUi::ExecMessageBox(QMessageBox& box) {
   box.exec();
   return box.standardButton(box.clickedButton());

@@ -33,6 +33,10 @@ class QtUi : public Ui {
   void Repaint() override;
   void SetTopMost(bool onTop) override;
   void Sleep(int milliseconds) override;
+  // Shows (raised, not modal) or hides the window set with SetFolderWindow.
+  void ShowFolderWindow() override;
+  void HideFolderWindow() override;
+  void SetFolderWindow(QWidget* folderWindow) { folderWindow_ = folderWindow; }
 
   // The Qt name filters of an open-file request, in order. Patterns are matched as
   // Windows does, without regard to case: "*.MKV" also lists "film.mkv".
@@ -52,6 +56,7 @@ class QtUi : public Ui {
 
  private:
   QWidget* window_ = nullptr;
+  QWidget* folderWindow_ = nullptr;
   std::function<void()> refresh_;
   std::function<void()> wait_;
 };

@@ -1,4 +1,4 @@
-// Reads the Matroska report tool's text report ("info.txt" in the output folder) into the
+// Reads the Matroska report tool's text report ("info.<pid>.txt" in the output folder) into the
 // track report and the window's stream controls. The report is a tree of lines:
 //   "|" + indenting blanks + "+ " + element name + ": " + value
 // and the values are taken at fixed positions of that layout, e.g. in
@@ -246,7 +246,7 @@ void ParseTrackReport(App& app) {
   report.strAudioTracks.Reset();
   report.strSubTracks.Reset();
 
-  const std::string reportPath = app.form.txtTMP.Text + "info.txt";
+  const std::string reportPath = ReportPath(app);
   // Without a report (the report tool failed) the source shows no tracks. The debug log
   // is opened (and so created) either way, and written in one go: a report can run to
   // thousands of lines.

@@ -2,11 +2,16 @@
 // rule and the decoded-picture-buffer check of H.264 streams.
 #include "inspect/ReadInfo.h"
 
+#include <unistd.h>
+
+#include <string>
+
 #include "app/AppTools.h"
 #include "app/Ui.h"
 #include "inspect/TextPieces.h"
 #include "tools/FileTests.h"
 #include "tools/Paths.h"
+#include "tools/StopRequest.h"
 
 namespace quillet {
 namespace {
@@ -46,17 +51,26 @@ void CheckAvcStream(App& app, const std::string& source) {
 
 }  // namespace
 
+std::string ReportPath(const App& app) {
+  return app.form.txtTMP.Text + "info." + std::to_string(getpid()) + ".txt";
+}
+
 void ReadInfo(App& app, const std::string& sourcePath) {
   Form1& form = app.form;
-  form.txtTMP.Text = WithTrailingSep(form.txtTMP.Text);
-  const std::string source = TrimBlanks(sourcePath);
-  const std::string reportPath = form.txtTMP.Text + "info.txt";
+  form.txtTMP.Text = WithTrailingSep(AbsolutePath(form.txtTMP.Text));
+  const std::string source = AbsolutePath(TrimBlanks(sourcePath));
+  const std::string reportPath = ReportPath(app);
 
   // A report left behind by an earlier run must not pass for this source's report.
   DeleteFileQuietly(reportPath);
   const std::string command = Quoted(ToolPath(app, "\\MKVToolnix\\mkvinfo.exe")) + " " +
                               Quoted(source) + " -o " + Quoted(reportPath);
-  GetCommandOutput(app, command, true, false, true);
+  try {
+    GetCommandOutput(app, command, true, false, true);
+  } catch (const RunStopped&) {
+    DeleteFileQuietly(reportPath);  // the parser, which deletes it, does not run
+    throw;
+  }
 
   ParseTrackReport(app);
 

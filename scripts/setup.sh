@@ -5,12 +5,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PACKAGES=(
-  build-essential cmake pkg-config googletest libgtest-dev
+  build-essential cmake pkg-config googletest libgtest-dev nlohmann-json3-dev
   qt6-base-dev libgstreamer1.0-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
   xvfb xauth
   mkvtoolnix ffmpeg mencoder faad normalize-audio soundstretch sox mediainfo
   libbluray-bin
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-liberation
   nlohmann-json3-dev
 )
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +26,29 @@ void ForwardSignal(int sig) {
   pid_t child = g_child;
   if (child > 0) kill(child, sig);
 }
+
+// Blocks the stop signals while it lives, or until released.
+class StopSignalsHeld {
+ public:
+  StopSignalsHeld() {
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&stops, sig);
+    sigprocmask(SIG_BLOCK, &stops, &before_);
+  }
+  ~StopSignalsHeld() { Release(); }
+  StopSignalsHeld(const StopSignalsHeld&) = delete;
+  StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
+  void Release() {
+    if (released_) return;
+    released_ = true;
+    sigprocmask(SIG_SETMASK, &before_, nullptr);
+  }
+
+ private:
+  sigset_t before_;
+  bool released_ = false;
+};
 
 void CloseFd(int& fd) {
   if (fd >= 0) close(fd);
@@ -60,6 +84,9 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
   ToolResult result;
   if (argv.empty()) return result;
   Log("running: " + ShowCommand(argv));
+  // Held back from here until the child is known, so a stop that arrives meanwhile is
+  // either seen below or forwarded to the child, never lost between the two.
+  StopSignalsHeld held;
   if (g_interrupted) {
     Log("not started: interrupted");
     return result;
@@ -72,7 +99,8 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
       CloseFd(p[1]);
     }
   };
-  if ((options.captureOut && pipe2(outPipe, O_CLOEXEC) != 0) ||
+  const bool pipeOut = options.captureOut || options.onOut;
+  if ((pipeOut && pipe2(outPipe, O_CLOEXEC) != 0) ||
       (options.captureErr && pipe2(errPipe, O_CLOEXEC) != 0) || pipe2(execPipe, O_CLOEXEC) != 0) {
     Log(std::string("cannot create a pipe: ") + std::strerror(errno));
     closeAll();
@@ -83,6 +111,7 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
 
+  const pid_t parent = getpid();
   pid_t pid = fork();
   if (pid < 0) {
     Log(std::string("cannot start: ") + std::strerror(errno));
@@ -90,13 +119,17 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
     return result;
   }
   if (pid == 0) {
-    // Child: default signal handling, stdin from /dev/null, outputs as asked.
+    // Child: default signal handling, stdin from /dev/null, outputs as asked. The tool
+    // dies with the toolkit, even one that was killed outright.
     signal(SIGTERM, SIG_DFL);
     signal(SIGINT, SIG_DFL);
     signal(SIGHUP, SIG_DFL);
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
+    held.Release();
     int null = open("/dev/null", O_RDONLY);
     if (null >= 0) dup2(null, 0);
-    if (options.captureOut)
+    if (pipeOut)
       dup2(outPipe[1], 1);
     else
       dup2(2, 1);
@@ -109,6 +142,7 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
   }
 
   g_child = pid;
+  held.Release();
   CloseFd(outPipe[1]);
   CloseFd(errPipe[1]);
   CloseFd(execPipe[1]);
@@ -118,6 +152,8 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
   while ((n = read(execPipe[0], &execError, sizeof execError)) < 0 && errno == EINTR) {
   }
   CloseFd(execPipe[0]);
+  // A streamed result moves through a wider pipe in fewer, larger pieces.
+  if (options.onOut && outPipe[0] >= 0) fcntl(outPipe[0], F_SETPIPE_SZ, 1 << 20);
 
   // Drain the captured pipes until both are closed.
   while (outPipe[0] >= 0 || errPipe[0] >= 0) {
@@ -131,12 +167,19 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
     }
     for (int i = 0; i < count; ++i) {
       if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-      char buffer[65536];
+      static char buffer[1 << 20];
       ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
       if (got < 0 && errno == EINTR) continue;
       bool isOut = fds[i].fd == outPipe[0];
       if (got <= 0) {
         CloseFd(isOut ? outPipe[0] : errPipe[0]);
+        continue;
+      }
+      if (isOut && options.onOut) {
+        if (!result.outRefused && !options.onOut(buffer, static_cast<size_t>(got))) {
+          result.outRefused = true;
+          kill(pid, SIGTERM);
+        }
         continue;
       }
       (isOut ? result.out : result.err).append(buffer, static_cast<size_t>(got));

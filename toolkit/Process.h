@@ -2,6 +2,8 @@
 // Starting the Debian tools: fork/exec with an argv (never a shell), optional capture of
 // their output, and what every adapter prints about it on standard error.
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,9 @@ namespace quillet::toolkit {
 struct RunOptions {
   bool captureOut = false;  // keep standard output in ToolResult::out
   bool captureErr = false;  // keep standard error in ToolResult::err (else it passes through)
+  // Standard output handed over piece by piece as it comes (instead of captureOut), for
+  // results too big to hold. Returning false stops the tool.
+  std::function<bool(const char* data, size_t size)> onOut;
 };
 
 struct ToolResult {
@@ -18,6 +23,7 @@ struct ToolResult {
   int signal = 0;        // the signal that ended it, 0 when it exited
   std::string out;
   std::string err;
+  bool outRefused = false;  // onOut returned false and the tool was stopped
   bool Exited(int code) const { return started && signal == 0 && exitCode == code; }
   bool Ok() const { return Exited(0); }
 };

@@ -21,7 +21,13 @@ const std::vector<Slot>& SlotTable() {
       {"MP4Box/mp4creator.exe", RunMp4Creator},
       {"h264info/h264info.exe", RunH264Info},
       {"Mencoder/Mencoder.exe", RunMencoder},
+      {"TS/tsmuxer.exe", RunTsmuxer},
+      {"aften/aften.exe", RunAften},
       {"avimux/avimux_gui.exe", RunAviMux},
+      {"TS/asf2vc1.exe", RunAsf2Vc1},
+      // The WMV road's AC3 encoder takes aften's command line.
+      {"aften/EncWAVtoAC3.exe", RunAften},
+      {"Checker/mmcl.exe", RunMmcl},
   };
   return table;
 }

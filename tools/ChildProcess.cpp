@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -16,6 +17,7 @@
 
 #include "sys/FileAPI.h"
 #include "tools/Paths.h"
+#include "tools/StopRequest.h"
 #include "tools/UniqueFd.h"
 
 namespace quillet {
@@ -43,8 +45,20 @@ void SetStreamsInChild(const int (&sources)[3], int reportFd) {
     if (copies[i] >= 0 && dup2(copies[i], i) < 0) FailInChild(reportFd);
 }
 
+// A group of its own, so a stop reaches the tool and every program it started, and
+// the tool is told to end when we end, however we end: a tool must never go on writing
+// into the output folder without us. The notice comes when the thread that forked ends;
+// tools are started from the main thread, which lives as long as the program.
+void TieToParent(pid_t parent) {
+  setpgid(0, 0);
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
+  // The parent may have ended before the notice was asked for: then none comes.
+  if (getppid() != parent) _exit(127);
+}
+
 [[noreturn]] void RunChild(const ChildLaunch& launch, char* const* argv, const int (&streams)[3],
-                           int reportFd) {
+                           int reportFd, pid_t parent) {
+  TieToParent(parent);
   // A tool starts with the signal state a shell would give it.
   sigset_t none;
   sigemptyset(&none);
@@ -82,6 +96,12 @@ bool ExecFailed(int reportFd, int& error) {
 void ReapBlocking(pid_t pid) {
   while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
   }
+}
+
+// True while a process of the group is left (one that has ended but is not yet reaped
+// by its new parent counts too).
+bool GroupAlive(pid_t group) {
+  return kill(-group, 0) == 0 || errno == EPERM;
 }
 
 int ExitCode(int status) {
@@ -125,9 +145,13 @@ ChildProcess::ChildProcess(const ChildLaunch& launch) {
   const int streams[3] = {devNull.Get(), StreamSource(launch.stdoutFd, devNull.Get()),
                           StreamSource(launch.stderrFd, devNull.Get())};
 
+  const pid_t parent = getpid();
   pid_t pid = fork();
-  if (pid == 0) RunChild(launch, argv.data(), streams, reportWrite.Get());
+  if (pid == 0) RunChild(launch, argv.data(), streams, reportWrite.Get(), parent);
   if (pid < 0) return;
+  // Also here, so the group exists before we might signal it; once the child has called
+  // exec this fails harmlessly, and the child has made the group itself by then.
+  setpgid(pid, pid);
   reportWrite.Reset();
   int error = 0;
   if (ExecFailed(reportRead.Get(), error)) {
@@ -146,6 +170,10 @@ int ChildProcess::Wait(IdleTicker& ticker) {
   if (pid_ <= 0) return -1;
   UniqueFd exitNotice = OpenExitNotice(pid_);
   while (true) {
+    if (StopRequested()) {
+      Stop(kStopGraceMs);
+      throw RunStopped();
+    }
     int status = 0;
     pid_t reaped = waitpid(pid_, &status, WNOHANG);
     if (reaped == pid_ || (reaped < 0 && errno != EINTR)) {
@@ -172,6 +200,19 @@ bool ChildProcess::WaitAtMost(int milliseconds) {
     if (left.count() <= 0) return false;
     WaitForExitOrTimeout(exitNotice, static_cast<int>(left.count()));
   }
+}
+
+void ChildProcess::Stop(int graceMs) {
+  if (pid_ <= 0) return;
+  const pid_t group = pid_;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(graceMs);
+  kill(-group, SIGTERM);
+  // The leader is reaped first; its group keeps its number while any member is left, so
+  // the number cannot be given to another process meanwhile.
+  const bool leaderEnded = WaitAtMost(graceMs);
+  while (GroupAlive(group) && std::chrono::steady_clock::now() < deadline) poll(nullptr, 0, 20);
+  if (!leaderEnded || GroupAlive(group)) kill(-group, SIGKILL);
+  if (!leaderEnded) ReapBlocking(std::exchange(pid_, -1));
 }
 
 pid_t ChildProcess::Release() {

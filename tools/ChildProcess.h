@@ -1,7 +1,8 @@
 #pragma once
-// One child process of the tool runner: started with fork and exec, its priority and
-// standard streams set in the child before the program runs, waited for while the idle
-// callback keeps ticking, and always reaped (by whoever takes it over when released).
+// One child process of the tool runner: started with fork and exec in a process group of
+// its own and tied to our life, its priority and standard streams set in the child before
+// the program runs, waited for while the idle callback keeps ticking, and always reaped
+// (by whoever takes it over when released).
 
 #include <sys/types.h>
 
@@ -16,6 +17,9 @@ namespace quillet {
 // What a child gets on standard output or standard error besides a descriptor of ours.
 inline constexpr int kInheritStream = -1;  // the stream we have
 inline constexpr int kNullStream = -2;     // /dev/null
+
+// How long a stopped tool's group has to end after SIGTERM before SIGKILL ends it.
+inline constexpr int kStopGraceMs = 5000;
 
 struct ChildLaunch {
   std::string program;            // path of the executable
@@ -39,8 +43,13 @@ class ChildProcess {
 
   // Blocks until the child has ended and reaps it, ticking the idle callback meanwhile.
   // Returns its exit code, 128 + the signal number when a signal ended it, -1 when there
-  // is no child to wait for.
+  // is no child to wait for. When a stop is asked for meanwhile, the child's group is
+  // stopped (see Stop) and RunStopped is thrown.
   int Wait(IdleTicker& ticker);
+
+  // Ends the child's process group: SIGTERM to all of it, SIGKILL to whatever is left
+  // after `graceMs`; the child is reaped.
+  void Stop(int graceMs);
 
   // Waits at most `milliseconds` for the child to end and reaps it if it did. True when
   // no child is left to wait for.

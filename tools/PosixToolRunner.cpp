@@ -16,6 +16,7 @@
 
 #include "tools/ChildProcess.h"
 #include "tools/CommandLine.h"
+#include "tools/StopRequest.h"
 #include "tools/UniqueFd.h"
 
 namespace quillet {
@@ -50,11 +51,12 @@ int RunAndWait(const ChildLaunch& launch, IdleTicker& ticker) {
 }
 
 // Reads in 1,024-byte pieces until every writer has closed the pipe, waking at least
-// every 100 ms so the window can repaint during a long report.
+// every 100 ms so the window can repaint during a long report. Returns early when a stop
+// is asked for.
 std::string ReadToEnd(int fd, IdleTicker& ticker) {
   std::string text;
   char buffer[1024];
-  while (true) {
+  while (!StopRequested()) {
     pollfd ready{fd, POLLIN, 0};
     int events = poll(&ready, 1, ticker.MillisecondsToNextCall());
     ticker.Tick();
@@ -87,6 +89,7 @@ void PosixToolRunner::ReapEnded() {
 
 int PosixToolRunner::RunTool(const std::string& commandLine, ToolPriority priority) {
   ReapEnded();
+  ThrowIfStopRequested();
   // Standard output and error stay ours: what a tool prints is there to be seen, as in
   // its minimised console window.
   ChildLaunch launch = LaunchFor(commandLine);
@@ -97,6 +100,7 @@ int PosixToolRunner::RunTool(const std::string& commandLine, ToolPriority priori
 
 void PosixToolRunner::RunToolHidden(const std::string& commandLine, ToolPriority priority) {
   ReapEnded();
+  ThrowIfStopRequested();
   ChildLaunch launch = LaunchFor(commandLine);
   launch.nice = NiceFor(priority);
   launch.stdoutFd = kNullStream;
@@ -110,6 +114,7 @@ std::string PosixToolRunner::GetCommandOutput(const std::string& commandLine, bo
   if (!captureStdout && !captureStderr)
     throw std::invalid_argument("GetCommandOutput: no output stream to capture");
   ReapEnded();
+  ThrowIfStopRequested();
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) return "";
   UniqueFd readEnd(ends[0]), writeEnd(ends[1]);
@@ -127,6 +132,10 @@ std::string PosixToolRunner::GetCommandOutput(const std::string& commandLine, bo
   IdleTicker ticker([this] { CallIdle(); });
   std::string text = ReadToEnd(output.Get(), ticker);
   output.Reset();
+  if (StopRequested()) {
+    child.Stop(kStopGraceMs);
+    throw RunStopped();
+  }
   // The report is complete once the child has closed its output; the child itself is not
   // waited for. One that has not ended by then is reaped by a later call.
   if (!child.WaitAtMost(kExitGraceMs)) lingering_.push_back(child.Release());

@@ -103,26 +103,6 @@ std::string TonesGraph(int channels, double seconds) {
   return Made(merge);
 }
 
-Json Probe(const std::string& path, const Args& extra = {}) {
-  Args argv = {"ffprobe", "-v", "error", "-show_streams", "-show_format", "-of", "json"};
-  argv.insert(argv.end(), extra.begin(), extra.end());
-  argv.push_back(path);
-  const toolkit::ToolResult r = Quiet(argv);
-  std::string error;
-  std::optional<Json> json = toolkit::ParseJson(r.out, &error);
-  if (!r.Ok() || !json) {
-    ADD_FAILURE() << "ffprobe " << path << ": " << r.err << error;
-    return Json();
-  }
-  return *json;
-}
-
-const Json* StreamOf(const Json& probe, const std::string& type) {
-  for (const Json& stream : toolkit::Elements(Member(probe, "streams")))
-    if (StringOf(Member(stream, "codec_type")) == type) return &stream;
-  return nullptr;
-}
-
 // ffprobe writes most numbers as text ("4.004000").
 double Seconds(const Json& value) {
   return toolkit::NumberOf(value, -1);
@@ -196,8 +176,8 @@ TEST_P(ConvertEndToEnd, GivesAnMp4TheConsolePlays) {
   ASSERT_EQ(Entries(output), std::vector<std::string>{base + ".mp4"}) << run.err;
   EXPECT_EQ(Entries(startFolder), std::vector<std::string>{});
 
-  const Json from = Probe(source, {"-count_packets"});
-  const Json to = Probe(result);
+  const Json from = ProbeJson(source, {"-count_packets"});
+  const Json to = ProbeJson(result);
   const Json* srcVideo = StreamOf(from, "video");
   const Json* srcAudio = StreamOf(from, "audio");
   ASSERT_TRUE(srcVideo && srcAudio);

@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "toolkit/JsonFields.h"
 #include "toolkit/Process.h"
 #include "toolkit/Text.h"
 
@@ -45,6 +47,51 @@ inline ::testing::AssertionResult DecodesCleanly(const std::string& path) {
       Quiet({"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-f", "null", "-"});
   if (r.Ok() && toolkit::Trim(r.err).empty()) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << path << ": " << r.err;
+}
+
+// ffprobe's whole description of a file (streams and format) as JSON; null, and a test
+// failure, when it cannot read the file.
+inline toolkit::JsonValue ProbeJson(const std::string& path,
+                                    const std::vector<std::string>& extra = {}) {
+  std::vector<std::string> argv = {"ffprobe",      "-v",  "error", "-show_streams",
+                                   "-show_format", "-of", "json"};
+  argv.insert(argv.end(), extra.begin(), extra.end());
+  argv.push_back(path);
+  const toolkit::ToolResult r = Quiet(argv);
+  std::string error;
+  std::optional<toolkit::JsonValue> json = toolkit::ParseJson(r.out, &error);
+  if (!r.Ok() || !json) {
+    ADD_FAILURE() << "ffprobe " << path << ": " << r.err << error;
+    return toolkit::JsonValue();
+  }
+  return *json;
+}
+
+// The first stream of a kind ("video", "audio") in ffprobe's description, or nullptr.
+inline const toolkit::JsonValue* StreamOf(const toolkit::JsonValue& probe,
+                                          const std::string& type) {
+  for (const toolkit::JsonValue& stream : toolkit::Elements(toolkit::Member(probe, "streams")))
+    if (toolkit::StringOf(toolkit::Member(stream, "codec_type")) == type) return &stream;
+  return nullptr;
+}
+
+// A small film: test picture and a tone, H.264 and 5.1 AC3 in Matroska.
+inline ::testing::AssertionResult MakeSmallFilm(const std::string& path, int seconds) {
+  return Made({"ffmpeg",     "-nostdin", "-y",
+               "-v",         "error",    "-f",
+               "lavfi",      "-i",       "testsrc=size=160x120:rate=25",
+               "-f",         "lavfi",    "-i",
+               "sine=f=440", "-t",       std::to_string(seconds),
+               "-c:v",       "libx264",  "-preset",
+               "ultrafast",  "-pix_fmt", "yuv420p",
+               "-c:a",       "ac3",      "-ac",
+               "6",          "-ar",      "48000",
+               path});
+}
+
+// The duration ffprobe gives a stream ("v:0", "a:0"), in seconds; -1 when it gives none.
+inline double StreamSeconds(const std::string& path, const std::string& stream) {
+  return toolkit::ParseDecimal(Probe(path, stream, "duration")).value_or(-1);
 }
 
 // The names in a folder, sorted.

@@ -21,6 +21,9 @@ struct ConversionSettings {
   int platform = 0;          // 0 "PS3 (5.1)", 1 "Xbox 360", 2 "PS3  (2.0)"
   bool recode = false;       // chkMP2: re-encode the video
   int recodeFormat = 1;      // 0 "MPEG2", 1 "H264", 2 "Xvid", 3 "H264 (HQ)"
+  bool vob = false;          // chkVob: the PS3 transport stream
+  bool splitLarge = false;   // Check1: split large sources
+  bool avchd = false;        // chkAVCHD: the AVCHD folder
 };
 
 class RealProgram {
@@ -69,14 +72,14 @@ class RealProgram {
     auto number = [](int value) {
       return (value < 0 ? "-" : " ") + std::to_string(value < 0 ? -value : value) + " ";
     };
-    // Tool paths (set anew from the program folder), txtTMP, chkVob, Check1 (no split),
-    // strMKVPath, strH264Opts and cmdConv, strSubOpts (the program's defaults when empty),
+    // Tool paths (set anew from the program folder), txtTMP, chkVob, Check1, strMKVPath,
+    // strH264Opts and cmdConv, strSubOpts (the program's defaults when empty),
     // cmbPlatform, chkAVCHD, chkMP2, cmbPrio, chkNorm.
     // clang-format off
     const std::vector<std::string> lines = {
-        "", "", "", s.outputFolder, number(0), number(0), s.sourceFolder, "",
-        number(s.recodeFormat), "", number(s.platform), number(0), number(s.recode ? 1 : 0),
-        number(0), number(0)};
+        "", "", "", s.outputFolder, number(s.vob ? 1 : 0), number(s.splitLarge ? 1 : 0),
+        s.sourceFolder, "", number(s.recodeFormat), "", number(s.platform),
+        number(s.avchd ? 1 : 0), number(s.recode ? 1 : 0), number(0), number(0)};
     // clang-format on
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
@@ -86,9 +89,16 @@ class RealProgram {
   // Runs "quillet SOURCE" without a display, started from `startFolder`, and waits for it
   // (at most five minutes).
   ProgramRun Convert(const std::string& source, const std::string& startFolder) const {
-    return RunShell("cd " + ShellQuoted(startFolder) +
-                    " && env -u DISPLAY -u WAYLAND_DISPLAY timeout -k 10 300 " +
-                    ShellQuoted((folder_ / "quillet").string()) + " " + ShellQuoted(source));
+    return Run({source}, startFolder);
+  }
+
+  // The same with the arguments given one by one.
+  ProgramRun Run(const std::vector<std::string>& args, const std::string& startFolder) const {
+    std::string command = "cd " + ShellQuoted(startFolder) +
+                          " && env -u DISPLAY -u WAYLAND_DISPLAY timeout -k 10 300 " +
+                          ShellQuoted((folder_ / "quillet").string());
+    for (const std::string& arg : args) command += " " + ShellQuoted(arg);
+    return RunShell(command);
   }
 
  private:

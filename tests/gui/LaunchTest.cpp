@@ -22,6 +22,12 @@ TEST(LaunchTest, ArgumentsJoinWithSingleBlanks) {
       {{"quillet", "/films/My", "Film.mkv"}, "/films/My Film.mkv"},
       {{"quillet", "\"/films/My Film.mkv\""}, "\"/films/My Film.mkv\""},
       {{"quillet", "a", "", "b"}, "a  b"},
+      // A first "--" ends the options; a later one is part of the path.
+      {{"quillet", "--", "-o.mkv"}, "-o.mkv"},
+      {{"quillet", "--", "-my", "film.mkv"}, "-my film.mkv"},
+      {{"quillet", "--"}, ""},
+      {{"quillet", "-o.mkv"}, "-o.mkv"},
+      {{"quillet", "a", "--", "b"}, "a -- b"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(ArgumentText(static_cast<int>(c.argv.size()), c.argv.data()), c.text);

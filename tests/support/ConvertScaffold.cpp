@@ -1,5 +1,7 @@
 #include "tests/support/ConvertScaffold.h"
 
+#include <unistd.h>
+
 #include <fstream>
 
 #include "convert/Convert.h"
@@ -111,6 +113,7 @@ std::string ConvertScaffold::X(const std::string& text) const {
   std::string out = ReplaceAllText(text, "{app}", programDir.str());
   out = ReplaceAllText(out, "{out}", outputDir.withSep());
   out = ReplaceAllText(out, "{tmp}", outputDir.str());
+  out = ReplaceAllText(out, "{pid}", std::to_string(getpid()));
   return ReplaceAllText(out, "{src}", source);
 }
 

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <stdexcept>
 
+#include "tests/support/TestApp.h"
 #include "tools/CommandLine.h"
 
 namespace quillet::test {
@@ -87,6 +88,30 @@ std::string FakeUi::OpenFile(const OpenFileRequest& request) {
 std::string FakeUi::BrowseForFolder(const std::string& prompt) {
   folderPrompts.push_back(prompt);
   return Next(folderAnswers, std::string());
+}
+
+namespace {
+
+// A graph that wrote its whole file before it was first asked.
+class FinishedGraph : public AudioGraph {
+ public:
+  State Poll(std::string*) override { return State::kEnded; }
+  void Stop() override {}
+};
+
+}  // namespace
+
+std::unique_ptr<AudioGraph> FakeMediaGraph::RunWmaToWavGraph(const std::string& source,
+                                                             const std::string& wavPath,
+                                                             std::string* missing) {
+  graphSources.push_back(source);
+  if (!missingFilter.empty()) {
+    if (missing) *missing = missingFilter;
+    return nullptr;
+  }
+  if (makeGraph) return makeGraph(wavPath);
+  WriteFile(wavPath, wav);
+  return std::make_unique<FinishedGraph>();
 }
 
 bool FakeMediaGraph::HasRegisteredFilter(const std::string& name) {

@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,11 @@ class FakeUi : public Ui {
   }
   void SetTopMost(bool onTop) override { topMost.push_back(onTop); }
   void Sleep(int milliseconds) override { sleptMs += milliseconds; }
+  void ShowFolderWindow() override {
+    folderWindowShown = true;
+    ++folderWindowShows;
+  }
+  void HideFolderWindow() override { folderWindowShown = false; }
 
   // Scripted answers, consumed in order. A box without a scripted answer gets its
   // default (OK, or Yes).
@@ -87,6 +93,8 @@ class FakeUi : public Ui {
   std::function<void()> onRepaint;
   int repaints = 0;
   int sleptMs = 0;
+  bool folderWindowShown = false;
+  int folderWindowShows = 0;
 };
 
 class FakePower : public Power {
@@ -107,7 +115,16 @@ class FakeMediaGraph : public MediaGraph {
  public:
   bool HasRegisteredFilter(const std::string& name) override;
   void ShowFilterPages(const std::string& name) override { shownPages.push_back(name); }
+  // Writes `wav` to the WAV path and reports the graph ended, or names `missing`.
+  std::unique_ptr<AudioGraph> RunWmaToWavGraph(const std::string& source,
+                                               const std::string& wavPath,
+                                               std::string* missing) override;
   std::vector<std::string> registeredFilters;
+  std::string missingFilter;
+  // When set, builds the graph instead of the finished one that writes `wav` at once.
+  std::function<std::unique_ptr<AudioGraph>(const std::string& wavPath)> makeGraph;
+  std::string wav = "RIFF....WAVE";
+  std::vector<std::string> graphSources;
   std::vector<std::string> shownPages;
 };
 

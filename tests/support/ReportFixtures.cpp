@@ -23,7 +23,7 @@ std::vector<TrackRow> Rows(const TrackTable& table) {
 }
 
 void ParseReport(TestApp& t, const std::string& report) {
-  WriteFile(t.outputDir.path() / "info.txt", report);
+  WriteFile(ReportPath(t.app), report);
   ParseTrackReport(t.app);
 }
 

@@ -37,6 +37,15 @@ TEST_F(Console, ProgressIsEchoedOncePerChange) {
             "progress......\nExtracting video...\nExtracting video...\nConversion done\n");
 }
 
+// Nobody could press its buttons: the folder window is not pretended to be there.
+TEST_F(Console, TheFolderWindowSaysItNeedsADisplay) {
+  ui.ShowFolderWindow();
+  ui.HideFolderWindow();
+  EXPECT_EQ(err.str(),
+            "Folder conversion: the folder window needs a display; name the folder on the "
+            "command line instead.\n");
+}
+
 TEST_F(Console, ABoxIsOneLineWithItsTitle) {
   ui.MsgBox("Source not found.", MsgStyle::kCritical, "Error");
   ui.MsgBox("Line one.\rLine two.\r\nLine three.", MsgStyle::kOkOnly, "");

@@ -185,7 +185,7 @@ TEST_P(ParseTrackReportCases, RecordsTracksFillsTheWindowAndLogsTheReport) {
   expectedLog.insert(expectedLog.end(), c.findings.begin(), c.findings.end());
   EXPECT_EQ(t.DebugLogLines(), expectedLog);
 
-  EXPECT_FALSE(std::filesystem::exists(t.outputDir.path() / "info.txt"));
+  EXPECT_FALSE(std::filesystem::exists(ReportPath(t.app)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Reports, ParseTrackReportCases, ::testing::ValuesIn(kCases),

@@ -1,6 +1,7 @@
 // Inspecting a chosen source: the report tool and checker command lines, the VC-1 option
 // rule and the warning about H.264 streams the players cannot decode.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -22,7 +23,7 @@ constexpr const char* kDpbWarning =
 
 std::string ReportCommand(const TestApp& t) {
   return "\"" + t.programDir.str() + "/MKVToolnix/mkvinfo.exe\" \"" + kSource + "\" -o \"" +
-         t.outputDir.str() + "/info.txt\"";
+         t.outputDir.str() + "/info." + std::to_string(getpid()) + ".txt\"";
 }
 
 constexpr const char* kCheckerFailed =
@@ -60,7 +61,7 @@ TEST_F(ReadInfoTest, RunsTheReportToolIntoTheOutputFolderThenTheChecker) {
   // The report was parsed and removed.
   EXPECT_EQ(t.app.report.strVideoCodec, "avc");
   EXPECT_EQ(t.app.report.strAudioTracks.count, 1);
-  EXPECT_FALSE(std::filesystem::exists(t.outputDir.path() / "info.txt"));
+  EXPECT_FALSE(std::filesystem::exists(ReportPath(t.app)));
 
   // A stream that passes the check changes no option.
   EXPECT_TRUE(t.ui.boxes.empty());
@@ -165,7 +166,7 @@ TEST_F(ReadInfoTest, Vc1AndMpeg2SourcesRunNoChecker) {
 
 TEST_F(ReadInfoTest, ReportToolThatWritesNothingLeavesAnEmptyReport) {
   // A report left behind by an earlier run is not this source's report.
-  WriteFile(t.outputDir.path() / "info.txt", ReportFixture("multi_audio.txt"));
+  WriteFile(ReportPath(t.app), ReportFixture("multi_audio.txt"));
   t.runner.Prints("mkvinfo.exe", "Error: Couldn't open input file\r\n");
 
   ReadInfo(t.app, kSource);
@@ -174,7 +175,7 @@ TEST_F(ReadInfoTest, ReportToolThatWritesNothingLeavesAnEmptyReport) {
   EXPECT_EQ(t.app.report.strAudioTracks.count, 0);
   EXPECT_TRUE(t.form().cmbAudio.Items.empty());
   EXPECT_EQ(t.runner.calls.size(), 1u);
-  EXPECT_FALSE(std::filesystem::exists(t.outputDir.path() / "info.txt"));
+  EXPECT_FALSE(std::filesystem::exists(ReportPath(t.app)));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "app/Program.h"
 #include "app/UnsafePath.h"
+#include "convert/Convert.h"
 #include "tests/support/ReportFixtures.h"
 #include "tests/support/TestApp.h"
 #include "tools/CommandLine.h"
@@ -301,6 +302,53 @@ TEST_F(Selection, AMatroskaFileOnTheCommandLineIsConvertedAndEndsTheProgram) {
     EXPECT_EQ(app.form().txtFile.Text, path);
     EXPECT_EQ(app.app.conversionsStarted, 1);
     EXPECT_EQ(app.Inspected(), std::vector<std::string>{path});
+  }
+}
+
+// The current folder of a shell started in `folder`, for the test's length.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const fs::path& folder) : before_(fs::current_path()) {
+    fs::current_path(folder);
+  }
+  ~CurrentFolder() { fs::current_path(before_); }
+
+ private:
+  fs::path before_;
+};
+
+// A name that starts with a dash, given relative, would reach the tools as an option.
+TEST_F(Selection, RelativePathsReachTheToolsAbsoluteEvenWithALeadingDash) {
+  const std::string path = Source("-o.mkv");
+  fs::create_directories(sources.path() / "-out");
+  CurrentFolder here(sources.path());
+  {
+    SCOPED_TRACE("command line");
+    SelectionApp app;
+    Form_Load(app.app, "-o.mkv");
+    EXPECT_EQ(app.Inspected(), std::vector<std::string>{path});
+    EXPECT_EQ(app.form().txtFile.Text, path);
+    EXPECT_EQ(app.app.conversionsStarted, 1);
+  }
+  {
+    SCOPED_TRACE("dropped");
+    SelectionApp app;
+    DropFiles(app.app, {"-o.mkv"});
+    EXPECT_EQ(app.Inspected(), std::vector<std::string>{path});
+  }
+  {
+    SCOPED_TRACE("typed into the source and output boxes");
+    SelectionApp app;
+    app.form().txtFile.Text = "-o.mkv";
+    app.form().strFullname = "-o.mkv";
+    app.form().txtTMP.Text = "-out";
+    Command2_Click(app.app);
+    EXPECT_EQ(app.Inspected(), std::vector<std::string>{path});
+    ASSERT_FALSE(app.runner.CommandLines().empty());
+    const std::vector<std::string> report = SplitCommandLine(app.runner.CommandLines()[0]);
+    ASSERT_EQ(report.size(), 4u);
+    EXPECT_EQ(report[3].rfind(sources.withSep() + "-out/info.", 0), 0u) << report[3];
+    EXPECT_EQ(app.form().txtTMP.Text, sources.withSep() + "-out/");
   }
 }
 

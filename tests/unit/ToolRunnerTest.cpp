@@ -13,8 +13,10 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/StartedProgram.h"
 #include "tests/support/TestApp.h"
 #include "tools/PosixToolRunner.h"
+#include "tools/StopRequest.h"
 
 namespace quillet::test {
 namespace {
@@ -118,6 +120,71 @@ TEST_F(ToolRunnerTest, AskingForNoStreamIsRefusedBeforeAnythingRuns) {
   fs::path tool = Script("touch.sh", "touch " + Quoted(marker));
   EXPECT_THROW(runner.GetCommandOutput(Quoted(tool), false, false, true), std::invalid_argument);
   EXPECT_FALSE(fs::exists(marker));
+}
+
+// A stop asked for (the signal handler's flag) ends the running tool with everything it
+// started, and no tool starts after it.
+class ToolRunnerStop : public ToolRunnerTest {
+ protected:
+  void TearDown() override {
+    ClearStopRequest();
+    ToolRunnerTest::TearDown();
+  }
+
+  // Writes its pid and process group, starts a program of its own and waits for it.
+  fs::path WorkingTool() {
+    return Script("work.sh",
+                  "set -- $(cat /proc/$$/stat)\n"
+                  "sleep 300 &\n"
+                  "echo $! > " +
+                      Quoted(dir.path() / "helper") + "\n" + "echo $5 > " +
+                      Quoted(dir.path() / "group") + "\n" + "echo $$ > " +
+                      Quoted(dir.path() / "pid") + "\nwait\n");
+  }
+
+  // The idle callback asks for the stop once the tool has told its pid.
+  void StopOnceStarted() {
+    runner.SetIdleCallback([this] {
+      if (fs::exists(dir.path() / "pid") && !ReadFile(dir.path() / "pid").empty())
+        RequestStop(SIGTERM);
+    });
+  }
+
+  void ExpectGroupGone() {
+    const pid_t pid = std::stoi(ReadFile(dir.path() / "pid"));
+    const pid_t helper = std::stoi(AwaitFile((dir.path() / "helper").string(), 5));
+    EXPECT_EQ(std::stoi(ReadFile(dir.path() / "group")), pid) << "a process group of its own";
+    EXPECT_NE(pid, getpgrp());
+    EXPECT_FALSE(ProcessRuns(pid));
+    EXPECT_FALSE(ProcessRuns(helper));
+    EXPECT_EQ(GroupMembers(pid), std::vector<pid_t>{});
+  }
+};
+
+TEST_F(ToolRunnerStop, NoToolStartsOnceAStopIsAskedFor) {
+  fs::path marker = dir.path() / "ran";
+  const std::string line = Quoted(Script("touch.sh", "touch " + Quoted(marker)));
+  RequestStop(SIGINT);
+  EXPECT_THROW(runner.RunTool(line, ToolPriority::Low), RunStopped);
+  EXPECT_THROW(runner.RunToolHidden(line, ToolPriority::Low), RunStopped);
+  EXPECT_THROW(runner.GetCommandOutput(line, true, false, true), RunStopped);
+  EXPECT_FALSE(fs::exists(marker));
+  EXPECT_EQ(StopExitStatus(), 130);
+}
+
+TEST_F(ToolRunnerStop, ARunningToolIsStoppedWithItsWholeGroup) {
+  for (int way = 0; way < 3; ++way) {
+    SCOPED_TRACE(way);
+    ClearStopRequest();
+    for (const char* name : {"pid", "helper", "group"}) fs::remove(dir.path() / name);
+    const std::string line = Quoted(WorkingTool());
+    StopOnceStarted();
+    if (way == 0) EXPECT_THROW(runner.RunTool(line, ToolPriority::Low), RunStopped);
+    if (way == 1) EXPECT_THROW(runner.RunToolHidden(line, ToolPriority::Low), RunStopped);
+    if (way == 2) EXPECT_THROW(runner.GetCommandOutput(line, true, true, true), RunStopped);
+    ExpectGroupGone();
+    EXPECT_EQ(StopExitStatus(), 143);
+  }
 }
 
 // The child writes the nice value it runs at (field 19 of its /proc stat line).

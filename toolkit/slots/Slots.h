@@ -32,7 +32,15 @@ int RunMp4Box(const SlotCall& call);
 int RunMp4Creator(const SlotCall& call);
 int RunH264Info(const SlotCall& call);
 int RunMencoder(const SlotCall& call);
+int RunTsmuxer(const SlotCall& call);
+int RunAften(const SlotCall& call);
 int RunAviMux(const SlotCall& call);
+int RunAsf2Vc1(const SlotCall& call);
+int RunMmcl(const SlotCall& call);
+
+// mmcl's report from mediainfo's JSON of `file`: "QPel:" and "GMC:" padded to column 20
+// with Yes, No or Unknown, the codec FourCC, or one "Error: ..." line.
+std::string AviInfoReport(const std::string& mediainfoJson, const std::string& file);
 
 // --- Argument translation, kept apart from running so it can be checked on its own ---
 
@@ -115,5 +123,15 @@ struct H264InfoPaths {
   std::string output;
 };
 std::optional<H264InfoPaths> ParseH264InfoIni(const std::string& text);
+
+// aften: [-b KBPS] IN.wav OUT.ac3. Without -b the rate aften picks for the channels.
+struct AftenCall {
+  std::string input;
+  std::string output;
+  int kbps = 0;  // 0: by the channels
+};
+std::optional<AftenCall> ParseAftenArgs(const std::vector<std::string>& args, std::string* error);
+// aften's own default rate for a number of channels without the LFE channel.
+int AftenDefaultKbps(int channelsWithoutLfe);
 
 }  // namespace quillet::toolkit

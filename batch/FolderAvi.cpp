@@ -1,0 +1,63 @@
+// The AVI folder run: every ".avi" of a chosen folder checked, and repaired into
+// "QL_" + its name when the consoles cannot play it.
+
+#include "app/AppTools.h"
+#include "batch/FolderConversion.h"
+#include "batch/FolderRun.h"
+#include "convert/PathNames.h"
+
+namespace quillet {
+namespace {
+
+constexpr const char* kRepairedPrefix = "QL_";
+
+// QL_film.avi is a repaired copy, and film.avi is done when its copy is there.
+bool AviAlreadyDone(const FolderRun& run, const std::string& name) {
+  return name.rfind(kRepairedPrefix, 0) == 0 ||
+         HasResult(InOutputFolder(run, kRepairedPrefix + name));
+}
+
+// A step that ends "done" must have left its repaired copy; one that ends in the error
+// text failed; one that says nothing more found the file playable and left it alone.
+bool AviStepFailed(const App& app, const FolderRun& run, const std::string& name) {
+  const std::string& text = app.form.txtProgress.Text;
+  if (text == kConversionError) return true;
+  if (text.rfind(kConversionDone, 0) == 0)
+    return !HasResult(InOutputFolder(run, kRepairedPrefix + name));
+  return false;
+}
+
+}  // namespace
+
+void folderAVI(App& app, const AviFileStep& checkAndRepair) {
+  Form1& f = app.form;
+  f.SetTopMost(true);
+  app.bFolderMode = true;
+
+  FolderRun run;
+  if (!ChooseFolder(app, "Please select a folder with AVI files to be checked/converted.", "*.avi",
+                    run))
+    return;
+  if (NoFiles(run)) {
+    SetProgress(app, "No AVI files found.");
+    return;
+  }
+  AskWhereResultsGo(app, run);
+  run.recode = f.chkMP2.Value;
+
+  for (size_t i = 0; i < run.names.size(); ++i) {
+    const std::string& name = run.names[i];
+    f.chkMP2.SetValue(run.recode);
+    ShowCounter(app, i, run.names.size());
+    f.strFullname = SourcePath(run, name);
+    f.txtFile.Text = f.strFullname;
+    SetProgress(app, "Checking AVI compatibility");
+    if (AviAlreadyDone(run, name)) continue;
+    checkAndRepair(app);
+    if (AviStepFailed(app, run, name)) NoteFailure(app, run, f.strFullname);
+  }
+  SetProgress(app, "Folder Conversion done");
+  EndFolderRun(app, run);
+}
+
+}  // namespace quillet

@@ -1,0 +1,28 @@
+#pragma once
+// Folder conversion: every Matroska file of a chosen folder converted, or every AVI file
+// of it checked and repaired, with files already done skipped, a running count in
+// lblMulti and one shutdown at the end.
+
+#include <functional>
+
+#include "app/App.h"
+
+namespace quillet {
+
+// The folder window's buttons: each hides the window and starts its run.
+void frmFolder_cmdMKV_Click(App& app);    // "MKV folder"
+void frmFolder_Command2_Click(App& app);  // "AVI Folder"
+
+// Converts a chosen folder of Matroska files with the window's current options.
+void folderMKV(App& app);
+
+// What a folder run does with one AVI file that is not done yet (strFullname and txtFile
+// name it): check it, and repair it when the consoles cannot play it.
+using AviFileStep = std::function<void(App&)>;
+// The check and repair of the "Convert" button's road for an AVI source.
+void CheckAndRepairAvi(App& app);
+
+// Checks a chosen folder of AVI files and repairs those that need it.
+void folderAVI(App& app, const AviFileStep& checkAndRepair = CheckAndRepairAvi);
+
+}  // namespace quillet

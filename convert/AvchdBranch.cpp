@@ -1,0 +1,156 @@
+// The AVCHD folder tree for Blu-ray players and the PS3: AC3 or the source's own sound,
+// the H.264 stream (or the source's VC-1), one optional text subtitle track, authored by
+// the transport-stream muxer into the folder strBaseName in the output folder.
+
+#include <filesystem>
+#include <system_error>
+
+#include "app/AppTools.h"
+#include "app/Ui.h"
+#include "convert/Convert.h"
+#include "convert/ConvertSteps.h"
+#include "convert/MetaFile.h"
+#include "convert/PathNames.h"
+#include "convert/RunCleanup.h"
+#include "inspect/SetHeaderMod.h"
+#include "tools/FileTests.h"
+#include "tools/Paths.h"
+
+namespace quillet {
+namespace {
+
+void ConvertAvchdAudio(App& app, const ConvertRun& run) {
+  app.form.txtProgress.Text = "Creating AVCHD";
+  if (run.strAudioExt == "ogg" || run.strAudioExt == "aac") EncodeSourceAudioAt640(app, run);
+}
+
+// Players are made for 1920 x 1080 and 1280 x 720; other sizes may not play.
+void WarnAboutFrameSize(App& app, const ConvertRun& run) {
+  if (run.bRecodeH264) return;
+  const int w = app.report.intPixelWidth;
+  const int h = app.report.intPixelHeight;
+  std::string text;
+  int style = MsgStyle::kOkOnly;
+  if (w == 1920 && h < 1080) {
+    text = "Resolution is not 1920 x 1080, issues might occur when playing.";
+  } else if (w == 1280 && h < 720) {
+    text = "Resolution is not 1280 x 720, issues might occur when playing.";
+  } else if (w < 1920 && w != 1280) {
+    text = "Incorrect AVCHD resolution, issues might occur when playing.";
+    style = MsgStyle::kCritical;
+  }
+  if (!text.empty()) IgnoringErrors([&] { app.ctx.ui.MsgBox(text, style, "AVCHD info."); });
+}
+
+std::string AvchdSplitOption(const App& app) {
+  const Form1& f = app.form;
+  if (f.Check1.Value == 1) {
+    int64_t bytes = 0;
+    CanOpenFile(f.strFullname, &bytes);
+    return meta::SizeSplitOption(bytes);
+  }
+  if (f.chkDVD.Value != 1) return "";
+  switch (f.cmbSize.ListIndex) {
+    case 0:
+      return " --split-size=4300MB ";
+    case 1:
+      return " --split-size=7900MB ";
+    case 2:
+      return " --split-size=23GB ";
+    default:
+      return "";
+  }
+}
+
+// A re-encoded stream is always the one muxed: it is renamed for the header patch,
+// which writes it back as "movie.h264".
+void AdjustHeader(App& app, const ConvertRun& run) {
+  const bool vc1 = app.report.strVideoCodec == "vc1";
+  if (run.bRecodeH264) MoveWorkFile(run, work::kH264, work::kRawH264);
+  if ((app.form.chkFF.Value != 1 && !vc1) || run.bRecodeH264)
+    IgnoringErrors([&] { RunH264Info(app, run.folder); });
+}
+
+std::string AvchdVideoLine(const App& app, const ConvertRun& run) {
+  const Form1& f = app.form;
+  if (run.bRecodeH264) return meta::H264FromFolder(run.folder, run.strEncFps);
+  if (app.report.strVideoCodec == "vc1")
+    return meta::Vc1FromSource(f.strFullname, f.txtS1.Text, run.strEncFps);
+  if (f.chkFF.Value != 1) return meta::H264FromFolder(run.folder, run.strEncFps);
+  return meta::H264FromSource(f.strFullname, f.txtS1.Text, run.strEncFps);
+}
+
+std::string AvchdAudioLine(const App& app, const ConvertRun& run) {
+  if (run.strAudioExt == "ogg" || run.strAudioExt == "aac") return meta::Ac3FromFolder(run.folder);
+  return meta::SourceAudio(run.strAudioExt, app.form.strFullname, app.form.txtS2.Text);
+}
+
+// The muxer wrote a playable tree: the index and at least one clip that holds something.
+bool AvchdTreeWritten(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path bdmv = fs::path(folder) / "BDMV";
+  if (!fs::is_regular_file(bdmv / "index.bdmv", ec)) return false;
+  for (fs::directory_iterator it(bdmv / "STREAM", ec), end; !ec && it != end; it.increment(ec))
+    if (it->is_regular_file(ec) && it->file_size(ec) > 0 && !ec) return true;
+  return false;
+}
+
+void AuthorAndCheck(App& app, const ConvertRun& run) {
+  const std::string folder = run.folder + run.strBaseName;
+  RunStep(app,
+          Q(ToolPath(app, tool::kTsMuxer)) + " " + Q(run.folder + work::kMeta) + " " + Q(folder));
+  IgnoringErrors([&] { app.ctx.ui.Sleep(100); });
+  if (AvchdTreeWritten(folder)) {
+    CleanTsTempFiles(app);
+    SetProgress(app, kConversionDone);
+    return;
+  }
+  // The working files stay for a look at what went wrong.
+  IgnoringErrors([&] {
+    app.ctx.ui.MsgBox("Error: " + folder + " was not created.", MsgStyle::kOkOnly, "info");
+  });
+  SetProgress(app, kConversionError);
+}
+
+}  // namespace
+
+bool AvchdFolderIsFree(App& app, const ConvertRun& run) {
+  const std::string folder = run.folder + run.strBaseName;
+  bool taken = true;
+  IgnoringErrors([&] { taken = FileExists(folder, true); });
+  if (!taken) {
+    // Whatever a stopped run authored there is this run's own.
+    RegisterWorkFolder(app, folder);
+    return true;
+  }
+  // An earlier folder is never written into or replaced: the muxer would mix its clips
+  // with the old ones, and the folder may hold anything, even the source itself.
+  IgnoringErrors([&] {
+    app.ctx.ui.MsgBox(
+        "Error: " + folder + " already exists. Move or rename it, then convert again.",
+        MsgStyle::kCritical, "info");
+  });
+  SetProgress(app, kConversionError);
+  return false;
+}
+
+void AuthorAvchd(App& app, ConvertRun& run) {
+  Form1& f = app.form;
+  ConvertAvchdAudio(app, run);
+  WarnAboutFrameSize(app, run);
+  meta::Lines lines;
+  lines.options = meta::AvchdOptions(AvchdSplitOption(app));
+  lines.subtitle = AvchdSubtitleLine(app, run);
+  AdjustHeader(app, run);
+  lines.video = AvchdVideoLine(app, run);
+  lines.audio = AvchdAudioLine(app, run);
+  if (!meta::Write(run.folder, lines))
+    IgnoringErrors([&] { AppendDebugLog(app, "movie.meta could not be written"); });
+  AuthorAndCheck(app, run);
+  f.cmbSubs.Visible = false;
+  f.lblSRTFound.Visible = false;
+  f.Repaint();
+}
+
+}  // namespace quillet

@@ -1,0 +1,58 @@
+#include "convert/ConversionGuard.h"
+
+#include "app/AppTools.h"
+#include "app/Ui.h"
+#include "convert/PathNames.h"
+#include "tools/Paths.h"
+#include "tools/StopRequest.h"
+
+namespace quillet {
+
+namespace {
+
+// How often a waiting conversion looks whether the lock is free.
+constexpr int kLockPollMs = 200;
+
+}  // namespace
+
+ConversionGuard::ConversionGuard(App& app)
+    : app_(app), lock_(ProgramPath(app.ctx.programFolder, kLockFile)), outer_(app.cleanup) {
+  app_.cleanup = &cleanup_;
+}
+
+void ConversionGuard::WaitForTurn() {
+  if (lock_.TryLock()) return;
+  SetProgress(app_, kWaitingForConversion);
+  do {
+    ThrowIfStopRequested();
+    app_.ctx.ui.Sleep(kLockPollMs);
+  } while (!lock_.TryLock());
+}
+
+ConversionGuard::~ConversionGuard() {
+  app_.cleanup = outer_;
+}
+
+void ConversionGuard::Run(const std::function<void()>& conversion) {
+  Form1& form = app_.form;
+  const std::string source = form.txtFile.Text;
+  try {
+    WaitForTurn();
+    conversion();
+  } catch (const RunStopped&) {
+    cleanup_.Undo();
+    // The flags of a split run would make every later conversion count as a part, and
+    // the window would show a part that is gone.
+    form.bSplit = false;
+    form.bSubs = false;
+    form.lblMulti.Visible = false;
+    if (form.txtFile.Text != source) {
+      form.txtFile.Text = form.strFullname = source;
+      app_.report = TrackReport{};
+    }
+    SetProgress(app_, kConversionStopped);
+    throw;
+  }
+}
+
+}  // namespace quillet

@@ -1,0 +1,71 @@
+#pragma once
+// The transport-stream muxer's job file "movie.meta": one global-options line, one video
+// line, one audio line and at most one subtitle line, each ended by CR LF. Every line
+// form any output writes is spelled here, and nowhere else.
+
+#include <cstdint>
+#include <string>
+
+namespace quillet::meta {
+
+// --- Global options (the MUXOPT line) ---
+// The PS3 transport stream; an empty split option leaves two blanks before
+// "--vbv-len=500".
+std::string M2tsOptions(const std::string& split);
+// The AVCHD folder; the split option, when there is one, comes last.
+std::string AvchdOptions(const std::string& split);
+std::string Mpeg2Options();
+std::string Vc1Options();  // VC-1 from a WMV source
+
+// --- Video lines; folder is the output folder with its separator ---
+std::string H264FromFolder(const std::string& folder, const std::string& fps);  // V1
+std::string H264FromSource(const std::string& source, const std::string& track,
+                           const std::string& fps);  // V2
+std::string Vc1FromSource(const std::string& source, const std::string& track,
+                          const std::string& fps);                               // V3
+std::string Mpeg2FromFolder(const std::string& folder, const std::string& fps);  // V4
+std::string Vc1FromFolder(const std::string& folder);                            // V5
+
+// --- Audio lines ---
+std::string Ac3FromFolder(const std::string& folder);                            // A1
+std::string Ac3FromSource(const std::string& source, const std::string& track);  // A2
+// The source's track unchanged: "A_" + upper-case extension ("A_DTS", "A_MP3"...).  A3
+std::string SourceAudio(const std::string& ext, const std::string& source,
+                        const std::string& track);
+
+// --- Subtitle lines, rendered by the muxer in white Arial at the picture's size ---
+struct Picture {
+  int width = 0;
+  int height = 0;
+};
+// T1: the source's own text track, with the language shown in the subtitle list.
+std::string SourceSubtitle(const std::string& source, const Picture& picture,
+                           const std::string& track, const std::string& fps,
+                           const std::string& language);
+// T2: the ".srt" file beside the source (the source path with "srt" for its last three
+// characters).
+std::string SrtBesideSource(const std::string& source, const Picture& picture,
+                            const std::string& fps);
+// T3: a subtitle file the user browsed for.
+std::string BrowsedSubtitle(const std::string& file, const Picture& picture,
+                            const std::string& fps);
+
+// --- The file ---
+struct Lines {
+  std::string options, video, audio;
+  std::string subtitle;  // written only when not empty
+};
+// The whole text of the job file.
+std::string Text(const Lines& lines);
+// Writes folder + "movie.meta" anew; false when it cannot be written.
+bool Write(const std::string& folder, const Lines& lines);
+
+// --- The size-based split option ---
+// The split option for a source of `bytes`: its size in MB of 1,024,000 bytes, kept to
+// four decimals and rounded to a whole number (halves to even), cut into N + 1 equal
+// parts where N = MB / 4000; " --split-size=" + part + "MB ", or "" when N is 0.
+std::string SizeSplitOption(int64_t bytes);
+// Rounded megabytes (1,024,000 bytes) of a size, as the split rule counts them.
+int64_t SplitMegabytes(int64_t bytes);
+
+}  // namespace quillet::meta

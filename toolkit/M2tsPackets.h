@@ -1,0 +1,118 @@
+#pragma once
+// Blu-ray transport-stream packets (192 bytes: a 4-byte arrival time stamp, then the
+// 188-byte MPEG-TS packet) and the one pass over ffmpeg's m2ts output that makes it what
+// players expect:
+// - the program clock reference moves from the video PID to packets of its own (PID
+//   0x1001, adaptation field only), the PMT names that PID, and a reference is sent at
+//   least every 40 ms (ffmpeg leaves gaps of more than 100 ms);
+// - every packet gets an arrival time stamp on the program clock (ffmpeg's VBR mode
+//   writes numbers that run backwards);
+// - the DVB service table, which no Blu-ray stream has, is dropped;
+// - optionally the stream is cut at video key frames into parts of at most a given
+//   size, each starting with the PAT and PMT.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillet::toolkit::m2ts {
+
+inline constexpr size_t kTsPacket = 188;
+inline constexpr size_t kPacket = 192;
+inline constexpr uint16_t kPcrPid = 0x1001;
+inline constexpr uint16_t kVideoPid = 0x1011;
+inline constexpr uint16_t kFirstAudioPid = 0x1100;
+inline constexpr uint16_t kFirstSubtitlePid = 0x1200;
+inline constexpr uint64_t kClock = 27000000;  // the program clock runs at 27 MHz
+
+// --- Fields of one 188-byte TS packet ---
+uint32_t MpegCrc32(const uint8_t* data, size_t size);
+uint16_t PidOf(const uint8_t* ts);
+bool StartsPayload(const uint8_t* ts);   // payload_unit_start_indicator
+bool IsRandomAccess(const uint8_t* ts);  // random_access_indicator of the adaptation field
+std::optional<uint64_t> PcrOf(const uint8_t* ts);  // in 27 MHz ticks
+// Takes the PCR out of the adaptation field (the field keeps its length, stuffed).
+void RemovePcr(uint8_t* ts);
+// A packet with only an adaptation field carrying the PCR.
+void WritePcrPacket(uint8_t* ts, uint16_t pid, uint64_t pcr);
+// The PMT PID of the first program of a PAT packet.
+std::optional<uint16_t> PmtPidOf(const uint8_t* ts);
+std::optional<uint16_t> PcrPidOfPmt(const uint8_t* ts);
+// Rewrites PCR_PID of a PMT section held in one packet and its CRC; false when the
+// packet holds no whole PMT section.
+bool SetPmtPcrPid(uint8_t* ts, uint16_t pid);
+
+// --- The 4-byte header of a 192-byte packet ---
+uint32_t ArrivalTimeOf(const uint8_t* packet);  // 30 bits, 27 MHz
+void SetArrivalTime(uint8_t* packet, uint64_t clock);
+
+// Where the packets go: one part after the other.
+class PartSink {
+ public:
+  virtual ~PartSink() = default;
+  virtual bool Write(const uint8_t* data, size_t size) = 0;
+  // Ends the current part after its first `keep` bytes and starts the next one with
+  // `head`, followed by what the current part held beyond `keep`.
+  virtual bool Cut(uint64_t keep, const std::vector<uint8_t>& head) = 0;
+};
+
+// Parts held in memory (for checks and small streams).
+class MemoryParts : public PartSink {
+ public:
+  bool Write(const uint8_t* data, size_t size) override;
+  bool Cut(uint64_t keep, const std::vector<uint8_t>& head) override;
+  std::vector<std::vector<uint8_t>> parts{1};
+};
+
+struct RewriteOptions {
+  uint16_t pcrPid = kPcrPid;
+  uint16_t videoPid = kVideoPid;
+  uint64_t maxPcrGap = kClock / 25;  // 40 ms
+  long long splitBytes = 0;          // 0: no split
+  // Languages the PMT names for streams ffmpeg leaves without one (PID -> ISO 639-2).
+  std::map<uint16_t, std::string> languages;
+};
+
+class M2tsRewriter {
+ public:
+  M2tsRewriter(const RewriteOptions& options, PartSink& sink);
+  // Takes the stream in pieces of any size. False (see Error) when it is no m2ts stream
+  // or the sink fails.
+  bool Feed(const uint8_t* data, size_t size);
+  bool Finish();
+  const std::string& Error() const { return error_; }
+  int Parts() const { return parts_; }
+
+ private:
+  struct Pending {
+    std::array<uint8_t, kPacket> bytes;
+    bool cutBefore = false;  // a part may start here (a video key frame)
+    bool isPcr = false;
+  };
+  bool Process(uint8_t* packet);
+  bool AnchorPcr(uint64_t pcr, bool keyFrame);
+  bool Flush(std::optional<uint64_t> nextPcr);
+  bool Put(Pending& packet, uint64_t clock);
+  bool PutPcr(uint64_t pcr);
+  bool Fail(const std::string& why);
+
+  RewriteOptions options_;
+  PartSink& sink_;
+  std::vector<uint8_t> carry_;
+  std::vector<Pending> pending_;  // from the last PCR on
+  std::optional<uint64_t> lastPcr_;
+  double lastStep_ = 0;  // clock ticks per packet in the last stretch between PCRs
+  std::optional<uint16_t> pmtPid_;
+  std::vector<uint8_t> pat_, pmt_;  // the latest, for the start of each part
+  uint64_t partBytes_ = 0;
+  uint64_t cutAt_ = 0;  // the latest key frame of this part (0: none but its start)
+  uint64_t cutClock_ = 0;
+  int parts_ = 1;
+  std::string error_;
+};
+
+}  // namespace quillet::toolkit::m2ts

@@ -1,0 +1,294 @@
+#include "toolkit/MuxInputs.h"
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "toolkit/Files.h"
+#include "toolkit/M2tsPackets.h"
+#include "toolkit/Mp4Build.h"
+#include "toolkit/Process.h"
+#include "toolkit/Text.h"
+
+namespace quillet::toolkit {
+namespace {
+
+using nlohmann::json;
+
+std::string Text(const json& object, const char* key) {
+  auto it = object.find(key);
+  if (it == object.end()) return "";
+  if (it->is_string()) return it->get<std::string>();
+  if (it->is_number()) return it->dump();
+  return "";
+}
+
+int Whole(const json& object, const char* key) {
+  auto it = object.find(key);
+  if (it != object.end() && it->is_number_integer()) return it->get<int>();
+  return static_cast<int>(ParseInt(Text(object, key)).value_or(0));
+}
+
+double Rate(const std::string& text) {
+  auto parts = Split(text, '/');
+  auto num = ParseDecimal(parts[0]);
+  auto den = parts.size() == 2 ? ParseDecimal(parts[1]) : std::optional<double>(1);
+  return num && den && *den > 0 ? *num / *den : 0;
+}
+
+// "00:01:02.500000000" (a Matroska statistics tag) in seconds.
+double Clock(const std::string& text) {
+  auto parts = Split(text, ':');
+  if (parts.size() != 3) return 0;
+  auto h = ParseDecimal(parts[0]), m = ParseDecimal(parts[1]), s = ParseDecimal(parts[2]);
+  return h && m && s ? *h * 3600 + *m * 60 + *s : 0;
+}
+
+ProbedStream ReadStream(const json& s) {
+  ProbedStream info;
+  info.index = Whole(s, "index");
+  std::string id = Text(s, "id");
+  info.id = StartsWith(id, "0x") ? static_cast<int>(std::stol(id.substr(2), nullptr, 16)) : 0;
+  info.type = Text(s, "codec_type");
+  info.codec = Text(s, "codec_name");
+  info.width = Whole(s, "width");
+  info.height = Whole(s, "height");
+  std::string order = Text(s, "field_order");
+  info.interlaced = !order.empty() && order != "progressive" && order != "unknown";
+  info.fps = Rate(Text(s, "avg_frame_rate"));
+  if (info.fps <= 0) info.fps = Rate(Text(s, "r_frame_rate"));
+  info.level = Whole(s, "level");
+  info.channels = Whole(s, "channels");
+  info.sampleRate = Whole(s, "sample_rate");
+  info.duration = ParseDecimal(Text(s, "duration")).value_or(0);
+  if (auto tags = s.find("tags"); tags != s.end() && tags->is_object()) {
+    info.language = Text(*tags, "language");
+    if (info.duration <= 0) info.duration = Clock(Text(*tags, "DURATION"));
+  }
+  return info;
+}
+
+bool IsProgramStream(const std::string& path) {
+  auto head = ReadBytes(path, 4);
+  return head && *head == std::string("\x00\x00\x01\xBA", 4);
+}
+
+// ffmpeg's demuxer for a raw audio stream of the line's codec.
+const char* RawAudioFormat(TrackCodec codec) {
+  switch (codec) {
+    case TrackCodec::Ac3:
+      return "ac3";
+    case TrackCodec::Dts:
+      return "dts";
+    case TrackCodec::Mp3:
+    case TrackCodec::Mp2:
+      return "mp3";
+    case TrackCodec::Aac:
+      return "aac";
+    default:
+      return nullptr;
+  }
+}
+
+// A raw video stream in a Matroska file of its own, every frame with its time stamp.
+std::optional<std::string> WrapRawVideo(const MuxTrack& track, const std::string& path,
+                                        const std::string& scratch, std::string* error) {
+  std::string wrapped =
+      (std::filesystem::path(scratch) / Format("line%d.mkv", track.line)).string();
+  std::vector<std::string> argv = {"mkvmerge", "-q", "-o", wrapped};
+  if (auto fps = ParseFrameRate(track.fps))
+    argv.insert(argv.end(), {"--default-duration", Format("0:%lld/%lldp", fps->num, fps->den)});
+  argv.push_back(path);
+  ToolResult r = RunProgram(argv);
+  // mkvmerge ends with 1 after warnings; the file is then whole.
+  if (!r.started || r.signal != 0 || r.exitCode > 1 || !FileHasData(wrapped)) {
+    if (error)
+      *error = Format("line %d: mkvmerge cannot read %s as %s", track.line, path.c_str(),
+                      track.codecId.c_str());
+    return std::nullopt;
+  }
+  return wrapped;
+}
+
+// The stream a line names in a probed file: track=N counts the Matroska tracks from 1
+// (attachments come after them), a program stream's track=N is its stream id; without
+// track= the first stream of the line's kind.
+std::optional<int> FindStream(const MuxTrack& track, const ProbedFile& probe, bool programStream,
+                              bool raw) {
+  const std::string kind = IsVideoCodec(track.codec)   ? "video"
+                           : IsAudioCodec(track.codec) ? "audio"
+                                                       : "subtitle";
+  for (const ProbedStream& s : probe.streams) {
+    bool named = !track.track || (raw && *track.track == 1) ||
+                 (programStream ? s.id == 0x100 + *track.track : s.index == *track.track - 1);
+    if (named && (track.track || s.type == kind)) return s.index;
+  }
+  return std::nullopt;
+}
+
+struct Opened {
+  int input;
+  bool programStream;
+  bool raw;
+};
+
+std::optional<Opened> OpenSource(const MuxTrack& track, const std::string& scratch, MuxPlan& plan,
+                                 std::string* error) {
+  auto fail = [&](const std::string& why) -> std::optional<Opened> {
+    if (error) *error = Format("line %d: %s", track.line, why.c_str());
+    return std::nullopt;
+  };
+  std::string path = LocateInput(track.path);
+  if (FileSize(path) < 0) return fail("missing source file " + track.path);
+  if (!FileHasData(path)) return fail("empty source file " + track.path);
+  bool matroska = IsMatroskaFile(path), programStream = !matroska && IsProgramStream(path);
+  bool raw = !matroska && !programStream;
+  MuxInput input;
+  input.path = path;
+  if (programStream) {
+    input.options = {"-f", "mpeg"};
+  } else if (raw && IsVideoCodec(track.codec)) {
+    auto wrapped = WrapRawVideo(track, path, scratch, error);
+    if (!wrapped) return std::nullopt;
+    input.path = *wrapped;
+  } else if (raw) {
+    input.options = {"-f", RawAudioFormat(track.codec)};
+  }
+  // Matroska keeps VC-1 in VFW mode, whose blocks ffmpeg reads with decoding times only;
+  // the transport stream needs presentation times, which ffmpeg then works out.
+  if (track.codec == TrackCodec::Vc1)
+    input.options.insert(input.options.end(), {"-fflags", "+genpts"});
+  for (size_t i = 0; i < plan.inputs.size(); ++i)
+    if (plan.inputs[i].path == input.path && plan.inputs[i].options == input.options)
+      return Opened{static_cast<int>(i), programStream, raw};
+  auto probe = ProbeMediaFile(input.path);
+  if (!probe) return fail("ffprobe cannot read " + track.path);
+  input.probe = *probe;
+  plan.inputs.push_back(input);
+  return Opened{static_cast<int>(plan.inputs.size() - 1), programStream, raw};
+}
+
+std::optional<MuxStream> PlanTrack(const MuxTrack& track, const std::string& scratch, MuxPlan& plan,
+                                   std::string* error) {
+  if (track.codec == TrackCodec::TextSubtitle)
+    return DrawTextSubtitles(track, scratch, plan, error);
+  auto opened = OpenSource(track, scratch, plan, error);
+  if (!opened) return std::nullopt;
+  const MuxInput& input = plan.inputs[opened->input];
+  auto index = FindStream(track, input.probe, opened->programStream, opened->raw);
+  if (!index) {
+    if (error)
+      *error =
+          Format("line %d: %s has no %s track%s", track.line, track.path.c_str(),
+                 track.codecId.c_str(), track.track ? Format(" %lld", *track.track).c_str() : "");
+    return std::nullopt;
+  }
+  MuxStream stream;
+  stream.input = opened->input;
+  stream.stream = *index;
+  stream.track = track;
+  for (const ProbedStream& s : input.probe.streams)
+    if (s.index == *index) stream.info = s;
+  if (!CodecMatches(track.codec, stream.info.codec)) {
+    if (error)
+      *error = Format("line %d: track %d of %s is %s, not %s", track.line, *index + 1,
+                      track.path.c_str(), stream.info.codec.c_str(), track.codecId.c_str());
+    return std::nullopt;
+  }
+  if (stream.info.duration <= 0) stream.info.duration = input.probe.duration;
+  if (!track.language.empty()) stream.info.language = track.language;
+  return stream;
+}
+
+}  // namespace
+
+bool CodecMatches(TrackCodec codec, const std::string& name) {
+  switch (codec) {
+    case TrackCodec::H264:
+      return name == "h264";
+    case TrackCodec::Vc1:
+      return name == "vc1";
+    case TrackCodec::Mpeg2Video:
+      return name == "mpeg2video" || name == "mpeg1video";
+    case TrackCodec::Ac3:
+      return name == "ac3";
+    case TrackCodec::Dts:
+      return name == "dts";
+    case TrackCodec::Mp3:
+    case TrackCodec::Mp2:
+      return name == "mp3" || name == "mp2" || name == "mp1";
+    case TrackCodec::Aac:
+      return name == "aac";
+    case TrackCodec::TextSubtitle:
+      return name == "subrip" || name == "text" || name == "hdmv_pgs_subtitle";
+  }
+  return false;
+}
+
+std::optional<ProbedFile> ParseProbeJson(const std::string& text) {
+  json doc = json::parse(text, nullptr, false);
+  if (doc.is_discarded() || !doc.is_object()) return std::nullopt;
+  ProbedFile file;
+  if (auto format = doc.find("format"); format != doc.end() && format->is_object()) {
+    file.format = Text(*format, "format_name");
+    file.duration = ParseDecimal(Text(*format, "duration")).value_or(0);
+  }
+  if (auto streams = doc.find("streams"); streams != doc.end() && streams->is_array())
+    for (const json& s : *streams)
+      if (s.is_object()) file.streams.push_back(ReadStream(s));
+  return file;
+}
+
+std::optional<ProbedFile> ProbeMediaFile(const std::string& path) {
+  RunOptions options;
+  options.captureOut = true;
+  options.captureErr = true;
+  ToolResult r = RunProgram(
+      {"ffprobe", "-v", "error", "-show_format", "-show_streams", "-of", "json", path}, options);
+  if (!r.Ok()) return std::nullopt;
+  return ParseProbeJson(r.out);
+}
+
+std::optional<MuxPlan> PlanMux(const MuxJob& job, const std::string& scratch, std::string* error) {
+  MuxPlan plan;
+  std::vector<MuxStream> video, audio, subtitles;
+  for (const MuxTrack& track : job.tracks) {
+    auto stream = PlanTrack(track, scratch, plan, error);
+    if (!stream) return std::nullopt;
+    auto& group = IsVideoCodec(track.codec) ? video : IsAudioCodec(track.codec) ? audio : subtitles;
+    group.push_back(*stream);
+    plan.duration = std::max(plan.duration, stream->info.duration);
+  }
+  for (MuxStream& s : video) s.pid = m2ts::kVideoPid;
+  for (size_t i = 0; i < audio.size(); ++i)
+    audio[i].pid = static_cast<uint16_t>(m2ts::kFirstAudioPid + i);
+  for (size_t i = 0; i < subtitles.size(); ++i)
+    subtitles[i].pid = static_cast<uint16_t>(m2ts::kFirstSubtitlePid + i);
+  for (auto* group : {&video, &audio, &subtitles})
+    plan.streams.insert(plan.streams.end(), group->begin(), group->end());
+  return plan;
+}
+
+std::vector<std::string> M2tsFfmpegArgv(const MuxPlan& plan) {
+  std::vector<std::string> argv = {"ffmpeg", "-nostdin", "-v", "error"};
+  for (const MuxInput& input : plan.inputs) {
+    argv.insert(argv.end(), input.options.begin(), input.options.end());
+    argv.insert(argv.end(), {"-i", input.path});
+  }
+  for (const MuxStream& s : plan.streams)
+    argv.insert(argv.end(), {"-map", Format("%d:%d", s.input, s.stream)});
+  argv.insert(argv.end(), {"-c", "copy"});
+  for (size_t k = 0; k < plan.streams.size(); ++k) {
+    const MuxStream& s = plan.streams[k];
+    if (s.track.level > 0)
+      argv.insert(argv.end(),
+                  {Format("-bsf:%zu", k),
+                   Format("h264_metadata=level=%d.%d", s.track.level / 10, s.track.level % 10)});
+    if (!s.info.language.empty())
+      argv.insert(argv.end(), {Format("-metadata:s:%zu", k), "language=" + s.info.language});
+    argv.insert(argv.end(), {"-streamid", Format("%zu:%u", k, s.pid)});
+  }
+  argv.insert(argv.end(), {"-f", "mpegts", "-mpegts_m2ts_mode", "1", "pipe:1"});
+  return argv;
+}
+
+}  // namespace quillet::toolkit

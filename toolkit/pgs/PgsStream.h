@@ -1,0 +1,59 @@
+#pragma once
+// A presentation-graphics (PGS) elementary stream as a .sup file holds it: segments, each
+// "PG", PTS, DTS (90 kHz), type, size, data. Every picture is an epoch of its own:
+// composition (PCS), window (WDS), palette (PDS), object (ODS, in fragments when larger
+// than a segment), end (END); when it goes, a composition without objects (+WDS, END)
+// clears the window, unless the next picture starts right then. The stream opens with an
+// empty display set at time 0.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "toolkit/pgs/PgsBitmap.h"
+
+namespace quillet::toolkit::pgs {
+
+enum SegmentType : uint8_t {
+  kPaletteSegment = 0x14,
+  kObjectSegment = 0x15,
+  kCompositionSegment = 0x16,
+  kWindowSegment = 0x17,
+  kEndSegment = 0x80
+};
+
+struct Segment {
+  uint8_t type = 0;
+  uint32_t pts = 0, dts = 0;
+  std::vector<uint8_t> data;
+};
+
+struct Composition {
+  int64_t start = 0, end = 0;  // 90 kHz
+  int x = 0, y = 0;            // of the picture on the canvas
+  IndexedBitmap picture;
+};
+
+struct CanvasFormat {
+  int width = 1920, height = 1080;
+  bool HighDefinition() const { return height >= 720; }
+};
+
+// The decoder's times for a picture, in 90 kHz ticks: clearing the plane, decoding the
+// object (at 128 Mbit/s) and drawing the window (at 256 Mbit/s).
+int64_t PlaneClearTicks(const CanvasFormat& canvas);
+int64_t ObjectDecodeTicks(int width, int height);
+int64_t WindowDrawTicks(int width, int height);
+
+// The segments of the pictures, which must be in time order and not overlap. Decoding
+// starts early enough for each picture to be shown at its start, but never before the
+// previous display set is done; decode times rise from segment to segment.
+std::vector<Segment> BuildSegments(const std::vector<Composition>& pictures,
+                                   const CanvasFormat& canvas);
+
+std::string SerializeSegments(const std::vector<Segment>& segments);
+// nullopt when the bytes are no whole sequence of segments.
+std::optional<std::vector<Segment>> ParseSegments(const std::string& bytes);
+
+}  // namespace quillet::toolkit::pgs

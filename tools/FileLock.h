@@ -1,0 +1,27 @@
+#pragma once
+// An exclusive lock on a file (flock), held until the object goes. The kernel lets go of
+// it when the program ends, however it ends, so a run that died never blocks the next
+// one. The descriptor is close-on-exec: a tool that inherited it would hold the lock
+// after we are gone.
+
+#include <string>
+
+#include "tools/UniqueFd.h"
+
+namespace quillet {
+
+class FileLock {
+ public:
+  // Opens (and if need be creates) the file; takes no lock yet.
+  explicit FileLock(const std::string& path);
+
+  // Takes the lock if nobody holds it. True when we hold it now, and also when the file
+  // cannot be opened (a folder we may not write to): then there is nothing to share.
+  bool TryLock();
+
+ private:
+  UniqueFd fd_;
+  bool held_ = false;
+};
+
+}  // namespace quillet
