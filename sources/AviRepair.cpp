@@ -98,7 +98,7 @@ void RecodeAviVideo(App& app) {
   SetProgress(app, "Recoding video.");
   const std::string result = RepairedPath(app);
   // An earlier repaired file must not pass for this run's.
-  EarlierResult earlier(result);
+  EarlierResult earlier(app, result);
   std::string line;
   IgnoringErrors([&] { line = VideoRepairLine(app); });
   if (!line.empty()) RunStep(app, line);
@@ -108,7 +108,7 @@ void RecodeAviVideo(App& app) {
 void RecodeAviAudio(App& app) {
   SetProgress(app, "Recoding audio.");
   const std::string result = RepairedPath(app);
-  EarlierResult earlier(result);
+  EarlierResult earlier(app, result);
   RunStep(app, Q(ToolPath(app, tool::kMencoder)) +
                    " -oac mp3lame -srate 48000 -lameopts cbr:br=160:mode=1 -of avi -o " +
                    Q(result) + " -ovc copy " + Q(TrimBlanks(app.form.strFullname)));
