@@ -66,7 +66,7 @@ long long VideoFrames(const std::string& path) {
   ToolResult r =
       Quiet({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
              "stream=nb_read_frames", "-of", "default=nw=1:nk=1", path});
-  return ParseInt(Trim(r.out)).value_or(-1);
+  return ParseInt(Trim(Split(r.out, '\n')[0])).value_or(-1);  // a transport stream lists it twice
 }
 
 // The video's features as mediainfo reports them: "QPel|GMC|CodecID".
@@ -362,6 +362,43 @@ TEST_F(ToolkitAvi, Mpeg2LinesWriteAProgramStreamWithMpeg2Video) {
     EXPECT_EQ("24000/1001", Probe(mpg, "v:0", "r_frame_rate"));
     EXPECT_NEAR(kFilmSeconds, Seconds(mpg), 0.5);
   }
+}
+
+TEST_F(ToolkitAvi, Mpeg2RecodeIsMuxedFromTheProgramStreamByTrack224) {
+  // The encoder's program stream and the AC3, joined by the transport stream muxer with
+  // the meta file the program writes for this road.
+  std::string mpg = Out("movie.mpg"), ac3 = Out("movie.ac3"), meta = Out("movie.meta");
+  Args args = {"-nosound", "-o", mpg};
+  Args rest = Words(
+      "-of mpeg -ovc lavc -lavcopts threads=4:vcodec=mpeg2video:vrc_buf_size=1600:"
+      "vrc_maxrate=14900:vbitrate=14900:keyint=15:autoaspect:dia=2:trell:mv0 -ofps 31001/1293 "
+      "-vf harddup");
+  args.insert(args.end(), rest.begin(), rest.end());
+  args.insert(args.end(), {media_->film, "-mc", "0", "-noskip", "-sid", "99"});
+  ASSERT_TRUE(SlotOk("Mencoder/Mencoder.exe", args));
+  ASSERT_TRUE(Ffmpeg("-v error -i " + media_->film + " -map 0:a -c:a ac3 -b:a 640k", ac3));
+  WriteFile(meta,
+            "MUXOPT --no-pcr-on-video-pid --new-audio-pes --vbr  --vbv-len=500\r\n"
+            "V_MPEG-2, \"" +
+                mpg +
+                "\", fps=23.976, track=224\r\n"
+                "A_AC3, \"" +
+                ac3 + "\"\r\n");
+  std::string ts = Out("Film.m2ts");
+  ASSERT_TRUE(SlotOk("TS/tsmuxer.exe", {meta, ts}));
+  EXPECT_EQ("mpegts", FormatName(ts));
+  EXPECT_EQ("mpeg2video", Probe(ts, "v:0", "codec_name"));
+  EXPECT_EQ("24000/1001", Probe(ts, "v:0", "r_frame_rate"));
+  EXPECT_EQ("ac3", Probe(ts, "a:0", "codec_name"));
+  EXPECT_EQ(VideoFrames(mpg), VideoFrames(ts));
+  EXPECT_NEAR(kFilmSeconds, Seconds(ts), 0.5);
+  EXPECT_TRUE(quillet::test::DecodesCleanly(ts));
+
+  // Another stream id than the encoder's video is no track of the source.
+  WriteFile(meta,
+            "MUXOPT --no-pcr-on-video-pid\r\nV_MPEG-2, \"" + mpg + "\", fps=23.976, track=225\r\n");
+  EXPECT_FALSE(SlotOk("TS/tsmuxer.exe", {meta, Out("Other.m2ts")}));
+  EXPECT_FALSE(fs::exists(Out("Other.m2ts")));
 }
 
 TEST_F(ToolkitAvi, RepackLineWritesAProgramStream) {
