@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 #include "app/App.h"
@@ -34,6 +35,11 @@ class NoMediaGraph : public MediaGraph {
  public:
   bool HasRegisteredFilter(const std::string&) override { return false; }
   void ShowFilterPages(const std::string&) override {}
+  std::unique_ptr<AudioGraph> RunWmaToWavGraph(const std::string&, const std::string&,
+                                               std::string* missing) override {
+    if (missing) *missing = "media graph (the report decodes nothing)";
+    return nullptr;
+  }
 };
 
 std::string Lower(std::string text) {

@@ -17,14 +17,31 @@ namespace {
 constexpr long long kAviPacketOverhead = 33;
 constexpr long long kBytesPerMb = 1024 * 1024;
 
-// Removes the parts of an earlier run beyond the ones this run wrote ("Film_002.avi" ...
-// beside the output), so that a shorter set is not taken for a longer one.
+// The part number a file name gives for the output's name ("Film_004.avi" -> 4), 0 when
+// it names no part of it.
+int PartNumber(const std::string& outputName, const std::string& name) {
+  fs::path output(outputName);
+  std::string stem = output.stem().string(), extension = output.extension().string();
+  if (name.size() < stem.size() + extension.size() + 4 || !StartsWith(name, stem + "_") ||
+      !EndsWith(name, extension))
+    return 0;
+  std::string digits =
+      name.substr(stem.size() + 1, name.size() - stem.size() - 1 - extension.size());
+  if (digits.size() < 3 || digits.find_first_not_of("0123456789") != std::string::npos) return 0;
+  return static_cast<int>(ParseInt(digits).value_or(0));
+}
+
+// Removes the parts of an earlier run beyond the ones this run wrote, so that a shorter
+// set is not taken for a longer one.
 void RemovePartsAfter(const fs::path& output, int parts) {
   std::error_code ec;
-  auto part = [&](int number) {
-    return output.parent_path() / AviPartName(output.filename().string(), number);
-  };
-  for (int number = parts + 1; fs::remove(part(number), ec); ++number) {
+  std::vector<fs::path> stale;
+  for (const auto& entry : fs::directory_iterator(output.parent_path(), ec))
+    if (PartNumber(output.filename().string(), entry.path().filename().string()) > parts)
+      stale.push_back(entry.path());
+  for (const fs::path& file : stale) {
+    Log("removing " + file.string() + ", a part of an earlier run");
+    fs::remove(file, ec);
   }
 }
 

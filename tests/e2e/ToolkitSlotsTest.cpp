@@ -102,12 +102,13 @@ TEST(ToolkitProgramFolder, EverySlotIsALinkToTheToolkit) {
         "Checker/x264_checker.exe", "TS/wavgrab.exe", "FFMpeg/FFmpeg.exe", "FFMpeg/faad.exe",
         "Sounds/soundstretch.exe", "Sounds/normalize.exe", "ac3filter/valdec.exe",
         "besweet/BeSweet.exe", "MP4Box/MP4Box.exe", "MP4Box/mp4creator.exe",
-        "h264info/h264info.exe", "Mencoder/Mencoder.exe"}) {
+        "h264info/h264info.exe", "Mencoder/Mencoder.exe", "avimux/avimux_gui.exe"}) {
     fs::path link = fs::path(kProgram) / slot;
     ASSERT_TRUE(fs::is_symlink(link)) << slot;
     EXPECT_EQ("../quillet-toolkit", fs::read_symlink(link).string()) << slot;
   }
   EXPECT_TRUE(fs::is_regular_file(fs::path(kProgram) / "Mencoder" / "font.ttf"));
+  EXPECT_TRUE(fs::is_regular_file(fs::path(kProgram) / "avimux" / "quillet.amg"));
   EXPECT_FALSE(fs::exists(fs::path(kProgram) / "neroAacEnc.exe"));
 }
 

@@ -514,6 +514,7 @@ TEST(ToolkitSlotTable, SlotsAreFoundWithoutRegardToCase) {
       {"/opt/q/mencoder/mencoder.exe", "Mencoder/Mencoder.exe"},
       {"C:\\Quillet\\Checker\\x264_checker.exe", "Checker/x264_checker.exe"},
       {"MP4Box/mp4creator.exe", "MP4Box/mp4creator.exe"},
+      {"D:\\Q\\AVIMUX\\AviMux_GUI.exe", "avimux/avimux_gui.exe"},
   };
   for (const Case& c : cases) {
     const Slot* slot = FindSlot(c.invoked);
