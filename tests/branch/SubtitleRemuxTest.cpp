@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "inspect/ReadInfo.h"
 #include "tests/support/RecodeScaffold.h"
 #include "tests/support/ReportFixtures.h"
 
@@ -18,7 +19,7 @@ namespace fs = std::filesystem;
 
 // clang-format off
 const char* const kRemux = R"("{app}/MKVToolnix/mkvmerge.exe" -o "{out}tempsrt/Film.mkv" -d 1 -a 2 -S "{src}" -s 0 -D -A "{sub}" )";
-const char* const kReport = R"("{app}/MKVToolnix/mkvinfo.exe" "{out}tempsrt/Film.mkv" -o "{out}info.txt")";
+const char* const kReport = R"("{app}/MKVToolnix/mkvinfo.exe" "{out}tempsrt/Film.mkv" -o ")";
 const char* const kChecker = R"("{app}/Checker/x264_checker.exe" "{out}tempsrt/Film.mkv")";
 const char* const kDefaultSubOpts = "-subwidth 90 -subpos 90 -subfont-autoscale 1 -subfont-text-scale 4";
 const char* const kOpts = ":threads=4:frameref=2:bframes=2:deblock:level=41:direct_pred=auto:partitions=p8x8,b8x8,i8x8,i4x4:me=hex:me_range=12:subq=5:chroma_me:mixed_refs:trellis=1:weight_b:b_pyramid:nr=0";
@@ -75,7 +76,7 @@ TEST(SubtitleRemux, BrowsedFileIsMuxedInAndTheCopyIsConvertedWithItBurntIn) {
 
   const std::vector<std::string> expected = {
       s.Remux(s.browsed),
-      s.X(kReport),
+      s.X(kReport) + ReportPath(s.app) + "\"",
       s.X(kChecker),
       s.X(CopyEncode(kDefaultSubOpts)),
       s.X(R"("{app}/TS/wavgrab.exe" "{out}tempsrt/Film.mkv" "{out}movie.wav")"),
