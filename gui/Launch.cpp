@@ -104,19 +104,18 @@ int RunWithoutDisplay(int& argc, char** argv, const CommandLine& commandLine) {
   Context ctx{
       ProgramFolderOfExecutable(), ports.runner, ui, ports.power, ports.components, ports.media};
   App app(ctx);
+  if (commandLine.Empty())
+    return AnswerWithoutRun(Refusal("no display, and nothing to convert named"));
+  if (std::optional<std::string> refused = LoadWithOptions(app, commandLine))
+    return AnswerWithoutRun(Refusal(*refused));
+  // From here on the progress goes to standard error.
   ui.Attach(app.form);
-  if (commandLine.Empty()) {
-    std::cerr << "quillet: no display, and nothing to convert named\n" << UsageLine() << "\n";
-    return 2;
-  }
   ports.runner.SetIdleCallback(nullptr);
-  std::optional<std::string> refused;
   try {
-    refused = Form_Load(app, commandLine);
+    cmdLine(app, commandLine);
   } catch (const RunStopped&) {
     // The conversion's guard has undone it already.
   }
-  if (refused) return AnswerWithoutRun(Refusal(*refused));
   if (StopRequested()) return StopExitStatus();
   if (!app.nothingToConvert.empty()) std::cerr << app.nothingToConvert << "\n";
   return HeadlessExitStatus(app);

@@ -74,15 +74,19 @@ void ConvertWithSourceOptions(App& app, const CommandLine& commandLine) {
 
 }  // namespace
 
-std::optional<std::string> Form_Load(App& app, const CommandLine& commandLine) {
+std::optional<std::string> LoadWithOptions(App& app, const CommandLine& commandLine) {
   LoadSettings(app);
+  // Options given for this run only: the settings file keeps what it held.
+  if (!commandLine.options.empty() && !commandLine.save) KeepSettingsAsRead(app);
+  return ApplyOptions(app, commandLine);
+}
+
+std::optional<std::string> Form_Load(App& app, const CommandLine& commandLine) {
+  if (std::optional<std::string> refused = LoadWithOptions(app, commandLine)) return refused;
   if (commandLine.Empty()) {
     app.bCommandLine = false;
     return std::nullopt;
   }
-  // Options given for this run only: the settings file keeps what it held.
-  if (!commandLine.options.empty() && !commandLine.save) KeepSettingsAsRead(app);
-  if (std::optional<std::string> refused = ApplyOptions(app, commandLine)) return refused;
   // The files and folders named are converted before the window shows.
   cmdLine(app, commandLine);
   return std::nullopt;

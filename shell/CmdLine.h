@@ -15,6 +15,8 @@ namespace quillet {
 // the reason when the options cannot stand in the window; nothing is converted then and
 // nothing is written.
 std::optional<std::string> Form_Load(App& app, const CommandLine& commandLine);
+// Its first half: the settings file and the options, nothing converted yet.
+std::optional<std::string> LoadWithOptions(App& app, const CommandLine& commandLine);
 
 // The sources, in order; relative names are taken from the current folder.
 void cmdLine(App& app, const CommandLine& commandLine);
