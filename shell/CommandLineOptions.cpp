@@ -272,6 +272,14 @@ std::string CheckSources(const std::vector<std::string>& names) {
   return "";
 }
 
+// A name like an option that is none but names a file or folder: "quillet -o.mkv" has
+// always converted that film.
+bool NamesASourceOnly(const std::string& arg) {
+  const bool known = FindRow(arg) || arg == "--help" || arg == "-h" || arg == "--version" ||
+                     arg == "--save" || arg == "--avi-folder";
+  return !known && Exists(arg);
+}
+
 const char* ShortName(const GivenOption& option) {
   return option.row->name;
 }
@@ -292,7 +300,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     const std::string& arg = args[i];
     if (!optionsEnded && arg == "--") {
       optionsEnded = true;
-    } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+    } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-' && !NamesASourceOnly(arg)) {
       TakeOption(cmd, args, i);
     } else {
       given.push_back(arg);

@@ -244,6 +244,14 @@ TEST_F(CommandLineOptions, SourcesAreTakenAsGivenInOrderAndDashDashEndsOptions) 
   const std::string a = File("my film é.mkv"), b = File("b.avi"), dash = File("-o.wmv");
   EXPECT_EQ(ParseCommandLine(Args{a, "--m2ts", b}).sources, (Args{a, b}));
   EXPECT_EQ(ParseCommandLine(Args{"--", dash, a}).sources, (Args{dash, a}));
+  {
+    // A name like an option that names a file is that file, as it always was.
+    const fs::path before = fs::current_path();
+    fs::current_path(files.path());
+    EXPECT_EQ(ParseCommandLine(Args{"-o.wmv"}).sources, Args{"-o.wmv"});
+    EXPECT_NE(ParseCommandLine(Args{"-x.wmv"}).error, "");
+    fs::current_path(before);
+  }
   // An unquoted name with blanks arrives in pieces and is one name again, as always.
   EXPECT_EQ(ParseCommandLine(Args{files.str() + "/my", "film", "é.mkv"}).sources, Args{a});
   EXPECT_EQ(ParseCommandLine(Args{"\"" + a + "\""}).sources, Args{a});
