@@ -138,12 +138,15 @@ int RunWithWindow(int& argc, char** argv, const CommandLine& commandLine) {
   if (commandLine.Empty()) {
     window.Load(commandLine);
   } else {
-    // The conversion shows the window while it works; the window stays open after a
-    // folder and closes after files, as the script expects.
+    // Options that cannot stand are refused before the window shows. The conversion
+    // shows the window while it works; the window stays open after a folder and closes
+    // after files, as the script expects.
+    if (std::optional<std::string> refused = LoadWithOptions(app, commandLine))
+      return AnswerWithoutRun(Refusal(*refused));
+    window.Refresh();
     window.show();
     QCoreApplication::processEvents();
-    if (std::optional<std::string> refused = window.Load(commandLine))
-      return AnswerWithoutRun(Refusal(*refused));
+    window.ConvertCommandLine(commandLine);
     if (StopRequested()) return StopExitStatus();
     if (app.form.bUnload) return HeadlessExitStatus(app);
   }

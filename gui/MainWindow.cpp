@@ -186,6 +186,10 @@ std::optional<std::string> MainWindow::Load(const CommandLine& commandLine) {
   return refused;
 }
 
+void MainWindow::ConvertCommandLine(const CommandLine& commandLine) {
+  Handle([this, &commandLine] { cmdLine(app_, commandLine); });
+}
+
 void MainWindow::Handle(const std::function<void()>& handler) {
   if (busy_) return;
   busy_ = true;

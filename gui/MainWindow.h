@@ -32,6 +32,9 @@ class MainWindow : public QMainWindow {
   // Start-up: settings and the command line, run like any handler. Returns the reason
   // when the command line's options cannot stand in the window.
   std::optional<std::string> Load(const CommandLine& commandLine);
+  // The sources of a command line whose options are applied already, run like any
+  // handler while the window shows.
+  void ConvertCommandLine(const CommandLine& commandLine);
 
   // Brings every widget up to date with the model.
   void Refresh();
