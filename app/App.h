@@ -2,7 +2,9 @@
 // The running program: the ports it was handed, the window model, the track report
 // and the run-kind flags. Every procedure of the program works on one App.
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/FolderForm.h"
 #include "app/Form1.h"
@@ -46,6 +48,9 @@ struct App {
   // Set by a command-line folder run that had nothing to convert and refused nothing
   // ("No MKV files found in ..."): such a run succeeded, and the text says why.
   std::string nothingToConvert;
+  // The settings lines as read at start-up, when the command line chose options for this
+  // run only: the settings file gets these lines for the options (see SaveSettings).
+  std::optional<std::vector<std::string>> settingsAsRead;
   // What a stop must undo, while a conversion runs (convert/RunCleanup.h); else null.
   RunCleanup* cleanup = nullptr;
 };

@@ -9,22 +9,18 @@
 
 namespace quillet {
 
-// Start-up: settings, then the command-line argument (a file or folder named there is
-// converted now). Afterwards app.form.bUnload says whether the program should end.
-void Form_Load(App& app, const std::string& argumentText);
-
-void Command1_Click(App& app);         // "File": choose a source
-void cmdSubs_Click(App& app);          // "Browse Subs"
+void Command1_Click(App& app);  // "File": choose a source
+// What "File" does with the file chosen: the source, its type by its extension and the
+// options that type takes (a Matroska file is inspected).
+void ChooseSourceByType(App& app, const std::string& path);
+void cmdSubs_Click(App& app);  // "Browse Subs"
+// What "Browse Subs" does with the file chosen (the path is safe for the tools).
+void UseSubtitleFile(App& app, const std::string& path);
 void cmdTargetFolder_Click(App& app);  // "Set Output"
 void cmdFolder_Click(App& app);        // "Folder": folder conversion
 // Files dropped on the window or the source box, in drop order; each is converted.
 void DropFiles(App& app, const std::vector<std::string>& paths);
 
-// The command line of a run without a display: true when the argument text (quotes
-// removed) names an existing ".mkv" file or an existing folder.
-bool IsConvertibleArgument(const std::string& argumentText);
-inline constexpr const char* kHeadlessUsage =
-    "usage: quillet [--] FILE.mkv | FOLDER   (without a display: converts and exits)";
 // Exit status of a run without a display: 0 when every conversion ended with its
 // success text, 1 otherwise.
 int HeadlessExitStatus(const App& app);

@@ -68,6 +68,11 @@ void Command1_Click(App& app) {
   if (chosen.empty()) return;
   const std::string path = CleanDialogPath(chosen);
   if (!AcceptPathForTools(app, path, "source file")) return;
+  ChooseSourceByType(app, path);
+}
+
+void ChooseSourceByType(App& app, const std::string& path) {
+  Form1& f = app.form;
   f.strFullname = path;
   f.txtFile.Text = path;
 
@@ -110,6 +115,11 @@ void cmdSubs_Click(App& app) {
   const std::string path = CleanDialogPath(chosen);
   if (!AcceptPathForTools(app, path, "subtitle file")) return;
 
+  UseSubtitleFile(app, path);
+}
+
+void UseSubtitleFile(App& app, const std::string& path) {
+  Form1& f = app.form;
   f.chkMP2.Enabled = true;
   f.chkSubs.Enabled = true;
   f.chkSubs.Visible = true;

@@ -100,8 +100,8 @@ void ApplySettingsLines(App& app, const std::vector<std::string>& lines) {
   }
 }
 
-std::string SettingsContent(const Form1& f) {
-  const std::string lines[kSettingsLines] = {
+std::vector<std::string> SettingsLines(const Form1& f) {
+  return {
       f.strMKV,
       f.strFF,
       f.strMP4,
@@ -118,8 +118,21 @@ std::string SettingsContent(const Form1& f) {
       FormatSettingsNumber(f.cmbPrio.ListIndex),
       FormatSettingsNumber(f.chkNorm.Value),
   };
+}
+
+// Lines 4 to 6, 9 and 11 to 15 hold the options; the others what the program itself keeps
+// (tool paths, the last source folder, the encoder options).
+bool IsOptionLine(int n) {
+  return (n >= 4 && n <= 6) || n == 9 || n >= 11;
+}
+
+std::string SettingsContent(const App& app) {
+  std::vector<std::string> lines = SettingsLines(app.form);
   std::string content;
-  for (const std::string& line : lines) content += line + "\r\n";
+  for (int n = 1; n <= kSettingsLines; ++n) {
+    const bool kept = app.settingsAsRead && IsOptionLine(n);
+    content += (kept ? (*app.settingsAsRead)[n - 1] : lines[n - 1]) + "\r\n";
+  }
   return content;
 }
 
@@ -145,10 +158,14 @@ void SaveSettings(App& app) {
   // The file may have been created under another spelling of its name; it is the same
   // file to the program, so it is the one that gets replaced.
   const std::string existing = ResolvePathNoCase(written);
-  if (!ReplaceFileContents(written, SettingsContent(app.form))) return;
+  if (!ReplaceFileContents(written, SettingsContent(app))) return;
   std::error_code ec;
   if (existing != written && !std::filesystem::equivalent(existing, written, ec) && !ec)
     std::filesystem::remove(existing, ec);
+}
+
+void KeepSettingsAsRead(App& app) {
+  app.settingsAsRead = SettingsLines(app.form);
 }
 
 void Form_DblClick(App& app) {

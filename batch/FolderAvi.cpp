@@ -5,6 +5,8 @@
 #include "batch/FolderConversion.h"
 #include "batch/FolderRun.h"
 #include "convert/PathNames.h"
+#include "sys/FileAPI.h"
+#include "tools/Paths.h"
 
 namespace quillet {
 namespace {
@@ -27,6 +29,30 @@ bool AviStepFailed(const App& app, const FolderRun& run, const std::string& name
   return false;
 }
 
+// The run over the listed files: each file checked counts as one conversion of the
+// run (its exit status), a repair that fails as a failed one.
+void CheckAviFiles(App& app, FolderRun& run, const AviFileStep& checkAndRepair) {
+  Form1& f = app.form;
+  run.recode = f.chkMP2.Value;
+  for (size_t i = 0; i < run.names.size(); ++i) {
+    const std::string& name = run.names[i];
+    f.chkMP2.SetValue(run.recode);
+    ShowCounter(app, i, run.names.size());
+    f.strFullname = SourcePath(run, name);
+    f.txtFile.Text = f.strFullname;
+    SetProgress(app, "Checking AVI compatibility");
+    if (AviAlreadyDone(run, name)) continue;
+    ++app.conversionsStarted;
+    checkAndRepair(app);
+    if (AviStepFailed(app, run, name))
+      NoteFailure(app, run, f.strFullname);
+    else
+      ++app.conversionsSucceeded;
+  }
+  SetProgress(app, "Folder Conversion done");
+  EndFolderRun(app, run);
+}
+
 }  // namespace
 
 void folderAVI(App& app, const AviFileStep& checkAndRepair) {
@@ -43,21 +69,23 @@ void folderAVI(App& app, const AviFileStep& checkAndRepair) {
     return;
   }
   AskWhereResultsGo(app, run);
-  run.recode = f.chkMP2.Value;
+  CheckAviFiles(app, run, checkAndRepair);
+}
 
-  for (size_t i = 0; i < run.names.size(); ++i) {
-    const std::string& name = run.names[i];
-    f.chkMP2.SetValue(run.recode);
-    ShowCounter(app, i, run.names.size());
-    f.strFullname = SourcePath(run, name);
-    f.txtFile.Text = f.strFullname;
-    SetProgress(app, "Checking AVI compatibility");
-    if (AviAlreadyDone(run, name)) continue;
-    checkAndRepair(app);
-    if (AviStepFailed(app, run, name)) NoteFailure(app, run, f.strFullname);
+void folderAVI(App& app, const std::string& folder, const AviFileStep& checkAndRepair) {
+  app.bFolderMode = true;
+  FolderRun run;
+  run.folder = folder;
+  run.names = ListFiles(WithTrailingSep(folder) + "*.avi");
+  run.outputFolder = app.form.txtTMP.Text;
+  if (NoFiles(run)) {
+    SetProgress(app, "No AVI files found.");
+    app.nothingToConvert = "No AVI files found in " + folder + ".";
+    return;
   }
-  SetProgress(app, "Folder Conversion done");
-  EndFolderRun(app, run);
+  CheckAviFiles(app, run, checkAndRepair);
+  if (app.conversionsStarted == 0)
+    app.nothingToConvert = "Nothing to check in " + folder + ": every file has its repaired copy.";
 }
 
 }  // namespace quillet

@@ -4,6 +4,7 @@
 // lblMulti and one shutdown at the end.
 
 #include <functional>
+#include <string>
 
 #include "app/App.h"
 
@@ -24,5 +25,9 @@ void CheckAndRepairAvi(App& app);
 
 // Checks a chosen folder of AVI files and repairs those that need it.
 void folderAVI(App& app, const AviFileStep& checkAndRepair = CheckAndRepairAvi);
+// The same for a folder given on the command line: no question, the results go to the
+// output folder. Sets app.nothingToConvert when no file needed a check.
+void folderAVI(App& app, const std::string& folder,
+               const AviFileStep& checkAndRepair = CheckAndRepairAvi);
 
 }  // namespace quillet

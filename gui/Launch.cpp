@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <vector>
 
 #include "app/ConsoleUi.h"
@@ -16,6 +17,7 @@
 #include "platform/GstMediaGraph.h"
 #include "platform/LogindPower.h"
 #include "shell/CheckCommand.h"
+#include "shell/CmdLine.h"
 #include "sys/DlopenComponents.h"
 #include "sys/FileAPI.h"
 #include "tools/PosixToolRunner.h"
@@ -31,6 +33,13 @@ struct RealPorts {
   LogindPower power;
   GstMediaGraph media;
 };
+
+// Options that cannot stand in the window are answered as a wrong argument.
+CommandLine Refusal(const std::string& why) {
+  CommandLine refused;
+  refused.error = why;
+  return refused;
+}
 
 bool IsSet(const char* value) {
   return value != nullptr && *value != '\0';
@@ -64,16 +73,20 @@ void WatchForStop(QApplication& qtApp, const MainWindow& window) {
 
 }  // namespace
 
-std::string ArgumentText(int argc, const char* const* argv) {
-  // "--" first ends the options, as every command does: what follows is a path even
-  // when it starts with a dash.
-  const int first = argc > 1 && std::string(argv[1]) == "--" ? 2 : 1;
-  std::string text;
-  for (int i = first; i < argc; ++i) {
-    if (i > first) text += ' ';
-    text += argv[i];
+int AnswerWithoutRun(const CommandLine& commandLine) {
+  if (!commandLine.error.empty()) {
+    std::cerr << "quillet: " << commandLine.error << "\n" << UsageLine() << "\n";
+    return 2;
   }
-  return text;
+  if (commandLine.help) {
+    std::cout << HelpText();
+    return 0;
+  }
+  if (commandLine.version) {
+    std::cout << VersionText() << "\n";
+    return 0;
+  }
+  return -1;
 }
 
 bool HasDisplay(const char* display, const char* waylandDisplay) {
@@ -84,21 +97,22 @@ bool HasDisplay() {
   return HasDisplay(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"));
 }
 
-int RunWithoutDisplay(int& argc, char** argv, const std::string& argumentText) {
+int RunWithoutDisplay(int& argc, char** argv, const CommandLine& commandLine) {
   QCoreApplication qtApp(argc, argv);  // the D-Bus power-off needs one
   RealPorts ports;
   ConsoleUi ui(std::cerr);
   Context ctx{
       ProgramFolderOfExecutable(), ports.runner, ui, ports.power, ports.components, ports.media};
   App app(ctx);
+  if (commandLine.Empty())
+    return AnswerWithoutRun(Refusal("no display, and nothing to convert named"));
+  if (std::optional<std::string> refused = LoadWithOptions(app, commandLine))
+    return AnswerWithoutRun(Refusal(*refused));
+  // From here on the progress goes to standard error.
   ui.Attach(app.form);
-  if (!IsConvertibleArgument(argumentText)) {
-    std::cerr << kHeadlessUsage << "\n";
-    return 2;
-  }
   ports.runner.SetIdleCallback(nullptr);
   try {
-    Form_Load(app, argumentText);
+    cmdLine(app, commandLine);
   } catch (const RunStopped&) {
     // The conversion's guard has undone it already.
   }
@@ -113,7 +127,7 @@ int RunCheckCommand(int argc, char** argv) {
   return RunCheckCommand(ProgramFolderOfExecutable(), runner, args, std::cout, std::cerr);
 }
 
-int RunWithWindow(int& argc, char** argv, const std::string& argumentText) {
+int RunWithWindow(int& argc, char** argv, const CommandLine& commandLine) {
   QApplication qtApp(argc, argv);
   RealPorts ports;
   QtUi ui;
@@ -121,9 +135,21 @@ int RunWithWindow(int& argc, char** argv, const std::string& argumentText) {
       ProgramFolderOfExecutable(), ports.runner, ui, ports.power, ports.components, ports.media};
   App app(ctx);
   MainWindow window(app, ui);
-  window.Load(argumentText);
-  if (StopRequested()) return StopExitStatus();
-  if (app.form.bUnload) return HeadlessExitStatus(app);
+  if (commandLine.Empty()) {
+    window.Load(commandLine);
+  } else {
+    // Options that cannot stand are refused before the window shows. The conversion
+    // shows the window while it works; the window stays open after a folder and closes
+    // after files, as the script expects.
+    if (std::optional<std::string> refused = LoadWithOptions(app, commandLine))
+      return AnswerWithoutRun(Refusal(*refused));
+    window.Refresh();
+    window.show();
+    QCoreApplication::processEvents();
+    window.ConvertCommandLine(commandLine);
+    if (StopRequested()) return StopExitStatus();
+    if (app.form.bUnload) return HeadlessExitStatus(app);
+  }
   WatchForStop(qtApp, window);
 
   const QString screenshot = qEnvironmentVariable("QUILLET_SCREENSHOT");

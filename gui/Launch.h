@@ -4,29 +4,31 @@
 
 #include <string>
 
+#include "shell/CommandLineOptions.h"
+
 namespace quillet {
 
-// The argument text of the command line: argv[1..] joined by single blanks, so an
-// unquoted path with blanks still names one file. The program removes quotes itself. A
-// first argument "--" is left out ("quillet -- -film.mkv").
-std::string ArgumentText(int argc, const char* const* argv);
+// --help, --version and wrong arguments: prints what they ask for and returns the exit
+// status (0, or 2 after one line saying what is wrong and the usage line); -1 when the
+// command line asks for a run.
+int AnswerWithoutRun(const CommandLine& commandLine);
 
 // True when DISPLAY or WAYLAND_DISPLAY names a display (set and not empty).
 bool HasDisplay(const char* display, const char* waylandDisplay);
 bool HasDisplay();
 
-// Converts the file or folder named by the argument and returns the exit status:
-// 0 when every conversion succeeded, 1 otherwise, 2 for an argument that names
-// neither an ".mkv" file nor a folder.
-int RunWithoutDisplay(int& argc, char** argv, const std::string& argumentText);
+// Converts the files and folders named and returns the exit status: 0 when every
+// conversion succeeded, 1 otherwise, 2 when nothing is named or the options cannot stand.
+int RunWithoutDisplay(int& argc, char** argv, const CommandLine& commandLine);
 
-// Start-up with the window. A command-line file conversion ends the program without
-// showing it. With QUILLET_SCREENSHOT=<file.png> in the environment the shown window
-// saves a picture of itself to that file and the program ends.
+// Start-up with the window. A command-line conversion shows the window while it works
+// and ends the program after a file (a folder run leaves it open). With
+// QUILLET_SCREENSHOT=<file.png> in the environment the shown window saves a picture of
+// itself to that file and the program ends.
 // "quillet --check ...": the pre-flight report with the real tool runner; returns its exit
 // status.
 int RunCheckCommand(int argc, char** argv);
 
-int RunWithWindow(int& argc, char** argv, const std::string& argumentText);
+int RunWithWindow(int& argc, char** argv, const CommandLine& commandLine);
 
 }  // namespace quillet

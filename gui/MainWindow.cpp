@@ -180,8 +180,14 @@ void MainWindow::Refresh() {
   if (folderWindow_) folderWindow_->Refresh();
 }
 
-void MainWindow::Load(const std::string& argumentText) {
-  Handle([this, &argumentText] { Form_Load(app_, argumentText); });
+std::optional<std::string> MainWindow::Load(const CommandLine& commandLine) {
+  std::optional<std::string> refused;
+  Handle([this, &commandLine, &refused] { refused = Form_Load(app_, commandLine); });
+  return refused;
+}
+
+void MainWindow::ConvertCommandLine(const CommandLine& commandLine) {
+  Handle([this, &commandLine] { cmdLine(app_, commandLine); });
 }
 
 void MainWindow::Handle(const std::function<void()>& handler) {

@@ -6,11 +6,13 @@
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/App.h"
 #include "gui/ControlBinding.h"
+#include "shell/CmdLine.h"
 
 class QDropEvent;
 class QMimeData;
@@ -27,8 +29,12 @@ class MainWindow : public QMainWindow {
   MainWindow(App& app, QtUi& ui, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // Start-up: settings and the command-line argument, run like any handler.
-  void Load(const std::string& argumentText);
+  // Start-up: settings and the command line, run like any handler. Returns the reason
+  // when the command line's options cannot stand in the window.
+  std::optional<std::string> Load(const CommandLine& commandLine);
+  // The sources of a command line whose options are applied already, run like any
+  // handler while the window shows.
+  void ConvertCommandLine(const CommandLine& commandLine);
 
   // Brings every widget up to date with the model.
   void Refresh();

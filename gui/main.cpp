@@ -9,7 +9,8 @@ int main(int argc, char** argv) {
   if (quillet::IsCheckCommand(argc, argv)) return quillet::RunCheckCommand(argc, argv);
   // Before anything can start a tool: a signal from now on stops the program cleanly.
   quillet::InstallStopSignals();
-  const std::string argumentText = quillet::ArgumentText(argc, argv);
-  if (!quillet::HasDisplay()) return quillet::RunWithoutDisplay(argc, argv, argumentText);
-  return quillet::RunWithWindow(argc, argv, argumentText);
+  const quillet::CommandLine commandLine = quillet::ParseCommandLine(argc, argv);
+  if (const int status = quillet::AnswerWithoutRun(commandLine); status >= 0) return status;
+  if (!quillet::HasDisplay()) return quillet::RunWithoutDisplay(argc, argv, commandLine);
+  return quillet::RunWithWindow(argc, argv, commandLine);
 }

@@ -76,22 +76,6 @@ TEST_F(Console, SleepWaits) {
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
 }
 
-TEST(RunWithoutDisplay, OnlyAMatroskaFileOrAFolderIsConverted) {
-  TempFolder dir;
-  WriteFile(dir.path() / "my film.MKV", "x");
-  WriteFile(dir.path() / "clip.avi", "x");
-  std::filesystem::create_directory(dir.path() / "sub folder");
-  const std::string d = dir.str() + "/";
-  EXPECT_TRUE(IsConvertibleArgument(d + "my film.MKV"));
-  EXPECT_TRUE(IsConvertibleArgument("\"" + d + "my film.MKV\""));
-  EXPECT_TRUE(IsConvertibleArgument(d + "sub folder"));
-  EXPECT_TRUE(IsConvertibleArgument("\"" + d + "sub folder\""));
-  EXPECT_FALSE(IsConvertibleArgument(d + "clip.avi"));
-  EXPECT_FALSE(IsConvertibleArgument(d + "missing.mkv"));
-  EXPECT_FALSE(IsConvertibleArgument(""));
-  EXPECT_FALSE(IsConvertibleArgument("\"\""));
-}
-
 TEST(RunWithoutDisplay, ExitStatusIsZeroOnlyWhenEveryConversionSucceededOrNothingWasToDo) {
   struct Case {
     int started, succeeded;
