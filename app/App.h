@@ -2,6 +2,7 @@
 // The running program: the ports it was handed, the window model, the track report
 // and the run-kind flags. Every procedure of the program works on one App.
 
+#include <cstdint>
 #include <string>
 
 #include "app/FolderForm.h"
@@ -46,6 +47,9 @@ struct App {
   // Set by a command-line folder run that had nothing to convert and refused nothing
   // ("No MKV files found in ..."): such a run succeeded, and the text says why.
   std::string nothingToConvert;
+  // Sources of this many thousand bytes or more are split when asked; the players' file
+  // size limit. Tests set a small one to split small films.
+  int32_t splitThreshold = 4190000;
   // What a stop must undo, while a conversion runs (convert/RunCleanup.h); else null.
   RunCleanup* cleanup = nullptr;
 };
