@@ -31,7 +31,10 @@ void ShowTrackReport(App& app) {
   // the first track, and the same choice is made explicitly below.
   form.cmbAudio.SetListIndex(0);
 
-  if (audio.count > 0) SelectAudioRow(form, audio.rows[0]);
+  if (audio.count > 0)
+    SelectAudioRow(form, audio.rows[0]);
+  else
+    form.txtS2.Text.clear();  // no track: the format choice is left as it was
 
   if (subs.count == 0) {
     form.chkSubs.Visible = false;

@@ -20,6 +20,14 @@ std::vector<std::string> Languages(const std::vector<TrackRow>& rows) {
   return languages;
 }
 
+// The audio list's items: the languages, a track of unknown format marked as such.
+std::vector<std::string> AudioItems(const std::vector<TrackRow>& rows) {
+  std::vector<std::string> items;
+  for (const TrackRow& row : rows)
+    items.push_back(row.language + (row.kind.empty() ? " (unknown format)" : ""));
+  return items;
+}
+
 // Window and report state left by an earlier source, so every field the parser must
 // set or reset shows whether it did.
 void LeaveEarlierSource(TestApp& t) {
@@ -164,7 +172,7 @@ TEST_P(ParseTrackReportCases, RecordsTracksFillsTheWindowAndLogsTheReport) {
   EXPECT_EQ(f.SelectedOption1(), c.option1);
   EXPECT_EQ(f.chkFF.Enabled, c.chkFFEnabled);
 
-  EXPECT_EQ(f.cmbAudio.Items, Languages(c.audio));
+  EXPECT_EQ(f.cmbAudio.Items, AudioItems(c.audio));
   EXPECT_EQ(f.cmbAudio.ListIndex, c.audio.empty() ? -1 : 0);
   const bool subs = !c.subs.empty();
   EXPECT_EQ(f.cmbSubs.Items, Languages(c.subs));
