@@ -2,6 +2,7 @@
 // The running program: the ports it was handed, the window model, the track report
 // and the run-kind flags. Every procedure of the program works on one App.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,6 +52,9 @@ struct App {
   // The settings lines as read at start-up, when the command line chose options for this
   // run only: the settings file gets these lines for the options (see SaveSettings).
   std::optional<std::vector<std::string>> settingsAsRead;
+  // Sources of this many thousand bytes or more are split when asked; the players' file
+  // size limit. Tests set a small one to split small films.
+  int32_t splitThreshold = 4190000;
   // What a stop must undo, while a conversion runs (convert/RunCleanup.h); else null.
   RunCleanup* cleanup = nullptr;
 };

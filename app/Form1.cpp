@@ -233,6 +233,10 @@ void Form1::SelectOption1(int index) {
   for (int i = 0; i < static_cast<int>(Option1.size()); ++i) Option1[i].Value = (i == index);
 }
 
+void Form1::ClearOption1() {
+  for (OptionButton& button : Option1) button.Value = false;
+}
+
 int Form1::SelectedOption1() const {
   for (int i = 0; i < static_cast<int>(Option1.size()); ++i)
     if (Option1[i].Value) return i;

@@ -39,6 +39,8 @@ class Form1 {
 
   // Selects Option1(index) and clears the other audio-format buttons.
   void SelectOption1(int index);
+  // Clears every audio-format button.
+  void ClearOption1();
   // Index of the selected audio-format button, -1 when none.
   int SelectedOption1() const;
 

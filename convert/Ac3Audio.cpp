@@ -78,8 +78,7 @@ bool TsTakesAc3FromSource(const App& app, const ConvertRun& run) {
 }
 
 void EncodeSourceAudioAt640(App& app, const ConvertRun& run) {
-  RunStep(app,
-          Q(ToolPath(app, tool::kWavGrab)) + " " + Q(app.form.strFullname) + " " + WavPath(run));
+  DecodeChosenAudioToWav(app, run);
   if (run.bNormalize) Normalize(app, run);
   RunStep(app, Q(ToolPath(app, tool::kAften)) + " " + WavPath(run) + " -b 640 " +
                    Q(run.folder + work::kAc3));

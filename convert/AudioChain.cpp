@@ -23,6 +23,22 @@ bool DecodeToWavWanted(const App& app, const std::string& ext) {
   return ext == "ac3" || ext == "dts" || ext == "mp3" || ext == "mp2";
 }
 
+// The picture is retimed to 25 frames per second, so the sound must be too.
+bool RetimeWanted(const App& app) {
+  return app.form.chk25.Value == 1 && app.form.txtSFPS.Text != "25.000";
+}
+
+// An AAC track that is not stereo cannot pass unchanged to the stereo PS3: it is
+// decoded and encoded in stereo like every other format. A track whose channels the
+// report does not give is treated the same way.
+bool AacNeedsDownmix(const App& app, const std::string& ext) {
+  if (ext != "aac" || app.form.cmbPlatform.ListIndex != 2) return false;
+  const TrackTable& audio = app.report.strAudioTracks;
+  for (int i = 0; i < audio.count; ++i)
+    if (audio.rows[i].trackId == app.form.txtS2.Text) return audio.rows[i].channels != 2;
+  return true;
+}
+
 // The frame-rate text with its dots removed, read as a number the way the settings
 // and the window read numbers: blanks skipped, digits up to the first other character.
 std::string RateAsNumber(const std::string& frameRate) {
@@ -55,10 +71,10 @@ std::string ExtractAudioCommand(const App& app, const ConvertRun& run, const std
          app.form.txtS2.Text + ":" + Q(run.folder + work::Audio(ext));
 }
 
-// Steps 1 and 2: the WAV tool, and when its WAV cannot be opened the backup decoders.
+// Steps 1 and 2: the chosen track decoded, and when its WAV cannot be opened the backup
+// decoders.
 void DecodeToWav(App& app, const ConvertRun& run) {
-  RunStep(app, Q(ToolPath(app, tool::kWavGrab)) + " " + Q(app.form.strFullname) + " " +
-                   Q(run.folder + work::kWav));
+  DecodeChosenAudioToWav(app, run);
   if (CanOpenFile(run.folder + work::kWav)) return;
   SetProgress(app, "Extracting audio with backup method.");
   RunStep(app, ExtractAudioCommand(app, run, run.strAudioExt));
@@ -116,18 +132,18 @@ void EncodeWavWithFFmpeg(App& app, const ConvertRun& run) {
 }
 
 // Step 5. An AAC track is never encoded "directly": that would read and write
-// "movie.aac" at once and then delete it.
-void EncodeToAac(App& app, ConvertRun& run) {
+// "movie.aac" at once and then delete it. Sound that went through the WAV (retimed or
+// down-mixed) is encoded from it, whatever its format.
+void EncodeToAac(App& app, ConvertRun& run, bool fromWav) {
   SetProgress(app, "Encoding Audio");
   const std::string& ext = run.strAudioExt;
   const bool ff = app.form.chkFF.Value == 1;
-  if (ext == "ogg" || (ff && ext != "dts" && ext != "aac")) {
+  if (!fromWav && (ext == "ogg" || (ff && ext != "dts" && ext != "aac"))) {
     EncodeTrackDirectly(app, run);
     return;
   }
-  if (ext == "aac" && !app.form.b360) return;  // the source's AAC track is used unchanged
-  // The Xbox 360's AAC comes from the WAV; a source track that Safe Sync extracted
-  // must not pass for the new encode.
+  if (!fromWav && ext == "aac") return;  // the source's AAC track is used unchanged
+  // An AAC track the extraction took out must not pass for the new encode.
   if (ext == "aac") DeleteWorkFile(run, work::kAac);
   if (run.bAacEncoder)
     EncodeWithNero(app, run);
@@ -139,14 +155,16 @@ void EncodeToAac(App& app, ConvertRun& run) {
 
 void RunAudioChain(App& app, ConvertRun& run) {
   const std::string& ext = run.strAudioExt;
-  if (DecodeToWavWanted(app, ext)) DecodeToWav(app, run);
+  const bool retime = RetimeWanted(app);
+  const bool fromWav = DecodeToWavWanted(app, ext) || retime || AacNeedsDownmix(app, ext);
+  if (fromWav) DecodeToWav(app, run);
   if (run.bNormalize)
     RunStep(app, Q(ToolPath(app, tool::kNormalize)) + " " + Q(run.folder + work::kWav));
-  if (app.form.chk25.Value == 1 && app.form.txtSFPS.Text != "25.000") RetimeTo25Fps(app, run);
-  EncodeToAac(app, run);
+  if (retime) RetimeTo25Fps(app, run);
+  EncodeToAac(app, run, fromWav);
   // After a re-encode nothing extracted the AAC track that is passed through unchanged.
-  // On the Xbox 360 the track was re-encoded to stereo above and must not be replaced.
-  if (ext == "aac" && run.bRecodeH264 && !app.form.b360)
+  // A track encoded anew above must not be replaced.
+  if (ext == "aac" && run.bRecodeH264 && !fromWav)
     RunStep(app, ExtractAudioCommand(app, run, "aac"));
 }
 

@@ -26,7 +26,7 @@ std::string BaseNameOf(const std::string& fullname);
 // button. Returns true when the source was split (Convert ends there).
 bool SplitLargeSource(App& app, ConvertRun& run);
 // Whether a source of that size is split into parts with these options.
-bool SourceWillBeSplit(const Form1& form, int64_t sourceBytes);
+bool SourceWillBeSplit(const Form1& form, int64_t sourceBytes, int32_t threshold);
 
 // --- FreeSpace.cpp ---
 // Compares the free space of the output folder's file system with what the conversion
@@ -46,6 +46,16 @@ void ExtractAndRecode(App& app, ConvertRun& run);
 // --- H264Recode.cpp ---
 // Re-encodes the video to "movie.h264"; returns the last encoder command line.
 std::string RecodeH264(App& app, ConvertRun& run);
+
+// --- ChosenAudio.cpp ---
+// Whether the WAV tool, which names no track, decodes the audio track the user chose.
+bool WavToolTakesChosenTrack(const App& app);
+// Whether the chosen audio track is of a format the program does not know.
+bool ChosenAudioFormatUnknown(const App& app);
+// The chosen audio track decoded to "movie.wav": by the WAV tool from the source when it
+// takes that track, else extracted and decoded by its format's decoder. Every road that
+// decodes the source's sound calls this.
+void DecodeChosenAudioToWav(App& app, const ConvertRun& run);
 
 // --- AudioChain.cpp ---
 void RunAudioChain(App& app, ConvertRun& run);
@@ -82,7 +92,7 @@ bool TsDecodesAudio(const App& app, const ConvertRun& run);
 bool TsTakesAc3FromSource(const App& app, const ConvertRun& run);
 // "Converting Audio": leaves "movie.ac3", or nothing when the source's AC3 is taken.
 void ConvertTsAudio(App& app, const ConvertRun& run);
-// The source's sound through the WAV tool (normalised when asked) to AC3 at 640 kbit/s.
+// The chosen sound decoded (normalised when asked) and encoded to AC3 at 640 kbit/s.
 void EncodeSourceAudioAt640(App& app, const ConvertRun& run);
 
 // --- M2tsBranch.cpp ---

@@ -21,10 +21,11 @@ namespace {
 // stream, a disc folder) add their own factor here.
 constexpr double kPeakOfSource = 2.9;
 
-int64_t SpaceNeeded(const Form1& form, int64_t sourceBytes) {
+int64_t SpaceNeeded(const App& app, int64_t sourceBytes) {
+  const Form1& form = app.form;
   int64_t needed = static_cast<int64_t>(std::ceil(kPeakOfSource * sourceBytes));
   // A split source's parts are written first and stay until every part is converted.
-  if (SourceWillBeSplit(form, sourceBytes)) needed += sourceBytes;
+  if (SourceWillBeSplit(form, sourceBytes, app.splitThreshold)) needed += sourceBytes;
   return needed;
 }
 
@@ -48,7 +49,7 @@ bool EnoughFreeSpace(App& app, const std::string& source, const std::string& fol
   int64_t sourceBytes = 0;
   IgnoringErrors([&] { sourceBytes = FileSize64(source); });
   const int64_t freeBytes = FreeBytes(folder);
-  const int64_t needed = SpaceNeeded(app.form, sourceBytes);
+  const int64_t needed = SpaceNeeded(app, sourceBytes);
   if (freeBytes < 0 || sourceBytes <= 0 || needed <= freeBytes) return true;
   AppendDebugLog(app, "Free space: " + std::to_string(needed) + " bytes needed, " +
                           std::to_string(freeBytes) + " free in " + folder);

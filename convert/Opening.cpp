@@ -80,6 +80,19 @@ bool PathsAcceptedForTools(App& app, const std::string& source, const std::strin
   return accepted;
 }
 
+// A track of a format the program does not know would go down another format's road.
+bool RefuseUnknownAudio(App& app) {
+  if (!ChosenAudioFormatUnknown(app)) return false;
+  IgnoringErrors([&] {
+    app.ctx.ui.MsgBox(
+        "The chosen audio track is in a format Quillet cannot convert. Choose another audio "
+        "track in the audio list.",
+        MsgStyle::kCritical, "Audio error");
+  });
+  SetProgress(app, kConversionError);
+  return true;
+}
+
 // Closing step 1 (after the "Folder error" box and at the end of the MP4 and M2TS
 // branches) when asked, then step 3, the shutdown rule.
 void CloseConversion(App& app, bool fromStepOne) {
@@ -162,6 +175,7 @@ void Convert(App& app) {
   bool closeFromStepOne = false;
   IgnoringErrors([&] {
     OpenConversion(app, run);
+    if (RefuseUnknownAudio(app)) return;
     if (!SplitLargeSource(app, run)) closeFromStepOne = RunBranchSelection(app, run);
   });
   CloseConversion(app, closeFromStepOne);

@@ -20,24 +20,21 @@
 namespace quillet {
 namespace {
 
-constexpr int32_t kSplitThreshold = 4190000;  // thousands of bytes
-
 bool SplitConsidered(const Form1& form) {
   return form.Check1.Value == 1 && form.chkAVCHD.Value != 1 && form.chkDVD.Value != 1 &&
          !form.bSplit;
 }
 
 // The VOB muxer adds about 8 %, so its sources are split earlier.
-int32_t SplitSizeFor(const Form1& form) {
-  if (form.chkVob.Value == 1)
-    return static_cast<int32_t>(RoundHalfEven(kSplitThreshold * 100LL, 108));
-  return kSplitThreshold;
+int32_t SplitSizeFor(const Form1& form, int32_t threshold) {
+  if (form.chkVob.Value == 1) return static_cast<int32_t>(RoundHalfEven(threshold * 100LL, 108));
+  return threshold;
 }
 
 }  // namespace
 
-bool SourceWillBeSplit(const Form1& form, int64_t sourceBytes) {
-  return SplitConsidered(form) && ThousandsRounded(sourceBytes) / SplitSizeFor(form) > 0;
+bool SourceWillBeSplit(const Form1& form, int64_t sourceBytes, int32_t threshold) {
+  return SplitConsidered(form) && ThousandsRounded(sourceBytes) / SplitSizeFor(form, threshold) > 0;
 }
 
 namespace {
@@ -79,6 +76,9 @@ bool ConvertParts(App& app, const ConvertRun& run, const std::vector<std::string
     if (!name.empty()) names.push_back(name);  // an empty listing holds one empty name
   bool allDone = !names.empty();
   const size_t m = names.size();
+  // A part's run ends by dropping the browsed subtitle file, as any conversion does; the
+  // next part still needs it.
+  const std::string browsedSubtitles = form.strSubBrowse;
   for (size_t i = 0; i < m; ++i) {
     SetProgress(app, "Performing Split file conversion");
     form.lblMulti.Caption = std::to_string(i + 1) + " of " + std::to_string(m);
@@ -90,6 +90,7 @@ bool ConvertParts(App& app, const ConvertRun& run, const std::vector<std::string
       form.chkSubs.SetValue(1);
       form.cmbSubs.SetListIndex(0);
     }
+    form.strSubBrowse = browsedSubtitles;
     form.txtFile.Text = form.strFullname;
     IgnoringErrors([&] { Command2_Click(app); });
     allDone = allDone && form.txtProgress.Text == kConversionDone;
@@ -123,7 +124,7 @@ void RefuseTakenFolder(App& app, const std::string& folder) {
 bool SplitLargeSource(App& app, ConvertRun& run) {
   Form1& form = app.form;
   if (!SplitConsidered(form)) return false;
-  run.lngSplitSize = SplitSizeFor(form);
+  run.lngSplitSize = SplitSizeFor(form, app.splitThreshold);
   int64_t bytes = 0;
   IgnoringErrors([&] { bytes = FileSize64(form.strFullname); });
   const int64_t k = ThousandsRounded(bytes);

@@ -41,6 +41,7 @@ class TrackReportParser {
     // A VFW track that is not VC-1, and MPEG-2 video, are converted without the track lists.
     if ((report_.bVFW && !vc1) || report_.strVideoCodec == "mpeg2") return;
     ScanVideoAndAudioTracks();
+    ReadAudioFacts();
     ScanSubtitleTracks();
   }
 
@@ -97,7 +98,6 @@ class TrackReportParser {
     trackCounter_ = 0;
     reuseLine_ = false;
     bool videoDone = false;
-    std::string audioCode;  // a track of unknown format keeps the previous track's code
     while (reuseLine_ || !reader_.AtEnd()) {
       if (reuseLine_)
         reuseLine_ = false;
@@ -112,7 +112,7 @@ class TrackReportParser {
         ReadVideoTrack(trackId);
         videoDone = true;
       }
-      if (type == "audio") ReadAudioTrack(trackId, audioCode);
+      if (type == "audio") ReadAudioTrack(trackId);
     }
   }
 
@@ -167,7 +167,10 @@ class TrackReportParser {
                    ". Display resolution adaptation: " + report_.strPar);
   }
 
-  void ReadAudioTrack(const std::string& trackId, std::string& audioCode) {
+  // A track of a format the program does not know keeps an empty code of its own, so it
+  // is never taken for the previous track's format.
+  void ReadAudioTrack(const std::string& trackId) {
+    std::string audioCode;
     if (reader_.ReadUntil("Codec ID")) {
       const std::string& line = reader_.Line();
       for (int code = 0; code < static_cast<int>(kAudioCodecIds.size()); ++code) {
@@ -182,6 +185,31 @@ class TrackReportParser {
     std::string language = PieceAt(SeekInTrack("Language:"), 15);
     if (language.empty() || TrimBlanks(language) == "und") language = "undefined";
     report_.strAudioTracks.Add({language, audioCode, trackId});
+  }
+
+  // The default flag and channel count of each audio row, from the lines between its
+  // track's entry and the next one: the WAV tool decodes the first track flagged default,
+  // and the stereo targets need to know whether a track is stereo already.
+  void ReadAudioFacts() {
+    TrackTable& audio = report_.strAudioTracks;
+    reader_.Rewind();
+    int trackCounter = 0;
+    TrackRow* row = nullptr;
+    while (reader_.Read()) {
+      const std::string& line = reader_.Line();
+      if (Contains(line, kTrackEntry)) {
+        const std::string id = std::to_string(++trackCounter);
+        row = nullptr;
+        for (int i = 0; i < audio.count; ++i)
+          if (audio.rows[i].trackId == id) row = &audio.rows[i];
+        continue;
+      }
+      if (!row) continue;
+      if (Contains(line, "+ Default flag:")) row->isDefault = TrimBlanks(Right(line, 1)) != "0";
+      const std::size_t channels = line.find("+ Channels:");
+      if (channels != std::string::npos)
+        if (auto n = ToInt16(MidFrom(line, channels + 12))) row->channels = *n;
+    }
   }
 
   void ScanSubtitleTracks() {
@@ -252,6 +280,9 @@ std::vector<std::string> ParseReportLines(Form1& form, TrackReport& report,
   report.strAudioTracks.Reset();
   report.strSubTracks.Reset();
   report.audioCodecIds.clear();
+  // Safe Sync is disabled by a source whose sound it cannot decode; the next source
+  // starts from the window's own rule (only "25 FPS output" disables it there).
+  form.chkFF.Enabled = form.chk25.Value != 1;
   TrackReportParser parser(form, report, std::move(lines));
   parser.Run();
   return std::move(parser.Log());

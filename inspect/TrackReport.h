@@ -9,9 +9,16 @@
 
 namespace quillet {
 
-// Audio format codes; also the index of the window's audio-format button.
-enum AudioType { kAudioAC3 = 0, kAudioDTS = 1, kAudioVorbis = 2, kAudioMP3 = 3, kAudioAAC = 4,
-                 kAudioMP2 = 5 };
+// Audio format codes; also the index of the window's audio-format button. An audio row
+// of a format the program does not know has an empty code.
+enum AudioType {
+  kAudioAC3 = 0,
+  kAudioDTS = 1,
+  kAudioVorbis = 2,
+  kAudioMP3 = 3,
+  kAudioAAC = 4,
+  kAudioMP2 = 5
+};
 
 inline constexpr int kMaxTrackRows = 33;
 
@@ -20,6 +27,10 @@ struct TrackRow {
   std::string language;
   std::string kind;  // audio: AudioType code as decimal text; subtitles: "srt", "SSA", "ASS"
   std::string trackId;
+  // Audio only: whether the track is flagged default (a track without the flag is), and
+  // its channel count (0 when the report does not give it).
+  bool isDefault = true;
+  int channels = 0;
 };
 
 struct TrackTable {

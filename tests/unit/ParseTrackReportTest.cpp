@@ -20,6 +20,14 @@ std::vector<std::string> Languages(const std::vector<TrackRow>& rows) {
   return languages;
 }
 
+// The audio list's items: the languages, a track of unknown format marked as such.
+std::vector<std::string> AudioItems(const std::vector<TrackRow>& rows) {
+  std::vector<std::string> items;
+  for (const TrackRow& row : rows)
+    items.push_back(row.language + (row.kind.empty() ? " (unknown format)" : ""));
+  return items;
+}
+
 // Window and report state left by an earlier source, so every field the parser must
 // set or reset shows whether it did.
 void LeaveEarlierSource(TestApp& t) {
@@ -80,10 +88,10 @@ const ReportCase kCases[] = {
      {"AVC mkv", "Video found on track 1",
       "Video info: Pixel resolution: 1920x 1080. Display resolution adaptation: "}},
     // Seven audio formats, one without a language line, one "und", one the program does not
-    // know (FLAC keeps the code of the track before it); text and bitmap subtitles.
+    // know (FLAC, recorded without a format code); text and bitmap subtitles.
     {"multi_audio.txt", "avc", false, 754, "1", "25.000", "2", kAudioAAC, false, 1280, 720, "", "",
      {{" eng", "4", "2"}, {" ger", "0", "3"}, {" fre", "1", "4"}, {"undefined", "2", "5"},
-      {"undefined", "3", "6"}, {" spa", "5", "7"}, {" ita", "5", "8"}},
+      {"undefined", "3", "6"}, {" spa", "5", "7"}, {" ita", "", "8"}},
      {{"eng", "srt", "9"}, {"ger", "SSA", "10"}, {"undefined", "ASS", "11"},
       {"undefined", "srt", "14"}, {"jpn", "srt", "15"}},
      {"AVC mkv", "Video found on track 1",
@@ -164,7 +172,7 @@ TEST_P(ParseTrackReportCases, RecordsTracksFillsTheWindowAndLogsTheReport) {
   EXPECT_EQ(f.SelectedOption1(), c.option1);
   EXPECT_EQ(f.chkFF.Enabled, c.chkFFEnabled);
 
-  EXPECT_EQ(f.cmbAudio.Items, Languages(c.audio));
+  EXPECT_EQ(f.cmbAudio.Items, AudioItems(c.audio));
   EXPECT_EQ(f.cmbAudio.ListIndex, c.audio.empty() ? -1 : 0);
   const bool subs = !c.subs.empty();
   EXPECT_EQ(f.cmbSubs.Items, Languages(c.subs));
@@ -347,6 +355,60 @@ TEST_F(ParseTrackReport_, PixelSizesBeyondSixteenBitsAreNotTaken) {
   EXPECT_EQ(t.app.report.intPixelWidth, 11);
   EXPECT_EQ(t.app.report.intPixelHeight, 1080);
   EXPECT_EQ(t.app.report.strPar, "");
+}
+
+}  // namespace
+}  // namespace quillet::test
+
+namespace quillet::test {
+namespace {
+
+// What the WAV tool needs to know of each audio track: which one is flagged default (no
+// flag line means default) and how many channels it has.
+TEST_F(ParseTrackReport_, RecordsTheDefaultFlagAndChannelsOfEachAudioTrack) {
+  Parse(ReportFixture("multi_audio.txt"));
+  const TrackTable& audio = t.app.report.strAudioTracks;
+  ASSERT_EQ(audio.count, 7);
+  const bool defaults[] = {true, false, false, false, false, false, false};
+  const int channels[] = {2, 6, 6, 2, 2, 2, 2};
+  for (int i = 0; i < audio.count; ++i) {
+    EXPECT_EQ(audio.rows[i].isDefault, defaults[i]) << "row " << i;
+    EXPECT_EQ(audio.rows[i].channels, channels[i]) << "row " << i;
+  }
+}
+
+// A track of a format the program does not know is listed as such and selects no format,
+// so it is never converted as the format of the track before it.
+TEST_F(ParseTrackReport_, UnknownAudioFormatIsListedAsSuchAndSelectsNoFormat) {
+  Parse(ReportFixture("multi_audio.txt"));
+  Form1& f = t.form();
+  ASSERT_EQ(f.cmbAudio.Items.size(), 7u);
+  EXPECT_EQ(f.cmbAudio.Items[6], " ita (unknown format)");
+  EXPECT_EQ(f.cmbAudio.Items[5], " spa");
+  f.cmbAudio.SetListIndex(6);
+  EXPECT_EQ(f.SelectedOption1(), -1);
+  EXPECT_EQ(f.txtS2.Text, "8");
+  f.cmbAudio.SetListIndex(5);
+  EXPECT_EQ(f.SelectedOption1(), kAudioMP2);
+  EXPECT_EQ(f.txtS2.Text, "7");
+}
+
+// One window, one source after the other: the DTS source disables Safe Sync, the AC3
+// source after it finds it enabled again, unless "25 FPS output" disables it.
+TEST_F(ParseTrackReport_, SafeSyncIsEnabledAgainForTheNextSource) {
+  const struct {
+    bool twentyFive;
+    bool enabledAfterAc3;
+  } cases[] = {{false, true}, {true, false}};
+  for (const auto& c : cases) {
+    Form1& f = t.form();
+    f.chk25.SetValue(c.twentyFive ? 1 : 0);
+    f.chkFF.Enabled = !c.twentyFive;
+    Parse(ReportFixture("anamorphic.txt"));  // AC3 and DTS
+    EXPECT_FALSE(f.chkFF.Enabled);
+    Parse(ReportFixture("h264_ac3.txt"));
+    EXPECT_EQ(f.chkFF.Enabled, c.enabledAfterAc3) << "25 fps " << c.twentyFive;
+  }
 }
 
 }  // namespace
