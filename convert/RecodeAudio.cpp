@@ -1,6 +1,7 @@
 // The sound of the Xvid and MPEG-2 recodes: the chosen track as AC3 at 640 kbit/s in
 // "movie.ac3". DTS, AC3 and AAC tracks are extracted (with the subtitle track to burn
-// in) and decoded; other formats are decoded from the source by the WAV tool. The
+// in) and decoded; other formats are decoded from the source by the WAV tool when it
+// takes the chosen track, else extracted and decoded. The
 // PS3 (5.1) takes an AC3 track as it is.
 
 #include <initializer_list>
@@ -31,10 +32,11 @@ void NormalizeAndEncode(App& app, const ConvertRun& run) {
                    Q(run.folder + work::kAc3));
 }
 
-// Vorbis, MP3 and MP2: the WAV tool decodes the source's sound.
+// Vorbis, MP3 and MP2: the chosen track decoded (by the WAV tool from the source when it
+// takes that track).
 void EncodeThroughWavTool(App& app, const ConvertRun& run, const std::string& subPart) {
   if (!subPart.empty()) RunStep(app, ExtractorStart(app) + " " + subPart);
-  RunStep(app, Q(ToolPath(app, tool::kWavGrab)) + " " + Q(app.form.strFullname) + " " + Wav(run));
+  DecodeChosenAudioToWav(app, run);
   NormalizeAndEncode(app, run);
 }
 
