@@ -13,6 +13,7 @@
 #include "app/Ui.h"
 #include "app/UnsafePath.h"
 #include "batch/FolderConversion.h"
+#include "batch/FolderRun.h"
 #include "convert/Convert.h"
 #include "inspect/ReadInfo.h"
 #include "sys/FileAPI.h"
@@ -157,9 +158,10 @@ void cmdlineFolder(App& app, const std::string& strpath, const CommandLine& comm
     if (!AcceptPathForTools(app, fullName, "source file")) continue;
     f.strFullname = fullName;
 
-    // A file with an earlier result in the output folder is not converted again.
+    // A file with an earlier result in the output folder is not converted again; an empty
+    // one is what a failed run left, not a result.
     const std::string stem = outputFolder + kSepStr + name.substr(0, name.size() - 3);
-    if (FileHasLength(stem + "mp4") || FileHasLength(stem + "mpg")) {
+    if (HasResult(stem + "mp4") || HasResult(stem + "mpg")) {
       AppendDebugLog(app, "Already converted, skipped: " + fullName);
       ++done;
       continue;

@@ -438,6 +438,16 @@ TEST_F(Selection, AFolderWhoseFilesAllHaveResultsIsNothingToDo) {
   EXPECT_EQ(HeadlessExitStatus(t.app), 0);
 }
 
+// An empty result is what a failed run left: that film is converted again.
+TEST_F(Selection, AFolderFileWithAnEmptyResultIsConvertedAgain) {
+  Source("a.mkv");
+  WriteFile(t.outputDir.path() / "a.mp4", "");
+  f.txtTMP.Text = t.outputDir.str();
+  Form_Load(t.app, sources.str());
+  EXPECT_EQ(t.app.conversionsStarted, 1);
+  EXPECT_TRUE(t.app.nothingToConvert.empty());
+}
+
 TEST_F(Selection, AFolderWithARefusedNameIsNoNothingToDo) {
   Source("a.mkv");
   Source("line\nbreak.mkv");
