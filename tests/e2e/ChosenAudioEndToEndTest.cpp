@@ -95,8 +95,9 @@ double ToneHertz(const std::string& path) {
   int changes = 0;
   bool negative = false;
   for (size_t i = 0; i < samples; ++i) {
-    const int16_t sample = static_cast<int16_t>(static_cast<unsigned char>(r.out[2 * i]) |
-                                                (static_cast<unsigned char>(r.out[2 * i + 1]) << 8));
+    const int16_t sample =
+        static_cast<int16_t>(static_cast<unsigned char>(r.out[2 * i]) |
+                             (static_cast<unsigned char>(r.out[2 * i + 1]) << 8));
     if (i > 0 && (sample < 0) != negative) ++changes;
     negative = sample < 0;
   }

@@ -54,11 +54,7 @@ size_t BrightPixelsBelow(const std::string& film) {
 class CommandLineEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-#ifndef QUILLET_PROGRAM_IN_BUILD
-    GTEST_SKIP() << "this build makes no quillet program (the window is switched off)";
-#endif
-    if (!RealProgram::Built())
-      GTEST_FAIL() << "the program folder is not built: " << RealProgram::BuiltFolder();
+    RequireBuiltProgram();
     fs::create_directories(films);
     fs::create_directories(output);
     ConversionSettings settings;
@@ -67,15 +63,9 @@ class CommandLineEndToEnd : public ::testing::Test {
     program.WriteSettings(settings);
   }
 
-  std::string Film(const std::string& name) const {
-    return (films / name).string();
-  }
-  ProgramRun Run(const Args& args) const {
-    return program.Run(args, work.str());
-  }
-  std::string Settings() const {
-    return ReadFile(program.folder() / "Quillet.conf");
-  }
+  std::string Film(const std::string& name) const { return (films / name).string(); }
+  ProgramRun Run(const Args& args) const { return program.Run(args, work.str()); }
+  std::string Settings() const { return ReadFile(program.folder() / "Quillet.conf"); }
 
   TempFolder work{"quillet-e2e-cmdline"};
   fs::path films = work.path() / "films";

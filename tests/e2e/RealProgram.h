@@ -105,4 +105,14 @@ class RealProgram {
   std::filesystem::path folder_;
 };
 
+// For a test's SetUp: skips where this build makes no program (the window is switched
+// off), fails where the program folder was not built. Either way the test body is not run.
+inline void RequireBuiltProgram() {
+#ifndef QUILLET_PROGRAM_IN_BUILD
+  GTEST_SKIP() << "this build makes no quillet program (the window is switched off)";
+#endif
+  if (!RealProgram::Built())
+    GTEST_FAIL() << "the program folder is not built: " << RealProgram::BuiltFolder();
+}
+
 }  // namespace quillet::test

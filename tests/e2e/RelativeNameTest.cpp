@@ -17,13 +17,7 @@ namespace fs = std::filesystem;
 
 class RelativeName : public ::testing::Test {
  protected:
-  void SetUp() override {
-#ifndef QUILLET_PROGRAM_IN_BUILD
-    GTEST_SKIP() << "this build makes no quillet program (the window is switched off)";
-#endif
-    if (!RealProgram::Built())
-      GTEST_FAIL() << "the program folder is not built: " << RealProgram::BuiltFolder();
-  }
+  void SetUp() override { RequireBuiltProgram(); }
 
   TempFolder work{"quillet-e2e-dash"};
 };

@@ -139,13 +139,7 @@ void PrintTo(const Case& c, std::ostream* os) {
 
 class TransportStreamEndToEnd : public ::testing::TestWithParam<Case> {
  protected:
-  void SetUp() override {
-#ifndef QUILLET_PROGRAM_IN_BUILD
-    GTEST_SKIP() << "this build makes no quillet program (the window is switched off)";
-#endif
-    if (!RealProgram::Built())
-      GTEST_FAIL() << "the program folder is not built: " << RealProgram::BuiltFolder();
-  }
+  void SetUp() override { RequireBuiltProgram(); }
 
   TempFolder work{"quillet-e2e-ts"};
 };
