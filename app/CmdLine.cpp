@@ -87,6 +87,7 @@ void cmdlineFolder(App& app, const std::string& strpath) {
     const std::string& name = names[i];
     f.lblMulti.Caption = std::to_string(i + 1) + " of " + std::to_string(count);
     f.lblMulti.Visible = true;
+    f.progress.film = PositionText("film", i, count);
     f.Repaint();
     const std::string fullName = strpath + kSepStr + name;
     if (!AcceptPathForTools(app, fullName, "source file")) continue;
@@ -109,6 +110,7 @@ void cmdlineFolder(App& app, const std::string& strpath) {
         "Nothing to convert in " + strpath + ": all " + std::to_string(count) + " files are done.";
   }
   f.lblMulti.Visible = false;
+  f.progress.film.clear();
 }
 
 }  // namespace quillet

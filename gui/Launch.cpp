@@ -1,11 +1,14 @@
 #include "gui/Launch.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QPixmap>
 #include <QTimer>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <vector>
 
@@ -34,6 +37,13 @@ struct RealPorts {
 
 bool IsSet(const char* value) {
   return value != nullptr && *value != '\0';
+}
+
+// What the tools print goes to tools.log beside the debug log, the last run's only,
+// unless the user asked to see it.
+void ChooseToolOutput(PosixToolRunner& runner, const std::string& programFolder) {
+  if (VerboseRun()) return;
+  runner.SetToolLog(programFolder + "/tools.log");
 }
 
 // Shows the window, lets the event loop paint it once, saves it as a picture and ends.
@@ -76,6 +86,26 @@ std::string ArgumentText(int argc, const char* const* argv) {
   return text;
 }
 
+void TakeVerboseOption(int& argc, char** argv) {
+  int kept = 1;
+  bool options = true;
+  for (int i = 1; i < argc; ++i) {
+    if (options && std::strcmp(argv[i], kVerboseOption) == 0) {
+      setenv(kVerboseVariable, "1", 1);
+      continue;
+    }
+    options = false;  // the first other argument ends the leading options
+    argv[kept++] = argv[i];
+  }
+  argc = kept;
+  argv[argc] = nullptr;
+}
+
+bool VerboseRun() {
+  const char* value = std::getenv(kVerboseVariable);
+  return value != nullptr && std::strcmp(value, "1") == 0;
+}
+
 bool HasDisplay(const char* display, const char* waylandDisplay) {
   return IsSet(display) || IsSet(waylandDisplay);
 }
@@ -87,7 +117,8 @@ bool HasDisplay() {
 int RunWithoutDisplay(int& argc, char** argv, const std::string& argumentText) {
   QCoreApplication qtApp(argc, argv);  // the D-Bus power-off needs one
   RealPorts ports;
-  ConsoleUi ui(std::cerr);
+  ConsoleUi ui(std::cerr, isatty(STDERR_FILENO) ? ConsoleProgress::Mode::Terminal
+                                                : ConsoleProgress::Mode::Log);
   Context ctx{
       ProgramFolderOfExecutable(), ports.runner, ui, ports.power, ports.components, ports.media};
   App app(ctx);
@@ -96,7 +127,9 @@ int RunWithoutDisplay(int& argc, char** argv, const std::string& argumentText) {
     std::cerr << kHeadlessUsage << "\n";
     return 2;
   }
-  ports.runner.SetIdleCallback(nullptr);
+  ChooseToolOutput(ports.runner, ctx.programFolder);
+  // How far a tool is shows while it runs.
+  ports.runner.SetIdleCallback([&ui] { ui.Repaint(); });
   try {
     Form_Load(app, argumentText);
   } catch (const RunStopped&) {
@@ -119,6 +152,7 @@ int RunWithWindow(int& argc, char** argv, const std::string& argumentText) {
   QtUi ui;
   Context ctx{
       ProgramFolderOfExecutable(), ports.runner, ui, ports.power, ports.components, ports.media};
+  ChooseToolOutput(ports.runner, ctx.programFolder);
   App app(ctx);
   MainWindow window(app, ui);
   window.Load(argumentText);

@@ -11,6 +11,14 @@ namespace quillet {
 // first argument "--" is left out ("quillet -- -film.mkv").
 std::string ArgumentText(int argc, const char* const* argv);
 
+// "--verbose" among the leading arguments: the tools print to our standard error, as
+// they would in a console, instead of to tools.log. It is taken out of argv (argc
+// shrinks) and handed on as QUILLET_VERBOSE=1, which asks for the same.
+inline constexpr const char* kVerboseOption = "--verbose";
+inline constexpr const char* kVerboseVariable = "QUILLET_VERBOSE";
+void TakeVerboseOption(int& argc, char** argv);
+bool VerboseRun();
+
 // True when DISPLAY or WAYLAND_DISPLAY names a display (set and not empty).
 bool HasDisplay(const char* display, const char* waylandDisplay);
 bool HasDisplay();
