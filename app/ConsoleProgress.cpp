@@ -24,9 +24,20 @@ std::string StatusLine(const std::string& step, const StepProgress& progress,
   return Joined({step, ProgressDetail(progress, now), OverallPosition(progress)});
 }
 
+std::string FitToColumns(const std::string& text, int columns) {
+  if (columns <= 1) return columns == 0 ? text : "";
+  int characters = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    // A byte 10xxxxxx continues a character; every other byte starts one.
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+    if (++characters == columns) return text.substr(0, i);
+  }
+  return text;
+}
+
 ConsoleProgress::ConsoleProgress(std::ostream& err, Mode mode,
-                                 std::function<Clock::time_point()> now)
-    : err_(err), mode_(mode), now_(std::move(now)) {}
+                                 std::function<Clock::time_point()> now, int columns)
+    : err_(err), mode_(mode), now_(std::move(now)), columns_(columns) {}
 
 void ConsoleProgress::Show(const std::string& step, const StepProgress& progress) {
   const Clock::time_point now = now_();
@@ -56,7 +67,7 @@ void ConsoleProgress::ShowOnTerminal(const std::string& step, const StepProgress
   if (stepShown_ && step != lastStep_) BreakLine();
   stepShown_ = true;
   lastStep_ = step;
-  const std::string line = StatusLine(step, progress, now);
+  const std::string line = FitToColumns(StatusLine(step, progress, now), columns_);
   if (line.empty() || line == statusLine_) return;
   statusLine_ = line;
   err_ << '\r' << line << kClearToEnd << std::flush;

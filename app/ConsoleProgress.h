@@ -22,7 +22,10 @@ class ConsoleProgress {
 
   static constexpr std::chrono::seconds kLogPeriod{10};
 
-  ConsoleProgress(std::ostream& err, Mode mode, std::function<Clock::time_point()> now);
+  // `columns`: the terminal's width; a status line is cut to fit it, as a wrapped line
+  // could not be rewritten in place. 0 when unknown.
+  ConsoleProgress(std::ostream& err, Mode mode, std::function<Clock::time_point()> now,
+                  int columns = 0);
 
   // Shows the step text and its progress as far as the mode wants it shown now.
   void Show(const std::string& step, const StepProgress& progress);
@@ -37,11 +40,16 @@ class ConsoleProgress {
   std::ostream& err_;
   Mode mode_;
   std::function<Clock::time_point()> now_;
+  int columns_;
   bool stepShown_ = false;
   std::string lastStep_;
   Clock::time_point lastLine_{};
   std::string statusLine_;  // what the open terminal line shows; empty when none is open
 };
+
+// The first `columns` - 1 characters (not bytes) of a UTF-8 text: the last column is left
+// free, where some terminals would already wrap. 0 columns: the whole text.
+std::string FitToColumns(const std::string& text, int columns);
 
 // "Encoding H264 — 42 % — about 3 min left — film 2 of 7": the parts that are known.
 std::string StatusLine(const std::string& step, const StepProgress& progress,

@@ -46,8 +46,8 @@ int DefaultAnswer(int style) {
 }  // namespace
 
 ConsoleUi::ConsoleUi(std::ostream& err, ConsoleProgress::Mode mode,
-                     std::function<StepProgress::Clock::time_point()> now)
-    : err_(err), progress_(err, mode, std::move(now)) {}
+                     std::function<StepProgress::Clock::time_point()> now, int columns)
+    : err_(err), progress_(err, mode, std::move(now), columns) {}
 
 ConsoleUi::~ConsoleUi() {
   progress_.BreakLine();

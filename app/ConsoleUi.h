@@ -17,7 +17,8 @@ class ConsoleUi : public Ui {
  public:
   explicit ConsoleUi(
       std::ostream& err, ConsoleProgress::Mode mode = ConsoleProgress::Mode::Log,
-      std::function<StepProgress::Clock::time_point()> now = StepProgress::Clock::now);
+      std::function<StepProgress::Clock::time_point()> now = StepProgress::Clock::now,
+      int columns = 0);
   // Ends an open status line.
   ~ConsoleUi() override;
   // The window model whose progress text is echoed at each repaint.

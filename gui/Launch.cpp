@@ -1,5 +1,6 @@
 #include "gui/Launch.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -34,6 +35,13 @@ struct RealPorts {
   LogindPower power;
   GstMediaGraph media;
 };
+
+// The width of the terminal on standard error; 0 when it is none or does not say.
+int TerminalColumns() {
+  winsize size{};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_col;
+}
 
 bool IsSet(const char* value) {
   return value != nullptr && *value != '\0';
@@ -117,8 +125,9 @@ bool HasDisplay() {
 int RunWithoutDisplay(int& argc, char** argv, const std::string& argumentText) {
   QCoreApplication qtApp(argc, argv);  // the D-Bus power-off needs one
   RealPorts ports;
-  ConsoleUi ui(std::cerr, isatty(STDERR_FILENO) ? ConsoleProgress::Mode::Terminal
-                                                : ConsoleProgress::Mode::Log);
+  const bool terminal = isatty(STDERR_FILENO);
+  ConsoleUi ui(std::cerr, terminal ? ConsoleProgress::Mode::Terminal : ConsoleProgress::Mode::Log,
+               StepProgress::Clock::now, terminal ? TerminalColumns() : 0);
   Context ctx{
       ProgramFolderOfExecutable(), ports.runner, ui, ports.power, ports.components, ports.media};
   App app(ctx);

@@ -126,5 +126,28 @@ TEST_F(ConsoleOutput, ATerminalLineRewritesItself) {
             "\rEncoding H264\x1b[K\n");
 }
 
+// A wrapped line could not be rewritten with "\r": it is cut to the terminal's width,
+// counted in characters, never inside one.
+TEST(ProgressText, AStatusLineFitsTheTerminal) {
+  const struct {
+    std::string text;
+    int columns;
+    std::string fitted;
+  } cases[] = {
+      {"Encoding H264", 0, "Encoding H264"},  {"Encoding H264", 80, "Encoding H264"},
+      {"Encoding H264", 14, "Encoding H264"}, {"Encoding H264", 9, "Encoding"},
+      {"a \u2014 b", 4, "a \u2014"},          {"a \u2014 b", 3, "a "},
+      {"\u00e9t\u00e9", 3, "\u00e9t"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(FitToColumns(c.text, c.columns), c.fitted) << c.text << " in " << c.columns;
+
+  std::ostringstream err;
+  ConsoleProgress console(
+      err, ConsoleProgress::Mode::Terminal, [] { return kStart; }, 12);
+  console.Show("Extracting video/audio stream", StepProgress{});
+  EXPECT_EQ(err.str(), "\rExtracting \x1b[K");
+}
+
 }  // namespace
 }  // namespace quillet::test
