@@ -95,9 +95,10 @@ int PosixToolRunner::RunWithProgress(ChildLaunch& launch) {
   double told = -1;
   const auto tellProgress = [&] {
     const std::optional<double> share = channel.Read();
-    if (!share || *share <= told) return;
+    if (!share || *share <= told) return false;
     told = *share;
     CallProgress(*share);
+    return true;
   };
   IdleTicker ticker([&] {
     tellProgress();
@@ -105,7 +106,8 @@ int PosixToolRunner::RunWithProgress(ChildLaunch& launch) {
   });
   ChildProcess child(launch);
   const int exitCode = child.Wait(ticker);
-  tellProgress();  // the last word, written as the tool ended
+  // The last word, written as the tool ended, is shown too: a finished tool stands at 1.
+  if (tellProgress()) CallIdle();
   return exitCode;
 }
 
