@@ -33,6 +33,7 @@ struct Context {
 
 struct App {
   explicit App(Context& context);
+  ~App();
   App(const App&) = delete;
   App& operator=(const App&) = delete;
 

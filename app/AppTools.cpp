@@ -10,11 +10,33 @@ ToolPriority ChosenPriority(const App& app) {
   return app.form.cmbPrio.ListIndex == 1 ? ToolPriority::High : ToolPriority::Low;
 }
 
+namespace {
+
+// Marks a tool as running in the step's progress while it lives, however the run ends.
+class ToolRunning {
+ public:
+  explicit ToolRunning(StepProgress& progress) : progress_(progress) {
+    progress_.toolRunning = true;
+    progress_.share.reset();
+    progress_.toolStart = StepProgress::Clock::now();
+  }
+  ~ToolRunning() { progress_.toolRunning = false; }
+  ToolRunning(const ToolRunning&) = delete;
+  ToolRunning& operator=(const ToolRunning&) = delete;
+
+ private:
+  StepProgress& progress_;
+};
+
+}  // namespace
+
 int RunTool(App& app, const std::string& commandLine) {
+  ToolRunning running(app.form.progress);
   return app.ctx.runner.RunTool(commandLine, ChosenPriority(app));
 }
 
 void RunToolHidden(App& app, const std::string& commandLine) {
+  ToolRunning running(app.form.progress);
   app.ctx.runner.RunToolHidden(commandLine, ChosenPriority(app));
 }
 
@@ -32,6 +54,8 @@ std::string ToolPath(const App& app, const std::string& relative) {
 }
 
 void SetProgress(App& app, const std::string& text) {
+  // The same text again is the same step going on.
+  if (text != app.form.txtProgress.Text) app.form.progress.stepStart = StepProgress::Clock::now();
   app.form.txtProgress.Text = text;
   app.form.Repaint();
 }

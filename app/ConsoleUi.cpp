@@ -45,9 +45,16 @@ int DefaultAnswer(int style) {
 
 }  // namespace
 
-ConsoleUi::ConsoleUi(std::ostream& err) : err_(err) {}
+ConsoleUi::ConsoleUi(std::ostream& err, ConsoleProgress::Mode mode,
+                     std::function<StepProgress::Clock::time_point()> now, int columns)
+    : err_(err), progress_(err, mode, std::move(now), columns) {}
+
+ConsoleUi::~ConsoleUi() {
+  progress_.BreakLine();
+}
 
 int ConsoleUi::MsgBox(const std::string& text, int style, const std::string& title) {
+  progress_.BreakLine();
   err_ << (title.empty() ? kProgramTitle : title) << ": " << OneLine(text) << std::endl;
   return DefaultAnswer(style);
 }
@@ -61,15 +68,11 @@ std::string ConsoleUi::BrowseForFolder(const std::string&) {
 }
 
 void ConsoleUi::Repaint() {
-  if (!form_) return;
-  const std::string& progress = form_->txtProgress.Text;
-  if (progressShown_ && progress == lastProgress_) return;
-  progressShown_ = true;
-  lastProgress_ = progress;
-  if (!progress.empty()) err_ << progress << std::endl;
+  if (form_) progress_.Show(form_->txtProgress.Text, form_->progress);
 }
 
 void ConsoleUi::ShowFolderWindow() {
+  progress_.BreakLine();
   err_ << "Folder conversion: the folder window needs a display; name the folder on the "
           "command line instead."
        << std::endl;

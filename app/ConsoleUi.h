@@ -1,10 +1,12 @@
 #pragma once
 // The Ui of a run without a display: progress texts and message boxes go to standard
-// error, every box takes its default answer, dialogs are cancelled.
+// error, every box takes its default answer, dialogs are cancelled. How the progress is
+// written (a status line on a terminal, a few lines into a log) is ConsoleProgress's.
 
 #include <ostream>
 #include <string>
 
+#include "app/ConsoleProgress.h"
 #include "app/Ui.h"
 
 namespace quillet {
@@ -13,7 +15,12 @@ class Form1;
 
 class ConsoleUi : public Ui {
  public:
-  explicit ConsoleUi(std::ostream& err);
+  explicit ConsoleUi(
+      std::ostream& err, ConsoleProgress::Mode mode = ConsoleProgress::Mode::Log,
+      std::function<StepProgress::Clock::time_point()> now = StepProgress::Clock::now,
+      int columns = 0);
+  // Ends an open status line.
+  ~ConsoleUi() override;
   // The window model whose progress text is echoed at each repaint.
   void Attach(const Form1& form) { form_ = &form; }
 
@@ -30,8 +37,7 @@ class ConsoleUi : public Ui {
  private:
   std::ostream& err_;
   const Form1* form_ = nullptr;
-  std::string lastProgress_;
-  bool progressShown_ = false;
+  ConsoleProgress progress_;
 };
 
 }  // namespace quillet

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/Controls.h"
+#include "app/StepProgress.h"
 
 namespace quillet {
 
@@ -72,6 +73,8 @@ class Form1 {
   Button Command3;
   TextBox txtProgress;
   Label lblMulti;
+  // How far the step of txtProgress is (shown under it, not a control of its own).
+  StepProgress progress;
 
   // --- Window variables (shared with the conversion) ---
   std::string strFullname;

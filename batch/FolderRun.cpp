@@ -38,6 +38,7 @@ void ShowCounter(App& app, size_t index, size_t count) {
   Form1& f = app.form;
   f.lblMulti.Caption = std::to_string(index + 1) + " of " + std::to_string(count);
   f.lblMulti.Visible = true;
+  f.progress.film = PositionText("film", index, count);
   f.Repaint();
 }
 
@@ -63,6 +64,7 @@ void NoteFailure(App& app, FolderRun& run, const std::string& path) {
 void EndFolderRun(App& app, const FolderRun& run) {
   Form1& f = app.form;
   f.lblMulti.Visible = false;
+  f.progress.film.clear();
   f.txtTMP.Text = run.outputFolder;
   // The last file's success text must not stand for the whole folder.
   if (!run.failed.empty()) {

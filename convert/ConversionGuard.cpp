@@ -46,6 +46,7 @@ void ConversionGuard::Run(const std::function<void()>& conversion) {
     form.bSplit = false;
     form.bSubs = false;
     form.lblMulti.Visible = false;
+    form.progress.part.clear();
     if (form.txtFile.Text != source) {
       form.txtFile.Text = form.strFullname = source;
       app_.report = TrackReport{};

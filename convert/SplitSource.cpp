@@ -83,6 +83,7 @@ bool ConvertParts(App& app, const ConvertRun& run, const std::vector<std::string
     SetProgress(app, "Performing Split file conversion");
     form.lblMulti.Caption = std::to_string(i + 1) + " of " + std::to_string(m);
     form.lblMulti.Visible = true;
+    form.progress.part = PositionText("part", i, m);
     form.Repaint();
     form.strFullname = run.folder + work::kSplitFolder + kSepStr + names[i];
     IgnoringErrors([&] { ReadInfo(app, form.strFullname); });
@@ -163,6 +164,7 @@ bool SplitLargeSource(App& app, ConvertRun& run) {
   form.bSplit = false;
   IgnoringErrors([&] { DeleteFolderTree(splitFolder); });
   form.lblMulti.Visible = false;
+  form.progress.part.clear();
   // The window goes back to the source: the parts are gone, and their inspection
   // (track ids renumbered by the splitter) is not the source's, so the next
   // conversion inspects the source afresh.

@@ -1,11 +1,15 @@
 #include "gui/Launch.h"
 
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QPixmap>
 #include <QTimer>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <optional>
 #include <vector>
@@ -41,8 +45,22 @@ CommandLine Refusal(const std::string& why) {
   return refused;
 }
 
+// The width of the terminal on standard error; 0 when it is none or does not say.
+int TerminalColumns() {
+  winsize size{};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_col;
+}
+
 bool IsSet(const char* value) {
   return value != nullptr && *value != '\0';
+}
+
+// What the tools print goes to tools.log beside the debug log, the last run's only,
+// unless the user asked to see it.
+void ChooseToolOutput(PosixToolRunner& runner, const std::string& programFolder) {
+  if (VerboseRun()) return;
+  runner.SetToolLog(programFolder + "/tools.log");
 }
 
 // Shows the window, lets the event loop paint it once, saves it as a picture and ends.
@@ -89,6 +107,30 @@ int AnswerWithoutRun(const CommandLine& commandLine) {
   return -1;
 }
 
+void AskForToolOutput() {
+  setenv(kVerboseVariable, "1", 1);
+}
+
+void TakeVerboseOption(int& argc, char** argv) {
+  int kept = 1;
+  bool options = true;
+  for (int i = 1; i < argc; ++i) {
+    if (options && std::strcmp(argv[i], kVerboseOption) == 0) {
+      AskForToolOutput();
+      continue;
+    }
+    options = false;  // the first other argument ends the leading options
+    argv[kept++] = argv[i];
+  }
+  argc = kept;
+  argv[argc] = nullptr;
+}
+
+bool VerboseRun() {
+  const char* value = std::getenv(kVerboseVariable);
+  return value != nullptr && std::strcmp(value, "1") == 0;
+}
+
 bool HasDisplay(const char* display, const char* waylandDisplay) {
   return IsSet(display) || IsSet(waylandDisplay);
 }
@@ -100,7 +142,9 @@ bool HasDisplay() {
 int RunWithoutDisplay(int& argc, char** argv, const CommandLine& commandLine) {
   QCoreApplication qtApp(argc, argv);  // the D-Bus power-off needs one
   RealPorts ports;
-  ConsoleUi ui(std::cerr);
+  const bool terminal = isatty(STDERR_FILENO);
+  ConsoleUi ui(std::cerr, terminal ? ConsoleProgress::Mode::Terminal : ConsoleProgress::Mode::Log,
+               StepProgress::Clock::now, terminal ? TerminalColumns() : 0);
   Context ctx{
       ProgramFolderOfExecutable(), ports.runner, ui, ports.power, ports.components, ports.media};
   App app(ctx);
@@ -110,7 +154,9 @@ int RunWithoutDisplay(int& argc, char** argv, const CommandLine& commandLine) {
     return AnswerWithoutRun(Refusal(*refused));
   // From here on the progress goes to standard error.
   ui.Attach(app.form);
-  ports.runner.SetIdleCallback(nullptr);
+  ChooseToolOutput(ports.runner, ctx.programFolder);
+  // How far a tool is shows while it runs.
+  ports.runner.SetIdleCallback([&ui] { ui.Repaint(); });
   try {
     cmdLine(app, commandLine);
   } catch (const RunStopped&) {
@@ -133,6 +179,7 @@ int RunWithWindow(int& argc, char** argv, const CommandLine& commandLine) {
   QtUi ui;
   Context ctx{
       ProgramFolderOfExecutable(), ports.runner, ui, ports.power, ports.components, ports.media};
+  ChooseToolOutput(ports.runner, ctx.programFolder);
   App app(ctx);
   MainWindow window(app, ui);
   if (commandLine.Empty()) {

@@ -13,6 +13,16 @@ namespace quillet {
 // command line asks for a run.
 int AnswerWithoutRun(const CommandLine& commandLine);
 
+// "--verbose" among the leading arguments: the tools print to our standard error, as
+// they would in a console, instead of to tools.log. It is taken out of argv (argc
+// shrinks) and handed on as QUILLET_VERBOSE=1, which asks for the same.
+inline constexpr const char* kVerboseOption = "--verbose";
+inline constexpr const char* kVerboseVariable = "QUILLET_VERBOSE";
+void TakeVerboseOption(int& argc, char** argv);
+// The same for a "--verbose" among the options of a conversion.
+void AskForToolOutput();
+bool VerboseRun();
+
 // True when DISPLAY or WAYLAND_DISPLAY names a display (set and not empty).
 bool HasDisplay(const char* display, const char* waylandDisplay);
 bool HasDisplay();

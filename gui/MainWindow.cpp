@@ -20,6 +20,7 @@
 #include "app/Settings.h"
 #include "convert/Convert.h"
 #include "gui/FolderWindow.h"
+#include "gui/ProgressPanel.h"
 #include "gui/QtUi.h"
 #include "shell/SourceVerdict.h"
 #include "tools/StopRequest.h"
@@ -170,6 +171,8 @@ void MainWindow::BuildWidgets() {
   page->addLayout(middle);
   page->addLayout(run);
   page->addWidget(b.Text(f.txtProgress, nullptr));
+  progressPanel_ = new ProgressPanel(f.progress);
+  page->addWidget(progressPanel_);
   setCentralWidget(central);
 }
 
@@ -177,6 +180,7 @@ void MainWindow::Refresh() {
   const QString title = QString::fromStdString(app_.form.Caption);
   if (windowTitle() != title) setWindowTitle(title);
   bindings_.Refresh();
+  progressPanel_->Refresh();
   if (folderWindow_) folderWindow_->Refresh();
 }
 

@@ -21,6 +21,7 @@ namespace quillet {
 
 class QtUi;
 class FolderWindow;
+class ProgressPanel;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -73,6 +74,7 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<FolderWindow> folderWindow_;
   QWidget* sourceBox_ = nullptr;
   QWidget* platformList_ = nullptr;
+  ProgressPanel* progressPanel_ = nullptr;
   bool busy_ = false;
   bool inputBlocked_ = false;
 };

@@ -10,6 +10,7 @@
 #include "app/AppTools.h"
 #include "app/Program.h"
 #include "app/Settings.h"
+#include "app/StepProgress.h"
 #include "app/Ui.h"
 #include "app/UnsafePath.h"
 #include "batch/FolderConversion.h"
@@ -153,6 +154,7 @@ void cmdlineFolder(App& app, const std::string& strpath, const CommandLine& comm
     const std::string& name = names[i];
     f.lblMulti.Caption = std::to_string(i + 1) + " of " + std::to_string(count);
     f.lblMulti.Visible = true;
+    f.progress.film = PositionText("film", i, count);
     f.Repaint();
     const std::string fullName = strpath + kSepStr + name;
     if (!AcceptPathForTools(app, fullName, "source file")) continue;
@@ -176,6 +178,7 @@ void cmdlineFolder(App& app, const std::string& strpath, const CommandLine& comm
         "Nothing to convert in " + strpath + ": all " + std::to_string(count) + " files are done.";
   }
   f.lblMulti.Visible = false;
+  f.progress.film.clear();
 }
 
 }  // namespace quillet

@@ -199,6 +199,10 @@ void TakeOption(CommandLine& cmd, const std::vector<std::string>& args, size_t& 
     cmd.save = true;
     return;
   }
+  if (arg == "--verbose") {
+    cmd.verbose = true;
+    return;
+  }
   if (arg == "--avi-folder") {
     if (i + 1 >= args.size()) {
       cmd.error = "--avi-folder needs a folder";
@@ -276,7 +280,7 @@ std::string CheckSources(const std::vector<std::string>& names) {
 // always converted that film.
 bool NamesASourceOnly(const std::string& arg) {
   const bool known = FindRow(arg) || arg == "--help" || arg == "-h" || arg == "--version" ||
-                     arg == "--save" || arg == "--avi-folder";
+                     arg == "--save" || arg == "--verbose" || arg == "--avi-folder";
   return !known && Exists(arg);
 }
 
@@ -401,6 +405,7 @@ std::string HelpText() {
          row.help);
   line("--avi-folder DIR", "check and repair the AVI files of a folder");
   line("--save", "write the options given into the settings file");
+  line("--verbose", "show what the tools print instead of keeping it in tools.log");
   line("--check ...", "report what each film needs on each player, convert nothing");
   line("--help", "this text");
   line("--version", "the program's version");

@@ -24,6 +24,7 @@ struct CommandLine {
   std::string aviFolder;             // --avi-folder DIR
   std::vector<GivenOption> options;  // in the order they are applied to the window
   bool save = false;                 // --save: the options go into the settings file
+  bool verbose = false;              // --verbose: the tools' own words on standard error
   bool help = false;
   bool version = false;
   std::string error;  // a wrong option or value: one line saying which and why

@@ -32,6 +32,17 @@ std::string BackSurroundFilter(const std::string& channelLayout) {
   return "";
 }
 
+std::optional<double> ProbeSeconds(const std::string& path) {
+  RunOptions capture;
+  capture.captureOut = true;
+  ToolResult r = RunProgram({"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of",
+                             "default=nw=1:nk=1", path},
+                            capture);
+  auto seconds = ParseDecimal(Trim(r.out));
+  if (r.Ok() && seconds && *seconds > 0) return seconds;
+  return std::nullopt;
+}
+
 std::optional<std::vector<StreamInfo>> ProbeStreams(const std::string& path) {
   RunOptions options;
   options.captureOut = true;

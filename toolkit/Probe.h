@@ -26,6 +26,9 @@ std::optional<std::vector<StreamInfo>> ParseProbeStreams(const std::string& json
 // other layout. It renames the channels, it does not mix them.
 std::string BackSurroundFilter(const std::string& channelLayout);
 
+// The length of a file in seconds as ffprobe finds it; nullopt when it finds none.
+std::optional<double> ProbeSeconds(const std::string& path);
+
 // Runs ffprobe on a file; nullopt (with a log line) when it cannot be read.
 std::optional<std::vector<StreamInfo>> ProbeStreams(const std::string& path);
 

@@ -12,6 +12,8 @@
 #include <iostream>
 
 #include "toolkit/Text.h"
+#include "toolkit/progress/ProgressFile.h"
+#include "toolkit/progress/ProgressParsers.h"
 
 namespace quillet::toolkit {
 namespace {
@@ -55,6 +57,31 @@ void CloseFd(int& fd) {
   fd = -1;
 }
 
+void WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t wrote = write(fd, text.data() + done, text.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) return;
+    done += static_cast<size_t>(wrote);
+  }
+}
+
+// Feeds the parser and tells the program the share it read; the rest goes to the log.
+void TakeProgress(ProgressParser& parser, const char* data, size_t size, bool passOn) {
+  std::string rest = parser.Feed(std::string_view(data, size));
+  if (passOn) WriteAll(2, rest);
+  if (auto fraction = parser.Fraction()) ProgressFile::OfProcess().Report(*fraction);
+}
+
+// In the child: the progress pipe becomes descriptor 3, open across exec.
+void MoveToFd3(int fd) {
+  if (fd == 3)
+    fcntl(3, F_SETFD, 0);
+  else
+    dup2(fd, 3);
+}
+
 }  // namespace
 
 void SetLogName(const std::string& name) {
@@ -93,14 +120,18 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
   }
 
   int outPipe[2] = {-1, -1}, errPipe[2] = {-1, -1}, execPipe[2] = {-1, -1};
+  int progressPipe[2] = {-1, -1};
   auto closeAll = [&] {
-    for (int* p : {outPipe, errPipe, execPipe}) {
+    for (int* p : {outPipe, errPipe, execPipe, progressPipe}) {
       CloseFd(p[0]);
       CloseFd(p[1]);
     }
   };
-  const bool pipeOut = options.captureOut || options.onOut;
+  const bool progressOnOut = options.progress && !options.progressOnFd3;
+  const bool progressOnFd3 = options.progress && options.progressOnFd3;
+  const bool pipeOut = options.captureOut || options.onOut || progressOnOut;
   if ((pipeOut && pipe2(outPipe, O_CLOEXEC) != 0) ||
+      (progressOnFd3 && pipe2(progressPipe, O_CLOEXEC) != 0) ||
       (options.captureErr && pipe2(errPipe, O_CLOEXEC) != 0) || pipe2(execPipe, O_CLOEXEC) != 0) {
     Log(std::string("cannot create a pipe: ") + std::strerror(errno));
     closeAll();
@@ -134,6 +165,7 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
     else
       dup2(2, 1);
     if (options.captureErr) dup2(errPipe[1], 2);
+    if (progressOnFd3) MoveToFd3(progressPipe[1]);
     execvp(args[0], args.data());
     int err = errno;
     ssize_t ignored = write(execPipe[1], &err, sizeof err);
@@ -146,6 +178,7 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
   CloseFd(outPipe[1]);
   CloseFd(errPipe[1]);
   CloseFd(execPipe[1]);
+  CloseFd(progressPipe[1]);
 
   int execError = 0;
   ssize_t n;
@@ -155,12 +188,13 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
   // A streamed result moves through a wider pipe in fewer, larger pieces.
   if (options.onOut && outPipe[0] >= 0) fcntl(outPipe[0], F_SETPIPE_SZ, 1 << 20);
 
-  // Drain the captured pipes until both are closed.
-  while (outPipe[0] >= 0 || errPipe[0] >= 0) {
-    pollfd fds[2];
+  // Drain the captured pipes until all are closed.
+  while (outPipe[0] >= 0 || errPipe[0] >= 0 || progressPipe[0] >= 0) {
+    pollfd fds[3];
     int count = 0;
     if (outPipe[0] >= 0) fds[count++] = {outPipe[0], POLLIN, 0};
     if (errPipe[0] >= 0) fds[count++] = {errPipe[0], POLLIN, 0};
+    if (progressPipe[0] >= 0) fds[count++] = {progressPipe[0], POLLIN, 0};
     if (poll(fds, count, -1) < 0) {
       if (errno == EINTR) continue;
       break;
@@ -170,9 +204,14 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
       static char buffer[1 << 20];
       ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
       if (got < 0 && errno == EINTR) continue;
-      bool isOut = fds[i].fd == outPipe[0];
+      const bool isOut = fds[i].fd == outPipe[0];
+      const bool isProgress = fds[i].fd == progressPipe[0];
       if (got <= 0) {
-        CloseFd(isOut ? outPipe[0] : errPipe[0]);
+        CloseFd(isProgress ? progressPipe[0] : isOut ? outPipe[0] : errPipe[0]);
+        continue;
+      }
+      if (isProgress || (isOut && progressOnOut)) {
+        TakeProgress(*options.progress, buffer, static_cast<size_t>(got), isOut);
         continue;
       }
       if (isOut && options.onOut) {
@@ -186,6 +225,7 @@ ToolResult RunProgram(const std::vector<std::string>& argv, const RunOptions& op
     }
   }
   closeAll();
+  if (progressOnOut) WriteAll(2, options.progress->Finish());
 
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {

@@ -9,12 +9,19 @@
 
 namespace quillet::toolkit {
 
+class ProgressParser;
+
 struct RunOptions {
   bool captureOut = false;  // keep standard output in ToolResult::out
   bool captureErr = false;  // keep standard error in ToolResult::err (else it passes through)
   // Standard output handed over piece by piece as it comes (instead of captureOut), for
   // results too big to hold. Returning false stops the tool.
   std::function<bool(const char* data, size_t size)> onOut;
+  // Reads how far the tool is and reports it to the program (toolkit/progress/). From
+  // descriptor 3 when progressOnFd3 (ffmpeg -progress pipe:3), else from the standard
+  // output, whose other lines still pass through to our standard error.
+  ProgressParser* progress = nullptr;
+  bool progressOnFd3 = false;
 };
 
 struct ToolResult {

@@ -10,6 +10,7 @@
 #include "toolkit/Files.h"
 #include "toolkit/Process.h"
 #include "toolkit/SlotTable.h"
+#include "toolkit/progress/ProgressFile.h"
 
 using namespace quillet::toolkit;
 
@@ -36,5 +37,7 @@ int main(int argc, char** argv) {
   SetLogName(slot->path);
   int status = slot->run({slot->path, invoked, args});
   if (int sig = Interrupted()) return 128 + sig;
+  // A slot whose tools told nothing, or not to the end, is done all the same.
+  if (status == 0) ProgressFile::OfProcess().Report(1.0);
   return status;
 }

@@ -56,8 +56,8 @@ void TieToParent(pid_t parent) {
   if (getppid() != parent) _exit(127);
 }
 
-[[noreturn]] void RunChild(const ChildLaunch& launch, char* const* argv, const int (&streams)[3],
-                           int reportFd, pid_t parent) {
+[[noreturn]] void RunChild(const ChildLaunch& launch, char* const* argv, char* const* envp,
+                           const int (&streams)[3], int reportFd, pid_t parent) {
   TieToParent(parent);
   // A tool starts with the signal state a shell would give it.
   sigset_t none;
@@ -72,11 +72,27 @@ void TieToParent(pid_t parent) {
   SetStreamsInChild(streams, reportFd);
   // Descriptors the window opened without close-on-exec are none of the tool's business.
   close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
-  execv(launch.program.c_str(), argv);
+  execve(launch.program.c_str(), argv, envp);
   FailInChild(reportFd);
 }
 
 // --- In the parent.
+
+// Our environment with the launch's entries added; an entry of ours with the same name
+// gives way.
+std::vector<std::string> ChildEnvironment(const std::vector<std::string>& extra) {
+  std::vector<std::string> entries;
+  const auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
+  for (char** e = environ; e != nullptr && *e != nullptr; ++e) {
+    const std::string entry = *e;
+    const bool replaced = std::any_of(extra.begin(), extra.end(), [&](const std::string& x) {
+      return nameOf(x) == nameOf(entry);
+    });
+    if (!replaced) entries.push_back(entry);
+  }
+  entries.insert(entries.end(), extra.begin(), extra.end());
+  return entries;
+}
 
 int StreamSource(int wanted, int devNull) {
   if (wanted == kNullStream) return devNull;
@@ -142,12 +158,16 @@ ChildProcess::ChildProcess(const ChildLaunch& launch) {
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
+  std::vector<std::string> environment = ChildEnvironment(launch.environment);
+  std::vector<char*> envp;
+  for (std::string& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
   const int streams[3] = {devNull.Get(), StreamSource(launch.stdoutFd, devNull.Get()),
                           StreamSource(launch.stderrFd, devNull.Get())};
 
   const pid_t parent = getpid();
   pid_t pid = fork();
-  if (pid == 0) RunChild(launch, argv.data(), streams, reportWrite.Get(), parent);
+  if (pid == 0) RunChild(launch, argv.data(), envp.data(), streams, reportWrite.Get(), parent);
   if (pid < 0) return;
   // Also here, so the group exists before we might signal it; once the child has called
   // exec this fails harmlessly, and the child has made the group itself by then.

@@ -27,6 +27,8 @@ struct ChildLaunch {
   std::optional<int> nice;        // nice value the child takes before exec
   int stdoutFd = kInheritStream;
   int stderrFd = kInheritStream;
+  // "NAME=value" entries the child gets besides (or instead of) ours.
+  std::vector<std::string> environment;
 };
 
 class ChildProcess {

@@ -16,6 +16,7 @@
 
 #include "tools/ChildProcess.h"
 #include "tools/CommandLine.h"
+#include "tools/ProgressChannel.h"
 #include "tools/StopRequest.h"
 #include "tools/UniqueFd.h"
 
@@ -43,11 +44,6 @@ ChildLaunch LaunchFor(const std::string& commandLine) {
   // The tool sees the name it has on disk (the toolkit's slot links are told apart by it).
   launch.argv[0] = launch.program;
   return launch;
-}
-
-int RunAndWait(const ChildLaunch& launch, IdleTicker& ticker) {
-  ChildProcess child(launch);
-  return child.Wait(ticker);
 }
 
 // Reads in 1,024-byte pieces until every writer has closed the pipe, waking at least
@@ -87,15 +83,43 @@ void PosixToolRunner::ReapEnded() {
   std::erase_if(lingering_, [](pid_t pid) { return ReapIfEnded(pid); });
 }
 
+bool PosixToolRunner::SetToolLog(const std::string& path) {
+  toolLog_ =
+      UniqueFd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644));
+  return toolLog_.Valid();
+}
+
+int PosixToolRunner::RunWithProgress(ChildLaunch& launch) {
+  ProgressChannel channel;
+  launch.environment.push_back(channel.EnvironmentEntry());
+  double told = -1;
+  const auto tellProgress = [&] {
+    const std::optional<double> share = channel.Read();
+    if (!share || *share <= told) return false;
+    told = *share;
+    CallProgress(*share);
+    return true;
+  };
+  IdleTicker ticker([&] {
+    tellProgress();
+    CallIdle();
+  });
+  ChildProcess child(launch);
+  const int exitCode = child.Wait(ticker);
+  // The last word, written as the tool ended, is shown too: a finished tool stands at 1.
+  if (tellProgress()) CallIdle();
+  return exitCode;
+}
+
 int PosixToolRunner::RunTool(const std::string& commandLine, ToolPriority priority) {
   ReapEnded();
   ThrowIfStopRequested();
-  // Standard output and error stay ours: what a tool prints is there to be seen, as in
-  // its minimised console window.
+  // What a tool prints goes to the tool log when there is one, else it stays ours, to be
+  // seen as in its minimised console window.
   ChildLaunch launch = LaunchFor(commandLine);
   launch.nice = NiceFor(priority);
-  IdleTicker ticker([this] { CallIdle(); });
-  return RunAndWait(launch, ticker);
+  if (toolLog_.Valid()) launch.stdoutFd = launch.stderrFd = toolLog_.Get();
+  return RunWithProgress(launch);
 }
 
 void PosixToolRunner::RunToolHidden(const std::string& commandLine, ToolPriority priority) {
@@ -105,8 +129,7 @@ void PosixToolRunner::RunToolHidden(const std::string& commandLine, ToolPriority
   launch.nice = NiceFor(priority);
   launch.stdoutFd = kNullStream;
   launch.stderrFd = kNullStream;
-  IdleTicker ticker([this] { CallIdle(); });
-  RunAndWait(launch, ticker);
+  RunWithProgress(launch);
 }
 
 std::string PosixToolRunner::GetCommandOutput(const std::string& commandLine, bool captureStdout,

@@ -6,8 +6,11 @@
 #include <vector>
 
 #include "tools/ToolRunner.h"
+#include "tools/UniqueFd.h"
 
 namespace quillet {
+
+struct ChildLaunch;
 
 class PosixToolRunner : public ToolRunner {
  public:
@@ -22,12 +25,19 @@ class PosixToolRunner : public ToolRunner {
   std::string GetCommandOutput(const std::string& commandLine, bool captureStdout,
                                bool captureStderr, bool convertFromOem) override;
 
+  // From now on what the tools print goes to this file, emptied here, instead of our
+  // standard output and error. False when it cannot be opened (they keep ours then).
+  bool SetToolLog(const std::string& path);
+
  private:
+  // Runs a tool that may tell its progress, reading it at every tick of the wait.
+  int RunWithProgress(ChildLaunch& launch);
   // Reaps the children a capture returned without, as far as they have ended.
   void ReapEnded();
 
   // Report tools that closed their output but had not ended when the capture returned.
   std::vector<pid_t> lingering_;
+  UniqueFd toolLog_;
 };
 
 }  // namespace quillet

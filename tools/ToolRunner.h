@@ -35,13 +35,23 @@ class ToolRunner {
   // Called about every 100 ms while a tool runs, so a window can repaint.
   void SetIdleCallback(std::function<void()> callback) { idle_ = std::move(callback); }
 
+  // Called with the share done (0 to 1) whenever a running tool tells more of it, just
+  // before the idle callback; a tool that tells nothing never calls it.
+  void SetProgressCallback(std::function<void(double)> callback) {
+    progress_ = std::move(callback);
+  }
+
  protected:
   void CallIdle() {
     if (idle_) idle_();
   }
+  void CallProgress(double share) {
+    if (progress_) progress_(share);
+  }
 
  private:
   std::function<void()> idle_;
+  std::function<void(double)> progress_;
 };
 
 }  // namespace quillet

@@ -8,6 +8,7 @@
 #include <functional>
 #include <stdexcept>
 
+#include "app/StepProgress.h"
 #include "tests/support/ConvertScaffold.h"
 #include "tests/support/ReportFixtures.h"
 
@@ -46,8 +47,12 @@ struct DriverRun : ConvertScaffold {
     });
   }
   std::vector<std::string> multiCaptions;
+  std::vector<std::string> positions;  // the run's overall position beside the progress
   void RecordPartCaptions() {
     ui.onRepaint = [this] {
+      const std::string position = OverallPosition(form().progress);
+      if (!position.empty() && (positions.empty() || positions.back() != position))
+        positions.push_back(position);
       const std::string& caption = form().lblMulti.Caption;
       if (form().lblMulti.Visible && !caption.empty() &&
           (multiCaptions.empty() || multiCaptions.back() != caption))
@@ -177,6 +182,8 @@ TEST(SplitSource, NineGigabytesAreConvertedInThreeParts) {
   EXPECT_EQ(s.Commands(), s.X(expected));
   EXPECT_EQ(s.DebugLogLines().front(), s.X(expected.front()));
   EXPECT_EQ(s.multiCaptions, (std::vector<std::string>{"1 of 3", "2 of 3", "3 of 3"}));
+  EXPECT_EQ(s.positions, (std::vector<std::string>{"part 1 of 3", "part 2 of 3", "part 3 of 3"}));
+  EXPECT_EQ(OverallPosition(s.form().progress), "");
   EXPECT_FALSE(s.form().lblMulti.Visible);
   EXPECT_FALSE(fs::exists(s.outputDir.path() / "split"));
   for (const char* result : {"Film-001.mp4", "Film-002.mp4", "Film-003.mp4"})

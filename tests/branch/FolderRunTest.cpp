@@ -11,6 +11,7 @@
 
 #include "app/AppTools.h"
 #include "app/Program.h"
+#include "app/StepProgress.h"
 #include "app/Ui.h"
 #include "batch/FolderConversion.h"
 #include "tests/support/ConvertScaffold.h"
@@ -37,6 +38,9 @@ struct FolderRunTest : ConvertScaffold, ::testing::Test {
       const Form1& f = form();
       if (f.lblMulti.Visible && (counters.empty() || counters.back() != f.lblMulti.Caption))
         counters.push_back(f.lblMulti.Caption);
+      const std::string position = OverallPosition(f.progress);
+      if (!position.empty() && (positions.empty() || positions.back() != position))
+        positions.push_back(position);
     };
   }
 
@@ -77,7 +81,8 @@ struct FolderRunTest : ConvertScaffold, ::testing::Test {
     };
   }
 
-  std::vector<std::string> counters;  // lblMulti's captions, as shown
+  std::vector<std::string> counters;   // lblMulti's captions, as shown
+  std::vector<std::string> positions;  // the overall position beside the progress, as shown
   int muxed = 0;
 };
 
@@ -98,6 +103,8 @@ TEST_F(FolderRunTest, ConvertsTheMatroskaFilesInListOrderAndSkipsTheOneAlreadyDo
   EXPECT_EQ(ReadFile(Out("c film.mp4")).find("[track "), 0u);
   EXPECT_EQ(ReadFile(Out("b film.mp4")), "earlier result");
   EXPECT_EQ(counters, (std::vector<std::string>{"1 of 3", "2 of 3", "3 of 3"}));
+  EXPECT_EQ(positions, (std::vector<std::string>{"film 1 of 3", "film 2 of 3", "film 3 of 3"}));
+  EXPECT_EQ(OverallPosition(form().progress), "");
   EXPECT_FALSE(form().lblMulti.Visible);
   EXPECT_EQ(form().txtProgress.Text, "Conversion done");
   EXPECT_EQ(form().txtTMP.Text, outputDir.withSep());  // "No" keeps the output folder

@@ -3,11 +3,14 @@
 // AAC encoder, "224kb" is "224k", and "-f mp2" before an input names the MPEG audio
 // demuxer. Outputs appear only when ffmpeg succeeded; an existing one is replaced.
 
+#include <algorithm>
 #include <set>
 
 #include "toolkit/Files.h"
+#include "toolkit/Probe.h"
 #include "toolkit/Process.h"
 #include "toolkit/Text.h"
+#include "toolkit/progress/ProgressParsers.h"
 #include "toolkit/slots/Slots.h"
 
 namespace quillet::toolkit {
@@ -81,6 +84,18 @@ std::string FixBitrate(const std::string& value) {
   return number + "k";
 }
 
+// How long the output will be: the first input's length, or less when "-t" says so.
+// 0 when unknown.
+double ExpectedSeconds(const FfmpegCall& ff) {
+  if (ff.inputs.empty()) return 0;
+  double seconds = ProbeSeconds(ff.args[static_cast<size_t>(ff.inputs.front())]).value_or(0);
+  for (size_t i = 0; i + 1 < ff.args.size(); ++i)
+    if (ff.args[i] == "-t")
+      if (auto limit = ParseDecimal(ff.args[i + 1]); limit && *limit > 0 && seconds > 0)
+        seconds = std::min(seconds, *limit);
+  return seconds;
+}
+
 }  // namespace
 
 FfmpegCall TranslateFfmpegArgs(const std::vector<std::string>& args) {
@@ -139,9 +154,15 @@ int RunFfmpeg(const SlotCall& call) {
     temps.push_back(temp);
     out = temp;
   }
-  std::vector<std::string> argv = {"ffmpeg", "-nostdin", "-y"};
+  // How far it is comes on a pipe of its own; the status line it would rewrite on
+  // standard error would only fill the log.
+  std::vector<std::string> argv = {"ffmpeg", "-nostdin", "-y", "-nostats", "-progress", "pipe:3"};
   argv.insert(argv.end(), ff.args.begin(), ff.args.end());
-  ToolResult r = RunProgram(argv);
+  FfmpegProgress progress(ExpectedSeconds(ff));
+  RunOptions options;
+  options.progress = &progress;
+  options.progressOnFd3 = true;
+  ToolResult r = RunProgram(argv, options);
   if (!r.Ok()) return 1;
   for (const std::string& temp : temps)
     if (!FileHasData(temp)) {

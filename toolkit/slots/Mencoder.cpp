@@ -14,6 +14,7 @@
 #include "toolkit/Probe.h"
 #include "toolkit/Process.h"
 #include "toolkit/Text.h"
+#include "toolkit/progress/ProgressParsers.h"
 #include "toolkit/slots/Slots.h"
 
 namespace quillet::toolkit {
@@ -199,13 +200,7 @@ std::optional<double> SourceSeconds(const MencoderCall& m) {
   for (int index : m.sources) {
     const std::string& path = m.args[static_cast<size_t>(index)];
     if (!FileHasData(path)) continue;
-    RunOptions capture;
-    capture.captureOut = true;
-    ToolResult r = RunProgram({"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of",
-                               "default=nw=1:nk=1", path},
-                              capture);
-    auto seconds = ParseDecimal(Trim(r.out));
-    if (r.Ok() && seconds && *seconds > 0) return seconds;
+    if (auto seconds = ProbeSeconds(path)) return seconds;
   }
   return std::nullopt;
 }
@@ -256,7 +251,10 @@ int RunMencoder(const SlotCall& call) {
   if (m.needsPassLog)
     argv.insert(argv.end(), {"-passlogfile", FolderOf(call.invokedAs) + "/divx2pass.log"});
   argv.insert(argv.end(), m.args.begin(), m.args.end());
-  ToolResult r = RunProgram(argv);
+  MencoderProgress progress;
+  RunOptions options;
+  options.progress = &progress;
+  ToolResult r = RunProgram(argv, options);
   if (!r.Ok()) return 1;
   if (!temp.empty() && !HoldsVideo(temp)) return 1;
   return staging.Commit() ? 0 : 1;

@@ -8,6 +8,7 @@
 #include "toolkit/Process.h"
 #include "toolkit/Text.h"
 #include "toolkit/TrackIds.h"
+#include "toolkit/progress/ProgressParsers.h"
 #include "toolkit/slots/Slots.h"
 
 namespace quillet::toolkit {
@@ -60,7 +61,10 @@ int RunMkvextract(const SlotCall& call) {
     path = temp;
   }
 
-  ToolResult r = RunProgram(MkvextractArgv(extract));
+  MkvToolNixProgress progress;
+  RunOptions options;
+  options.progress = &progress;
+  ToolResult r = RunProgram(MkvextractArgv(extract), options);
   // Exit status 1 means warnings only.
   if (!r.started || r.signal != 0 || (r.exitCode != 0 && r.exitCode != 1)) return 1;
   for (size_t i = 0; i < extract.tracks.size(); ++i) {

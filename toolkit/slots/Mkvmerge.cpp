@@ -7,6 +7,7 @@
 #include "toolkit/Process.h"
 #include "toolkit/Text.h"
 #include "toolkit/TrackIds.h"
+#include "toolkit/progress/ProgressParsers.h"
 #include "toolkit/slots/Slots.h"
 
 namespace quillet::toolkit {
@@ -40,7 +41,10 @@ int RunMkvmerge(const SlotCall& call) {
 
   std::vector<std::string> argv = {"mkvmerge"};
   argv.insert(argv.end(), merge.args.begin(), merge.args.end());
-  ToolResult r = RunProgram(argv);
+  MkvToolNixProgress progress;
+  RunOptions options;
+  options.progress = &progress;
+  ToolResult r = RunProgram(argv, options);
   // mkvmerge: 0 done, 1 done with warnings, 2 failed.
   if (!r.started || r.signal != 0 || (r.exitCode != 0 && r.exitCode != 1)) return 1;
   if (staging.FileCount() == 0) {
