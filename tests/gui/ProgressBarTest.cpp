@@ -108,7 +108,7 @@ TEST_F(ProgressBarTest, TheBarFillsDuringARealEncode) {
     m.picture = window.grab().toImage();
     moments.push_back(m);
   };
-  window.Load(film);
+  window.Load(ParseCommandLine(std::vector<std::string>{film}));
   ui.afterRepaint = nullptr;
 
   ASSERT_TRUE(fs::exists(output / "film.mp4")) << ReadFile(program.folder() / "tools.log");
