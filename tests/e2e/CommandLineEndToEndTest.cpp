@@ -75,28 +75,7 @@ class CommandLineEndToEnd : public ::testing::Test {
 
 TEST_F(CommandLineEndToEnd, AnAviWithQuarterPixelMotionIsRepairedAsAFileAndAsAFolder) {
   const std::string base = Film("base.avi");
-  ASSERT_TRUE(Made({"ffmpeg",
-                    "-nostdin",
-                    "-y",
-                    "-f",
-                    "lavfi",
-                    "-i",
-                    "testsrc=size=320x240:rate=25:duration=4",
-                    "-f",
-                    "lavfi",
-                    "-i",
-                    "sine=frequency=440:duration=4:sample_rate=44100",
-                    "-ac",
-                    "2",
-                    "-c:v",
-                    "mpeg4",
-                    "-q:v",
-                    "2",
-                    "-c:a",
-                    "libmp3lame",
-                    "-b:a",
-                    "128k",
-                    base}));
+  ASSERT_TRUE(MakeMpeg4Avi(base, 4));
   const fs::path aviFolder = work.path() / "avi films";
   fs::create_directories(aviFolder);
   const std::string source = (aviFolder / "Film qpel.avi").string();

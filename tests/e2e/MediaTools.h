@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TestApp.h"
 #include "toolkit/JsonFields.h"
 #include "toolkit/Process.h"
 #include "toolkit/Text.h"
@@ -87,6 +88,18 @@ inline ::testing::AssertionResult MakeSmallFilm(const std::string& path, int sec
                "-c:a",       "ac3",      "-ac",
                "6",          "-ar",      "48000",
                path});
+}
+
+// An MPEG-4 AVI with MP3 stereo sound, as ffmpeg writes it: the start of the AVI films
+// that mencoder turns into Xvid ones.
+inline ::testing::AssertionResult MakeMpeg4Avi(const std::string& path, int seconds) {
+  const std::string s = std::to_string(seconds);
+  std::vector<std::string> argv =
+      Words("ffmpeg -nostdin -y -f lavfi -i testsrc=size=320x240:rate=25:duration=" + s +
+            " -f lavfi -i sine=frequency=440:duration=" + s +
+            ":sample_rate=44100 -ac 2 -c:v mpeg4 -q:v 2 -c:a libmp3lame -b:a 128k");
+  argv.push_back(path);
+  return Made(argv);
 }
 
 // The duration ffprobe gives a stream ("v:0", "a:0"), in seconds; -1 when it gives none.

@@ -248,28 +248,7 @@ TEST(WmvEndToEnd, Vc1FilmBecomesAnAvchdFolder) {
 struct AviFilms {
   explicit AviFilms(const fs::path& folder) : folder(folder) {
     base = (folder / "base.avi").string();
-    made = Made({"ffmpeg",
-                 "-nostdin",
-                 "-y",
-                 "-f",
-                 "lavfi",
-                 "-i",
-                 "testsrc=size=320x240:rate=25:duration=6",
-                 "-f",
-                 "lavfi",
-                 "-i",
-                 "sine=frequency=440:duration=6:sample_rate=44100",
-                 "-ac",
-                 "2",
-                 "-c:v",
-                 "mpeg4",
-                 "-q:v",
-                 "2",
-                 "-c:a",
-                 "libmp3lame",
-                 "-b:a",
-                 "128k",
-                 base});
+    made = MakeMpeg4Avi(base, 6);
   }
   std::string Xvid(const std::string& name, const std::string& options) const {
     const std::string path = (folder / name).string();
