@@ -50,6 +50,9 @@ struct App {
   // Set by a command-line folder run that had nothing to convert and refused nothing
   // ("No MKV files found in ..."): such a run succeeded, and the text says why.
   std::string nothingToConvert;
+  // "--priority normal": the tools run at the program's own priority for this run. The
+  // window offers only Low and High, so this is no control and never saved.
+  bool normalPriority = false;
   // The settings lines as read at start-up, when the command line chose options for this
   // run only: the settings file gets these lines for the options (see SaveSettings).
   std::optional<std::vector<std::string>> settingsAsRead;

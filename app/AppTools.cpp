@@ -7,6 +7,7 @@
 namespace quillet {
 
 ToolPriority ChosenPriority(const App& app) {
+  if (app.normalPriority) return ToolPriority::Normal;
   return app.form.cmbPrio.ListIndex == 1 ? ToolPriority::High : ToolPriority::Low;
 }
 

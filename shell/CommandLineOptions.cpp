@@ -89,6 +89,14 @@ bool Ticked(const CheckBox& box) {
   return box.Value == 1;
 }
 
+// "low" and "high" are the window's list; "normal" has no place there and is kept for
+// this run only.
+constexpr int kNormalPriority = 99;  // no index of the window's list
+void ApplyPriority(App& app, const std::string&, int index) {
+  app.normalPriority = index == kNormalPriority;
+  if (!app.normalPriority) app.form.cmbPrio.SetListIndex(index);
+}
+
 // clang-format off
 const std::vector<OptionRow>& OptionTable() {
   static const std::vector<OptionRow> table = {
@@ -145,9 +153,11 @@ const std::vector<OptionRow>& OptionTable() {
      [](App& a, const std::string&, int) { a.form.chkSubs.Visible = true; a.form.chkSubs.SetValue(1); },
      nullptr,
      [](const Form1& f, int) { return Ticked(f.chkSubs); }, nullptr},
-    {"--priority", "low|high", {{"low", 0}, {"high", 1}}, "priority of the tools", Phase::kPlain, 0,
-     [](App& a, const std::string&, int i) { a.form.cmbPrio.SetListIndex(i); },
-     nullptr, [](const Form1& f, int i) { return f.cmbPrio.ListIndex == i; }, nullptr},
+    {"--priority", "low|normal|high", {{"low", 0}, {"normal", kNormalPriority}, {"high", 1}},
+     "priority of the tools (normal: the program's own; the window has low and high)",
+     Phase::kPlain, 0, ApplyPriority,
+     nullptr, [](const Form1& f, int i) { return i == kNormalPriority || f.cmbPrio.ListIndex == i; },
+     nullptr},
     {"--shutdown", "", {}, "shut the machine down at the end", Phase::kPlain, 0,
      [](App& a, const std::string&, int) { a.form.chkShutDown.SetValue(1); },
      nullptr, [](const Form1& f, int) { return Ticked(f.chkShutDown); }, nullptr},
@@ -175,8 +185,6 @@ std::string ValueError(const OptionRow& row, const std::string& value) {
   if (!row.choices.empty()) {
     if (ChoiceIndex(row, value) >= 0) return "";
     std::string why = std::string(row.name) + " " + value + ": choose one of " + row.valueName;
-    if (std::string(row.name) == "--priority" && value == "normal")
-      why += " (the tools run below or above normal priority, as in the window)";
     return why;
   }
   if (!row.check) return "";

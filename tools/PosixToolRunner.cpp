@@ -30,9 +30,11 @@ int OwnNice() {
 }
 
 // "Low" keeps the tools behind the window and the rest of the desktop; "High" puts them
-// ahead where we are allowed to raise priority (otherwise they run at ours).
+// ahead where we are allowed to raise priority (otherwise they run at ours); "Normal"
+// runs them at ours.
 int NiceFor(ToolPriority priority) {
   int own = OwnNice();
+  if (priority == ToolPriority::Normal) return own;
   return priority == ToolPriority::High ? std::max(own - 5, -20) : std::min(own + 10, 19);
 }
 

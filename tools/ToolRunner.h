@@ -10,7 +10,9 @@
 namespace quillet {
 
 // Scheduling priority of a tool run, chosen from the window's "Priority:" list.
-enum class ToolPriority { Low, High };
+// Low keeps the tools behind the desktop, Normal runs them at the program's own priority
+// (only the command line asks for it), High ahead of it where allowed.
+enum class ToolPriority { Low, Normal, High };
 
 // Text GetCommandOutput returns when the program cannot be started.
 inline constexpr const char* kCreateProcessFailed =

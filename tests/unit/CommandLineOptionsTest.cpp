@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/AppTools.h"
 #include "app/Program.h"
 #include "app/Settings.h"
 #include "inspect/ReadInfo.h"
@@ -160,6 +161,22 @@ TEST_F(CommandLineOptions, AvchdWithAnXvidRecodeEndsOnH264) {
 }
 
 // The subtitle file and the audio track are chosen after each source's inspection.
+// The window lists Low and High only; "normal" runs the tools at the program's own
+// priority for this run and leaves the list as the settings file set it.
+TEST_F(CommandLineOptions, NormalPriorityRunsToolsAtOursAndLeavesTheList) {
+  const std::string film = File("film.mkv");
+  for (const auto& [value, expected] : {std::pair{"normal", ToolPriority::Normal},
+                                        {"low", ToolPriority::Low},
+                                        {"high", ToolPriority::High}}) {
+    SCOPED_TRACE(value);
+    TestApp t;
+    t.form().cmbPrio.SetListIndex(1);
+    ASSERT_EQ(ApplyOptions(t.app, ParseCommandLine(Args{"--priority", value, film})), std::nullopt);
+    EXPECT_EQ(ChosenPriority(t.app), expected);
+    EXPECT_EQ(t.form().cmbPrio.ListIndex, expected == ToolPriority::Low ? 0 : 1);
+  }
+}
+
 TEST_F(CommandLineOptions, SubtitleFileAndAudioTrackPlayBrowseSubsAndTheAudioList) {
   const std::string srt = File("film.srt");
   TestApp byOption, byClick;
@@ -218,7 +235,7 @@ TEST_F(CommandLineOptions, WrongArgumentsSayWhichAndWhy) {
       {{"--colour", film}, "unknown option --colour"},
       {{"--target", "ps4", film}, "--target ps4: choose one of ps3|ps3-stereo|xbox360"},
       {{"--recode"}, "--recode needs a value: mpeg2|h264|xvid|h264hq"},
-      {{"--priority", "normal", film}, "--priority normal: choose one of low|high"},
+      {{"--priority", "middle", film}, "--priority middle: choose one of low|normal|high"},
       {{"--audio", "0", film}, "--audio 0: a track number from 1 is needed"},
       {{"--audio", "two", film}, "--audio two: a track number from 1 is needed"},
       {{"--output", files.str() + "/none", film},
@@ -278,7 +295,7 @@ TEST(CommandLineHelp, NamesEveryOptionAndTheVersion) {
                              "--audio N",
                              "--subs FILE",
                              "--embed-subs",
-                             "--priority low|high",
+                             "--priority low|normal|high",
                              "--shutdown",
                              "--avi-folder DIR",
                              "--save",

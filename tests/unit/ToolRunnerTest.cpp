@@ -204,13 +204,14 @@ class ToolRunnerPriority : public ToolRunnerTest {
   int own = getpriority(PRIO_PROCESS, 0);
 };
 
-// Low runs ten steps nicer than us, High ahead of us where that is allowed, whether the
-// tool is shown or hidden; a report runs at our own priority.
+// Low runs ten steps nicer than us, High ahead of us where that is allowed, Normal at
+// ours, whether the tool is shown or hidden; a report runs at our own priority.
 TEST_F(ToolRunnerPriority, ToolsRunAtTheirPriorityAndReportsAtOurs) {
   const int high = geteuid() == 0 ? std::max(own - 5, -20) : own;
   for (bool hidden : {false, true}) {
     EXPECT_EQ(NiceOfChild(ToolPriority::Low, hidden), std::min(own + 10, 19)) << hidden;
     EXPECT_EQ(NiceOfChild(ToolPriority::High, hidden), high) << hidden;
+    EXPECT_EQ(NiceOfChild(ToolPriority::Normal, hidden), own) << hidden;
   }
   fs::path tool = Script("nice-report.sh", "set -- $(cat /proc/$$/stat); echo ${19}");
   EXPECT_EQ(std::stoi(runner.GetCommandOutput(Quoted(tool), true, false, true)), own);
