@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PACKAGES=(
-  build-essential cmake pkg-config googletest libgtest-dev nlohmann-json3-dev
+  build-essential cmake pkg-config googletest libgtest-dev
   qt6-base-dev libgstreamer1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
   xvfb xauth
