@@ -4,8 +4,8 @@
 
 #include "app/AppTools.h"
 #include "batch/FolderConversion.h"
-#include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
+#include "convert/StepHelpers.h"
 #include "sources/Sources.h"
 
 namespace quillet {

@@ -1,22 +1,21 @@
 #pragma once
 // The steps of `Convert`, one file each, and the small helpers they share. Internal to
-// convert/.
+// convert/: the roads beside it (sources/, batch/) use convert/StepHelpers.h.
 
 #include <cstdint>
-#include <exception>
 #include <string>
 #include <vector>
 
 #include "app/App.h"
 #include "convert/ConvertRun.h"
+#include "convert/StepHelpers.h"
 #include "inspect/TextPieces.h"  // TrimBlanks, Contains
-#include "tools/StopRequest.h"
 
 namespace quillet {
 
 // --- Opening.cpp ---
-// Opening steps 3 to 11: inspection, tool paths, option defaults, the Nero encoder,
-// the snapshot of the options, the base name.
+// The opening of a conversion: inspection, tool paths, option defaults, the Nero
+// encoder, the snapshot of the options, the base name.
 void OpenConversion(App& app, ConvertRun& run);
 void InstallOptionDefaults(Form1& form);
 std::string BaseNameOf(const std::string& fullname);
@@ -66,24 +65,6 @@ void RunAudioChain(App& app, ConvertRun& run);
 void ClearStaleMp4Files(const ConvertRun& run);
 void AssembleMp4(App& app, ConvertRun& run);
 
-// --- EarlierResult.cpp ---
-// An earlier result of the same name (strBaseName + ".mp4", or the file named) is moved
-// aside while the run makes its own, so the muxer writes a new file and the success test
-// sees only this run's file. Settle removes it when the new result stands, and otherwise
-// puts it back in place of whatever the failed run left. Both names are registered with
-// the run's cleanup, so a stop puts the earlier result back too.
-class EarlierResult {
- public:
-  EarlierResult(App& app, const ConvertRun& run);
-  EarlierResult(App& app, std::string path);
-  void Settle(bool converted);
-
- private:
-  App& app_;
-  std::string result_;
-  std::string aside_;  // empty when nothing was moved aside
-};
-
 // --- Ac3Audio.cpp ---
 // The sound of the transport-stream outputs.
 // DTS, AAC, normalised or stereo sound is decoded and encoded anew.
@@ -115,9 +96,9 @@ std::string AvchdSubtitleLine(App& app, const ConvertRun& run);
 // --- Subtitles.cpp ---
 // How the encoder of a recode burns in subtitles.
 enum class BurnIn {
-  kSourceTrack,  // a subtitle track of the source, extracted beside the video (line A)
-  kFileTrack,    // the subtitle file, the only track of the pre-muxed copy (line B)
-  kNone,         // line C
+  kSourceTrack,  // a subtitle track of the source, extracted beside the video ("-sid N")
+  kFileTrack,    // the subtitle file, the only track of the pre-muxed copy ("-sid 0")
+  kNone,         // nothing burnt in: the plain encoder line ("-sid 99")
 };
 BurnIn ChooseBurnIn(const App& app);
 // " " + track id + ":" + quoted output folder + "movie." + kind: the extractor's part for
@@ -175,27 +156,10 @@ void TellVc1NeedsAvchdOrRecode(App& app);
 void ClearStaleTsFiles(const ConvertRun& run);
 
 // --- WorkFiles.cpp ---
-// Runs a tool; a tool that cannot be started is skipped like any failed statement.
-void RunStep(App& app, const std::string& commandLine);
 void DeleteWorkFile(const ConvertRun& run, const std::string& name);
 // Gives the working file a new name, replacing a file of that name.
 void MoveWorkFile(const ConvertRun& run, const std::string& from, const std::string& to);
-// Whether the file can be opened, and its size (0 when it cannot be opened).
-bool CanOpenFile(const std::string& path, int64_t* size = nullptr);
 // Every occurrence of `what` replaced; an empty `what` changes nothing.
 std::string ReplaceAll(std::string text, const std::string& what, const std::string& with);
-
-// Runs one statement of the conversion: a failure is skipped and the next statement
-// runs, so no error leaves the conversion. A stop (RunStopped) is no failure: it leaves
-// the conversion for its guard, which undoes the run.
-template <typename Statement>
-void IgnoringErrors(Statement&& statement) {
-  try {
-    statement();
-  } catch (const RunStopped&) {
-    throw;
-  } catch (...) {
-  }
-}
 
 }  // namespace quillet

@@ -6,8 +6,9 @@
 
 #include "app/AppTools.h"
 #include "app/Ui.h"
-#include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
+#include "convert/StepHelpers.h"
+#include "inspect/TextPieces.h"
 #include "sources/Sources.h"
 #include "sys/FileAPI.h"
 #include "sys/Power.h"

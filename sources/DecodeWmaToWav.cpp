@@ -6,8 +6,8 @@
 
 #include "app/AppTools.h"
 #include "app/Ui.h"
-#include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
+#include "convert/StepHelpers.h"
 #include "sources/Sources.h"
 #include "sys/MediaGraph.h"
 

@@ -9,9 +9,9 @@
 #include "app/AppTools.h"
 #include "app/Ui.h"
 #include "convert/Convert.h"
-#include "convert/ConvertSteps.h"
 #include "convert/MetaFile.h"
 #include "convert/PathNames.h"
+#include "convert/StepHelpers.h"
 #include "sources/Sources.h"
 #include "tools/FileTests.h"
 

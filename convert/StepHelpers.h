@@ -1,0 +1,52 @@
+#pragma once
+// What every road's steps share, in convert/ and in the roads beside it (sources/,
+// batch/): running a tool as one step, a statement whose failure is skipped, the file
+// check, and the earlier result set aside while a run makes its own.
+
+#include <cstdint>
+#include <string>
+
+#include "app/App.h"
+#include "convert/ConvertRun.h"
+#include "tools/StopRequest.h"
+
+namespace quillet {
+
+// --- WorkFiles.cpp ---
+// Runs a tool; a tool that cannot be started is skipped like any failed statement.
+void RunStep(App& app, const std::string& commandLine);
+// Whether the file can be opened, and its size (0 when it cannot be opened).
+bool CanOpenFile(const std::string& path, int64_t* size = nullptr);
+
+// --- EarlierResult.cpp ---
+// An earlier result of the same name (strBaseName + ".mp4", or the file named) is moved
+// aside while the run makes its own, so the muxer writes a new file and the success test
+// sees only this run's file. Settle removes it when the new result stands, and otherwise
+// puts it back in place of whatever the failed run left. Both names are registered with
+// the run's cleanup, so a stop puts the earlier result back too.
+class EarlierResult {
+ public:
+  EarlierResult(App& app, const ConvertRun& run);
+  EarlierResult(App& app, std::string path);
+  void Settle(bool converted);
+
+ private:
+  App& app_;
+  std::string result_;
+  std::string aside_;  // empty when nothing was moved aside
+};
+
+// Runs one statement of a road: a failure is skipped and the next statement runs, so no
+// error leaves the conversion. A stop (RunStopped) is no failure: it leaves the
+// conversion for its guard, which undoes the run.
+template <typename Statement>
+void IgnoringErrors(Statement&& statement) {
+  try {
+    statement();
+  } catch (const RunStopped&) {
+    throw;
+  } catch (...) {
+  }
+}
+
+}  // namespace quillet
