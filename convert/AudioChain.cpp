@@ -71,8 +71,7 @@ std::string ExtractAudioCommand(const App& app, const ConvertRun& run, const std
          app.form.txtS2.Text + ":" + Q(run.folder + work::Audio(ext));
 }
 
-// Steps 1 and 2: the chosen track decoded, and when its WAV cannot be opened the backup
-// decoders.
+// The chosen track decoded, and when its WAV cannot be opened the backup decoders.
 void DecodeToWav(App& app, const ConvertRun& run) {
   DecodeChosenAudioToWav(app, run);
   if (CanOpenFile(run.folder + work::kWav)) return;
@@ -82,8 +81,8 @@ void DecodeToWav(App& app, const ConvertRun& run) {
   DeleteWorkFile(run, work::Audio(run.strAudioExt));
 }
 
-// Step 4: the video will play at 25 frames per second, so the audio is lowered by a
-// semitone and stretched in time from the source rate to 25000.
+// With "25 FPS output" the video will play at 25 frames per second, so the audio is
+// lowered by a semitone and stretched in time from the source rate to 25000.
 void RetimeTo25Fps(App& app, ConvertRun& run) {
   const std::string rate = RateAsNumber(app.form.txtSFPS.Text);
   run.strEncFps = "25.000";
@@ -131,7 +130,7 @@ void EncodeWavWithFFmpeg(App& app, const ConvertRun& run) {
   DeleteWorkFile(run, work::kWav);
 }
 
-// Step 5. An AAC track is never encoded "directly": that would read and write
+// The AAC encode. An AAC track is never encoded "directly": that would read and write
 // "movie.aac" at once and then delete it. Sound that went through the WAV (retimed or
 // down-mixed) is encoded from it, whatever its format.
 void EncodeToAac(App& app, ConvertRun& run, bool fromWav) {

@@ -14,8 +14,9 @@
 namespace quillet {
 namespace {
 
-// Steps 1 to 6: window band, output folder text, last source folder, Xbox 360 flag,
-// settings written before and after the flag is settled.
+// Before the road is chosen: the window leaves the always-on-top band, the output
+// folder text gets its separator, the last source folder is kept, and the settings are
+// written before and after the Xbox 360 flag is settled.
 void PrepareConversion(App& app) {
   Form1& form = app.form;
   IgnoringErrors([&] { form.SetTopMost(false); });

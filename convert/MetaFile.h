@@ -18,18 +18,25 @@ std::string Mpeg2Options();
 std::string Vc1Options();  // VC-1 from a WMV source
 
 // --- Video lines; folder is the output folder with its separator ---
-std::string H264FromFolder(const std::string& folder, const std::string& fps);  // V1
+// The extracted or re-encoded "movie.h264" in the output folder.
+std::string H264FromFolder(const std::string& folder, const std::string& fps);
+// The source's own H.264 track, declared to the muxer as level 4.1.
 std::string H264FromSource(const std::string& source, const std::string& track,
-                           const std::string& fps);  // V2
+                           const std::string& fps);
+// The source's own VC-1 track.
 std::string Vc1FromSource(const std::string& source, const std::string& track,
-                          const std::string& fps);                               // V3
-std::string Mpeg2FromFolder(const std::string& folder, const std::string& fps);  // V4
-std::string Vc1FromFolder(const std::string& folder);                            // V5
+                          const std::string& fps);
+// The MPEG-2 recode's "movie.mpg" in the output folder.
+std::string Mpeg2FromFolder(const std::string& folder, const std::string& fps);
+// The VC-1 stream taken out of a WMV source, at 23.976 frames per second.
+std::string Vc1FromFolder(const std::string& folder);
 
 // --- Audio lines ---
-std::string Ac3FromFolder(const std::string& folder);                            // A1
-std::string Ac3FromSource(const std::string& source, const std::string& track);  // A2
-// The source's track unchanged: "A_" + upper-case extension ("A_DTS", "A_MP3"...).  A3
+// The encoded "movie.ac3" in the output folder.
+std::string Ac3FromFolder(const std::string& folder);
+// The source's own AC3 track.
+std::string Ac3FromSource(const std::string& source, const std::string& track);
+// The source's track unchanged: "A_" + upper-case extension ("A_DTS", "A_MP3"...).
 std::string SourceAudio(const std::string& ext, const std::string& source,
                         const std::string& track);
 
@@ -38,15 +45,15 @@ struct Picture {
   int width = 0;
   int height = 0;
 };
-// T1: the source's own text track, with the language shown in the subtitle list.
+// The source's own text track, with the language shown in the subtitle list.
 std::string SourceSubtitle(const std::string& source, const Picture& picture,
                            const std::string& track, const std::string& fps,
                            const std::string& language);
-// T2: the ".srt" file beside the source (the source path with "srt" for its last three
+// The ".srt" file beside the source (the source path with "srt" for its last three
 // characters).
 std::string SrtBesideSource(const std::string& source, const Picture& picture,
                             const std::string& fps);
-// T3: a subtitle file the user browsed for.
+// A subtitle file the user browsed for.
 std::string BrowsedSubtitle(const std::string& file, const Picture& picture,
                             const std::string& fps);
 

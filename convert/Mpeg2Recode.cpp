@@ -61,7 +61,7 @@ void CleanMpeg2Files(const ConvertRun& run) {
     DeleteWorkFile(run, name);
 }
 
-// Steps 5 to 9: job file, muxer, the rename to ".mpg", the clean-up.
+// After the encode and the sound: job file, muxer, the rename to ".mpg", the clean-up.
 void MuxMpeg2(App& app, const ConvertRun& run) {
   const std::string m2ts = run.folder + run.strBaseName + ".m2ts";
   const std::string mpg = run.folder + run.strBaseName + ".mpg";

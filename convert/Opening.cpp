@@ -93,11 +93,12 @@ bool RefuseUnknownAudio(App& app) {
   return true;
 }
 
-// Closing step 1 (after the "Folder error" box and at the end of the MP4 and M2TS
-// branches) when asked, then step 3, the shutdown rule.
-void CloseConversion(App& app, bool fromStepOne) {
+// The closing: when asked (after the "Folder error" box and at the end of the MP4 and
+// M2TS branches) the browsed subtitle file is forgotten and the window goes back on top;
+// then the machine is shut down when that was ticked.
+void CloseConversion(App& app, bool clearSubtitleAndRaise) {
   Form1& form = app.form;
-  if (fromStepOne) {
+  if (clearSubtitleAndRaise) {
     form.strSubBrowse.clear();
     IgnoringErrors([&] { form.SetTopMost(true); });
   }
@@ -172,13 +173,13 @@ void Convert(App& app) {
   app.form.strFullname = source;
   // Every branch makes its working files under the fixed names there.
   RegisterOutputFolder(app, run.folder);
-  bool closeFromStepOne = false;
+  bool clearSubtitleAndRaise = false;
   IgnoringErrors([&] {
     OpenConversion(app, run);
     if (RefuseUnknownAudio(app)) return;
-    if (!SplitLargeSource(app, run)) closeFromStepOne = RunBranchSelection(app, run);
+    if (!SplitLargeSource(app, run)) clearSubtitleAndRaise = RunBranchSelection(app, run);
   });
-  CloseConversion(app, closeFromStepOne);
+  CloseConversion(app, clearSubtitleAndRaise);
 }
 
 }  // namespace quillet

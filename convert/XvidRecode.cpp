@@ -87,7 +87,8 @@ void CleanXvidFiles(const ConvertRun& run) {
     DeleteWorkFile(run, name);
 }
 
-// Steps 7 to 10: the script, the muxer, the check of its first part, the clean-up.
+// After the encode and the sound: the muxer script, the muxer, the check of its first
+// part, the clean-up.
 void MuxAvi(App& app, const ConvertRun& run, const std::vector<std::string>& templateLines) {
   const std::string script = run.folder + kAviMuxScript;
   WriteScript(script, AviMuxScriptText(app, run, templateLines, SplitSizeMb(run)));
