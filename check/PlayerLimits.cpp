@@ -147,7 +147,7 @@ const std::vector<PlayerInfo> kPlayers = {
     {Player::BluRay, "bluray", "Blu-ray/AVCHD"},
 };
 
-// Table A-1: MaxBR (1000 bit/s, VCL) and MaxDpbMbs.
+// Table A-1: MaxBR (in cpbBrVclFactor bit/s) and MaxDpbMbs.
 const std::vector<H264Level> kLevels = {
     {10, 64, 396},      {11, 192, 900},       {12, 384, 2376},      {13, 768, 2376},
     {20, 2000, 2376},   {21, 4000, 4752},     {22, 4000, 8100},     {30, 10000, 8100},
@@ -256,7 +256,7 @@ int64_t MaxBitrateFor(int levelIdc, const std::string& profile) {
   const H264Level* level = FindH264Level(levelIdc);
   if (!level) return 0;
   const bool high = Lower(profile).rfind("high", 0) == 0;
-  return level->maxBitrateKbps * (high ? 1250 : 1200);
+  return level->maxBitrateKbps * (high ? 1250 : 1000);
 }
 
 int Level41DpbFrames(int width, int height, bool interlaced) {

@@ -60,16 +60,21 @@ const LimitRow* FindLimit(Player player, Limit limit, std::string_view scope);
 // True when the comma list of the row holds `value` (any case).
 bool Allows(const LimitRow& row, const std::string& value);
 
-// The H.264 level table (Table A-1 of the H.264 standard): maximum video bitrate
-// (VCL, 1000 bit/s) and decoded picture buffer in macroblocks.
+// The H.264 level table (Table A-1 of the H.264 standard): MaxBR, in units of
+// cpbBrVclFactor bit/s (1000 for Baseline/Main: kbit/s), and the decoded picture buffer
+// in macroblocks.
 struct H264Level {
   int idc;
   int64_t maxBitrateKbps;
   int64_t maxDpbMbs;
 };
 const H264Level* FindH264Level(int idc);
-// The level's maximum bitrate for the profile in bit/s: the NAL figure, VCL x 1.2, and
-// x 1.25 for High profiles (cpbBrNalFactor).
+// The level's maximum video bitrate for the profile in bit/s: the VCL limit, MaxBR x
+// cpbBrVclFactor, which is 1000 for Baseline, Main and Extended and 1250 for High. A
+// film's stated video bitrate counts its coded pictures (parameter sets and SEI are a
+// negligible share), so it is judged by the VCL limit, the stricter one, not by the NAL
+// limit (cpbBrNalFactor 1200 / 1500). Other High profiles (10, 4:2:2, 4:4:4), which no
+// player here takes, are judged by High's factor.
 int64_t MaxBitrateFor(int levelIdc, const std::string& profile);
 // Frames the level 4.1 buffer holds at a frame size (1080 lines count as 1088), at most 16.
 int Level41DpbFrames(int width, int height, bool interlaced);

@@ -12,45 +12,30 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class DlopenComponentsTest : public ::testing::Test {
- protected:
-  void SetUp() override { setenv("QUILLET_TEST_COMPONENT_MARKER", marker.c_str(), 1); }
-  void TearDown() override { unsetenv("QUILLET_TEST_COMPONENT_MARKER"); }
-
+// Shipped under the Windows name and found without regard to case, as Windows finds it;
+// what cannot be registered is skipped without a word.
+TEST(DlopenComponents, CallsTheEntryPointsAndSkipsWhatCannotBeRegisteredSilently) {
   TempFolder program{"quillet-components"};
-  std::string marker = (program.path() / "marker.txt").string();
+  const std::string marker = (program.path() / "marker.txt").string();
+  setenv("QUILLET_TEST_COMPONENT_MARKER", marker.c_str(), 1);
   DlopenComponents components;
-};
-
-TEST_F(DlopenComponentsTest, CallsTheRegistrationEntryPoints) {
-  // Shipped under the Windows name; the loader does not care about the extension.
-  fs::copy_file(QUILLET_TEST_COMPONENT, program.path() / "FSFWrap.dll");
-  components.RegisterServer((program.path() / "FSFWrap.dll").string(), true);
-  components.RegisterServer((program.path() / "FSFWrap.dll").string(), false);
-  // Found without regard to case, as Windows finds it.
-  components.RegisterServer((program.path() / "fsfwrap.DLL").string(), true);
-  EXPECT_EQ(ReadFile(marker), "register\nunregister\nregister\n");
-}
-
-TEST_F(DlopenComponentsTest, SkipsWhatCannotBeRegisteredSilently) {
-  WriteFile(program.path() / "empty.ax", "");
-  WriteFile(program.path() / "garbage.ax", std::string(4096, 'x'));
-  fs::create_directory(program.path() / "folder.dll");
-  const std::string libraries[] = {
-      (program.path() / "missing.dll").string(),
-      (program.path() / "empty.ax").string(),
-      (program.path() / "garbage.ax").string(),
-      (program.path() / "folder.dll").string(),
-      "",
-  };
-  for (const std::string& library : libraries) {
-    testing::internal::CaptureStderr();
-    testing::internal::CaptureStdout();
+  const auto at = [&](const char* name) { return (program.path() / name).string(); };
+  WriteFile(at("empty.ax"), "");
+  WriteFile(at("garbage.ax"), std::string(4096, 'x'));
+  fs::create_directory(at("folder.dll"));
+  testing::internal::CaptureStderr();
+  testing::internal::CaptureStdout();
+  for (const std::string& library :
+       {at("missing.dll"), at("empty.ax"), at("garbage.ax"), at("folder.dll"), std::string()})
     EXPECT_NO_THROW(components.RegisterServer(library, true)) << library;
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << library;
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << library;
-  }
+  EXPECT_EQ(testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr(), "");
   EXPECT_FALSE(fs::exists(marker));
+  fs::copy_file(QUILLET_TEST_COMPONENT, at("FSFWrap.dll"));
+  components.RegisterServer(at("FSFWrap.dll"), true);
+  components.RegisterServer(at("FSFWrap.dll"), false);
+  components.RegisterServer(at("fsfwrap.DLL"), true);
+  unsetenv("QUILLET_TEST_COMPONENT_MARKER");
+  EXPECT_EQ(ReadFile(marker), "register\nunregister\nregister\n");
 }
 
 }  // namespace

@@ -1,0 +1,275 @@
+// Streams the toolkit writes, where the end-to-end tests cannot reach: the pass over the
+// muxer's transport stream on a stream made here (clock gaps, arrival times going back,
+// parts), and subtitles from SubRip text (encodings, layouts, the palette, the glyphs).
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "toolkit/M2tsPackets.h"
+#include "toolkit/Text.h"
+#include "toolkit/pgs/CueDrawing.h"
+#include "toolkit/pgs/PgsBitmap.h"
+#include "toolkit/pgs/SrtReader.h"
+
+namespace quillet::toolkit {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// --- The muxer's transport stream ---
+
+namespace m = m2ts;
+using Packet = Bytes;  // 192 bytes
+constexpr uint16_t kPmtPid = 0x0100;
+constexpr uint64_t kFrame = m::kClock / 25;
+
+Packet Empty(uint16_t pid, bool start, uint8_t counter) {
+  Packet p(m::kPacket, 0xFF);
+  p[0] = 0x3F;  // an arrival time that the pass must replace
+  p[4] = 0x47;
+  p[5] = static_cast<uint8_t>((start ? 0x40 : 0) | (pid >> 8));
+  p[6] = static_cast<uint8_t>(pid);
+  p[7] = static_cast<uint8_t>(0x10 | (counter & 0x0F));
+  return p;
+}
+
+// A section after a zero pointer field, its CRC appended.
+Packet Section(uint16_t pid, Bytes section) {
+  Packet p = Empty(pid, true, 0);
+  const size_t length = section.size() + 4 - 3;
+  section[1] = static_cast<uint8_t>(0xB0 | (length >> 8));
+  section[2] = static_cast<uint8_t>(length);
+  const uint32_t crc = m::MpegCrc32(section.data(), section.size());
+  for (int i = 0; i < 4; ++i) section.push_back(static_cast<uint8_t>(crc >> (24 - 8 * i)));
+  p[8] = 0;
+  std::memcpy(p.data() + 9, section.data(), section.size());
+  return p;
+}
+
+Packet Pat() {
+  return Section(0, {0x00, 0, 0, 0x00, 0x01, 0xC1, 0, 0, 0x00, 0x01, 0xE1, 0x00});
+}
+Packet Pmt() {  // the clock on the video PID 0x1011
+  return Section(kPmtPid, {0x02, 0,    0,    0x00, 0x01, 0xC1, 0,    0,    0xF0, 0x11, 0xF0,
+                           0x00, 0x1B, 0xF0, 0x11, 0xF0, 0x00, 0x81, 0xF1, 0x00, 0xF0, 0x00});
+}
+
+// The first packet of a frame starts a PES, carries the clock when asked, and is flagged
+// for random access on key frames; payload bytes mark frame and packet.
+Packet Video(int frame, int index, bool key, std::optional<uint64_t> pcr) {
+  Packet p = Empty(m::kVideoPid, index == 0, static_cast<uint8_t>(frame * 8 + index));
+  if (index == 0 && (key || pcr)) {
+    p[7] |= 0x20;
+    p[8] = pcr ? 7 : 1;
+    p[9] = static_cast<uint8_t>((key ? 0x40 : 0) | (pcr ? 0x10 : 0));
+    if (pcr) {
+      const uint64_t base = *pcr / 300, ext = *pcr % 300;
+      const uint8_t field[] = {uint8_t(base >> 25),
+                               uint8_t(base >> 17),
+                               uint8_t(base >> 9),
+                               uint8_t(base >> 1),
+                               uint8_t(((base & 1) << 7) | 0x7E | (ext >> 8)),
+                               uint8_t(ext)};
+      std::memcpy(p.data() + 10, field, 6);
+    }
+  }
+  p[m::kPacket - 2] = static_cast<uint8_t>(frame);
+  p[m::kPacket - 1] = static_cast<uint8_t>(index);
+  return p;
+}
+
+// 25 fps, `perFrame` video packets a frame, a key frame every `gop` frames, the clock on
+// every third frame (120 ms apart, more than players allow), audio and PAT/PMT between,
+// and a service table Blu-ray streams do not have.
+Bytes Stream(int frames, int perFrame, int gop) {
+  Bytes out;
+  auto add = [&](const Packet& p) { out.insert(out.end(), p.begin(), p.end()); };
+  add(Empty(0x0011, true, 0));
+  for (int f = 0; f < frames; ++f) {
+    if (f % 10 == 0) add(Pat()), add(Pmt());
+    std::optional<uint64_t> pcr;
+    if (f % 3 == 0) pcr = m::kClock * 7 / 10 + f * kFrame;
+    for (int i = 0; i < perFrame; ++i) add(Video(f, i, f % gop == 0, i == 0 ? pcr : std::nullopt));
+    Packet audio = Empty(0x1100, true, static_cast<uint8_t>(f));
+    audio[m::kPacket - 1] = static_cast<uint8_t>(f);
+    add(audio);
+  }
+  return out;
+}
+
+std::vector<Packet> Packets(const Bytes& bytes) {
+  std::vector<Packet> packets;
+  for (size_t at = 0; at + m::kPacket <= bytes.size(); at += m::kPacket)
+    packets.emplace_back(bytes.begin() + long(at), bytes.begin() + long(at + m::kPacket));
+  return packets;
+}
+
+m::MemoryParts Rewrite(const Bytes& stream, long long splitBytes, size_t chunk) {
+  m::MemoryParts parts;
+  m::RewriteOptions options;
+  options.splitBytes = splitBytes;
+  m::M2tsRewriter rewriter(options, parts);
+  for (size_t at = 0; at < stream.size(); at += chunk)
+    EXPECT_TRUE(rewriter.Feed(stream.data() + at, std::min(chunk, stream.size() - at)))
+        << rewriter.Error();
+  EXPECT_TRUE(rewriter.Finish()) << rewriter.Error();
+  return parts;
+}
+
+const uint8_t* Ts(const Packet& p) {
+  return p.data() + 4;
+}
+
+TEST(ToolkitM2ts, TheClockGetsItsOwnPidAndArrivalTimesFollowIt) {
+  EXPECT_EQ(m::MpegCrc32(reinterpret_cast<const uint8_t*>("123456789"), 9), 0x0376E6E7u);
+  const Bytes stream = Stream(40, 3, 12);
+  const std::vector<Packet> out = Packets(Rewrite(stream, 0, 1000).parts.at(0));
+  uint64_t lastArrival = 0, lastPcr = 0;
+  int videoIn = 0, videoOut = 0, pcrs = 0;
+  for (const Packet& p : Packets(stream)) videoIn += m::PidOf(Ts(p)) == m::kVideoPid;
+  for (const Packet& p : out) {
+    const uint8_t* ts = Ts(p);
+    const uint16_t pid = m::PidOf(ts);
+    EXPECT_NE(pid, 0x0011);
+    const uint32_t arrival = m::ArrivalTimeOf(p.data());
+    EXPECT_GE(arrival, lastArrival);
+    lastArrival = arrival;
+    if (pid == m::kVideoPid) {
+      ++videoOut;
+      EXPECT_FALSE(m::PcrOf(ts).has_value());
+    }
+    if (pid == kPmtPid) {
+      EXPECT_EQ(m::PcrPidOfPmt(ts).value_or(0), m::kPcrPid);
+      const uint8_t* section = ts + 5;  // the rewritten PMT's CRC holds
+      EXPECT_EQ(m::MpegCrc32(section, 3 + (((section[1] & 0x0F) << 8) | section[2])), 0u);
+    }
+    if (pid == m::kPcrPid) {
+      const uint64_t pcr = m::PcrOf(ts).value();
+      EXPECT_EQ(pcr & 0x3FFFFFFF, arrival);
+      if (pcrs++ > 0) EXPECT_LE(pcr - lastPcr, m::kClock / 25);
+      lastPcr = pcr;
+    }
+  }
+  EXPECT_EQ(videoIn, videoOut);
+  // 40 frames, the clock every third one, 120 ms apart: two more between each pair.
+  EXPECT_EQ(pcrs, 14 + 13 * 2);
+  EXPECT_EQ(lastPcr, m::kClock * 7 / 10 + 39 * kFrame);
+}
+
+// Each part after the first starts with PAT, PMT and the clock, then a key frame; the
+// parts joined without those are the whole stream.
+TEST(ToolkitM2ts, PartsStartAtKeyFramesWithTheTables) {
+  const Bytes stream = Stream(120, 4, 12);
+  const Bytes whole = Rewrite(stream, 0, 4096).parts.at(0);
+  const long long limit = 80 * m::kPacket;
+  const m::MemoryParts split = Rewrite(stream, limit, 333);
+  ASSERT_GE(split.parts.size(), 3u);
+  Bytes joined;
+  for (size_t n = 0; n < split.parts.size(); ++n) {
+    const std::vector<Packet> part = Packets(split.parts[n]);
+    EXPECT_LE(static_cast<long long>(split.parts[n].size()), limit) << n;
+    if (n > 0) {
+      ASSERT_GE(part.size(), 4u);
+      EXPECT_EQ(std::tuple(m::PidOf(Ts(part[0])), m::PidOf(Ts(part[1])), m::PidOf(Ts(part[2])),
+                           m::PidOf(Ts(part[3]))),
+                std::tuple(uint16_t{0}, kPmtPid, m::kPcrPid, m::kVideoPid));
+      EXPECT_TRUE(m::IsRandomAccess(Ts(part[3]))) << n;
+    }
+    for (size_t i = n > 0 ? 2 : 0; i < part.size(); ++i)
+      joined.insert(joined.end(), part[i].begin(), part[i].end());
+  }
+  EXPECT_EQ(whole, joined);
+}
+
+// --- Presentation graphics ---
+
+namespace p = pgs;
+
+TEST(ToolkitPgs, ManyColoursFitThePalette) {
+  // An outlined, anti-aliased edge (grey and alpha ramps): at most 256 entries, visible
+  // pixels never transparent, colours kept close.
+  p::Bitmap bitmap;
+  bitmap.width = 256;
+  bitmap.height = 64;
+  for (int y = 0; y < bitmap.height; ++y)
+    for (int x = 0; x < bitmap.width; ++x)
+      bitmap.argb.push_back(y < 4 ? 0 : (static_cast<uint32_t>(x) << 24) | (y * 4 * 0x010101u));
+  const p::IndexedBitmap q = p::QuantizeBitmap(bitmap, true);
+  ASSERT_LE(q.palette.size(), 256u);
+  EXPECT_GT(q.palette.size(), 200u) << "the edge keeps its shades";
+  EXPECT_EQ(q.palette[0].alpha, 0);
+  for (size_t i = 0; i < bitmap.argb.size(); ++i) {
+    if ((bitmap.argb[i] >> 24) == 0) continue;
+    ASSERT_NE(q.pixels[i], 0) << "a visible pixel became transparent";
+    const uint32_t back = p::ToArgb(q.palette[q.pixels[i]], true);
+    for (int shift : {0, 24})
+      ASSERT_NEAR((bitmap.argb[i] >> shift) & 0xFF, (back >> shift) & 0xFF, 20) << i;
+  }
+}
+
+// A font without a letter would draw the same empty box for each of them.
+TEST(ToolkitPgs, DrawnGlyphsAreDistinct) {
+  p::SubtitleStyle style;
+  style.width = 640;
+  style.height = 360;
+  style.bottomOffset = 30;
+  const char* letters[] = {"Ж", "Я", "Д", "ß", "Ä", "ö", "é", "ç", "A"};
+  std::vector<std::vector<uint32_t>> shapes;
+  for (const char* letter : letters) {
+    auto drawn = p::DrawCues({{{{letter, false, false}}}}, style);
+    ASSERT_TRUE(drawn) << letter;
+    int lit = 0;
+    for (uint32_t px : drawn->argb) lit += (px >> 24) > 200 && (px & 0xFF) > 200;
+    EXPECT_GT(lit, 20) << letter << " has too few white pixels";
+    for (size_t k = 0; k < shapes.size(); ++k)
+      EXPECT_NE(shapes[k], drawn->argb) << letter << " looks like " << letters[k];
+    shapes.push_back(drawn->argb);
+  }
+}
+
+// --- SubRip text before it is drawn ---
+
+TEST(ToolkitPgs, SubtitleBytesBecomeUtf8AndEveryLayoutGivesTheSameCues) {
+  const std::pair<std::string, std::string> text[] = {
+      {"Caf\xC3\xA9 \xD0\x96", "Caf\xC3\xA9 \xD0\x96"},
+      {"\xEF\xBB\xBFStra\xC3\x9F"
+       "e",
+       "Stra\xC3\x9F"
+       "e"},                                                         // byte-order mark dropped
+      {"Caf\xE9 \xC4pfel", "Caf\xC3\xA9 \xC3\x84pfel"},              // Latin-1
+      {"\x80 \x93q\x94", "\xE2\x82\xAC \xE2\x80\x9Cq\xE2\x80\x9D"},  // Windows additions
+      {"end\xC3", "end\xC3\x83"}};  // a cut UTF-8 sequence is Latin-1
+  for (const auto& [raw, utf8] : text) EXPECT_EQ(p::SubtitleTextToUtf8(raw), utf8);
+
+  const std::string layouts[] = {
+      "1\n00:00:01,000 --> 00:00:02,500\nFirst line\nsecond line\n\n"
+      "2\n00:01:02,250 --> 01:00:00,000\n<i>Last</i>\n",
+      "1\r\n00:00:01,000 --> 00:00:02,500\r\nFirst line\r\nsecond line\r\n\r\n"
+      "2\r\n00:01:02,250 --> 01:00:00,000\r\n<i>Last</i>\r\n",
+      "00:00:01.000 --> 00:00:02.500\nFirst line\nsecond line\n\n"  // no numbers, dots
+      "00:01:02.250 --> 01:00:00.000\n<i>Last</i>",
+      "1\n00:00:01,000 --> 00:00:02,500 X1:10 X2:20\n  First line \nsecond line\n\n"
+      "2\n00:01:02,250-->01:00:00,000\n<i>Last</i>\n"};
+  for (const std::string& layout : layouts) {
+    std::string cues;
+    for (const p::Cue& cue : p::ParseSrt(layout))
+      cues += Format("%lld-%lld:%s|", static_cast<long long>(cue.startMs),
+                     static_cast<long long>(cue.endMs), cue.text.c_str());
+    EXPECT_EQ(cues, "1000-2500:First line\nsecond line|62250-3600000:<i>Last</i>|") << layout;
+  }
+  // Bad cues are left out, the rest sorted, a Latin-1 file read as such.
+  auto cues = p::ReadSrtBytes(
+      "\xEF\xBB\xBF"
+      "3\r\n00:00:09,000 --> 00:00:10,000\r\nlater\r\n\r\n"
+      "1\r\n00:00:05,000 --> 00:00:04,000\r\nends before it starts\r\n\r\n"
+      "2\r\n00:00:0x,000 --> 00:00:06,000\r\nbroken time\r\n\r\n"
+      "4\r\n00:00:01,000 --> 00:00:02,000\r\nGr\xFC\xDF"
+      "e\r\n");
+  ASSERT_EQ(cues.size(), 2u);
+  EXPECT_EQ(cues[0].text + "|" + cues[1].text,
+            "Gr\xC3\xBC\xC3\x9F"
+            "e|later");
+}
+
+}  // namespace
+}  // namespace quillet::toolkit
