@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "app/App.h"
+#include "base/StopRequest.h"
 #include "convert/ConvertRun.h"
 #include "inspect/TextPieces.h"  // TrimBlanks, Contains
-#include "tools/StopRequest.h"
 
 namespace quillet {
 

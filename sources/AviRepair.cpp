@@ -6,12 +6,12 @@
 
 #include "app/AppTools.h"
 #include "app/Ui.h"
+#include "base/Files.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
 #include "sources/Sources.h"
 #include "sys/FileAPI.h"
 #include "sys/Power.h"
-#include "tools/FileTests.h"
 
 namespace quillet {
 namespace {

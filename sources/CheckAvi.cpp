@@ -3,10 +3,10 @@
 // stream copy of the first 10 MB, which is quick even for a large film.
 
 #include "app/AppTools.h"
+#include "base/Files.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
 #include "sources/Sources.h"
-#include "tools/FileTests.h"
 
 namespace quillet {
 namespace {

@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/M2tsMux.h"
-#include "toolkit/Mp4Build.h"
-#include "toolkit/Text.h"
+#include "toolkit/MuxJob.h"
 
 namespace quillet::toolkit {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "toolkit/AviMuxScript.h"
 #include "toolkit/AviWrite.h"
-#include "toolkit/Text.h"
+#include "base/Text.h"
 
 namespace quillet::toolkit {
 namespace {

@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "tests/support/TestApp.h"
-#include "toolkit/bluray/BitWriter.h"
+#include "base/BitStream.h"
 #include "toolkit/bluray/BluRayFolder.h"
 #include "toolkit/bluray/ClipInfoFile.h"
 #include "toolkit/bluray/IndexFile.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "toolkit/H264.h"
-#include "toolkit/Text.h"
+#include "base/Text.h"
 
 namespace quillet::toolkit {
 namespace {

@@ -8,9 +8,9 @@
 #include "tests/support/ReportFixtures.h"
 #include "tests/support/TestApp.h"
 #include "toolkit/Identification.h"
-#include "toolkit/JsonFields.h"
+#include "base/JsonFields.h"
 #include "toolkit/LegacyReport.h"
-#include "toolkit/Text.h"
+#include "base/Text.h"
 
 namespace quillet::toolkit {
 namespace {

@@ -6,7 +6,7 @@
 #include "tests/support/TestApp.h"
 #include "toolkit/Mp4Build.h"
 #include "toolkit/SlotTable.h"
-#include "toolkit/Text.h"
+#include "base/Text.h"
 #include "toolkit/TrackIds.h"
 #include "toolkit/slots/Slots.h"
 
