@@ -1,6 +1,7 @@
 #include "toolkit/MuxInputs.h"
 
 #include <filesystem>
+#include <map>
 
 #include "base/Text.h"
 #include "toolkit/Files.h"
@@ -18,19 +19,13 @@ bool IsProgramStream(const std::string& path) {
 
 // ffmpeg's demuxer for a raw audio stream of the line's codec.
 const char* RawAudioFormat(TrackCodec codec) {
-  switch (codec) {
-    case TrackCodec::Ac3:
-      return "ac3";
-    case TrackCodec::Dts:
-      return "dts";
-    case TrackCodec::Mp3:
-    case TrackCodec::Mp2:
-      return "mp3";
-    case TrackCodec::Aac:
-      return "aac";
-    default:
-      return nullptr;
-  }
+  static const std::map<TrackCodec, const char*> kDemuxers = {{TrackCodec::Ac3, "ac3"},
+                                                              {TrackCodec::Dts, "dts"},
+                                                              {TrackCodec::Mp3, "mp3"},
+                                                              {TrackCodec::Mp2, "mp3"},
+                                                              {TrackCodec::Aac, "aac"}};
+  const auto found = kDemuxers.find(codec);
+  return found == kDemuxers.end() ? nullptr : found->second;
 }
 
 // A raw video stream in a Matroska file of its own, every frame with its time stamp.

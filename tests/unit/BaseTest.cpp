@@ -63,7 +63,7 @@ TEST_F(RunnerTest, ExitCodesStartFailuresAndArguments) {
   fs::permissions(dir.path() / "garbage.exe", fs::perms::owner_all);
   for (const std::string& line :
        {Quoted(dir.path() / "missing.exe") + " -x", Quoted(dir.path() / "plain.txt"),
-        Quoted(dir.path() / "garbage.exe"), Quoted(dir.path()), " "}) {
+        Quoted(dir.path() / "garbage.exe"), Quoted(dir.path()), std::string(" ")}) {
     EXPECT_EQ(runner.RunTool(line, ToolPriority::Low), -1) << line;
     EXPECT_EQ(Output(line), kCreateProcessFailed) << line;
     EXPECT_NO_THROW(runner.RunToolHidden(line, ToolPriority::High));
