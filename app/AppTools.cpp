@@ -1,7 +1,7 @@
 #include "app/AppTools.h"
 
 #include "app/Ui.h"
-#include "tools/FileTests.h"
+#include "base/Files.h"
 #include "tools/Paths.h"
 
 namespace quillet {

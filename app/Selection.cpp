@@ -5,9 +5,9 @@
 #include "app/Program.h"
 #include "app/Ui.h"
 #include "app/UnsafePath.h"
+#include "base/Files.h"
 #include "convert/Convert.h"
 #include "inspect/ReadInfo.h"
-#include "tools/FileTests.h"
 #include "tools/Paths.h"
 
 namespace quillet {

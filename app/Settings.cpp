@@ -9,9 +9,10 @@
 
 #include "app/ReplaceFile.h"
 #include "app/SettingsText.h"
+#include "base/Files.h"
+#include "base/PathResolve.h"
 #include "sys/Components.h"
 #include "sys/FileAPI.h"
-#include "tools/FileTests.h"
 #include "tools/Paths.h"
 
 namespace quillet {

@@ -6,6 +6,7 @@
 
 #include "app/AppTools.h"
 #include "app/Ui.h"
+#include "base/Files.h"
 #include "sys/FileAPI.h"
 #include "sys/Power.h"
 #include "tools/Paths.h"

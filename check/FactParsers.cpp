@@ -7,6 +7,8 @@
 #include <sstream>
 #include <utility>
 
+#include "base/Ffprobe.h"
+#include "base/Text.h"
 #include "inspect/TextPieces.h"
 
 namespace quillet {
@@ -20,10 +22,6 @@ std::vector<std::string> LinesOf(const std::string& text) {
     lines.push_back(line);
   }
   return lines;
-}
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
 }
 
 // The whole number after `key` in the line, 0 when there is none.
@@ -50,24 +48,6 @@ std::string ElementValue(const std::string& line, const std::string& name) {
   const std::size_t at = line.find("+ " + name + ": ");
   if (at == std::string::npos) return "";
   return TrimBlanks(line.substr(at + name.size() + 4));
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-// "30000/1001" -> 29.97
-double Rate(const std::string& text) {
-  int num = 0, den = 0;
-  if (std::sscanf(text.c_str(), "%d/%d", &num, &den) != 2 || den == 0) return 0;
-  return static_cast<double>(num) / den;
-}
-
-std::string Unquoted(const std::string& value) {
-  if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-    return value.substr(1, value.size() - 2);
-  return value;
 }
 
 }  // namespace
@@ -188,48 +168,9 @@ SubtitleFacts SubtitleOfCodecId(const std::string& id) {
 }
 
 void ReadProbeFlat(const std::string& text, MediaFacts& facts) {
-  // Lines "streams.stream.N.key=value" and "format.key=value", stream by stream in order.
-  struct Stream {
-    std::string type, codec, profile, fieldOrder;
-    int level = 0, width = 0, height = 0, channels = 0, sampleRate = 0;
-    double fps = 0;
-    int64_t bitrate = 0;
-  };
-  std::vector<Stream> streams;
-  int64_t formatBitrate = 0;
-  for (const std::string& line : LinesOf(text)) {
-    const std::size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    const std::string key = line.substr(0, eq);
-    const std::string value = Unquoted(line.substr(eq + 1));
-    if (StartsWith(key, "format.")) {
-      const std::string name = key.substr(7);
-      if (name == "duration") facts.durationSeconds = std::atof(value.c_str());
-      if (name == "bit_rate") formatBitrate = std::atoll(value.c_str());
-      continue;
-    }
-    int index = -1;
-    char name[64] = {0};
-    if (std::sscanf(key.c_str(), "streams.stream.%d.%63s", &index, name) != 2 || index < 0)
-      continue;
-    if (static_cast<std::size_t>(index) >= streams.size()) streams.resize(index + 1);
-    Stream& s = streams[index];
-    const std::string field = name;
-    if (field == "codec_type") s.type = value;
-    if (field == "codec_name") s.codec = value;
-    if (field == "profile") s.profile = value;
-    if (field == "level") s.level = std::atoi(value.c_str());
-    if (field == "width") s.width = std::atoi(value.c_str());
-    if (field == "height") s.height = std::atoi(value.c_str());
-    if (field == "field_order") s.fieldOrder = value;
-    if (field == "avg_frame_rate" && Rate(value) > 0) s.fps = Rate(value);
-    if (field == "r_frame_rate" && s.fps == 0) s.fps = Rate(value);
-    if (field == "channels") s.channels = std::atoi(value.c_str());
-    if (field == "sample_rate") s.sampleRate = std::atoi(value.c_str());
-    if (field == "bit_rate" || (field == "tags.BPS" && s.bitrate == 0))
-      s.bitrate = std::atoll(value.c_str());
-  }
-  for (const Stream& s : streams) {
+  const ProbedFile probed = ParseProbeFlat(text);
+  if (probed.duration > 0) facts.durationSeconds = probed.duration;
+  for (const ProbedStream& s : probed.streams) {
     if (s.type == "video" && !facts.video.present) {
       VideoFacts& v = facts.video;
       v.present = true;
@@ -239,8 +180,7 @@ void ReadProbeFlat(const std::string& text, MediaFacts& facts) {
       v.width = s.width;
       v.height = s.height;
       v.fps = s.fps;
-      v.interlaced =
-          !s.fieldOrder.empty() && s.fieldOrder != "progressive" && s.fieldOrder != "unknown";
+      v.interlaced = s.interlaced;
       v.bitrate = s.bitrate;
     } else if (s.type == "audio") {
       facts.audio.push_back({s.codec, s.channels, s.sampleRate});
@@ -250,8 +190,8 @@ void ReadProbeFlat(const std::string& text, MediaFacts& facts) {
       facts.subtitles.push_back({s.codec, bitmap});
     }
   }
-  if (facts.video.present && facts.video.bitrate == 0 && formatBitrate > 0) {
-    facts.video.bitrate = formatBitrate;
+  if (facts.video.present && facts.video.bitrate == 0 && probed.bitrate > 0) {
+    facts.video.bitrate = probed.bitrate;
     facts.video.bitrateOverall = true;
   }
 }

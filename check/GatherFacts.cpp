@@ -8,10 +8,11 @@
 #include <system_error>
 
 #include "app/App.h"
+#include "base/Files.h"
+#include "base/ToolSlots.h"
 #include "check/FactParsers.h"
 #include "inspect/ReadInfo.h"
 #include "inspect/ReportReader.h"
-#include "sys/FileAPI.h"
 #include "tools/Paths.h"
 #include "tools/ToolRunner.h"
 
@@ -59,7 +60,7 @@ std::string VideoCodecOf(const TrackReport& report, const ReportTrack& track) {
 }
 
 void RunChecker(Context& ctx, const std::string& path, VideoFacts& video) {
-  const std::string checker = ProgramPath(ctx.programFolder, "\\Checker\\x264_checker.exe");
+  const std::string checker = ProgramPath(ctx.programFolder, slot::kX264Checker.program);
   ReadCheckerOutput(Capture(ctx, Quoted(checker) + " " + Quoted(path)), video);
 }
 
@@ -118,7 +119,7 @@ void GatherMatroska(Context& ctx, MediaFacts& f) {
     return;
   }
   const std::string reportPath = scratch.path() + kSepStr + "info.txt";
-  const std::string tool = ProgramPath(ctx.programFolder, "\\MKVToolnix\\mkvinfo.exe");
+  const std::string tool = ProgramPath(ctx.programFolder, slot::kMkvInfo.program);
   Capture(ctx, Quoted(tool) + " " + Quoted(f.path) + " -o " + Quoted(reportPath));
   auto lines = LoadReportLines(reportPath);
   if (!lines || lines->empty()) {

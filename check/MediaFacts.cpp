@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "base/Text.h"
+
 namespace quillet {
 
 const char* ContainerId(Container container) {
@@ -39,8 +41,7 @@ const char* ContainerName(Container container) {
 Container ContainerOfPath(const std::string& path) {
   const std::size_t dot = path.find_last_of("./");
   if (dot == std::string::npos || path[dot] != '.') return Container::Unknown;
-  std::string extension = path.substr(dot + 1);
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string extension = Lower(path.substr(dot + 1));
   if (extension == "mkv") return Container::Matroska;
   if (extension == "avi" || extension == "divx") return Container::Avi;
   if (extension == "wmv" || extension == "asf") return Container::Wmv;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/Text.h"
+
 namespace quillet {
 namespace {
 
@@ -154,12 +156,6 @@ const std::vector<H264Level> kLevels = {
     {31, 14000, 18000}, {32, 20000, 20480},   {40, 20000, 32768},   {41, 50000, 32768},
     {42, 50000, 34816}, {50, 135000, 110400}, {51, 240000, 184320}, {52, 240000, 184320},
 };
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "check/ReportJson.h"
 
-#include <cstdio>
+#include <cmath>
+#include <nlohmann/json.hpp>
 
 namespace quillet {
 namespace {
@@ -30,163 +31,118 @@ std::size_t Utf8Length(const std::string& text, std::size_t at) {
   return length;
 }
 
-// Builds the document with commas in their places.
-class Json {
- public:
-  Json& Open(char bracket) {
-    Comma();
-    out_ += bracket;
-    first_ = true;
-    return *this;
-  }
-  Json& Close(char bracket) {
-    out_ += bracket;
-    first_ = false;
-    return *this;
-  }
-  Json& Key(const char* key) {
-    Comma();
-    out_ += JsonString(key) + ":";
-    first_ = true;  // the value follows without a comma
-    return *this;
-  }
-  Json& Str(const std::string& value) { return Raw(JsonString(value)); }
-  Json& Int(long long value) { return Raw(std::to_string(value)); }
-  Json& Bool(bool value) { return Raw(value ? "true" : "false"); }
-  Json& Null() { return Raw("null"); }
-  Json& Real(double value) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.3f", value);
-    return Raw(text);
-  }
-  Json& Field(const char* key, const std::string& value) { return Key(key).Str(value); }
-  Json& Field(const char* key, long long value) { return Key(key).Int(value); }
-  Json& Flag(const char* key, bool value) { return Key(key).Bool(value); }
-  std::string Text() const { return out_; }
+using Json = nlohmann::ordered_json;
 
- private:
-  void Comma() {
-    if (!first_) out_ += ',';
-    first_ = false;
+// A text made valid UTF-8: every byte that is not part of a valid sequence becomes U+FFFD.
+std::string ValidUtf8(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const bool ascii = static_cast<unsigned char>(text[i]) < 0x80;
+    const std::size_t length = ascii ? 1 : Utf8Length(text, i);
+    out += length ? text.substr(i, length) : "\xEF\xBF\xBD";
+    i += length ? length : 1;
   }
-  Json& Raw(const std::string& text) {
-    Comma();
-    out_ += text;
-    return *this;
-  }
-  std::string out_;
-  bool first_ = true;
-};
-
-void WriteVideo(Json& j, const VideoFacts& v) {
-  j.Key("video");
-  if (!v.present) {
-    j.Null();
-    return;
-  }
-  j.Open('{').Field("codec", v.codec).Field("profile", v.profile).Field("level", v.level);
-  j.Field("width", v.width).Field("height", v.height).Key("fps").Real(v.fps);
-  j.Flag("interlaced", v.interlaced).Field("refFrames", v.refFrames);
-  j.Field("dpbFrames", v.dpbFrames).Flag("dpbChecked", v.dpbChecked).Flag("dpbFits", v.dpbFits);
-  j.Field("bitrate", static_cast<long long>(v.bitrate)).Flag("bitrateOverall", v.bitrateOverall);
-  j.Flag("qpel", v.qpel).Flag("gmc", v.gmc).Flag("vfw", v.vfw).Close('}');
+  return out;
 }
 
-void WriteTracks(Json& j, const MediaFacts& f) {
-  j.Key("audio").Open('[');
-  for (const AudioFacts& a : f.audio)
-    j.Open('{')
-        .Field("codec", a.codec)
-        .Field("channels", a.channels)
-        .Field("sampleRate", a.sampleRate)
-        .Close('}');
-  j.Close(']').Key("subtitles").Open('[');
-  for (const SubtitleFacts& s : f.subtitles)
-    j.Open('{').Field("codec", s.codec).Flag("bitmap", s.bitmap).Close('}');
-  j.Close(']');
+Json Text(const std::string& text) {
+  return ValidUtf8(text);
 }
 
-void WriteReasons(Json& j, const char* key, const std::vector<Reason>& reasons) {
-  j.Key(key).Open('[');
+Json TextOrNull(const std::string& text) {
+  return text.empty() ? Json(nullptr) : Text(text);
+}
+
+// Seconds and frame rates to the millisecond.
+double Thousandths(double value) {
+  return std::round(value * 1000) / 1000;
+}
+
+Json VideoJson(const VideoFacts& v) {
+  if (!v.present) return nullptr;
+  return {{"codec", Text(v.codec)},
+          {"profile", Text(v.profile)},
+          {"level", v.level},
+          {"width", v.width},
+          {"height", v.height},
+          {"fps", Thousandths(v.fps)},
+          {"interlaced", v.interlaced},
+          {"refFrames", v.refFrames},
+          {"dpbFrames", v.dpbFrames},
+          {"dpbChecked", v.dpbChecked},
+          {"dpbFits", v.dpbFits},
+          {"bitrate", static_cast<long long>(v.bitrate)},
+          {"bitrateOverall", v.bitrateOverall},
+          {"qpel", v.qpel},
+          {"gmc", v.gmc},
+          {"vfw", v.vfw}};
+}
+
+Json ReasonsJson(const std::vector<Reason>& reasons) {
+  Json list = Json::array();
   for (const Reason& r : reasons)
-    j.Open('{')
-        .Field("limit", LimitId(r.limit))
-        .Field("needs", VerdictKindId(r.needs))
-        .Field("value", r.value)
-        .Field("allowed", r.allowed)
-        .Field("text", r.text)
-        .Close('}');
-  j.Close(']');
+    list.push_back({{"limit", LimitId(r.limit)},
+                    {"needs", VerdictKindId(r.needs)},
+                    {"value", Text(r.value)},
+                    {"allowed", Text(r.allowed)},
+                    {"text", Text(r.text)}});
+  return list;
 }
 
-void WriteVerdict(Json& j, const Verdict& v) {
-  j.Open('{').Field("player", InfoOf(v.player).id).Field("verdict", VerdictKindId(v.kind));
-  j.Key("output");
-  v.output.empty() ? j.Null() : j.Str(v.output);
-  j.Key("options").Open('[');
-  for (const std::string& option : v.options) j.Str(option);
-  j.Close(']').Key("reencodeTo");
-  v.reencodeTo.empty() ? j.Null() : j.Str(v.reencodeTo);
-  WriteReasons(j, "reasons", v.reasons);
-  WriteReasons(j, "notes", v.notes);
-  j.Close('}');
+Json VerdictJson(const Verdict& v) {
+  Json options = Json::array();
+  for (const std::string& option : v.options) options.push_back(Text(option));
+  return {{"player", InfoOf(v.player).id},          {"verdict", VerdictKindId(v.kind)},
+          {"output", TextOrNull(v.output)},         {"options", options},
+          {"reencodeTo", TextOrNull(v.reencodeTo)}, {"reasons", ReasonsJson(v.reasons)},
+          {"notes", ReasonsJson(v.notes)}};
 }
 
-void WriteFile(Json& j, const FileReport& file) {
+Json FileJson(const FileReport& file) {
   const MediaFacts& f = file.facts;
-  j.Open('{').Field("path", f.path).Flag("readable", f.readable);
-  j.Key("problem");
-  f.readable ? j.Null() : j.Str(f.problem);
-  j.Field("container", ContainerId(f.container))
-      .Field("sizeBytes", static_cast<long long>(f.sizeBytes));
-  j.Key("durationSeconds").Real(f.durationSeconds);
-  WriteVideo(j, f.video);
-  WriteTracks(j, f);
-  j.Key("verdicts").Open('[');
-  for (const Verdict& v : file.verdicts) WriteVerdict(j, v);
-  j.Close(']').Close('}');
+  Json audio = Json::array(), subtitles = Json::array(), verdicts = Json::array();
+  for (const AudioFacts& a : f.audio)
+    audio.push_back(
+        {{"codec", Text(a.codec)}, {"channels", a.channels}, {"sampleRate", a.sampleRate}});
+  for (const SubtitleFacts& s : f.subtitles)
+    subtitles.push_back({{"codec", Text(s.codec)}, {"bitmap", s.bitmap}});
+  for (const Verdict& v : file.verdicts) verdicts.push_back(VerdictJson(v));
+  return {{"path", Text(f.path)},
+          {"readable", f.readable},
+          {"problem", f.readable ? Json(nullptr) : Text(f.problem)},
+          {"container", ContainerId(f.container)},
+          {"sizeBytes", static_cast<long long>(f.sizeBytes)},
+          {"durationSeconds", Thousandths(f.durationSeconds)},
+          {"video", VideoJson(f.video)},
+          {"audio", audio},
+          {"subtitles", subtitles},
+          {"verdicts", verdicts}};
+}
+
+// The document as text. A DELETE byte, which JSON leaves as it is, is written escaped:
+// no other byte of UTF-8 text has that value.
+std::string Dump(const Json& doc) {
+  std::string text = doc.dump();
+  std::string out;
+  for (char c : text) out += c == '\x7f' ? std::string("\\u007f") : std::string(1, c);
+  return out;
 }
 
 }  // namespace
 
 std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (std::size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (c < 0x20 || c == 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else if (c >= 0x80) {
-      const std::size_t length = Utf8Length(text, i);
-      out += length ? text.substr(i, length) : "\xEF\xBF\xBD";
-      i += length ? length : 1;
-      continue;
-    } else {
-      out += static_cast<char>(c);
-    }
-    ++i;
-  }
-  return out + "\"";
+  return Dump(Text(text));
 }
 
 std::string ReportJson(const CheckReport& report) {
-  Json j;
-  j.Open('{').Field("schema", "quillet-check/1").Key("players").Open('[');
-  for (Player p : report.players) j.Str(InfoOf(p).id);
-  j.Close(']').Field("exitStatus", CheckExitStatus(report)).Key("files").Open('[');
-  for (const FileReport& file : report.files) WriteFile(j, file);
-  j.Close(']').Close('}');
-  return j.Text() + "\n";
+  Json players = Json::array(), files = Json::array();
+  for (Player p : report.players) players.push_back(InfoOf(p).id);
+  for (const FileReport& file : report.files) files.push_back(FileJson(file));
+  const Json doc = {{"schema", "quillet-check/1"},
+                    {"players", players},
+                    {"exitStatus", CheckExitStatus(report)},
+                    {"files", files}};
+  return Dump(doc) + "\n";
 }
 
 }  // namespace quillet

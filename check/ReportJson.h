@@ -1,6 +1,6 @@
 #pragma once
 // The pre-flight report as one JSON document (schema "quillet-check/1", described in
-// docs/check.md). Written by hand: the program library carries no JSON library.
+// docs/check.md), written with nlohmann JSON.
 
 #include <string>
 

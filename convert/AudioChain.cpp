@@ -3,9 +3,9 @@
 
 #include "app/AppTools.h"
 #include "app/Ui.h"
+#include "base/Files.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
-#include "tools/FileTests.h"
 
 namespace quillet {
 namespace {

@@ -4,9 +4,9 @@
 // of its format, which is handed the extracted file.
 
 #include "app/AppTools.h"
+#include "base/Files.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
-#include "tools/FileTests.h"
 
 namespace quillet {
 namespace {

@@ -3,10 +3,10 @@
 
 #include <initializer_list>
 
+#include "base/Files.h"
 #include "convert/Convert.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
-#include "tools/FileTests.h"
 
 namespace quillet {
 namespace {

@@ -2,9 +2,9 @@
 
 #include "app/AppTools.h"
 #include "app/Ui.h"
+#include "base/StopRequest.h"
 #include "convert/PathNames.h"
 #include "tools/Paths.h"
-#include "tools/StopRequest.h"
 
 namespace quillet {
 

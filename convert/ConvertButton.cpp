@@ -3,12 +3,12 @@
 
 #include "app/AppTools.h"
 #include "app/Settings.h"
+#include "base/Files.h"
 #include "convert/ConversionGuard.h"
 #include "convert/Convert.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
 #include "sources/Sources.h"
-#include "tools/FileTests.h"
 #include "tools/Paths.h"
 
 namespace quillet {

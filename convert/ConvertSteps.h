@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/App.h"
+#include "base/StopRequest.h"
 #include "convert/ConvertRun.h"
 #include "convert/StepHelpers.h"
 #include "inspect/TextPieces.h"  // TrimBlanks, Contains

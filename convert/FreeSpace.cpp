@@ -9,6 +9,7 @@
 
 #include "app/AppTools.h"
 #include "app/Ui.h"
+#include "base/Files.h"
 #include "convert/ConvertSteps.h"
 #include "sys/FileAPI.h"
 

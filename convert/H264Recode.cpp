@@ -2,6 +2,7 @@
 // a bitrate that the duration and the size target give.
 
 #include "app/AppTools.h"
+#include "base/Files.h"
 #include "convert/Arithmetic.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"

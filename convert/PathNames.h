@@ -1,32 +1,40 @@
 #pragma once
-// Tool slots (relative to the program folder, written as in the tool table) and the
-// fixed names of the working files in the output folder.
+// Tool slots (relative to the program folder, written as in the tool table; spelled in
+// base/ToolSlots.h) and the fixed names of the working files in the output folder.
 
 #include <string>
+
+#include "base/ToolSlots.h"
 
 namespace quillet {
 
 namespace tool {
-inline constexpr const char* kMkvExtract = "\\MKVToolnix\\mkvextract.exe";
-inline constexpr const char* kMkvMerge = "\\MKVToolnix\\mkvmerge.exe";
-inline constexpr const char* kFFmpeg = "\\FFMpeg\\FFmpeg.exe";
-inline constexpr const char* kFaad = "\\ffmpeg\\faad.exe";
-inline constexpr const char* kMP4Box = "\\MP4Box\\MP4Box.exe";
-inline constexpr const char* kMp4Creator = "\\MP4Box\\mp4creator.exe";
-inline constexpr const char* kBeSweet = "\\besweet\\BeSweet.exe";
-inline constexpr const char* kSoundStretch = "\\Sounds\\soundstretch.exe";
-inline constexpr const char* kNormalize = "\\Sounds\\normalize.exe";
-inline constexpr const char* kWavGrab = "\\TS\\wavgrab.exe";
-inline constexpr const char* kValDec = "\\ac3filter\\valdec.exe";
-inline constexpr const char* kMencoder = "\\Mencoder\\Mencoder.exe";
-inline constexpr const char* kTsMuxer = "\\TS\\tsmuxer.exe";
-inline constexpr const char* kAften = "\\aften\\aften.exe";
+inline constexpr const char* kMkvExtract = slot::kMkvExtract.program;
+inline constexpr const char* kMkvMerge = slot::kMkvMerge.program;
+inline constexpr const char* kFFmpeg = slot::kFFmpeg.program;
+inline constexpr const char* kMP4Box = slot::kMP4Box.program;
+inline constexpr const char* kMp4Creator = slot::kMp4Creator.program;
+inline constexpr const char* kBeSweet = slot::kBeSweet.program;
+inline constexpr const char* kSoundStretch = slot::kSoundStretch.program;
+inline constexpr const char* kNormalize = slot::kNormalize.program;
+inline constexpr const char* kWavGrab = slot::kWavGrab.program;
+inline constexpr const char* kValDec = slot::kValDec.program;
+inline constexpr const char* kMencoder = slot::kMencoder.program;
+inline constexpr const char* kTsMuxer = slot::kTsMuxer.program;
+inline constexpr const char* kAften = slot::kAften.program;
+inline constexpr const char* kAsfToVc1 = slot::kAsfToVc1.program;
+inline constexpr const char* kEncWavToAc3 = slot::kEncWavToAc3.program;
+inline constexpr const char* kAviMux = slot::kAviMux.program;
 inline constexpr const char* kMencoderFont = "\\Mencoder\\font.ttf";
-inline constexpr const char* kAsfToVc1 = "\\TS\\asf2vc1.exe";
-inline constexpr const char* kEncWavToAc3 = "\\aften\\EncWAVtoAC3.exe";
+// Slots the program spells in another case than their folders are made; Windows (and the
+// runner) find them all the same.
+inline constexpr const char* kFaad = "\\ffmpeg\\faad.exe";
 // The AVI check spells the encoder in lower case; the repairs use kMencoder.
 inline constexpr const char* kMencoderCheck = "\\mencoder\\mencoder.exe";
 inline constexpr const char* kAviInfo = "\\checker\\mmcl.exe";
+static_assert(slot::SameNoCase(kFaad, slot::kFaad.program) &&
+              slot::SameNoCase(kMencoderCheck, slot::kMencoder.program) &&
+              slot::SameNoCase(kAviInfo, slot::kMmcl.program));
 // The Nero AAC encoder, in the order the driver looks for it.
 inline constexpr const char* kNeroEncoders[] = {"\\neroAacEnc_SSE2.exe", "\\neroAacEnc.exe",
                                                 "\\neroAacEnc_SSE.exe"};

@@ -8,6 +8,7 @@
 
 #include "app/AppTools.h"
 #include "app/Ui.h"
+#include "base/Files.h"
 #include "convert/Arithmetic.h"
 #include "convert/Convert.h"
 #include "convert/ConvertSteps.h"

@@ -8,7 +8,7 @@
 
 #include "app/App.h"
 #include "convert/ConvertRun.h"
-#include "tools/StopRequest.h"
+#include "base/StopRequest.h"
 
 namespace quillet {
 

@@ -7,13 +7,13 @@
 
 #include "app/AppTools.h"
 #include "app/Ui.h"
+#include "base/Files.h"
 #include "convert/Convert.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
 #include "convert/RunCleanup.h"
 #include "inspect/ReadInfo.h"
 #include "sys/FileAPI.h"
-#include "tools/FileTests.h"
 #include "tools/Paths.h"
 
 namespace quillet {

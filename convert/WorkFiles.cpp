@@ -2,9 +2,9 @@
 #include <system_error>
 
 #include "app/AppTools.h"
+#include "base/Files.h"
 #include "convert/ConvertSteps.h"
 #include "sys/FileAPI.h"
-#include "tools/FileTests.h"
 
 namespace quillet {
 

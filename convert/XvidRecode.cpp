@@ -15,7 +15,6 @@
 namespace quillet {
 namespace {
 
-constexpr const char* kAviMuxer = "\\avimux\\avimux_gui.exe";
 using work::kAviMuxScript;
 constexpr int kMostParts = 999;
 constexpr const char* kXvidOptions =
@@ -92,7 +91,7 @@ void CleanXvidFiles(const ConvertRun& run) {
 void MuxAvi(App& app, const ConvertRun& run, const std::vector<std::string>& templateLines) {
   const std::string script = run.folder + kAviMuxScript;
   WriteScript(script, AviMuxScriptText(app, run, templateLines, SplitSizeMb(run)));
-  RunStep(app, Q(ToolPath(app, kAviMuxer)) + " " + Q(script));
+  RunStep(app, Q(ToolPath(app, tool::kAviMux)) + " " + Q(script));
   const std::string result = run.folder + AviPartName(run.strBaseName, 1);
   if (!HoldsData(result)) return ReportMissingResult(app, result);
   CleanXvidFiles(run);

@@ -16,6 +16,7 @@
 
 #include "app/ConsoleUi.h"
 #include "app/Program.h"
+#include "base/StopRequest.h"
 #include "gui/MainWindow.h"
 #include "gui/QtUi.h"
 #include "platform/GstMediaGraph.h"
@@ -25,7 +26,6 @@
 #include "sys/DlopenComponents.h"
 #include "sys/FileAPI.h"
 #include "tools/PosixToolRunner.h"
-#include "tools/StopRequest.h"
 
 namespace quillet {
 namespace {

@@ -18,12 +18,12 @@
 
 #include "app/Program.h"
 #include "app/Settings.h"
+#include "base/StopRequest.h"
 #include "convert/Convert.h"
 #include "gui/FolderWindow.h"
 #include "gui/ProgressPanel.h"
 #include "gui/QtUi.h"
 #include "shell/SourceVerdict.h"
-#include "tools/StopRequest.h"
 #include "tools/ToolRunner.h"
 
 namespace quillet {

@@ -1,8 +1,8 @@
 // Quillet: the window when there is a display, a console run when there is none.
 
+#include "base/StopRequest.h"
 #include "gui/Launch.h"
 #include "shell/CheckCommand.h"
-#include "tools/StopRequest.h"
 
 int main(int argc, char** argv) {
   // Before anything reads the arguments or starts a thread (it may set the environment).

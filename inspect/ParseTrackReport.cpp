@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "app/App.h"
+#include "base/Files.h"
 #include "inspect/ReadInfo.h"
 #include "inspect/ReportReader.h"
 #include "inspect/StreamControls.h"
 #include "inspect/TextPieces.h"
-#include "tools/FileTests.h"
 
 namespace quillet {
 namespace {

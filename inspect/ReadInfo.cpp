@@ -8,10 +8,11 @@
 
 #include "app/AppTools.h"
 #include "app/Ui.h"
+#include "base/Files.h"
+#include "base/StopRequest.h"
+#include "base/ToolSlots.h"
 #include "inspect/TextPieces.h"
-#include "tools/FileTests.h"
 #include "tools/Paths.h"
-#include "tools/StopRequest.h"
 
 namespace quillet {
 namespace {
@@ -31,7 +32,7 @@ std::string Quoted(const std::string& text) {
 // The players' decoders cannot show some H.264 streams; the checker tells which.
 void CheckAvcStream(App& app, const std::string& source) {
   const std::string command =
-      Quoted(ToolPath(app, "\\Checker\\x264_checker.exe")) + " " + Quoted(source);
+      Quoted(ToolPath(app, slot::kX264Checker.program)) + " " + Quoted(source);
   const std::string output = GetCommandOutput(app, command, true, false, true);
   if (!Contains(output, kDpbFailed)) return;
   // Runs that go on without the user (a folder, the command line, the parts of a split
@@ -63,8 +64,8 @@ void ReadInfo(App& app, const std::string& sourcePath) {
 
   // A report left behind by an earlier run must not pass for this source's report.
   DeleteFileQuietly(reportPath);
-  const std::string command = Quoted(ToolPath(app, "\\MKVToolnix\\mkvinfo.exe")) + " " +
-                              Quoted(source) + " -o " + Quoted(reportPath);
+  const std::string command = Quoted(ToolPath(app, slot::kMkvInfo.program)) + " " + Quoted(source) +
+                              " -o " + Quoted(reportPath);
   try {
     GetCommandOutput(app, command, true, false, true);
   } catch (const RunStopped&) {

@@ -3,13 +3,14 @@
 #include <fstream>
 
 #include "app/AppTools.h"
+#include "base/Files.h"
+#include "base/ToolSlots.h"
 #include "inspect/SetHeaderMod.h"
-#include "tools/FileTests.h"
 
 namespace quillet {
 
 void RunH264Info(App& app, const std::string& folder) {
-  const std::string tool = ToolPath(app, "\\h264info\\h264info.exe");
+  const std::string tool = ToolPath(app, slot::kH264Info.program);
   const std::string ini = ToolPath(app, "\\h264info\\h264info.ini");
 
   DeleteFileQuietly(ini);

@@ -9,6 +9,7 @@
 
 #include "app/App.h"
 #include "app/ConsoleUi.h"
+#include "base/Text.h"
 #include "check/CheckReport.h"
 #include "check/GatherFacts.h"
 #include "check/ReportJson.h"
@@ -41,11 +42,6 @@ class NoMediaGraph : public MediaGraph {
     return nullptr;
   }
 };
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 bool AddPlayer(const std::string& name, CheckRequest& request, std::string& error) {
   Player player;

@@ -13,12 +13,13 @@
 #include "app/StepProgress.h"
 #include "app/Ui.h"
 #include "app/UnsafePath.h"
+#include "base/Files.h"
+#include "base/Text.h"
 #include "batch/FolderConversion.h"
 #include "batch/FolderRun.h"
 #include "convert/Convert.h"
 #include "inspect/ReadInfo.h"
 #include "sys/FileAPI.h"
-#include "tools/FileTests.h"
 #include "tools/Paths.h"
 
 namespace quillet {
@@ -51,11 +52,6 @@ class SourceTypeChoice {
   int avchd_, recode_, format_, subs_;
   bool enabled_[4];
 };
-
-std::string ToLower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 bool IsFolder(const std::string& path) {
   std::error_code ec;
@@ -110,7 +106,7 @@ void cmdlineFile(App& app, const std::string& strfile, const CommandLine& comman
   // A quote or a line break would break the tools' command lines.
   if (!AcceptPathForTools(app, strfile, "source file")) return;
   Form1& f = app.form;
-  const std::string extension = ToLower(std::filesystem::path(strfile).extension().string());
+  const std::string extension = Lower(std::filesystem::path(strfile).extension().string());
   std::optional<SourceTypeChoice> typeChoice;
   if (extension == ".avi" || extension == ".wmv") {
     typeChoice.emplace(f);

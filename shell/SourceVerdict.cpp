@@ -2,10 +2,10 @@
 
 #include "app/AppTools.h"
 #include "app/Program.h"
+#include "base/Files.h"
 #include "check/CheckReport.h"
 #include "check/GatherFacts.h"
 #include "check/ReportText.h"
-#include "tools/FileTests.h"
 
 namespace quillet {
 namespace {

@@ -6,13 +6,13 @@
 
 #include "app/AppTools.h"
 #include "app/Ui.h"
+#include "base/Files.h"
 #include "convert/PathNames.h"
 #include "convert/StepHelpers.h"
 #include "inspect/TextPieces.h"
 #include "sources/Sources.h"
 #include "sys/FileAPI.h"
 #include "sys/Power.h"
-#include "tools/FileTests.h"
 
 namespace quillet {
 namespace {

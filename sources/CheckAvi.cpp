@@ -3,11 +3,11 @@
 // stream copy of the first 10 MB, which is quick even for a large film.
 
 #include "app/AppTools.h"
+#include "base/Files.h"
 #include "convert/PathNames.h"
 #include "convert/StepHelpers.h"
 #include "inspect/TextPieces.h"
 #include "sources/Sources.h"
-#include "tools/FileTests.h"
 
 namespace quillet {
 namespace {

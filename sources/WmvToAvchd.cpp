@@ -8,12 +8,12 @@
 
 #include "app/AppTools.h"
 #include "app/Ui.h"
+#include "base/Files.h"
 #include "convert/Convert.h"
 #include "convert/MetaFile.h"
 #include "convert/PathNames.h"
 #include "convert/StepHelpers.h"
 #include "sources/Sources.h"
-#include "tools/FileTests.h"
 
 namespace quillet {
 namespace {

@@ -4,6 +4,8 @@
 
 #include <dlfcn.h>
 
+#include "base/Files.h"
+#include "base/PathResolve.h"
 #include "sys/FileAPI.h"
 #include "tools/Paths.h"
 

@@ -1,22 +1,10 @@
 #pragma once
-// Large-file sizes, file listings and folder-tree deletion.
+// File listings, folder-tree deletion and the program's own folder.
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace quillet {
-
-inline constexpr int kInvalidFileHandle = -1;
-
-// Opens the file for reading (sharing reads and writes) and gives its exact 64-bit size.
-// The handle stays open until CloseFile. A file that cannot be opened gives the invalid
-// handle and size 0.
-void GetFileSize64(const std::string& path, int& handle, int64_t& size);
-void CloseFile(int handle);
-
-// Size of a file in bytes, 0 when it cannot be opened (GetFileSize64 + CloseFile).
-int64_t FileSize64(const std::string& path);
 
 // Bare names of the files (not folders) matching a pattern such as folder + "/*.mkv",
 // sorted case-insensitively. A pattern ending in the separator lists everything. No
@@ -30,9 +18,5 @@ void DeleteFolderTree(const std::string& folder);
 // The folder of the running executable (real path of /proc/self/exe), no trailing
 // separator.
 std::string ProgramFolderOfExecutable();
-
-// Resolves a path that does not exist as written by matching each component without
-// regard to case, as Windows does. Returns the path unchanged when nothing matches.
-std::string ResolvePathNoCase(const std::string& path);
 
 }  // namespace quillet

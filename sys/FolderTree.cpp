@@ -3,6 +3,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/PathResolve.h"
 #include "sys/FileAPI.h"
 
 namespace quillet {

@@ -1,9 +1,9 @@
 // The files of a folder that match a pattern, in the order NTFS lists them.
 #include <algorithm>
 
+#include "base/FolderEntries.h"
+#include "base/NameMatch.h"
 #include "sys/FileAPI.h"
-#include "sys/FolderEntries.h"
-#include "sys/NameMatch.h"
 
 namespace quillet {
 

@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "toolkit/Text.h"
+#include "base/Text.h"
 
 namespace quillet::toolkit {
 namespace {

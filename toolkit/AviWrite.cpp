@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <map>
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/Mp4Build.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 
 namespace quillet::toolkit {
 namespace fs = std::filesystem;

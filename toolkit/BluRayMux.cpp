@@ -1,11 +1,12 @@
 #include "toolkit/BluRayMux.h"
 
 #include <filesystem>
+#include <map>
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/M2tsMux.h"
-#include "toolkit/Mp4Build.h"
-#include "toolkit/Text.h"
+#include "toolkit/MuxJob.h"
 
 namespace quillet::toolkit {
 namespace {
@@ -13,27 +14,20 @@ namespace {
 namespace fs = std::filesystem;
 using bluray::StreamCoding;
 
+// The Blu-ray stream coding of a job line's codec; AAC has none.
 std::optional<StreamCoding> CodingOf(TrackCodec codec) {
-  switch (codec) {
-    case TrackCodec::H264:
-      return StreamCoding::kH264;
-    case TrackCodec::Vc1:
-      return StreamCoding::kVc1;
-    case TrackCodec::Mpeg2Video:
-      return StreamCoding::kMpeg2Video;
-    case TrackCodec::Ac3:
-      return StreamCoding::kAc3;
-    case TrackCodec::Dts:
-      return StreamCoding::kDts;
-    case TrackCodec::Mp3:
-    case TrackCodec::Mp2:
-      return StreamCoding::kMpeg1Audio;
-    case TrackCodec::TextSubtitle:
-      return StreamCoding::kPgs;
-    case TrackCodec::Aac:
-      return std::nullopt;
-  }
-  return std::nullopt;
+  static const std::map<TrackCodec, StreamCoding> kCodings = {
+      {TrackCodec::H264, StreamCoding::kH264},
+      {TrackCodec::Vc1, StreamCoding::kVc1},
+      {TrackCodec::Mpeg2Video, StreamCoding::kMpeg2Video},
+      {TrackCodec::Ac3, StreamCoding::kAc3},
+      {TrackCodec::Dts, StreamCoding::kDts},
+      {TrackCodec::Mp3, StreamCoding::kMpeg1Audio},
+      {TrackCodec::Mp2, StreamCoding::kMpeg1Audio},
+      {TrackCodec::TextSubtitle, StreamCoding::kPgs}};
+  const auto found = kCodings.find(codec);
+  if (found == kCodings.end()) return std::nullopt;
+  return found->second;
 }
 
 bool Fail(std::string* error, const std::string& why) {

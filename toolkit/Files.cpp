@@ -8,52 +8,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/Text.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 
 namespace quillet::toolkit {
 namespace fs = std::filesystem;
-namespace {
-
-bool Exists(const fs::path& p) {
-  std::error_code ec;
-  return fs::exists(fs::symlink_status(p, ec)) || fs::exists(p, ec);
-}
-
-// The path with each missing component replaced by a same-named entry in another case.
-std::optional<fs::path> ResolveCase(const fs::path& path) {
-  if (Exists(path)) return path;
-  fs::path current = path.is_absolute() ? path.root_path() : fs::path(".");
-  bool relative = !path.is_absolute();
-  fs::path built = path.is_absolute() ? path.root_path() : fs::path();
-  for (const fs::path& part : path.relative_path()) {
-    fs::path candidate = current / part;
-    if (part == "." || part == ".." || Exists(candidate)) {
-      current = candidate;
-      built /= part;
-      continue;
-    }
-    std::error_code ec;
-    std::vector<std::string> matches;
-    for (const auto& entry : fs::directory_iterator(current, ec)) {
-      std::string name = entry.path().filename().string();
-      if (IEquals(name, part.string())) matches.push_back(name);
-    }
-    if (matches.empty()) return std::nullopt;
-    std::sort(matches.begin(), matches.end());
-    current /= matches.front();
-    built /= matches.front();
-  }
-  (void)relative;
-  return built;
-}
-
-std::string DropTrailingBlanksAndDots(std::string name) {
-  while (!name.empty() && (name.back() == ' ' || name.back() == '.')) name.pop_back();
-  return name;
-}
-
-}  // namespace
 
 std::string FolderOf(const std::string& path) {
   fs::path parent = fs::path(path).parent_path();
@@ -62,54 +21,6 @@ std::string FolderOf(const std::string& path) {
 
 std::string NameOf(const std::string& path) {
   return fs::path(path).filename().string();
-}
-
-std::string LocateInput(const std::string& path) {
-  if (path.empty() || Exists(path)) return path;
-  if (auto found = ResolveCase(path)) return found->string();
-  fs::path p(path);
-  std::string trimmed = DropTrailingBlanksAndDots(p.filename().string());
-  if (!trimmed.empty() && trimmed != p.filename().string()) {
-    fs::path shorter = p.parent_path() / trimmed;
-    if (auto found = ResolveCase(shorter)) return found->string();
-  }
-  return path;
-}
-
-std::string LocateOutput(const std::string& path) {
-  fs::path p(path);
-  std::string name = DropTrailingBlanksAndDots(p.filename().string());
-  if (name.empty()) name = p.filename().string();
-  fs::path folder = p.parent_path();
-  std::string located = folder.empty() ? std::string() : LocateInput(folder.string());
-  fs::path target = located.empty() ? fs::path(name) : fs::path(located) / name;
-  if (!Exists(target))
-    if (auto found = ResolveCase(target)) target = *found;
-  return target.string();
-}
-
-long long FileSize(const std::string& path) {
-  std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) return -1;
-  auto size = fs::file_size(path, ec);
-  return ec ? -1 : static_cast<long long>(size);
-}
-
-bool FileHasData(const std::string& path) {
-  return FileSize(path) > 0;
-}
-
-std::optional<std::string> ReadBytes(const std::string& path, size_t limit) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string data;
-  char buffer[65536];
-  while (data.size() < limit && in) {
-    size_t want = std::min(sizeof buffer, limit - data.size());
-    in.read(buffer, static_cast<std::streamsize>(want));
-    data.append(buffer, static_cast<size_t>(in.gcount()));
-  }
-  return data;
 }
 
 bool IsMatroskaFile(const std::string& path) {

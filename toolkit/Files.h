@@ -1,30 +1,16 @@
 #pragma once
-// Files as the slots see them: paths written for Windows (any case, trailing blanks),
-// results that appear only when they are whole, and the WAV header check.
+// Files as the slots see them: paths written for Windows (any case, trailing blanks; see
+// base/PathResolve.h), results that appear only when they are whole, and the WAV header
+// check.
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/Files.h"
+#include "base/PathResolve.h"
+
 namespace quillet::toolkit {
-
-// An existing file or folder for a path the program wrote: the path itself when it
-// exists, else the same path matched without regard to case, component by component,
-// else with the trailing blanks and dots of its last component dropped (Windows ignores
-// them). Returns the path unchanged when nothing matches.
-std::string LocateInput(const std::string& path);
-
-// Where to write a result: the folder part located as above, the name without trailing
-// blanks and dots, and an existing file of the same name in another case reused.
-std::string LocateOutput(const std::string& path);
-
-// A regular file with at least one byte.
-bool FileHasData(const std::string& path);
-long long FileSize(const std::string& path);  // -1 when it cannot be read
-
-// Up to limit bytes of a file; nullopt when it cannot be read.
-std::optional<std::string> ReadBytes(const std::string& path, size_t limit = SIZE_MAX);
 
 // The file starts with the EBML magic of Matroska and WebM files.
 bool IsMatroskaFile(const std::string& path);
@@ -83,4 +69,9 @@ WavInfo ReadWavInfo(const std::string& path);
 // A WAV result that holds sound: valid, with sample data. Logs why not.
 bool CheckWav(const std::string& path);
 
+}  // namespace quillet::toolkit
+
+// The toolkit names the base's helpers as its own (toolkit::Format, toolkit::Member).
+namespace quillet::toolkit {
+using namespace quillet;
 }  // namespace quillet::toolkit

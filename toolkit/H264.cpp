@@ -2,52 +2,12 @@
 
 #include <algorithm>
 
+#include "base/BitStream.h"
+
 namespace quillet::toolkit {
 namespace {
 
 constexpr int kLevel41MaxDpbMbs = 32768;
-
-// Exp-Golomb bit reader over an RBSP (emulation prevention already removed).
-class BitReader {
- public:
-  explicit BitReader(std::vector<uint8_t> data) : data_(std::move(data)) {}
-  bool failed() const { return failed_; }
-
-  unsigned Bit() {
-    if (pos_ >= data_.size() * 8) {
-      failed_ = true;
-      return 0;
-    }
-    unsigned bit = (data_[pos_ / 8] >> (7 - pos_ % 8)) & 1;
-    ++pos_;
-    return bit;
-  }
-  unsigned Bits(int n) {
-    unsigned v = 0;
-    for (int i = 0; i < n; ++i) v = (v << 1) | Bit();
-    return v;
-  }
-  unsigned Ue() {
-    int zeros = 0;
-    while (Bit() == 0) {
-      if (failed_ || ++zeros > 31) {
-        failed_ = true;
-        return 0;
-      }
-    }
-    if (zeros == 0) return 0;
-    return ((1u << zeros) - 1) + Bits(zeros);
-  }
-  int Se() {
-    unsigned k = Ue();
-    return (k & 1) ? static_cast<int>((k + 1) / 2) : -static_cast<int>(k / 2);
-  }
-
- private:
-  std::vector<uint8_t> data_;
-  size_t pos_ = 0;
-  bool failed_ = false;
-};
 
 std::vector<uint8_t> ToRbsp(const std::vector<uint8_t>& nal, size_t from) {
   std::vector<uint8_t> out;
@@ -142,7 +102,7 @@ std::optional<Sps> ParseSps(const std::vector<uint8_t>& nal) {
     cropTop = static_cast<int>(r.Ue());
     cropBottom = static_cast<int>(r.Ue());
   }
-  if (r.failed() || s.widthInMbs > 1024 || s.heightInMbs > 1024) return std::nullopt;
+  if (r.Failed() || s.widthInMbs > 1024 || s.heightInMbs > 1024) return std::nullopt;
   int chroma = separateColourPlanes ? 0 : s.chromaFormatIdc;
   int cropUnitX = chroma == 0 ? 1 : (chroma == 3 ? 1 : 2);
   int cropUnitY = (chroma == 0 ? 1 : (chroma == 1 ? 2 : 1)) * (s.frameMbsOnly ? 1 : 2);

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "toolkit/JsonFields.h"
+#include "base/JsonFields.h"
+#include "base/Text.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 
 namespace quillet::toolkit {
 namespace {

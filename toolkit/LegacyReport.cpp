@@ -2,8 +2,8 @@
 
 #include <cmath>
 
+#include "base/Text.h"
 #include "toolkit/H264.h"
-#include "toolkit/Text.h"
 
 namespace quillet::toolkit {
 namespace {

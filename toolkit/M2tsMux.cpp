@@ -8,10 +8,10 @@
 #include <cstring>
 #include <filesystem>
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/M2tsPackets.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 
 namespace quillet::toolkit {
 namespace {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/Text.h"
 #include "toolkit/PmtLanguages.h"
-#include "toolkit/Text.h"
 
 namespace quillet::toolkit::m2ts {
 namespace {

@@ -21,12 +21,12 @@
 
 namespace quillet::toolkit::m2ts {
 
-inline constexpr size_t kTsPacket = 188;
-inline constexpr size_t kPacket = 192;
-inline constexpr uint16_t kPcrPid = 0x1001;
-inline constexpr uint16_t kVideoPid = 0x1011;
-inline constexpr uint16_t kFirstAudioPid = 0x1100;
-inline constexpr uint16_t kFirstSubtitlePid = 0x1200;
+// A TS packet, and an M2TS packet: the same with a 4-byte time code in front.
+inline constexpr size_t kTsPacket = 188, kPacket = 192;
+// The PIDs of a Blu-ray transport stream: the clock, the video, the first audio and
+// subtitle streams (the others follow in order).
+inline constexpr uint16_t kPcrPid = 0x1001, kVideoPid = 0x1011, kFirstAudioPid = 0x1100,
+                          kFirstSubtitlePid = 0x1200;
 inline constexpr uint64_t kClock = 27000000;  // the program clock runs at 27 MHz
 
 // --- Fields of one 188-byte TS packet ---

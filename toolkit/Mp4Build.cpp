@@ -6,11 +6,11 @@
 #include <numeric>
 #include <set>
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/H264.h"
 #include "toolkit/Probe.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 
 namespace quillet::toolkit {
 namespace fs = std::filesystem;
@@ -33,50 +33,6 @@ long long TrackTimescale(const Rational& fps) {
 }
 
 }  // namespace
-
-Rational Reduce(Rational r) {
-  long long g = std::gcd(r.num, r.den);
-  if (g > 1) {
-    r.num /= g;
-    r.den /= g;
-  }
-  return r;
-}
-
-std::optional<Rational> ParseFrameRate(const std::string& text) {
-  std::string t = Trim(text);
-  if (t.find('/') != std::string::npos) {
-    auto parts = Split(t, '/');
-    if (parts.size() != 2) return std::nullopt;
-    auto n = ParseInt(parts[0]), d = ParseInt(parts[1]);
-    if (!n || !d || *n <= 0 || *d <= 0) return std::nullopt;
-    return Rational{*n, *d};
-  }
-  auto value = ParseDecimal(t);
-  if (!value || *value <= 0 || *value > 1000) return std::nullopt;
-  for (long long k : {24, 30, 48, 60, 120})
-    if (std::fabs(*value - k * 1000.0 / 1001.0) < 0.0015) return Rational{k * 1000, 1001};
-  size_t dot = t.find('.');
-  std::string digits = dot == std::string::npos ? "" : t.substr(dot + 1);
-  while (!digits.empty() && digits.back() == '0') digits.pop_back();
-  if (digits.size() > 6) return std::nullopt;
-  long long den = 1;
-  for (size_t i = 0; i < digits.size(); ++i) den *= 10;
-  std::string whole = dot == std::string::npos ? t : t.substr(0, dot);
-  long long num =
-      (whole.empty() ? 0 : *ParseInt(whole)) * den + (digits.empty() ? 0 : *ParseInt(digits));
-  return Reduce({num, den});
-}
-
-std::optional<Rational> ParseRatio(const std::string& text) {
-  std::string t = text;
-  std::replace(t.begin(), t.end(), '/', ':');
-  auto parts = Split(t, ':');
-  if (parts.size() != 2) return std::nullopt;
-  auto a = ParseInt(parts[0]), b = ParseInt(parts[1]);
-  if (!a || !b || *a <= 0 || *b <= 0) return std::nullopt;
-  return Reduce({*a, *b});
-}
 
 std::optional<Rational> ParFromDisplaySize(int width, int height, int qtw, int qth) {
   if (width <= 0 || height <= 0 || qtw <= 0 || qth <= 0) return std::nullopt;
@@ -280,7 +236,7 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
   // Each track's source as ffmpeg will read it, with its streams.
   struct Prepared {
     std::string source;
-    std::vector<StreamInfo> streams;
+    std::vector<ProbedStream> streams;
     bool aspectInSource = false;
   };
   std::vector<Prepared> prepared;
@@ -326,7 +282,7 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
     auto streams = ProbeStreams(p.source);
     if (!streams) return false;
     p.streams = *streams;
-    for (const StreamInfo& s : p.streams)
+    for (const ProbedStream& s : p.streams)
       if (track.selector.empty() || track.selector == s.type) addedKinds.push_back(s.type);
     prepared.push_back(p);
   }
@@ -342,11 +298,11 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
     auto streams = ProbeStreams(target);
     if (!streams) return false;
     std::vector<std::string> existingKinds;
-    for (const StreamInfo& s : *streams) existingKinds.push_back(s.type);
+    for (const ProbedStream& s : *streams) existingKinds.push_back(s.type);
     if (ExtendsExisting(existingKinds, addedKinds)) {
       int index = addInput(target);
       maps.insert(maps.end(), {"-map", std::to_string(index)});
-      for (const StreamInfo& s : *streams) videoOut += s.type == "video";
+      for (const ProbedStream& s : *streams) videoOut += s.type == "video";
       Log("adding to " + target);
     } else {
       // It has such tracks already: a result of an earlier run, not one being built.
@@ -362,7 +318,7 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
     if (track.selector == "video") map += ":v";
     if (track.selector == "audio") map += ":a";
     maps.insert(maps.end(), {"-map", map});
-    for (const StreamInfo& s : p.streams) {
+    for (const ProbedStream& s : p.streams) {
       if (s.type != "video" || track.selector == "audio") continue;
       if (track.par) {
         std::string streamSelector = ":v:" + std::to_string(videoOut);
@@ -480,7 +436,7 @@ bool SplitMp4(const std::string& path, long long splitKb) {
   auto streams = ProbeStreams(source);
   if (!streams) return false;
   int video = -1;
-  for (const StreamInfo& s : *streams)
+  for (const ProbedStream& s : *streams)
     if (s.type == "video") {
       video = s.index;
       break;
@@ -541,8 +497,8 @@ bool ExtractAviRawVideo(const std::string& aviPath) {
   std::string source = LocateInput(aviPath);
   auto streams = ProbeStreams(source);
   if (!streams) return false;
-  const StreamInfo* video = nullptr;
-  for (const StreamInfo& s : *streams)
+  const ProbedStream* video = nullptr;
+  for (const ProbedStream& s : *streams)
     if (s.type == "video") {
       video = &s;
       break;

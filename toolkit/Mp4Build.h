@@ -9,19 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/MuxJob.h"
+
 namespace quillet::toolkit {
-
-struct Rational {
-  long long num = 0, den = 1;
-  bool operator==(const Rational& o) const { return num == o.num && den == o.den; }
-};
-
-// "23.976" -> 24000/1001 (the NTSC rates are snapped to their exact value), "25.000" ->
-// 25/1, "24000/1001" as it is; nullopt for anything else.
-std::optional<Rational> ParseFrameRate(const std::string& text);
-// "1920:1440" or "4/3" -> 4/3 (reduced); nullopt when not two positive numbers.
-std::optional<Rational> ParseRatio(const std::string& text);
-Rational Reduce(Rational r);
 
 // One track source of an MP4: a file with MP4Box's ":fps=" and ":par=" options and an
 // optional "#video" / "#audio" selector.

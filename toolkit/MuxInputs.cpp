@@ -1,71 +1,16 @@
 #include "toolkit/MuxInputs.h"
 
 #include <filesystem>
-#include <nlohmann/json.hpp>
+#include <map>
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/M2tsPackets.h"
-#include "toolkit/Mp4Build.h"
+#include "toolkit/MuxJob.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 
 namespace quillet::toolkit {
 namespace {
-
-using nlohmann::json;
-
-std::string Text(const json& object, const char* key) {
-  auto it = object.find(key);
-  if (it == object.end()) return "";
-  if (it->is_string()) return it->get<std::string>();
-  if (it->is_number()) return it->dump();
-  return "";
-}
-
-int Whole(const json& object, const char* key) {
-  auto it = object.find(key);
-  if (it != object.end() && it->is_number_integer()) return it->get<int>();
-  return static_cast<int>(ParseInt(Text(object, key)).value_or(0));
-}
-
-double Rate(const std::string& text) {
-  auto parts = Split(text, '/');
-  auto num = ParseDecimal(parts[0]);
-  auto den = parts.size() == 2 ? ParseDecimal(parts[1]) : std::optional<double>(1);
-  return num && den && *den > 0 ? *num / *den : 0;
-}
-
-// "00:01:02.500000000" (a Matroska statistics tag) in seconds.
-double Clock(const std::string& text) {
-  auto parts = Split(text, ':');
-  if (parts.size() != 3) return 0;
-  auto h = ParseDecimal(parts[0]), m = ParseDecimal(parts[1]), s = ParseDecimal(parts[2]);
-  return h && m && s ? *h * 3600 + *m * 60 + *s : 0;
-}
-
-ProbedStream ReadStream(const json& s) {
-  ProbedStream info;
-  info.index = Whole(s, "index");
-  std::string id = Text(s, "id");
-  info.id = StartsWith(id, "0x") ? static_cast<int>(std::stol(id.substr(2), nullptr, 16)) : 0;
-  info.type = Text(s, "codec_type");
-  info.codec = Text(s, "codec_name");
-  info.width = Whole(s, "width");
-  info.height = Whole(s, "height");
-  std::string order = Text(s, "field_order");
-  info.interlaced = !order.empty() && order != "progressive" && order != "unknown";
-  info.fps = Rate(Text(s, "avg_frame_rate"));
-  if (info.fps <= 0) info.fps = Rate(Text(s, "r_frame_rate"));
-  info.level = Whole(s, "level");
-  info.channels = Whole(s, "channels");
-  info.sampleRate = Whole(s, "sample_rate");
-  info.duration = ParseDecimal(Text(s, "duration")).value_or(0);
-  if (auto tags = s.find("tags"); tags != s.end() && tags->is_object()) {
-    info.language = Text(*tags, "language");
-    if (info.duration <= 0) info.duration = Clock(Text(*tags, "DURATION"));
-  }
-  return info;
-}
 
 bool IsProgramStream(const std::string& path) {
   auto head = ReadBytes(path, 4);
@@ -74,19 +19,13 @@ bool IsProgramStream(const std::string& path) {
 
 // ffmpeg's demuxer for a raw audio stream of the line's codec.
 const char* RawAudioFormat(TrackCodec codec) {
-  switch (codec) {
-    case TrackCodec::Ac3:
-      return "ac3";
-    case TrackCodec::Dts:
-      return "dts";
-    case TrackCodec::Mp3:
-    case TrackCodec::Mp2:
-      return "mp3";
-    case TrackCodec::Aac:
-      return "aac";
-    default:
-      return nullptr;
-  }
+  static const std::map<TrackCodec, const char*> kDemuxers = {{TrackCodec::Ac3, "ac3"},
+                                                              {TrackCodec::Dts, "dts"},
+                                                              {TrackCodec::Mp3, "mp3"},
+                                                              {TrackCodec::Mp2, "mp3"},
+                                                              {TrackCodec::Aac, "aac"}};
+  const auto found = kDemuxers.find(codec);
+  return found == kDemuxers.end() ? nullptr : found->second;
 }
 
 // A raw video stream in a Matroska file of its own, every frame with its time stamp.
@@ -224,26 +163,11 @@ bool CodecMatches(TrackCodec codec, const std::string& name) {
   return false;
 }
 
-std::optional<ProbedFile> ParseProbeJson(const std::string& text) {
-  json doc = json::parse(text, nullptr, false);
-  if (doc.is_discarded() || !doc.is_object()) return std::nullopt;
-  ProbedFile file;
-  if (auto format = doc.find("format"); format != doc.end() && format->is_object()) {
-    file.format = Text(*format, "format_name");
-    file.duration = ParseDecimal(Text(*format, "duration")).value_or(0);
-  }
-  if (auto streams = doc.find("streams"); streams != doc.end() && streams->is_array())
-    for (const json& s : *streams)
-      if (s.is_object()) file.streams.push_back(ReadStream(s));
-  return file;
-}
-
 std::optional<ProbedFile> ProbeMediaFile(const std::string& path) {
   RunOptions options;
   options.captureOut = true;
   options.captureErr = true;
-  ToolResult r = RunProgram(
-      {"ffprobe", "-v", "error", "-show_format", "-show_streams", "-of", "json", path}, options);
+  ToolResult r = RunProgram(ProbeJsonArgv(path), options);
   if (!r.Ok()) return std::nullopt;
   return ParseProbeJson(r.out);
 }

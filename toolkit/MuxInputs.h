@@ -7,33 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "base/Ffprobe.h"
 #include "toolkit/MuxJob.h"
 
 namespace quillet::toolkit {
 
-struct ProbedStream {
-  int index = 0;
-  int id = 0;         // the container's id (a program stream's stream id + 0x100)
-  std::string type;   // "video", "audio", "subtitle", "attachment"
-  std::string codec;  // "h264", "ac3", ...
-  int width = 0, height = 0;
-  bool interlaced = false;
-  double fps = 0;
-  int level = 0;
-  int channels = 0;
-  int sampleRate = 0;
-  std::string language;
-  double duration = 0;  // 0 when unknown
-};
-
-struct ProbedFile {
-  std::string format;  // ffprobe's format_name
-  double duration = 0;
-  std::vector<ProbedStream> streams;
-};
-
-// ffprobe's JSON answer (-show_format -show_streams); nullopt when it is none.
-std::optional<ProbedFile> ParseProbeJson(const std::string& json);
+// Runs ffprobe on a file (base/Ffprobe.h); nullopt when it cannot read it.
 std::optional<ProbedFile> ProbeMediaFile(const std::string& path);
 
 struct MuxInput {

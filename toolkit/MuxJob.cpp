@@ -1,10 +1,11 @@
 #include "toolkit/MuxJob.h"
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <set>
 
-#include "toolkit/Mp4Build.h"
-#include "toolkit/Text.h"
+#include "base/Text.h"
 
 namespace quillet::toolkit {
 namespace {
@@ -238,6 +239,50 @@ std::optional<MuxJob> ParseMuxJob(std::string_view raw, std::string* error) {
     return std::nullopt;
   }
   return job;
+}
+
+Rational Reduce(Rational r) {
+  long long g = std::gcd(r.num, r.den);
+  if (g > 1) {
+    r.num /= g;
+    r.den /= g;
+  }
+  return r;
+}
+
+std::optional<Rational> ParseFrameRate(const std::string& text) {
+  std::string t = Trim(text);
+  if (t.find('/') != std::string::npos) {
+    auto parts = Split(t, '/');
+    if (parts.size() != 2) return std::nullopt;
+    auto n = ParseInt(parts[0]), d = ParseInt(parts[1]);
+    if (!n || !d || *n <= 0 || *d <= 0) return std::nullopt;
+    return Rational{*n, *d};
+  }
+  auto value = ParseDecimal(t);
+  if (!value || *value <= 0 || *value > 1000) return std::nullopt;
+  for (long long k : {24, 30, 48, 60, 120})
+    if (std::fabs(*value - k * 1000.0 / 1001.0) < 0.0015) return Rational{k * 1000, 1001};
+  size_t dot = t.find('.');
+  std::string digits = dot == std::string::npos ? "" : t.substr(dot + 1);
+  while (!digits.empty() && digits.back() == '0') digits.pop_back();
+  if (digits.size() > 6) return std::nullopt;
+  long long den = 1;
+  for (size_t i = 0; i < digits.size(); ++i) den *= 10;
+  std::string whole = dot == std::string::npos ? t : t.substr(0, dot);
+  long long num =
+      (whole.empty() ? 0 : *ParseInt(whole)) * den + (digits.empty() ? 0 : *ParseInt(digits));
+  return Reduce({num, den});
+}
+
+std::optional<Rational> ParseRatio(const std::string& text) {
+  std::string t = text;
+  std::replace(t.begin(), t.end(), '/', ':');
+  auto parts = Split(t, ':');
+  if (parts.size() != 2) return std::nullopt;
+  auto a = ParseInt(parts[0]), b = ParseInt(parts[1]);
+  if (!a || !b || *a <= 0 || *b <= 0) return std::nullopt;
+  return Reduce({*a, *b});
 }
 
 }  // namespace quillet::toolkit

@@ -15,6 +15,19 @@
 
 namespace quillet::toolkit {
 
+// Frame rates and ratios as the job lines and the slots' command lines write them.
+struct Rational {
+  long long num = 0, den = 1;
+  bool operator==(const Rational& o) const { return num == o.num && den == o.den; }
+};
+
+// "23.976" -> 24000/1001 (the NTSC rates are snapped to their exact value), "25.000" ->
+// 25/1, "24000/1001" as it is; nullopt for anything else.
+std::optional<Rational> ParseFrameRate(const std::string& text);
+// "1920:1440" or "4/3" -> 4/3 (reduced); nullopt when not two positive numbers.
+std::optional<Rational> ParseRatio(const std::string& text);
+Rational Reduce(Rational r);
+
 enum class TrackCodec { H264, Vc1, Mpeg2Video, Ac3, Dts, Mp3, Mp2, Aac, TextSubtitle };
 
 // The codec of a codec id ("V_MPEG4/ISO/AVC", "A_AC3", ...); nullopt for an unknown one.

@@ -1,30 +1,9 @@
 #include "toolkit/Probe.h"
 
-#include "toolkit/JsonFields.h"
+#include "base/Text.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 
 namespace quillet::toolkit {
-
-std::optional<std::vector<StreamInfo>> ParseProbeStreams(const std::string& json) {
-  auto doc = ParseJson(json);
-  if (!doc || !doc->is_object()) return std::nullopt;
-  std::vector<StreamInfo> streams;
-  for (const JsonValue& s : Elements(Member(*doc, "streams"))) {
-    StreamInfo info;
-    info.index = static_cast<int>(IntOf(Member(s, "index")));
-    info.type = StringOf(Member(s, "codec_type"));
-    info.codec = StringOf(Member(s, "codec_name"));
-    info.width = static_cast<int>(IntOf(Member(s, "width")));
-    info.height = static_cast<int>(IntOf(Member(s, "height")));
-    info.channels = static_cast<int>(IntOf(Member(s, "channels")));
-    info.channelLayout = StringOf(Member(s, "channel_layout"));
-    info.sampleRate = static_cast<int>(ParseInt(StringOf(Member(s, "sample_rate"))).value_or(0));
-    info.isDefault = IntOf(Member(Member(s, "disposition"), "default")) != 0;
-    streams.push_back(info);
-  }
-  return streams;
-}
 
 std::string BackSurroundFilter(const std::string& channelLayout) {
   if (channelLayout == "5.1(side)") return "channelmap=channel_layout=5.1";
@@ -43,18 +22,20 @@ std::optional<double> ProbeSeconds(const std::string& path) {
   return std::nullopt;
 }
 
-std::optional<std::vector<StreamInfo>> ProbeStreams(const std::string& path) {
+std::optional<std::vector<ProbedStream>> ProbeStreams(const std::string& path) {
   RunOptions options;
   options.captureOut = true;
-  ToolResult r =
-      RunProgram({"ffprobe", "-v", "error", "-show_streams", "-of", "json", path}, options);
+  ToolResult r = RunProgram(ProbeJsonArgv(path, false), options);
   if (!r.Ok()) {
     Log("ffprobe cannot read " + path);
     return std::nullopt;
   }
-  auto streams = ParseProbeStreams(r.out);
-  if (!streams) Log("ffprobe gave no stream list for " + path);
-  return streams;
+  auto probed = ParseProbeJson(r.out);
+  if (!probed) {
+    Log("ffprobe gave no stream list for " + path);
+    return std::nullopt;
+  }
+  return probed->streams;
 }
 
 }  // namespace quillet::toolkit

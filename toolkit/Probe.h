@@ -5,21 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "base/Ffprobe.h"
+
 namespace quillet::toolkit {
-
-struct StreamInfo {
-  int index = 0;
-  std::string type;   // "video", "audio", "subtitle", ...
-  std::string codec;  // "h264", "ac3", ...
-  int width = 0, height = 0;
-  int channels = 0;
-  std::string channelLayout;  // "5.1(side)", "stereo", ...
-  int sampleRate = 0;
-  bool isDefault = false;
-};
-
-// Reads ffprobe's JSON answer (-show_streams); nullopt when it is none.
-std::optional<std::vector<StreamInfo>> ParseProbeStreams(const std::string& json);
 
 // The audio filter that names side surround channels as back ones ("5.1(side)" -> "5.1"),
 // the layout Windows WAV files and the AAC and AC3 encoders take for 5.1; empty for any
@@ -30,6 +18,6 @@ std::string BackSurroundFilter(const std::string& channelLayout);
 std::optional<double> ProbeSeconds(const std::string& path);
 
 // Runs ffprobe on a file; nullopt (with a log line) when it cannot be read.
-std::optional<std::vector<StreamInfo>> ProbeStreams(const std::string& path);
+std::optional<std::vector<ProbedStream>> ProbeStreams(const std::string& path);
 
 }  // namespace quillet::toolkit

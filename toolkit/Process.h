@@ -1,6 +1,7 @@
 #pragma once
-// Starting the Debian tools: fork/exec with an argv (never a shell), optional capture of
-// their output, and what every adapter prints about it on standard error.
+// Starting the Debian tools through the shared runner (base/Process.h): an argv (never a
+// shell), optional capture of their output, and what every adapter prints about it on
+// standard error.
 
 #include <cstddef>
 #include <functional>
@@ -46,8 +47,9 @@ void Log(const std::string& message);
 // Messages on (the default) or off, for callers that report in their own way.
 void SetLogEnabled(bool enabled);
 
-// Forward SIGTERM, SIGINT and SIGHUP to the running tool, so that the adapter can clean up
-// its temporary files before it ends. Interrupted() tells whether one arrived.
+// SIGTERM, SIGINT and SIGHUP are recorded and forwarded to the running tool's process
+// group (base/StopRequest.h), so that the adapter can clean up its temporary files before
+// it ends. Interrupted() tells which one arrived first, 0 when none did.
 void InstallSignalForwarding();
 int Interrupted();
 

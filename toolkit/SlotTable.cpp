@@ -1,33 +1,34 @@
 #include "toolkit/SlotTable.h"
 
-#include "toolkit/Text.h"
+#include "base/Text.h"
+#include "base/ToolSlots.h"
 
 namespace quillet::toolkit {
 
 const std::vector<Slot>& SlotTable() {
   static const std::vector<Slot> table = {
-      {"MKVToolnix/mkvinfo.exe", RunMkvinfo},
-      {"MKVToolnix/mkvextract.exe", RunMkvextract},
-      {"MKVToolnix/mkvmerge.exe", RunMkvmerge},
-      {"Checker/x264_checker.exe", RunX264Checker},
-      {"TS/wavgrab.exe", RunWavgrab},
-      {"FFMpeg/FFmpeg.exe", RunFfmpeg},
-      {"FFMpeg/faad.exe", RunFaad},
-      {"Sounds/soundstretch.exe", RunSoundstretch},
-      {"Sounds/normalize.exe", RunNormalize},
-      {"ac3filter/valdec.exe", RunValdec},
-      {"besweet/BeSweet.exe", RunBeSweet},
-      {"MP4Box/MP4Box.exe", RunMp4Box},
-      {"MP4Box/mp4creator.exe", RunMp4Creator},
-      {"h264info/h264info.exe", RunH264Info},
-      {"Mencoder/Mencoder.exe", RunMencoder},
-      {"TS/tsmuxer.exe", RunTsmuxer},
-      {"aften/aften.exe", RunAften},
-      {"avimux/avimux_gui.exe", RunAviMux},
-      {"TS/asf2vc1.exe", RunAsf2Vc1},
+      {slot::kMkvInfo.link, RunMkvinfo},
+      {slot::kMkvExtract.link, RunMkvextract},
+      {slot::kMkvMerge.link, RunMkvmerge},
+      {slot::kX264Checker.link, RunX264Checker},
+      {slot::kWavGrab.link, RunWavgrab},
+      {slot::kFFmpeg.link, RunFfmpeg},
+      {slot::kFaad.link, RunFaad},
+      {slot::kSoundStretch.link, RunSoundstretch},
+      {slot::kNormalize.link, RunNormalize},
+      {slot::kValDec.link, RunValdec},
+      {slot::kBeSweet.link, RunBeSweet},
+      {slot::kMP4Box.link, RunMp4Box},
+      {slot::kMp4Creator.link, RunMp4Creator},
+      {slot::kH264Info.link, RunH264Info},
+      {slot::kMencoder.link, RunMencoder},
+      {slot::kTsMuxer.link, RunTsmuxer},
+      {slot::kAften.link, RunAften},
+      {slot::kAviMux.link, RunAviMux},
+      {slot::kAsfToVc1.link, RunAsf2Vc1},
       // The WMV road's AC3 encoder takes aften's command line.
-      {"aften/EncWAVtoAC3.exe", RunAften},
-      {"Checker/mmcl.exe", RunMmcl},
+      {slot::kEncWavToAc3.link, RunAften},
+      {slot::kMmcl.link, RunMmcl},
   };
   return table;
 }

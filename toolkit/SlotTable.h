@@ -1,5 +1,6 @@
 #pragma once
-// Which adapter fills which slot of the program folder.
+// Which adapter fills which slot of the program folder: the list of the slots there are
+// (the build makes their links from it, see toolkit/CMakeLists.txt).
 
 #include <string>
 #include <vector>

@@ -2,6 +2,7 @@
 // started through a link named like the slot ("MKVToolnix/mkvinfo.exe") and does that
 // slot's job with Debian's tools. Started by its own name, the first argument names the
 // slot: quillet-toolkit MKVToolnix/mkvinfo.exe film.mkv -o info.txt
+// "quillet-toolkit --slots" (for the build) prints the slots' paths, one a line.
 
 #include <iostream>
 #include <string>
@@ -21,6 +22,10 @@ int main(int argc, char** argv) {
 
   const Slot* slot = FindSlot(invoked);
   if (!slot) {
+    if (!args.empty() && args[0] == "--slots") {
+      for (const Slot& s : SlotTable()) std::cout << s.path << "\n";
+      return 0;
+    }
     if (args.empty() || args[0] == "--list" || args[0] == "--help") {
       std::cout << "usage: quillet-toolkit SLOT [ARGUMENTS]\nslots:\n";
       for (const Slot& s : SlotTable()) std::cout << "  " << s.path << "\n";

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "tools/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace quillet {
 

@@ -6,7 +6,6 @@
 #include "tools/PosixToolRunner.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -14,11 +13,11 @@
 #include <cerrno>
 #include <stdexcept>
 
-#include "tools/ChildProcess.h"
+#include "base/Process.h"
+#include "base/StopRequest.h"
+#include "base/UniqueFd.h"
 #include "tools/CommandLine.h"
 #include "tools/ProgressChannel.h"
-#include "tools/StopRequest.h"
-#include "tools/UniqueFd.h"
 
 namespace quillet {
 namespace {
@@ -46,29 +45,6 @@ ChildLaunch LaunchFor(const std::string& commandLine) {
   // The tool sees the name it has on disk (the toolkit's slot links are told apart by it).
   launch.argv[0] = launch.program;
   return launch;
-}
-
-// Reads in 1,024-byte pieces until every writer has closed the pipe, waking at least
-// every 100 ms so the window can repaint during a long report. Returns early when a stop
-// is asked for.
-std::string ReadToEnd(int fd, IdleTicker& ticker) {
-  std::string text;
-  char buffer[1024];
-  while (!StopRequested()) {
-    pollfd ready{fd, POLLIN, 0};
-    int events = poll(&ready, 1, ticker.MillisecondsToNextCall());
-    ticker.Tick();
-    if (events < 0 && errno != EINTR) break;
-    if (events <= 0) continue;
-    ssize_t got = read(fd, buffer, sizeof buffer);
-    if (got == 0) break;
-    if (got < 0) {
-      if (errno == EINTR || errno == EAGAIN) continue;
-      break;
-    }
-    text.append(buffer, static_cast<size_t>(got));
-  }
-  return text;
 }
 
 // How long a capture gives a child that has closed its output to end, before it leaves
@@ -154,8 +130,16 @@ std::string PosixToolRunner::GetCommandOutput(const std::string& commandLine, bo
   UniqueFd output(std::move(readEnd));
   writeEnd.Reset();  // only the child holds the write end now: its exit ends our reads
   if (!child.Started()) return kCreateProcessFailed;
+  // Read until every writer has closed the pipe, the window repainting meanwhile.
   IdleTicker ticker([this] { CallIdle(); });
-  std::string text = ReadToEnd(output.Get(), ticker);
+  std::string text;
+  DrainPipes(
+      {output.Get()},
+      [&](int, const char* data, size_t size) {
+        text.append(data, size);
+        return true;
+      },
+      &ticker);
   output.Reset();
   if (StopRequested()) {
     child.Stop(kStopGraceMs);

@@ -5,8 +5,8 @@
 
 #include <vector>
 
+#include "base/UniqueFd.h"
 #include "tools/ToolRunner.h"
-#include "tools/UniqueFd.h"
 
 namespace quillet {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The one place where external tools are started. Conversion code never talks to
 // processes directly: it hands a whole Windows-style command line to this port.
-// Every call throws RunStopped (tools/StopRequest.h) when a stop is asked for before or
+// Every call throws RunStopped (base/StopRequest.h) when a stop is asked for before or
 // while the tool runs; the running tool has been stopped by then.
 
 #include <functional>

@@ -14,7 +14,7 @@
 #include "tests/support/ConvertScaffold.h"
 #include "tests/support/ReportFixtures.h"
 #include "tools/FileLock.h"
-#include "tools/StopRequest.h"
+#include "base/StopRequest.h"
 
 namespace quillet::test {
 namespace {

@@ -16,7 +16,7 @@
 #include "batch/FolderConversion.h"
 #include "tests/support/ConvertScaffold.h"
 #include "tests/support/ReportFixtures.h"
-#include "tools/FileTests.h"
+#include "base/Files.h"
 
 namespace quillet::test {
 namespace {

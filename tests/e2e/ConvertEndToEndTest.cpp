@@ -18,9 +18,9 @@
 #include "tests/e2e/MediaTools.h"
 #include "tests/e2e/RealProgram.h"
 #include "tests/support/TestApp.h"
-#include "toolkit/JsonFields.h"
+#include "base/JsonFields.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
+#include "base/Text.h"
 
 namespace quillet::test {
 namespace {

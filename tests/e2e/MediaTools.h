@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "tests/support/TestApp.h"
-#include "toolkit/JsonFields.h"
+#include "base/JsonFields.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
+#include "base/Text.h"
 
 namespace quillet::test {
 

@@ -14,7 +14,7 @@
 #include "tests/support/TestApp.h"
 #include "toolkit/Files.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
+#include "base/Text.h"
 
 namespace quillet::toolkit {
 namespace {

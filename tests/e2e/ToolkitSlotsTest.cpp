@@ -12,7 +12,7 @@
 #include "toolkit/Files.h"
 #include "toolkit/H264.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
+#include "base/Text.h"
 
 namespace quillet::toolkit {
 namespace {

@@ -11,7 +11,7 @@
 #include "tests/e2e/MediaTools.h"
 #include "tests/support/TestApp.h"
 #include "toolkit/Files.h"
-#include "toolkit/Text.h"
+#include "base/Text.h"
 
 namespace quillet::toolkit {
 namespace {

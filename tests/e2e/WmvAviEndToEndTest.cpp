@@ -20,7 +20,7 @@
 #include "tests/e2e/MediaTools.h"
 #include "tests/e2e/RealProgram.h"
 #include "tests/support/TestApp.h"
-#include "toolkit/JsonFields.h"
+#include "base/JsonFields.h"
 #include "tools/PosixToolRunner.h"
 
 namespace quillet::test {

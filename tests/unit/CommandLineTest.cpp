@@ -10,64 +10,42 @@
 namespace quillet {
 namespace {
 
-struct SplitCase {
-  const char* name;
-  std::string line;
-  std::vector<std::string> args;
-};
-
-class SplitCommandLineCases : public ::testing::TestWithParam<SplitCase> {};
-
-TEST_P(SplitCommandLineCases, GivesTheArgumentsWindowsGives) {
-  EXPECT_EQ(SplitCommandLine(GetParam().line), GetParam().args) << GetParam().line;
+TEST(SplitCommandLine, GivesTheArgumentsWindowsGives) {
+  using Args = std::vector<std::string>;
+  const std::pair<std::string, Args> cases[] = {
+      {"", {}},
+      {" \t ", {}},
+      {"tool  a\tb ", {"tool", "a", "b"}},
+      {R"("/opt/my tools/mkvextract.exe" tracks "/out dir/a b.mkv" 1:"/out/movie.h264")",
+       {"/opt/my tools/mkvextract.exe", "tracks", "/out dir/a b.mkv", "1:/out/movie.h264"}},
+      // The doubled blanks of the tool lines must not produce empty arguments.
+      {R"("/p/aften.exe"  "/o/movie.wav"   -b 640 )",
+       {"/p/aften.exe", "/o/movie.wav", "-b", "640"}},
+      {R"(tool "" x)", {"tool", "", "x"}},
+      {R"(tool "a""b" c)", {"tool", "a\"b", "c"}},
+      // Backslashes are literal away from quotes; before a quote, odd ones give a quote,
+      // even ones halve and the quote opens or closes.
+      {R"(tool C:\dir\file a\\b)", {"tool", R"(C:\dir\file)", R"(a\\b)"}},
+      {R"(tool a\"b \\\"c)", {"tool", "a\"b", R"(\"c)"}},
+      {R"(tool "a\\" b)", {"tool", R"(a\)", "b"}},
+      // The classic trap: a quoted folder ending in a backslash escapes the closing quote,
+      // so the rest of the line joins the argument. (Our folders end in '/', not '\'.)
+      {R"(tool "C:\dir\" next)", {"tool", "C:\\dir\" next"}},
+      {R"(tool "C:\dir\\" next)", {"tool", R"(C:\dir\)", "next"}},
+      {R"(tool -o"/out dir/x".mp4)", {"tool", "-o/out dir/x.mp4"}},
+      {R"(tool "a b)", {"tool", "a b"}},  // an unterminated quote runs to the end
+      // The program name ends at its closing quote; backslashes in it are never escapes.
+      {R"("C:\tools\x.exe\" a)", {R"(C:\tools\x.exe\)", "a"}},
+      {"/usr/bin/env  A=1", {"/usr/bin/env", "A=1"}},
+  };
+  for (const auto& [line, args] : cases) EXPECT_EQ(SplitCommandLine(line), args) << line;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rules, SplitCommandLineCases,
-    ::testing::Values(
-        SplitCase{"Empty", "", {}}, SplitCase{"OnlyBlanks", " \t ", {}},
-        SplitCase{"BlanksAndTabsSeparate", "tool  a\tb ", {"tool", "a", "b"}},
-        SplitCase{
-            "QuotedPathsWithBlanks",
-            R"("/opt/my tools/mkvextract.exe" tracks "/out dir/a b.mkv" 1:"/out/movie.h264")",
-            {"/opt/my tools/mkvextract.exe", "tracks", "/out dir/a b.mkv", "1:/out/movie.h264"}},
-        // The doubled blanks of the tool lines must not produce empty arguments.
-        SplitCase{"DoubledBlanksBetweenArguments",
-                  R"("/p/aften.exe"  "/o/movie.wav"   -b 640 )",
-                  {"/p/aften.exe", "/o/movie.wav", "-b", "640"}},
-        SplitCase{"EmptyQuotedArgumentIsKept", R"(tool "" x)", {"tool", "", "x"}},
-        SplitCase{"DoubledQuoteInsideQuotesIsOneQuote", R"(tool "a""b" c)", {"tool", "a\"b", "c"}},
-        SplitCase{"BackslashesAreLiteralAwayFromQuotes",
-                  R"(tool C:\dir\file a\\b)",
-                  {"tool", R"(C:\dir\file)", R"(a\\b)"}},
-        SplitCase{"OddBackslashesBeforeQuoteGiveALiteralQuote",
-                  R"(tool a\"b \\\"c)",
-                  {"tool", "a\"b", R"(\"c)"}},
-        SplitCase{
-            "EvenBackslashesBeforeQuoteHalveAndToggle", R"(tool "a\\" b)", {"tool", R"(a\)", "b"}},
-        // The classic trap: a quoted folder ending in a backslash escapes the closing quote,
-        // so the rest of the line joins the argument. (Our folders end in '/', not '\'.)
-        SplitCase{"TrailingBackslashInQuotedPathEscapesTheQuote",
-                  R"(tool "C:\dir\" next)",
-                  {"tool", "C:\\dir\" next"}},
-        SplitCase{"DoubledTrailingBackslashKeepsOne",
-                  R"(tool "C:\dir\\" next)",
-                  {"tool", R"(C:\dir\)", "next"}},
-        SplitCase{
-            "QuotesGroupInsideAWord", R"(tool -o"/out dir/x".mp4)", {"tool", "-o/out dir/x.mp4"}},
-        SplitCase{"UnterminatedQuoteRunsToTheEnd", R"(tool "a b)", {"tool", "a b"}},
-        // The program name ends at its closing quote; backslashes in it are never escapes.
-        SplitCase{
-            "ProgramNameKeepsBackslashes", R"("C:\tools\x.exe\" a)", {R"(C:\tools\x.exe\)", "a"}},
-        SplitCase{"UnquotedProgramName", "/usr/bin/env  A=1", {"/usr/bin/env", "A=1"}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(IsSafeForCommandLine, RefusesQuotesAndLineBreaksOnly) {
   EXPECT_TRUE(IsSafeForCommandLine("/home/u/My Films/a (1) 'x' & y.mkv"));
   EXPECT_TRUE(IsSafeForCommandLine(R"(C:\dir\)"));
   EXPECT_FALSE(IsSafeForCommandLine("a\"b.mkv"));
-  EXPECT_FALSE(IsSafeForCommandLine("a\nb.mkv"));
-  EXPECT_FALSE(IsSafeForCommandLine("a\rb.mkv"));
+  EXPECT_FALSE(IsSafeForCommandLine("a\nb.mkv") || IsSafeForCommandLine("a\rb.mkv"));
 }
 
 }  // namespace

@@ -17,7 +17,7 @@
 #include "toolkit/Mp4Build.h"
 #include "toolkit/MuxJob.h"
 #include "toolkit/SlotTable.h"
-#include "toolkit/Text.h"
+#include "base/Text.h"
 #include "toolkit/TrackIds.h"
 #include "toolkit/progress/ProgressParsers.h"
 #include "toolkit/slots/Slots.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "toolkit/M2tsPackets.h"
-#include "toolkit/Text.h"
+#include "base/Text.h"
 #include "toolkit/pgs/CueDrawing.h"
 #include "toolkit/pgs/PgsBitmap.h"
 #include "toolkit/pgs/SrtReader.h"

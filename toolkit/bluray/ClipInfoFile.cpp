@@ -1,6 +1,6 @@
 #include "toolkit/bluray/ClipInfoFile.h"
 
-#include "toolkit/bluray/BitWriter.h"
+#include "base/BitStream.h"
 #include "toolkit/bluray/StreamCodes.h"
 
 namespace quillet::toolkit::bluray {

@@ -1,6 +1,6 @@
 #include "toolkit/bluray/IndexFile.h"
 
-#include "toolkit/bluray/BitWriter.h"
+#include "base/BitStream.h"
 
 namespace quillet::toolkit::bluray {
 namespace {

@@ -1,6 +1,6 @@
 #include "toolkit/bluray/PlaylistFile.h"
 
-#include "toolkit/bluray/BitWriter.h"
+#include "base/BitStream.h"
 #include "toolkit/bluray/StreamCodes.h"
 
 namespace quillet::toolkit::bluray {

@@ -6,17 +6,10 @@
 namespace quillet::toolkit::bluray {
 
 StreamKind KindOf(StreamCoding coding) {
-  switch (coding) {
-    case StreamCoding::kMpeg1Video:
-    case StreamCoding::kMpeg2Video:
-    case StreamCoding::kH264:
-    case StreamCoding::kVc1:
-      return StreamKind::kVideo;
-    case StreamCoding::kPgs:
-      return StreamKind::kSubtitle;
-    default:
-      return StreamKind::kAudio;
-  }
+  if (coding == StreamCoding::kPgs) return StreamKind::kSubtitle;
+  const bool video = coding == StreamCoding::kMpeg1Video || coding == StreamCoding::kMpeg2Video ||
+                     coding == StreamCoding::kH264 || coding == StreamCoding::kVc1;
+  return video ? StreamKind::kVideo : StreamKind::kAudio;
 }
 
 uint8_t VideoFormatCode(int width, int height, bool interlaced) {

@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/Identification.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 
 namespace quillet::toolkit::pgs {
 namespace {

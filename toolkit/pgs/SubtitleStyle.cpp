@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "toolkit/Text.h"
+#include "base/Text.h"
 
 namespace quillet::toolkit::pgs {
 namespace {

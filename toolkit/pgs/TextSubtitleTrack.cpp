@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "toolkit/Mp4Build.h"
+#include "base/Text.h"
 #include "toolkit/MuxInputs.h"
-#include "toolkit/Text.h"
+#include "toolkit/MuxJob.h"
 #include "toolkit/pgs/PgsEncoder.h"
 #include "toolkit/pgs/SubtitleSource.h"
 

@@ -2,16 +2,16 @@
 // Encodes a WAV to AC3 with ffmpeg's encoder. Without -b the rate is aften's own choice
 // by the channels (the LFE channel not counted): 96, 192, 256, 384 or 448 kbit/s.
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/Probe.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 #include "toolkit/slots/Slots.h"
 
 namespace quillet::toolkit {
 namespace {
 
-bool HasLfe(const StreamInfo& audio) {
+bool HasLfe(const ProbedStream& audio) {
   const std::string& layout = audio.channelLayout;
   if (layout.empty()) return audio.channels == 6;  // aften takes six channels as 5.1
   return layout.find(".1") != std::string::npos || layout.find("LFE") != std::string::npos;
@@ -64,7 +64,7 @@ int RunAften(const SlotCall& call) {
     Log(input + " holds no sound ffmpeg can read");
     return 1;
   }
-  const StreamInfo wav = (*streams)[0];
+  const ProbedStream wav = (*streams)[0];
   int kbps =
       parsed->kbps > 0 ? parsed->kbps : AftenDefaultKbps(wav.channels - (HasLfe(wav) ? 1 : 0));
   Staging staging;

@@ -9,19 +9,19 @@
 
 #include <string>
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/Probe.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 #include "toolkit/slots/Slots.h"
 
 namespace quillet::toolkit {
 namespace {
 
 // What the source holds, for the refusal: "wmv2 video and wmav2 audio".
-std::string Contents(const std::vector<StreamInfo>& streams) {
+std::string Contents(const std::vector<ProbedStream>& streams) {
   std::string text;
-  for (const StreamInfo& s : streams) {
+  for (const ProbedStream& s : streams) {
     if (s.type != "video" && s.type != "audio") continue;
     if (!text.empty()) text += " and ";
     text += s.codec + " " + s.type;
@@ -58,8 +58,8 @@ int RunAsf2Vc1(const SlotCall& call) {
   const std::string source = LocateInput(call.args[0]);
   auto streams = ProbeStreams(source);
   if (!streams) return 1;
-  const StreamInfo* video = nullptr;
-  for (const StreamInfo& s : *streams)
+  const ProbedStream* video = nullptr;
+  for (const ProbedStream& s : *streams)
     if (s.type == "video" && !video) video = &s;
   if (!video || video->codec != "vc1") {
     Log(call.args[0] + " holds " + Contents(*streams) +

@@ -21,7 +21,7 @@ std::optional<AviMuxSourceInfo> ProbeSource(const std::string& path) {
   auto streams = ProbeStreams(path);
   if (!streams) return std::nullopt;
   AviMuxSourceInfo info;
-  for (const StreamInfo& s : *streams) {
+  for (const ProbedStream& s : *streams) {
     if (s.type == "video") info.hasVideo = true;
     if (s.type == "audio") ++info.audioStreams;
   }

@@ -5,9 +5,9 @@
 
 #include <cmath>
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 #include "toolkit/slots/Slots.h"
 
 namespace quillet::toolkit {

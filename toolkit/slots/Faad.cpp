@@ -4,9 +4,9 @@
 
 #include <set>
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 #include "toolkit/slots/Slots.h"
 
 namespace quillet::toolkit {

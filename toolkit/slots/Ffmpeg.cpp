@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <set>
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/Probe.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 #include "toolkit/progress/ProgressParsers.h"
 #include "toolkit/slots/Slots.h"
 

@@ -4,10 +4,10 @@
 
 #include <filesystem>
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/H264.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 #include "toolkit/slots/Slots.h"
 
 namespace quillet::toolkit {

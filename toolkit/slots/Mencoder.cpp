@@ -10,10 +10,10 @@
 #include <cmath>
 #include <set>
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/Probe.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 #include "toolkit/progress/ProgressParsers.h"
 #include "toolkit/slots/Slots.h"
 
@@ -226,7 +226,7 @@ bool HoldsVideo(const std::string& path) {
   }
   auto streams = ProbeStreams(path);
   if (streams)
-    for (const StreamInfo& s : *streams)
+    for (const ProbedStream& s : *streams)
       if (s.type == "video") return true;
   Log("mencoder wrote no video to " + NameOf(path));
   return false;

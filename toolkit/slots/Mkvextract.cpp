@@ -3,10 +3,10 @@
 // the extraction succeeded. H.264 comes out as an Annex B stream and AAC with ADTS
 // headers, which is what the muxers after it read.
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/Identification.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 #include "toolkit/TrackIds.h"
 #include "toolkit/progress/ProgressParsers.h"
 #include "toolkit/slots/Slots.h"

@@ -4,11 +4,11 @@
 
 #include <fstream>
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/Identification.h"
 #include "toolkit/LegacyReport.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 #include "toolkit/slots/Slots.h"
 
 namespace quillet::toolkit {

@@ -3,9 +3,9 @@
 // ids; other sources (a subtitle file's track 0) keep theirs. The output (or the parts of
 // a split) appear only when mkvmerge succeeded.
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 #include "toolkit/TrackIds.h"
 #include "toolkit/progress/ProgressParsers.h"
 #include "toolkit/slots/Slots.h"

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 #include "toolkit/slots/Slots.h"
 
 namespace quillet::toolkit {

@@ -38,7 +38,7 @@ int RunMp4Creator(const SlotCall& call) {
     if (rawVideo) {
       RawH264PictureSize(track.path, width, height);
     } else if (auto streams = ProbeStreams(track.path)) {
-      for (const StreamInfo& s : *streams)
+      for (const ProbedStream& s : *streams)
         if (s.type == "video") {
           width = s.width;
           height = s.height;

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <iostream>
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 #include "toolkit/slots/Slots.h"
 
 namespace quillet::toolkit {

@@ -2,9 +2,9 @@
 // soundstretch as it is; it also ends with status 0 on a file it cannot read, so the
 // WAV it wrote is checked.
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 #include "toolkit/slots/Slots.h"
 
 namespace quillet::toolkit {

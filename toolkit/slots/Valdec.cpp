@@ -5,10 +5,10 @@
 // compression; -gain: raises the level by that many dB with a limiter in front of full
 // scale, as AC3Filter's automatic gain control keeps the sound from clipping.
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/Probe.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 #include "toolkit/slots/Slots.h"
 
 namespace quillet::toolkit {
@@ -111,7 +111,7 @@ int RunValdec(const SlotCall& call) {
   std::string layout;
   if (parsed->speakers == 0)
     if (auto streams = ProbeStreams(input))
-      for (const StreamInfo& s : *streams)
+      for (const ProbedStream& s : *streams)
         if (s.type == "audio") {
           layout = s.channelLayout;
           break;

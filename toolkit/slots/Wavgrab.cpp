@@ -18,14 +18,14 @@ int RunWavgrab(const SlotCall& call) {
   std::string source = LocateInput(call.args[0]);
   auto streams = ProbeStreams(source);
   if (!streams) return 1;
-  const StreamInfo* chosen = nullptr;
-  for (const StreamInfo& s : *streams)
+  const ProbedStream* chosen = nullptr;
+  for (const ProbedStream& s : *streams)
     if (s.type == "audio" && s.isDefault) {
       chosen = &s;
       break;
     }
   if (!chosen)
-    for (const StreamInfo& s : *streams)
+    for (const ProbedStream& s : *streams)
       if (s.type == "audio") {
         chosen = &s;
         break;

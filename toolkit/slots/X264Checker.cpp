@@ -5,11 +5,11 @@
 
 #include <iostream>
 
+#include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/H264.h"
 #include "toolkit/Identification.h"
 #include "toolkit/Process.h"
-#include "toolkit/Text.h"
 #include "toolkit/slots/Slots.h"
 
 namespace quillet::toolkit {

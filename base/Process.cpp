@@ -1,4 +1,4 @@
-#include "tools/ChildProcess.h"
+#include "base/Process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -15,10 +15,9 @@
 #include <cstdlib>
 #include <utility>
 
-#include "sys/FileAPI.h"
-#include "tools/Paths.h"
-#include "tools/StopRequest.h"
-#include "tools/UniqueFd.h"
+#include "base/PathResolve.h"
+#include "base/StopRequest.h"
+#include "base/UniqueFd.h"
 
 namespace quillet {
 namespace {
@@ -33,15 +32,15 @@ namespace {
   _exit(127);
 }
 
-// Moves the sources onto 0, 1, 2 through copies above 2, so a source that is itself one
-// of the standard descriptors is not overwritten before it has been copied.
-void SetStreamsInChild(const int (&sources)[3], int reportFd) {
-  int copies[3];
-  for (int i = 0; i < 3; ++i) {
-    copies[i] = sources[i] < 0 ? -1 : fcntl(sources[i], F_DUPFD_CLOEXEC, 3);
+// Moves the sources onto 0 to 3 through copies above 3, so a source that is itself one
+// of those descriptors is not overwritten before it has been copied.
+void SetStreamsInChild(const int (&sources)[4], int reportFd) {
+  int copies[4];
+  for (int i = 0; i < 4; ++i) {
+    copies[i] = sources[i] < 0 ? -1 : fcntl(sources[i], F_DUPFD_CLOEXEC, 4);
     if (sources[i] >= 0 && copies[i] < 0) FailInChild(reportFd);
   }
-  for (int i = 0; i < 3; ++i)
+  for (int i = 0; i < 4; ++i)
     if (copies[i] >= 0 && dup2(copies[i], i) < 0) FailInChild(reportFd);
 }
 
@@ -57,21 +56,22 @@ void TieToParent(pid_t parent) {
 }
 
 [[noreturn]] void RunChild(const ChildLaunch& launch, char* const* argv, char* const* envp,
-                           const int (&streams)[3], int reportFd, pid_t parent) {
+                           const int (&streams)[4], int reportFd, pid_t parent) {
   TieToParent(parent);
-  // A tool starts with the signal state a shell would give it.
+  // A tool starts with the signal state a shell would give it, whatever we ignore.
+  struct sigaction defaults {};
+  defaults.sa_handler = SIG_DFL;
+  for (int sig : {SIGPIPE, SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &defaults, nullptr);
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
-  struct sigaction defaults {};
-  defaults.sa_handler = SIG_DFL;
-  sigaction(SIGPIPE, &defaults, nullptr);
   // Set here, before exec, so the tool never runs a moment at the wrong priority.
   // Raising it fails without privilege; the tool then keeps ours.
   if (launch.nice) setpriority(PRIO_PROCESS, 0, *launch.nice);
   SetStreamsInChild(streams, reportFd);
-  // Descriptors the window opened without close-on-exec are none of the tool's business.
-  close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+  // Descriptors opened without close-on-exec (by the window, or inherited by the toolkit)
+  // are none of the tool's business.
+  close_range(launch.fd3 >= 0 ? 4 : 3, ~0U, CLOSE_RANGE_CLOEXEC);
   execve(launch.program.c_str(), argv, envp);
   FailInChild(reportFd);
 }
@@ -151,7 +151,10 @@ ChildProcess::ChildProcess(const ChildLaunch& launch) {
   if (launch.argv.empty()) return;
   UniqueFd devNull(open("/dev/null", O_RDWR | O_CLOEXEC));
   int report[2];
-  if (pipe2(report, O_CLOEXEC) != 0) return;
+  if (pipe2(report, O_CLOEXEC) != 0) {
+    startError_ = errno;
+    return;
+  }
   UniqueFd reportRead(report[0]), reportWrite(report[1]);
   // Everything the child touches is made before fork: it must not allocate.
   std::vector<std::string> args = launch.argv;
@@ -162,13 +165,16 @@ ChildProcess::ChildProcess(const ChildLaunch& launch) {
   std::vector<char*> envp;
   for (std::string& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);
-  const int streams[3] = {devNull.Get(), StreamSource(launch.stdoutFd, devNull.Get()),
-                          StreamSource(launch.stderrFd, devNull.Get())};
+  const int streams[4] = {devNull.Get(), StreamSource(launch.stdoutFd, devNull.Get()),
+                          StreamSource(launch.stderrFd, devNull.Get()), launch.fd3};
 
   const pid_t parent = getpid();
   pid_t pid = fork();
   if (pid == 0) RunChild(launch, argv.data(), envp.data(), streams, reportWrite.Get(), parent);
-  if (pid < 0) return;
+  if (pid < 0) {
+    startError_ = errno;
+    return;
+  }
   // Also here, so the group exists before we might signal it; once the child has called
   // exec this fails harmlessly, and the child has made the group itself by then.
   setpgid(pid, pid);
@@ -176,7 +182,7 @@ ChildProcess::ChildProcess(const ChildLaunch& launch) {
   int error = 0;
   if (ExecFailed(reportRead.Get(), error)) {
     ReapBlocking(pid);
-    errno = error;
+    startError_ = errno = error;
     return;
   }
   pid_ = pid;
@@ -204,6 +210,17 @@ int ChildProcess::Wait(IdleTicker& ticker) {
     if (reaped == 0) WaitForExitOrTimeout(exitNotice, ticker.MillisecondsToNextCall());
     ticker.Tick();
   }
+}
+
+int ChildProcess::WaitStatus() {
+  if (pid_ <= 0) return -1;
+  int status = 0;
+  pid_t reaped;
+  do {
+    reaped = waitpid(pid_, &status, 0);
+  } while (reaped < 0 && errno == EINTR);
+  pid_ = -1;
+  return reaped > 0 ? status : -1;
 }
 
 bool ChildProcess::WaitAtMost(int milliseconds) {
@@ -249,18 +266,38 @@ bool ReapIfEnded(pid_t pid) {
 
 std::string ResolveProgram(const std::string& name) {
   if (name.empty()) return name;
-  if (name.find(kSep) != std::string::npos) return ResolvePathNoCase(name);
+  if (name.find('/') != std::string::npos) return ResolvePathNoCase(name);
   const char* searchPath = std::getenv("PATH");
   std::string dirs = searchPath ? searchPath : "/usr/local/bin:/usr/bin:/bin";
   size_t start = 0;
   while (start <= dirs.size()) {
     size_t end = std::min(dirs.find(':', start), dirs.size());
     std::string dir = end > start ? dirs.substr(start, end - start) : ".";
-    std::string candidate = dir + kSepStr + name;
+    std::string candidate = dir + "/" + name;
     if (access(candidate.c_str(), X_OK) == 0) return candidate;
     start = end + 1;
   }
   return name;
+}
+
+void DrainPipes(std::vector<int> fds, const std::function<bool(int, const char*, size_t)>& take,
+                IdleTicker* ticker) {
+  std::vector<char> buffer(1 << 20);
+  while (!fds.empty()) {
+    if (ticker && StopRequested()) return;
+    std::vector<pollfd> ready;
+    for (int fd : fds) ready.push_back({fd, POLLIN, 0});
+    const int events =
+        poll(ready.data(), ready.size(), ticker ? ticker->MillisecondsToNextCall() : -1);
+    if (ticker) ticker->Tick();
+    if (events < 0 && errno != EINTR) return;
+    for (const pollfd& p : ready) {
+      if (events <= 0 || !(p.revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      ssize_t got = read(p.fd, buffer.data(), buffer.size());
+      if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+      if (got <= 0 || !take(p.fd, buffer.data(), static_cast<size_t>(got))) std::erase(fds, p.fd);
+    }
+  }
 }
 
 }  // namespace quillet

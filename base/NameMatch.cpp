@@ -1,4 +1,4 @@
-#include "sys/NameMatch.h"
+#include "base/NameMatch.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "toolkit/JsonFields.h"
+#include "base/JsonFields.h"
 
-#include "toolkit/Text.h"
+#include "base/Text.h"
 
-namespace quillet::toolkit {
+namespace quillet {
 namespace {
 
 const JsonValue& Null() {
@@ -61,4 +61,4 @@ std::string TextOf(const JsonValue& value) {
   return "";
 }
 
-}  // namespace quillet::toolkit
+}  // namespace quillet

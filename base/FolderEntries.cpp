@@ -1,11 +1,10 @@
-#include "sys/FolderEntries.h"
+#include "base/FolderEntries.h"
 
 #include <filesystem>
 #include <system_error>
 
-#include "sys/FileAPI.h"
-#include "sys/NameMatch.h"
-#include "tools/Paths.h"
+#include "base/NameMatch.h"
+#include "base/PathResolve.h"
 
 namespace quillet {
 namespace {
@@ -18,9 +17,9 @@ struct SplitPattern {
 };
 
 SplitPattern Split(const std::string& pattern) {
-  size_t sep = pattern.rfind(kSep);
+  size_t sep = pattern.rfind('/');
   if (sep == std::string::npos) return {".", pattern};
-  std::string folder = sep == 0 ? kSepStr : pattern.substr(0, sep);
+  std::string folder = sep == 0 ? "/" : pattern.substr(0, sep);
   std::string mask = pattern.substr(sep + 1);
   return {folder, mask.empty() ? "*" : mask};
 }

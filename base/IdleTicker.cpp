@@ -1,4 +1,4 @@
-#include "tools/IdleTicker.h"
+#include "base/IdleTicker.h"
 
 #include <algorithm>
 

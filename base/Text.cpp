@@ -1,11 +1,11 @@
-#include "toolkit/Text.h"
+#include "base/Text.h"
 
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
-namespace quillet::toolkit {
+namespace quillet {
 
 std::string Lower(std::string_view text) {
   std::string out(text);
@@ -133,4 +133,4 @@ std::optional<std::vector<uint8_t>> FromHex(std::string_view hex) {
   return bytes;
 }
 
-}  // namespace quillet::toolkit
+}  // namespace quillet

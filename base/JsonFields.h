@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-namespace quillet::toolkit {
+namespace quillet {
 
 using JsonValue = nlohmann::json;
 
@@ -27,4 +27,9 @@ std::string StringOf(const JsonValue& value, const std::string& fallback = "");
 // string's text.
 std::string TextOf(const JsonValue& value);
 
+}  // namespace quillet
+
+// The toolkit names the base's helpers as its own (toolkit::Format, toolkit::Member).
+namespace quillet::toolkit {
+using namespace quillet;
 }  // namespace quillet::toolkit

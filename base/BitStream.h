@@ -1,14 +1,13 @@
 #pragma once
-// Big-endian fields as the Blu-ray navigation files store them: whole bytes, and bit
-// fields packed from the most significant bit down. BitReader reads them back for tests
-// and for checks of what was written.
+// Big-endian bit fields, most significant bit first, as the Blu-ray navigation files and
+// H.264 headers store them: whole bytes, packed bit fields and Exp-Golomb codes.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace quillet::toolkit::bluray {
+namespace quillet {
 
 class BitWriter {
  public:
@@ -17,6 +16,9 @@ class BitWriter {
   void U8(uint32_t value) { Bits(value, 8); }
   void U16(uint32_t value) { Bits(value, 16); }
   void U32(uint32_t value) { Bits(value, 32); }
+  // Exp-Golomb codes: unsigned (ue(v)) and signed (se(v)).
+  void Ue(uint32_t value);
+  void Se(int32_t value);
   // Text as bytes, cut or padded with zeros to `size` bytes.
   void Text(const std::string& text, size_t size);
   void Zeros(size_t bytes);
@@ -42,9 +44,13 @@ class BitReader {
   explicit BitReader(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
   // Reads `count` bits (<= 64); past the end reads zeros and sets Failed().
   uint64_t Bits(int count);
+  unsigned Bit() { return unsigned(Bits(1)); }
   uint32_t U8() { return uint32_t(Bits(8)); }
   uint32_t U16() { return uint32_t(Bits(16)); }
   uint32_t U32() { return uint32_t(Bits(32)); }
+  // Exp-Golomb codes; a code longer than 32 bits or cut off reads 0 and sets Failed().
+  uint32_t Ue();
+  int32_t Se();
   std::string Text(size_t size);
   void Skip(size_t bits);
   void Seek(size_t bytePosition) { bitPosition_ = bytePosition * 8; }
@@ -58,4 +64,4 @@ class BitReader {
   bool failed_ = false;
 };
 
-}  // namespace quillet::toolkit::bluray
+}  // namespace quillet

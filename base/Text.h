@@ -1,5 +1,5 @@
 #pragma once
-// Small text helpers shared by the slot adapters.
+// Small text helpers shared by the program and the toolkit.
 
 #include <cstdint>
 #include <optional>
@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quillet::toolkit {
+namespace quillet {
 
 std::string Lower(std::string_view text);
 bool StartsWith(std::string_view text, std::string_view prefix);
@@ -32,4 +32,9 @@ std::string ShowCommand(const std::vector<std::string>& argv);
 // Hex text ("01640028ff") to bytes; an odd length or a non-hex character gives nullopt.
 std::optional<std::vector<uint8_t>> FromHex(std::string_view hex);
 
+}  // namespace quillet
+
+// The toolkit names the base's helpers as its own (toolkit::Format, toolkit::Member).
+namespace quillet::toolkit {
+using namespace quillet;
 }  // namespace quillet::toolkit

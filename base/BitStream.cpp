@@ -1,6 +1,6 @@
-#include "toolkit/bluray/BitWriter.h"
+#include "base/BitStream.h"
 
-namespace quillet::toolkit::bluray {
+namespace quillet {
 
 void BitWriter::Bits(uint64_t value, int count) {
   for (int bit = count - 1; bit >= 0; --bit) {
@@ -11,6 +11,18 @@ void BitWriter::Bits(uint64_t value, int count) {
       pendingBits_ = 0;
     }
   }
+}
+
+void BitWriter::Ue(uint32_t value) {
+  const uint64_t code = uint64_t(value) + 1;
+  int bits = 0;
+  while ((code >> bits) > 1) ++bits;
+  Bits(0, bits);
+  Bits(code, bits + 1);
+}
+
+void BitWriter::Se(int32_t value) {
+  Ue(value > 0 ? uint32_t(2 * int64_t(value) - 1) : uint32_t(-2 * int64_t(value)));
 }
 
 void BitWriter::Text(const std::string& text, size_t size) {
@@ -47,6 +59,23 @@ uint64_t BitReader::Bits(int count) {
   return value;
 }
 
+uint32_t BitReader::Ue() {
+  int zeros = 0;
+  while (Bit() == 0) {
+    if (failed_ || ++zeros > 31) {
+      failed_ = true;
+      return 0;
+    }
+  }
+  if (zeros == 0) return 0;
+  return ((1u << zeros) - 1) + uint32_t(Bits(zeros));
+}
+
+int32_t BitReader::Se() {
+  const uint32_t k = Ue();
+  return (k & 1) ? int32_t((k + 1) / 2) : -int32_t(k / 2);
+}
+
 std::string BitReader::Text(size_t size) {
   std::string text;
   for (size_t i = 0; i < size; ++i) text.push_back(char(U8()));
@@ -58,4 +87,4 @@ void BitReader::Skip(size_t bits) {
   if (bitPosition_ > bytes_.size() * 8) failed_ = true;
 }
 
-}  // namespace quillet::toolkit::bluray
+}  // namespace quillet

@@ -1,13 +1,11 @@
-// Finding a path the way Windows would, without regard to case: the tool table spells
-// one folder "FFMpeg" and "ffmpeg".
+#include "base/PathResolve.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
-#include "sys/FileAPI.h"
-#include "sys/NameMatch.h"
-#include "tools/Paths.h"
+#include "base/NameMatch.h"
 
 namespace quillet {
 namespace {
@@ -37,7 +35,7 @@ std::vector<std::string> Components(const std::string& path) {
   std::vector<std::string> parts;
   size_t start = 0;
   while (start <= path.size()) {
-    size_t sep = path.find(kSep, start);
+    size_t sep = path.find('/', start);
     if (sep == std::string::npos) sep = path.size();
     if (sep > start) parts.push_back(path.substr(start, sep - start));
     start = sep + 1;
@@ -45,11 +43,9 @@ std::vector<std::string> Components(const std::string& path) {
   return parts;
 }
 
-}  // namespace
-
-std::string ResolvePathNoCase(const std::string& path) {
+std::string MatchComponents(const std::string& path) {
   if (path.empty() || Exists(path)) return path;
-  fs::path resolved = path[0] == kSep ? fs::path(kSepStr) : fs::path();
+  fs::path resolved = path[0] == '/' ? fs::path("/") : fs::path();
   for (const std::string& part : Components(path)) {
     fs::path next = resolved / part;
     if (part != "." && part != ".." && !Exists(next)) {
@@ -60,8 +56,40 @@ std::string ResolvePathNoCase(const std::string& path) {
     resolved = next;
   }
   std::string text = resolved.string();
-  if (path.back() == kSep && (text.empty() || text.back() != kSep)) text += kSep;
+  if (path.back() == '/' && (text.empty() || text.back() != '/')) text += '/';
   return text;
+}
+
+std::string DropTrailingBlanksAndDots(std::string name) {
+  while (!name.empty() && (name.back() == ' ' || name.back() == '.')) name.pop_back();
+  return name;
+}
+
+}  // namespace
+
+std::string ResolvePathNoCase(const std::string& path, bool ignoreTrailingBlanksAndDots) {
+  std::string resolved = MatchComponents(path);
+  if (!ignoreTrailingBlanksAndDots || Exists(resolved)) return resolved;
+  const fs::path p(path);
+  const std::string trimmed = DropTrailingBlanksAndDots(p.filename().string());
+  if (trimmed.empty() || trimmed == p.filename().string()) return path;
+  const std::string shorter = (p.parent_path() / trimmed).string();
+  resolved = MatchComponents(shorter);
+  return Exists(resolved) ? resolved : path;
+}
+
+std::string LocateInput(const std::string& path) {
+  return ResolvePathNoCase(path, true);
+}
+
+std::string LocateOutput(const std::string& path) {
+  const fs::path p(path);
+  std::string name = DropTrailingBlanksAndDots(p.filename().string());
+  if (name.empty()) name = p.filename().string();
+  const fs::path folder = p.parent_path();
+  const std::string located = folder.empty() ? std::string() : LocateInput(folder.string());
+  const fs::path target = located.empty() ? fs::path(name) : fs::path(located) / name;
+  return MatchComponents(target.string());
 }
 
 }  // namespace quillet
