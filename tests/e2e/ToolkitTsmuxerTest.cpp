@@ -227,5 +227,39 @@ TEST_F(ToolkitTsmuxer, TextSubtitlesAreDrawnOnTheirFramesAndKeepTheirLanguage) {
   EXPECT_EQ("0x1200", Probe(clip, "s:0", "id"));
 }
 
+// The picture at a second, as an MD5.
+std::string FrameAt(const std::string& input, int second) {
+  return toolkit::Trim(Quiet({"ffmpeg", "-nostdin", "-v", "error", "-ss", std::to_string(second),
+                              "-i", input, "-map", "0:v", "-frames:v", "1", "-f", "md5", "-"})
+                           .out);
+}
+
+// ffmpeg plays a folder's title from three minutes up: 200 s in two clips, a chapter mark
+// each minute, read by libbluray and by ffmpeg, which seeks through the EP map.
+TEST_F(ToolkitTsmuxer, ABluRayFolderOfTwoClipsPlaysAsOneTitle) {
+  const std::string film = O("long.mkv");
+  ASSERT_TRUE(
+      Ffmpeg("-f lavfi -i testsrc2=size=320x180:rate=24000/1001 -f lavfi -i sine=f=440:"
+             "sample_rate=48000 -t 200 -c:v libx264 -preset ultrafast -g 24 -pix_fmt "
+             "yuv420p -c:a ac3 -b:a 96k",
+             film));
+  // The film whole, and in a folder cut into two clips.
+  meta::Lines job = {"MUXOPT --no-pcr-on-video-pid --new-audio-pes --vbr",
+                     meta::H264FromSource(film, "1", "23.976"), meta::Ac3FromSource(film, "2"), ""};
+  ASSERT_TRUE(MuxOk(job, O("film.m2ts")));
+  job.options += " --blu-ray --auto-chapters=1 --split-size=" +
+                 std::to_string(FileSize(O("film.m2ts")) / 1900) + "KB";
+  ASSERT_TRUE(MuxOk(job, O("disc")));
+  const std::string list = Quiet({"bd_list_titles", "-l", O("disc")}).out;
+  for (const char* seen : {"duration: 00:03:19", "chapters:   4", "clips:   2", "V:1 A:1"})
+    EXPECT_NE(std::string::npos, list.find(seen)) << seen << " in\n" << list;
+  const std::string bluray = "bluray:" + O("disc");
+  EXPECT_NEAR(200, Seconds(bluray), 0.5);
+  EXPECT_EQ("h264", Probe(bluray, "v:0", "codec_name"));
+  const std::string at130 = FrameAt(O("film.m2ts"), 130);
+  EXPECT_EQ(at130, FrameAt(bluray, 130));
+  EXPECT_NE(at130, FrameAt(bluray, 30));
+}
+
 }  // namespace
 }  // namespace quillet::test
