@@ -1,34 +1,54 @@
 #pragma once
 // The toolkit's slots as the end-to-end tests start them: through their links in the built
-// program folder, with the command lines the program writes, on films made here with
-// ffmpeg, each result judged by ffprobe.
+// program folder, with the command lines the program writes, on films made here.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "tests/e2e/MediaTools.h"
-#include "tests/support/TestApp.h"
 #include "toolkit/Files.h"
-#include "toolkit/Text.h"
 
 namespace quillet::test {
 
+namespace fs = std::filesystem;
 using Args = std::vector<std::string>;
 inline const std::string kProgram = QUILLET_PROGRAM_DIR;
 
 // Starts a slot ("TS/tsmuxer.exe") through its link, as the program's runner does.
-inline toolkit::ToolResult Slot(const std::string& slot, const Args& args) {
-  Args argv = {kProgram + "/" + slot};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return Quiet(argv);
+inline toolkit::ToolResult Slot(const std::string& slot, Args args) {
+  args.insert(args.begin(), kProgram + "/" + slot);
+  return Quiet(args);
+}
+
+// A tool run that succeeded; what it said otherwise.
+inline ::testing::AssertionResult Done(const toolkit::ToolResult& r) {
+  if (r.Ok()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "failed:\n" << r.err;
 }
 
 inline ::testing::AssertionResult SlotOk(const std::string& slot, const Args& args) {
-  const toolkit::ToolResult r = Slot(slot, args);
-  if (r.Ok()) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << slot << " failed:\n" << r.err;
+  return Done(Slot(slot, args)) << " (" << slot << ")";
+}
+
+// A failed slot whose last line names what was wrong.
+inline ::testing::AssertionResult FailedNaming(const toolkit::ToolResult& r,
+                                               const std::string& named) {
+  if (!r.Ok() && toolkit::Split(toolkit::Trim(r.err), '\n').back().find(named) != std::string::npos)
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "no failure naming " << named << ":\n" << r.err;
+}
+
+// The words of a command line, "@" standing for `folder` ("1:@movie.h264").
+inline Args At(const std::string& folder, const std::string& line) {
+  Args words = Words(line);
+  for (std::string& word : words)
+    for (size_t at = 0; (at = word.find('@', at)) != std::string::npos; at += folder.size())
+      word.replace(at, 1, folder);
+  return words;
 }
 
 // ffmpeg making sample media: the words of its command line, then the output file.
@@ -38,38 +58,35 @@ inline ::testing::AssertionResult Ffmpeg(const std::string& words, const std::st
   return Made(argv);
 }
 
-// ffprobe's value of one format entry ("format_name", "duration").
-inline std::string FormatEntry(const std::string& path, const std::string& entry) {
-  return toolkit::Trim(Quiet({"ffprobe", "-v", "error", "-show_entries", "format=" + entry, "-of",
-                              "default=nw=1:nk=1", path})
+// ffprobe's value of one entry of a section ("format=duration", "stream_tags=language").
+inline std::string ProbeEntry(const std::string& path, const std::string& entry,
+                              const std::string& stream = "v:0") {
+  return toolkit::Trim(Quiet({"ffprobe", "-v", "error", "-select_streams", stream, "-show_entries",
+                              entry, "-of", "default=nw=1:nk=1", path})
                            .out);
 }
 
+// Entries of every stream ("h264,0x1011 ac3,0x1100" for "codec_name,id"), each stream once.
+inline std::string Streams(const std::string& path, const std::string& entries = "codec_name") {
+  std::string text = toolkit::Trim(Quiet({"ffprobe", "-v", "error", "-show_entries",
+                                          "stream=" + entries, "-of", "csv=p=0", path})
+                                       .out);
+  const size_t programEnd = text.rfind("\n\n");  // a transport stream's program lists them too
+  text.erase(0, programEnd == std::string::npos ? 0 : programEnd + 2);
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  return text;
+}
+
 inline double Seconds(const std::string& path) {
-  return toolkit::ParseDecimal(FormatEntry(path, "duration")).value_or(-1);
+  return toolkit::ParseDecimal(ProbeEntry(path, "format=duration")).value_or(-1);
 }
 
 // The video frames ffprobe decodes; a transport stream lists the count twice.
 inline long long VideoFrames(const std::string& path) {
   const toolkit::ToolResult r =
       Quiet({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
-             "stream=nb_read_frames", "-of", "default=nw=1:nk=1", path});
+             "stream=nb_read_frames", "-of", "csv=p=0", path});
   return toolkit::ParseInt(toolkit::Trim(toolkit::Split(r.out, '\n')[0])).value_or(-1);
-}
-
-// The language tag of a stream ("s:0").
-inline std::string Language(const std::string& path, const std::string& stream) {
-  return toolkit::Trim(Quiet({"ffprobe", "-v", "error", "-select_streams", stream, "-show_entries",
-                              "stream_tags=language", "-of", "default=nw=1:nk=1", path})
-                           .out);
-}
-
-// The last line a failed slot said holds `named`.
-inline ::testing::AssertionResult FailedNaming(const toolkit::ToolResult& r,
-                                               const std::string& named) {
-  const std::vector<std::string> said = toolkit::Split(toolkit::Trim(r.err), '\n');
-  if (!r.Ok() && said.back().find(named) != std::string::npos) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "no failure naming " << named << ":\n" << r.err;
 }
 
 // A test's own output folder.
