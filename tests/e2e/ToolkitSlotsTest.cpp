@@ -33,9 +33,6 @@ class ToolkitSlots : public SlotTest {
                 "@aac.m4a --language 0:fre @film.srt"));
   }
   void SetUp() override { ASSERT_TRUE(made_) << "the sample film could not be made"; }
-  ::testing::AssertionResult Run(const std::string& slot, const std::string& line) {
-    return SlotOk(slot, At(out.withSep(), line));
-  }
   // The film's tracks by their old numbers: 1 video, 2 AC3, 3 AAC, 4 SubRip.
   void Extract() {
     ASSERT_TRUE(Run("MKVToolnix/mkvextract.exe",

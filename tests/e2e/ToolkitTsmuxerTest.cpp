@@ -6,7 +6,6 @@
 
 #include <cmath>
 
-#include "convert/MetaFile.h"
 #include "tests/support/ToolkitRun.h"
 
 namespace quillet::test {
@@ -49,10 +48,6 @@ class ToolkitTsmuxer : public SlotTest {
             Made({"mkvmerge", "-q", "-o", text_, mkv_, "--language", "0:rus", d_ + "film.srt"});
   }
   void SetUp() override { ASSERT_TRUE(made_) << "the sample film could not be made"; }
-  toolkit::ToolResult Mux(const meta::Lines& lines, const std::string& result) {
-    WriteFile(O("movie.meta"), meta::Text(lines));
-    return Slot("TS/tsmuxer.exe", {O("movie.meta"), result});
-  }
   static inline TempFolder media_{"tsmuxer-media"};
   static inline const std::string d_ = media_.str() + "/Filme-\xC3\x9Cmlaut/";
   static inline const std::string mkv_ = d_ + "film.mkv", text_ = d_ + "with-text.mkv";

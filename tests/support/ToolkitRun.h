@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "convert/MetaFile.h"
 #include "tests/e2e/MediaTools.h"
 #include "toolkit/Files.h"
 
@@ -66,14 +66,21 @@ inline std::string ProbeEntry(const std::string& path, const std::string& entry,
                            .out);
 }
 
-// Entries of every stream ("h264,0x1011 ac3,0x1100" for "codec_name,id"), each stream once.
+// Entries of every stream ("h264,0x1011 ac3,0x1100" for "codec_name,id"), each stream once
+// (a transport stream's program lists them again) and without side data.
 inline std::string Streams(const std::string& path, const std::string& entries = "codec_name") {
-  std::string text = toolkit::Trim(Quiet({"ffprobe", "-v", "error", "-show_entries",
-                                          "stream=" + entries, "-of", "csv=p=0", path})
-                                       .out);
-  const size_t programEnd = text.rfind("\n\n");  // a transport stream's program lists them too
-  text.erase(0, programEnd == std::string::npos ? 0 : programEnd + 2);
-  std::replace(text.begin(), text.end(), '\n', ' ');
+  const std::string flat =
+      Quiet({"ffprobe", "-v", "error", "-show_entries", "stream=" + entries, "-of", "flat", path})
+          .out;
+  std::string text, last;
+  for (const std::string& line : toolkit::Split(flat, '\n')) {
+    const size_t dot = line.find('.', 15), equals = line.find('=');
+    if (!toolkit::StartsWith(line, "streams.stream.") || line.find('.', dot + 1) < equals) continue;
+    std::string value = line.substr(equals + 1), index = line.substr(15, dot - 15);
+    if (value[0] == '"') value = value.substr(1, value.size() - 2);
+    text += (text.empty() ? "" : index == last ? "," : " ") + value;
+    last = index;
+  }
   return text;
 }
 
@@ -94,6 +101,14 @@ class SlotTest : public ::testing::Test {
  protected:
   TempFolder out{"toolkit-out"};
   std::string O(const std::string& name) const { return out.str() + "/" + name; }
+  ::testing::AssertionResult Run(const std::string& slot, const std::string& line) {
+    return SlotOk(slot, At(out.withSep(), line));
+  }
+  // The muxer on a job file written as the program writes it, in the output folder.
+  toolkit::ToolResult Mux(const meta::Lines& lines, const std::string& result) {
+    WriteFile(O("movie.meta"), meta::Text(lines));
+    return Slot("TS/tsmuxer.exe", {O("movie.meta"), result});
+  }
 };
 
 }  // namespace quillet::test
