@@ -4,10 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
-#include <vector>
-
 #include "convert/MetaFile.h"
 #include "tests/e2e/MediaTools.h"
 #include "toolkit/Files.h"
@@ -60,9 +56,9 @@ inline ::testing::AssertionResult Ffmpeg(const std::string& words, const std::st
 
 // ffprobe's value of one entry of a section ("format=duration", "stream_tags=language").
 inline std::string ProbeEntry(const std::string& path, const std::string& entry,
-                              const std::string& stream = "v:0") {
-  return toolkit::Trim(Quiet({"ffprobe", "-v", "error", "-select_streams", stream, "-show_entries",
-                              entry, "-of", "default=nw=1:nk=1", path})
+                              const std::string& stream = "v:0", const std::string& flag = "-hide_banner") {
+  return toolkit::Trim(Quiet({"ffprobe", flag, "-v", "error", "-select_streams", stream,
+                              "-show_entries", entry, "-of", "default=nw=1:nk=1", path})
                            .out);
 }
 
@@ -90,10 +86,8 @@ inline double Seconds(const std::string& path) {
 
 // The video frames ffprobe decodes; a transport stream lists the count twice.
 inline long long VideoFrames(const std::string& path) {
-  const toolkit::ToolResult r =
-      Quiet({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
-             "stream=nb_read_frames", "-of", "csv=p=0", path});
-  return toolkit::ParseInt(toolkit::Trim(toolkit::Split(r.out, '\n')[0])).value_or(-1);
+  const std::string count = ProbeEntry(path, "stream=nb_read_frames", "v:0", "-count_frames");
+  return toolkit::ParseInt(toolkit::Split(count, '\n')[0]).value_or(-1);
 }
 
 // A test's own output folder.
