@@ -1,8 +1,11 @@
-// The toolkit's Matroska, MP4 and audio slots with the real Debian tools, on one small film
-// made here: each slot started through its link with a command line as the program writes
-// it ("@" stands for the test's output folder), and judged by the files it leaves.
+// The toolkit's Matroska, MP4, audio, Xvid AVI and MPEG-2 slots with the real Debian tools,
+// on one small film made here: each slot started through its link with a command line as
+// the program writes it ("@" stands for the test's output folder), the AVI muxer with the
+// shipped template filled in as the program fills it, each judged by the files it leaves.
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 #include "tests/support/ReportFixtures.h"
 #include "tests/support/ToolkitRun.h"
@@ -12,21 +15,48 @@ namespace quillet::test {
 namespace {
 
 using toolkit::FileSize;
+using toolkit::Format;
 using toolkit::ReadWavInfo;
+
+const std::string kXvid =
+    " -ovc xvid -xvidencopts bitrate=1500:max_bframes=2:bquant_ratio=162:bquant_offset=100:vhq=1:"
+    "me_quality=6:chroma_me:nochroma_opt:hq_ac:notrellis:lumi_mask:autoaspect:bvhq=1:nogmc:noqpel"
+    " -ofps 24000/1001 -vf harddup -nosound ";
+const std::string kMpeg2 =
+    " -of mpeg -ovc lavc -lavcopts threads=4:vcodec=mpeg2video:vrc_buf_size=1600:vrc_maxrate="
+    "14900:vbitrate=14900:";
+const std::string kSubtitles = "-font " + kProgram +
+                               "/Mencoder/font.ttf -utf8 -subwidth 90 -subpos 90 "
+                               "-subfont-autoscale 1 -subfont-text-scale 4 ";
+
+// How much the bottom quarter of two films' frames at a time differs, on average per pixel.
+double BottomDifference(const std::string& a, const std::string& b, double at) {
+  std::string band[2];
+  for (int i : {0, 1})
+    band[i] =
+        Quiet({"ffmpeg", "-nostdin", "-v", "error", "-ss", Format("%.2f", at), "-i", i ? b : a,
+               "-frames:v", "1", "-vf", "crop=iw:ih/4:0:ih*3/4,format=gray", "-f", "rawvideo", "-"})
+            .out;
+  if (band[0].empty() || band[0].size() != band[1].size()) return -1;
+  double sum = 0;
+  for (size_t i = 0; i < band[0].size(); ++i)
+    sum += std::abs(uint8_t(band[0][i]) - uint8_t(band[1][i]));
+  return sum / double(band[0].size());
+}
 
 class ToolkitSlots : public SlotTest {
  protected:
-  // 2 s of 320x240 H.264 with B-frames, AC3 5.1 (ger, default), AAC (eng), SRT (fre), shown
-  // at 427x240.
+  // 6 s of 320x240 H.264 with B-frames, AC3 5.1 (ger, default), AAC (eng), SRT (fre, a cue
+  // from 1 s to 3 s), shown at 427x240.
   static void SetUpTestSuite() {
-    WriteFile(d_ + "film.srt", "1\n00:00:00,500 --> 00:00:01,500\nHallo\n");
+    WriteFile(d_ + "film.srt", "1\n00:00:01,000 --> 00:00:03,000\nHallo Welt, ein langer Satz\n");
     made_ =
         Ffmpeg(
             "-f lavfi -i testsrc=size=320x240:rate=24000/1001 -f lavfi -i sine=f=440:"
-            "sample_rate=48000 -t 2 -c:v libx264 -preset fast -bf 2 -g 12 -pix_fmt "
+            "sample_rate=48000 -t 6 -c:v libx264 -preset fast -bf 2 -g 12 -pix_fmt "
             "yuv420p -c:a ac3 -ac 6",
             d_ + "av.mkv") &&
-        Ffmpeg("-f lavfi -i sine=f=300:sample_rate=44100 -t 2 -c:a aac -ac 2", d_ + "aac.m4a") &&
+        Ffmpeg("-f lavfi -i sine=f=300:sample_rate=44100 -t 6 -c:a aac -ac 2", d_ + "aac.m4a") &&
         Made(At(d_,
                 "mkvmerge -q -o @film.mkv --display-dimensions 0:427x240 --language 1:ger "
                 "--default-track 1:yes @av.mkv --language 0:eng --default-track 0:no "
@@ -37,6 +67,22 @@ class ToolkitSlots : public SlotTest {
   void Extract() {
     ASSERT_TRUE(Run("MKVToolnix/mkvextract.exe",
                     "tracks " + film_ + " 1:@movie.h264 3:@movie.aac 2:@movie.ac3 4:@movie.srt"));
+  }
+  // The recodes' sound: "movie.ac3" at 640 kbit/s.
+  void MakeAc3() {
+    ASSERT_TRUE(Ffmpeg("-i " + film_ + " -map 0:a:0 -c:a ac3 -b:a 640k", O("movie.ac3")));
+  }
+  // The template filled in: the output folder for the placeholder, the size line, START.
+  void WriteScript(const std::string& sizeLine) {
+    std::ifstream in(kProgram + "/avimux/quillet.amg");
+    std::string line, script;
+    while (std::getline(in, line) && line.find("ENDOFFILE") == std::string::npos) {
+      if (line.find("MAXFILESIZE") != std::string::npos) line = sizeLine;
+      for (size_t at = 0; (at = line.find("D:\\QUILLET\\", at)) != std::string::npos;)
+        line.replace(at, 11, out.withSep());
+      script += line + "\r\n";
+    }
+    WriteFile(O("quillet.amg"), script + "START " + O("Film.avi") + "\r\n");
   }
   static inline TempFolder media_{"toolkit-media"};
   static inline const std::string d_ = media_.withSep(), film_ = d_ + "film.mkv";
@@ -53,7 +99,7 @@ TEST_F(ToolkitSlots, MatroskaSlotsKeepTheOldTrackNumbersAndTheLevelIsSet) {
   TestApp t;
   ParseReport(t, ReadFile(O("info.txt")));
   const TrackReport& r = t.app.report;
-  EXPECT_EQ("avc 23.976 320 :par=427:320 2", r.strVideoCodec + " " + t.form().txtSFPS.Text + " " +
+  EXPECT_EQ("avc 23.976 320 :par=427:320 6", r.strVideoCodec + " " + t.form().txtSFPS.Text + " " +
                                                  std::to_string(r.intPixelWidth) + " " + r.strPar +
                                                  " " + std::to_string(r.lngDuration));
   EXPECT_EQ((std::vector<TrackRow>{{" ger", "0", "2"}, {" eng", "4", "3"}}),
@@ -89,7 +135,7 @@ TEST_F(ToolkitSlots, MatroskaSlotsKeepTheOldTrackNumbersAndTheLevelIsSet) {
   ASSERT_TRUE(Made({slot}));
   EXPECT_NE(41, Level(O("movie.h264")));
   EXPECT_EQ(41, Level(O("l41.h264")));
-  EXPECT_EQ(48, VideoFrames(O("l41.h264")));
+  EXPECT_EQ(144, VideoFrames(O("l41.h264")));
 }
 
 TEST_F(ToolkitSlots, Mp4SlotsBuildReplaceSplitAndUnwrap) {
@@ -97,7 +143,7 @@ TEST_F(ToolkitSlots, Mp4SlotsBuildReplaceSplitAndUnwrap) {
   const std::string add = "-add @movie.aac -add @movie.h264:fps=23.976:par=4:3 @Film.mp4 -tmp @";
   ASSERT_TRUE(Run("MP4Box/MP4Box.exe", add));
   const std::string mp4 = O("Film.mp4");
-  EXPECT_EQ("4:3\n24000/1001\n48",
+  EXPECT_EQ("4:3\n24000/1001\n144",
             ProbeEntry(mp4, "stream=sample_aspect_ratio,avg_frame_rate,nb_frames"));
   EXPECT_TRUE(DecodesCleanly(mp4));
   // Packets in decoding order, some shown before the one before: the B-frames kept.
@@ -130,13 +176,13 @@ TEST_F(ToolkitSlots, Mp4SlotsBuildReplaceSplitAndUnwrap) {
     EXPECT_TRUE(FileSize(part) <= limit * 1024 && DecodesCleanly(part)) << part;
     frames += VideoFrames(part);
   }
-  EXPECT_EQ(48, frames);
+  EXPECT_EQ(144, frames);
 
   // The raw video of an AVI, as Annex B.
   ASSERT_TRUE(Ffmpeg("-i " + film_ + " -map 0:v -c copy -bsf:v h264_mp4toannexb", O("movie.avi")));
   ASSERT_TRUE(Run("MP4Box/MP4Box.exe", "-aviraw video @movie.avi"));
   EXPECT_EQ(0u, ReadFile(O("movie_video.h264")).find(std::string("\0\0\0\1", 4)));
-  EXPECT_EQ(48, VideoFrames(O("movie_video.h264")));
+  EXPECT_EQ(144, VideoFrames(O("movie_video.h264")));
 }
 
 TEST_F(ToolkitSlots, AudioChainToWavAndBackJudgedByItsOutput) {
@@ -202,6 +248,119 @@ TEST_F(ToolkitSlots, AudioChainToWavAndBackJudgedByItsOutput) {
   EXPECT_EQ(std::string(4000, 'x'), ReadFile(bad.withSep() + "junk.wav"));
   EXPECT_EQ("earlier result", ReadFile(bad.withSep() + "keep.wav"));
   EXPECT_EQ((Args{"junk.aac", "junk.wav", "keep.wav"}), Entries(bad.path()));
+}
+
+TEST_F(ToolkitSlots, XvidLinesAndTheMuxerGiveAnAviWithXvidAc3AndBurntInSubtitles) {
+  // The Xvid line without subtitles (-sid 99), and with track 0 burnt into the bottom band.
+  ASSERT_TRUE(Run("Mencoder/Mencoder.exe",
+                  "-of avi -o @movie.avi" + kXvid + film_ + " -mc 0 -noskip -sid 99"));
+  ASSERT_TRUE(Run("Mencoder/Mencoder.exe",
+                  kSubtitles + "-of avi -o @burnt.avi" + kXvid + film_ + " -noskip -sid 0"));
+  // No quarter-pixel, no global motion, as mediainfo reads it.
+  EXPECT_EQ("No|0|XVID", toolkit::Trim(Quiet({"mediainfo",
+                                              "--Inform=Video;%Format_Settings_QPel%|%Format_"
+                                              "Settings_GMC%|%CodecID%",
+                                              O("movie.avi")})
+                                           .out));
+  EXPECT_EQ("mpeg4", Streams(O("movie.avi")));
+  EXPECT_GT(BottomDifference(O("movie.avi"), O("burnt.avi"), 2.0), 4.0);
+  EXPECT_LT(BottomDifference(O("movie.avi"), O("burnt.avi"), 4.5), 2.0);
+  EXPECT_GE(BottomDifference(O("movie.avi"), O("burnt.avi"), 4.5), 0.0);
+
+  MakeAc3();
+  WriteScript("MAXFILESIZE OFF");
+  ASSERT_TRUE(Run("avimux/avimux_gui.exe", "@quillet.amg"));
+  const std::string film = O("Film.avi");
+  EXPECT_EQ("avi", ProbeEntry(film, "format=format_name"));
+  EXPECT_EQ("mpeg4 ac3,6", Streams(film, "codec_name,channels"));
+  EXPECT_EQ("XVID", Probe(film, "v:0", "codec_tag_string"));
+  EXPECT_NEAR(6.0, Seconds(film), 0.5);
+  EXPECT_EQ(VideoFrames(O("movie.avi")), VideoFrames(film));
+  EXPECT_TRUE(DecodesCleanly(film));
+  EXPECT_FALSE(fs::exists(O("Film_002.avi")));
+  // The AVI check reads it in the report layout.
+  const std::string info = Slot("Checker/mmcl.exe", {"--info", film}).out;
+  EXPECT_NE(std::string::npos, info.find("Codec ID:          XVID\n")) << info;
+  EXPECT_NE(std::string::npos, info.find("QPel:              No\n")) << info;
+
+  // The template as it ships (its Windows folder is not here), and an unknown command.
+  TempFolder bad("toolkit-avi-bad");
+  const std::string script = bad.withSep() + "quillet.amg", avi = bad.withSep() + "F.avi";
+  WriteFile(script, ReadFile(kProgram + "/avimux/quillet.amg") + "START " + avi + "\n");
+  EXPECT_FALSE(SlotOk("avimux/avimux_gui.exe", {script}));
+  WriteFile(script, "CLEAR\nLOAD " + film + "\nSELECT FILE 1\nADD VIDEOSOURCE\nMUX\nSTART " + avi);
+  EXPECT_TRUE(FailedNaming(Slot("avimux/avimux_gui.exe", {script}), "unknown command MUX"));
+  EXPECT_EQ(Args{"quillet.amg"}, Entries(bad.path()));
+}
+
+TEST_F(ToolkitSlots, MaxFileSizeCutsAtKeyFramesIntoPartsThatHoldTheWholeFilm) {
+  // About 2.5 MB of MPEG-4 with a key frame every second, parts of 1 MB.
+  ASSERT_TRUE(
+      Ffmpeg("-f lavfi -i testsrc2=size=320x240:rate=25 -t 6 -vf noise=alls=20:allf=t "
+             "-c:v mpeg4 -vtag XVID -q:v 8 -g 25",
+             O("movie.avi")));
+  ASSERT_GT(FileSize(O("movie.avi")), 2 * 1024 * 1024) << "the sample must need three parts";
+  WriteFile(O("Film_009.avi"), "left from an earlier run");
+  MakeAc3();
+  WriteScript("MAXFILESIZE 1");
+  ASSERT_TRUE(Run("avimux/avimux_gui.exe", "@quillet.amg"));
+  Args parts = {O("Film.avi")};
+  for (int n = 2; fs::exists(O(Format("Film_%03d.avi", n))); ++n)
+    parts.push_back(O(Format("Film_%03d.avi", n)));
+  ASSERT_GE(parts.size(), 3u);
+  EXPECT_FALSE(fs::exists(O("Film_009.avi"))) << "a part of an earlier run stays beside the set";
+  double seconds = 0;
+  long long frames = 0;
+  for (const std::string& part : parts) {
+    EXPECT_LE(FileSize(part), 1024 * 1024) << part;
+    EXPECT_EQ("mpeg4 ac3", Streams(part)) << part;
+    EXPECT_TRUE(DecodesCleanly(part));  // each part starts at a key frame
+    seconds += Seconds(part);
+    frames += VideoFrames(part);
+  }
+  EXPECT_EQ(150, frames);
+  EXPECT_NEAR(6.0, seconds, 0.3);
+}
+
+TEST_F(ToolkitSlots, Mpeg2LinesAreMuxedByTrack224AndRepacked) {
+  // The encoder's lines with track 0 burnt in, and without subtitles (the one muxed on).
+  for (const std::string& line :
+       {"-nosound " + kSubtitles + "-o @movie.mpg" + kMpeg2 +
+            "autoaspect:keyint=15:vqmin=1:lmin=1:vstrict=0:mv0 -ofps 31001/1293 -vf harddup " +
+            film_ + " -mc 0 -noskip -sid 0",
+        "-nosound -o @movie.mpg" + kMpeg2 +
+            "keyint=15:autoaspect:dia=2:trell:mv0 -ofps 31001/1293 -vf harddup " + film_ +
+            " -mc 0 -noskip -sid 99"}) {
+    ASSERT_TRUE(Run("Mencoder/Mencoder.exe", line));
+    EXPECT_EQ("mpeg", ProbeEntry(O("movie.mpg"), "format=format_name"));
+    // The stream id the job's track=224 names.
+    EXPECT_EQ("mpeg2video,0x1e0,24000/1001", Streams(O("movie.mpg"), "codec_name,id,r_frame_rate"));
+    EXPECT_NEAR(6.0, Seconds(O("movie.mpg")), 0.5);
+  }
+
+  // The program stream and the AC3 joined by the muxer with the job of this road.
+  MakeAc3();
+  meta::Lines job = {meta::Mpeg2Options(), meta::Mpeg2FromFolder(out.withSep(), "23.976"),
+                     meta::Ac3FromFolder(out.withSep()), ""};
+  ASSERT_TRUE(Done(Mux(job, O("Film.m2ts"))));
+  EXPECT_EQ("mpeg2video ac3", Streams(O("Film.m2ts")));
+  EXPECT_EQ(VideoFrames(O("movie.mpg")), VideoFrames(O("Film.m2ts")));
+  EXPECT_TRUE(DecodesCleanly(O("Film.m2ts")));
+  // Another stream id than the encoder's video is no track of the source.
+  job.video.replace(job.video.find("track=224"), 9, "track=225");
+  EXPECT_FALSE(Done(Mux(job, O("Other.m2ts"))));
+  EXPECT_FALSE(fs::exists(O("Other.m2ts")));
+
+  // The repack line over an earlier result, on MPEG-2 and AC3 in Matroska.
+  ASSERT_TRUE(Ffmpeg("-i " + film_ + " -map 0:v -map 0:a:0 -c:v mpeg2video -b:v 2M -c:a copy",
+                     O("mpeg2.mkv")));
+  WriteFile(O("Film.mpg"), "an old result");
+  ASSERT_TRUE(Run("FFMpeg/FFmpeg.exe",
+                  "-threads 4 -i @mpeg2.mkv -vcodec copy -acodec copy -f vob "
+                  "-copyts -y @Film.mpg -bug ms"));
+  EXPECT_EQ("mpeg", ProbeEntry(O("Film.mpg"), "format=format_name"));
+  EXPECT_EQ("mpeg2video ac3", Streams(O("Film.mpg")));
+  EXPECT_NEAR(6.0, Seconds(O("Film.mpg")), 0.5);
 }
 
 }  // namespace

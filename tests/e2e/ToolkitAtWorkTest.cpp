@@ -1,5 +1,6 @@
-// The toolkit stopped while a Debian tool works for it: the tool must end with it, and the
-// hidden folder its result is made in must go.
+// A slot at work: started by the program's own tool runner, an encode tells how far it is
+// while it works and ffmpeg's words go to the tool log without its progress lines; stopped
+// by a signal, the toolkit takes ffmpeg with it and removes the hidden folder of its result.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -9,9 +10,40 @@
 
 #include "tests/support/StartedProgram.h"
 #include "tests/support/ToolkitRun.h"
+#include "tools/PosixToolRunner.h"
 
 namespace quillet::test {
 namespace {
+
+using ToolkitProgressChannel = SlotTest;
+
+TEST_F(ToolkitProgressChannel, AnFfmpegEncodeTellsItsShareAlongTheWay) {
+  ASSERT_TRUE(
+      Ffmpeg("-f lavfi -i testsrc=size=480x270:rate=25 -t 20 -c:v libx264 -preset "
+             "ultrafast",
+             O("film.mkv")));
+  PosixToolRunner runner;
+  ASSERT_TRUE(runner.SetToolLog(O("tools.log")));
+  std::vector<double> told;
+  runner.SetProgressCallback([&told](double share) { told.push_back(share); });
+  int ticks = 0;
+  runner.SetIdleCallback([&ticks] { ++ticks; });
+  // The slow settings of a real re-encode.
+  ASSERT_EQ(0, runner.RunTool("\"" + kProgram + "/FFMpeg/FFmpeg.exe\" -i \"" + O("film.mkv") +
+                                  "\" -vcodec libx264 -preset veryslow -threads 1 -an -y \"" +
+                                  O("out.mp4") + "\"",
+                              ToolPriority::Low))
+      << ReadFile(O("tools.log"));
+  EXPECT_TRUE(std::is_sorted(told.begin(), told.end(), std::less_equal<double>()));
+  EXPECT_EQ(1.0, told.empty() ? 0 : told.back());
+  EXPECT_GE(std::count_if(told.begin(), told.end(), [](double s) { return s > 0.05 && s < 0.95; }),
+            3)
+      << "shares told: " << told.size();
+  const std::string log = ReadFile(O("tools.log"));
+  EXPECT_NE(log.find("libx264"), std::string::npos) << log;
+  EXPECT_EQ(log.find("out_time_us="), std::string::npos);
+  EXPECT_GT(ticks, 10);
+}
 
 // The toolkit's status: 1000 + n when signal n ended it, which leaves it no time to tidy up.
 struct Case {
