@@ -69,7 +69,6 @@ TEST_P(ToolkitStop, TheFfmpegSlotLeavesNoToolAndNoHiddenFolder) {
   const pid_t ffmpeg = ChildrenOf(toolkit.pid())[0];
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   ASSERT_EQ(1u, Entries(out.path()).size()) << "the hidden folder the result is made in";
-
   toolkit.Signal(GetParam().signal);
   EXPECT_EQ(GetParam().status, toolkit.Wait(30)) << toolkit.Err();
   for (int i = 0; i < 100 && ProcessRuns(ffmpeg); ++i)

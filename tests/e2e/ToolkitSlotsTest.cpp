@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 
 #include "tests/support/ReportFixtures.h"
@@ -31,17 +32,16 @@ const std::string kSubtitles = "-font " + kProgram +
 
 // How much the bottom quarter of two films' frames at a time differs, on average per pixel.
 double BottomDifference(const std::string& a, const std::string& b, double at) {
-  std::string band[2];
-  for (int i : {0, 1})
-    band[i] =
-        Quiet({"ffmpeg", "-nostdin", "-v", "error", "-ss", Format("%.2f", at), "-i", i ? b : a,
-               "-frames:v", "1", "-vf", "crop=iw:ih/4:0:ih*3/4,format=gray", "-f", "rawvideo", "-"})
-            .out;
-  if (band[0].empty() || band[0].size() != band[1].size()) return -1;
-  double sum = 0;
-  for (size_t i = 0; i < band[0].size(); ++i)
-    sum += std::abs(uint8_t(band[0][i]) - uint8_t(band[1][i]));
-  return sum / double(band[0].size());
+  auto band = [at](const std::string& film) {
+    return Quiet(Words("ffmpeg -nostdin -v error -ss " + Format("%.2f -i ", at) + film +
+                       " -frames:v 1 -vf crop=iw:ih/4:0:ih*3/4,format=gray -f rawvideo -"))
+        .out;
+  };
+  const std::string x = band(a), y = band(b);
+  double sum = x.empty() || x.size() != y.size() ? std::nan("") : 0;
+  for (size_t i = 0; i < x.size() && i < y.size(); ++i)
+    sum += std::abs(uint8_t(x[i]) - uint8_t(y[i]));
+  return sum / double(x.size());
 }
 
 class ToolkitSlots : public SlotTest {
@@ -106,7 +106,6 @@ TEST_F(ToolkitSlots, MatroskaSlotsKeepTheOldTrackNumbersAndTheLevelIsSet) {
             Rows(r.strAudioTracks));
   EXPECT_EQ((std::vector<TrackRow>{{"fre", "srt", "4"}}), Rows(r.strSubTracks));
   EXPECT_FALSE(Run("MKVToolnix/mkvinfo.exe", "@none.mkv -o @info2.txt"));
-
   Extract();
   EXPECT_EQ(0u, ReadFile(O("movie.h264")).find(std::string("\0\0\0\1", 4)));  // Annex B
   EXPECT_EQ('\xFF', ReadFile(O("movie.aac"))[0]);                             // ADTS
@@ -117,7 +116,6 @@ TEST_F(ToolkitSlots, MatroskaSlotsKeepTheOldTrackNumbersAndTheLevelIsSet) {
   fs::create_directory(out.path() / "none");
   EXPECT_FALSE(Run("MKVToolnix/mkvextract.exe", "tracks " + film_ + " 1:@none/v.h264 5:@none/x"));
   EXPECT_EQ(Args{}, Entries(out.path() / "none"));
-
   // Video 1 and audio 2 (the AC3) in parts, with the subtitle file beside the film.
   ASSERT_TRUE(Run("MKVToolnix/mkvmerge.exe",
                   "-o @film.mkv -d 1 --compression 1:none -a 2 --compression 1:none -S " + film_ +
@@ -125,7 +123,6 @@ TEST_F(ToolkitSlots, MatroskaSlotsKeepTheOldTrackNumbersAndTheLevelIsSet) {
                       "film.srt --split size:" + std::to_string(FileSize(film_) / 3 / 1024) + "K"));
   EXPECT_EQ("h264 ac3 subrip/h264 ac3 subrip",
             Streams(O("film-001.mkv")) + "/" + Streams(O("film-002.mkv")));
-
   // h264info, with its ini beside the slot in a program folder of its own, sets level 4.1.
   const std::string slot = O("program/h264info/h264info.exe");
   fs::create_directories(O("program/h264info"));
@@ -153,7 +150,6 @@ TEST_F(ToolkitSlots, Mp4SlotsBuildReplaceSplitAndUnwrap) {
   // Over the result of an earlier run: a new MP4, not a second pair of tracks.
   ASSERT_TRUE(Run("MP4Box/MP4Box.exe", add));
   EXPECT_EQ("aac h264", Streams(mp4));
-
   // The fallback: the creator adds the audio, then the video with its display size.
   fs::rename(O("movie.h264"), O("movie.264"));
   ASSERT_TRUE(Run("MP4Box/mp4creator.exe", "-rate=23.976 -create=@movie.aac @Creator.mp4"));
@@ -161,7 +157,6 @@ TEST_F(ToolkitSlots, Mp4SlotsBuildReplaceSplitAndUnwrap) {
                   "-rate=23.976 -qtw=427 -qth=240 -create=@movie.264 @Creator.mp4"));
   EXPECT_EQ("aac h264,427:320", Streams(O("Creator.mp4"), "codec_name,sample_aspect_ratio"));
   EXPECT_TRUE(DecodesCleanly(O("Creator.mp4")));
-
   // Parts of at most a third of the film, cut at key frames, together the whole film.
   fs::create_directory(out.path() / "parts");
   fs::copy_file(mp4, O("parts/Film.mp4"));
@@ -177,7 +172,6 @@ TEST_F(ToolkitSlots, Mp4SlotsBuildReplaceSplitAndUnwrap) {
     frames += VideoFrames(part);
   }
   EXPECT_EQ(144, frames);
-
   // The raw video of an AVI, as Annex B.
   ASSERT_TRUE(Ffmpeg("-i " + film_ + " -map 0:v -c copy -bsf:v h264_mp4toannexb", O("movie.avi")));
   ASSERT_TRUE(Run("MP4Box/MP4Box.exe", "-aviraw video @movie.avi"));
@@ -203,13 +197,11 @@ TEST_F(ToolkitSlots, AudioChainToWavAndBackJudgedByItsOutput) {
   }
   ASSERT_TRUE(Run("FFMpeg/faad.exe", "-d @movie.aac -o @faad.wav"));
   EXPECT_EQ(2, ReadWavInfo(O("faad.wav")).channels);
-
   // aften's own rate for 5.1 without -b, the program's rate with it.
   ASSERT_TRUE(Run("aften/aften.exe", "@dec.wav @own.ac3"));
   ASSERT_TRUE(Run("aften/aften.exe", "@dec.wav -b 640 @rate.ac3"));
   EXPECT_EQ("448000 640000", ProbeEntry(O("own.ac3"), "stream=bit_rate", "a:0") + " " +
                                  ProbeEntry(O("rate.ac3"), "stream=bit_rate", "a:0"));
-
   const std::string beforeNormalize = ReadFile(O("dec.wav"));
   ASSERT_TRUE(Run("Sounds/normalize.exe", "@dec.wav"));
   EXPECT_NE(beforeNormalize, ReadFile(O("dec.wav")));
@@ -222,7 +214,6 @@ TEST_F(ToolkitSlots, AudioChainToWavAndBackJudgedByItsOutput) {
   EXPECT_EQ(in.sampleRate, fast.sampleRate);
   EXPECT_NEAR(23976.0 / 25000.0, (fast.dataBytes / 2.0) / (in.dataBytes / double(in.channels)),
               0.005);
-
   // ffmpeg with the old encoder name and bitrate over an earlier result, an MP2 input, and
   // the backup decode's path with the blank inside the quotes.
   ASSERT_TRUE(Ffmpeg("-f lavfi -i sine=sample_rate=48000 -t 1 -c:a mp2 -f mp2", O("movie.mp2")));
@@ -230,9 +221,8 @@ TEST_F(ToolkitSlots, AudioChainToWavAndBackJudgedByItsOutput) {
       Run("FFMpeg/FFmpeg.exe", "-f mp2 -i @movie.mp2 -acodec libfaac -ac 2 -ab 224kb @movie.aac"));
   EXPECT_EQ("aac", Streams(O("movie.aac")));
   ASSERT_TRUE(
-      SlotOk("FFMpeg/FFmpeg.exe", {"-i", O("movie.mp2 "), "-acodec", "pcm_s16le", O("b.wav")}));
+      Done(Slot("FFMpeg/FFmpeg.exe", {"-i", O("movie.mp2 "), "-acodec", "pcm_s16le", O("b.wav")})));
   EXPECT_TRUE(toolkit::CheckWav(O("b.wav")));
-
   // Tools that exit 0 on failure are judged by what they wrote: nothing is left.
   TempFolder bad("toolkit-bad");
   for (const char* name : {"junk.aac", "junk.wav"})
@@ -257,16 +247,13 @@ TEST_F(ToolkitSlots, XvidLinesAndTheMuxerGiveAnAviWithXvidAc3AndBurntInSubtitles
   ASSERT_TRUE(Run("Mencoder/Mencoder.exe",
                   kSubtitles + "-of avi -o @burnt.avi" + kXvid + film_ + " -noskip -sid 0"));
   // No quarter-pixel, no global motion, as mediainfo reads it.
-  EXPECT_EQ("No|0|XVID", toolkit::Trim(Quiet({"mediainfo",
-                                              "--Inform=Video;%Format_Settings_QPel%|%Format_"
-                                              "Settings_GMC%|%CodecID%",
-                                              O("movie.avi")})
-                                           .out));
+  EXPECT_EQ("No|0|XVID\n", Quiet(At(out.withSep(),
+                                    "mediainfo --Inform=Video;%Format_Settings_QPel%|"
+                                    "%Format_Settings_GMC%|%CodecID% @movie.avi"))
+                               .out);
   EXPECT_EQ("mpeg4", Streams(O("movie.avi")));
   EXPECT_GT(BottomDifference(O("movie.avi"), O("burnt.avi"), 2.0), 4.0);
   EXPECT_LT(BottomDifference(O("movie.avi"), O("burnt.avi"), 4.5), 2.0);
-  EXPECT_GE(BottomDifference(O("movie.avi"), O("burnt.avi"), 4.5), 0.0);
-
   MakeAc3();
   WriteScript("MAXFILESIZE OFF");
   ASSERT_TRUE(Run("avimux/avimux_gui.exe", "@quillet.amg"));
@@ -282,12 +269,11 @@ TEST_F(ToolkitSlots, XvidLinesAndTheMuxerGiveAnAviWithXvidAc3AndBurntInSubtitles
   const std::string info = Slot("Checker/mmcl.exe", {"--info", film}).out;
   EXPECT_NE(std::string::npos, info.find("Codec ID:          XVID\n")) << info;
   EXPECT_NE(std::string::npos, info.find("QPel:              No\n")) << info;
-
   // The template as it ships (its Windows folder is not here), and an unknown command.
   TempFolder bad("toolkit-avi-bad");
   const std::string script = bad.withSep() + "quillet.amg", avi = bad.withSep() + "F.avi";
   WriteFile(script, ReadFile(kProgram + "/avimux/quillet.amg") + "START " + avi + "\n");
-  EXPECT_FALSE(SlotOk("avimux/avimux_gui.exe", {script}));
+  EXPECT_FALSE(Done(Slot("avimux/avimux_gui.exe", {script})));
   WriteFile(script, "CLEAR\nLOAD " + film + "\nSELECT FILE 1\nADD VIDEOSOURCE\nMUX\nSTART " + avi);
   EXPECT_TRUE(FailedNaming(Slot("avimux/avimux_gui.exe", {script}), "unknown command MUX"));
   EXPECT_EQ(Args{"quillet.amg"}, Entries(bad.path()));
@@ -337,7 +323,6 @@ TEST_F(ToolkitSlots, Mpeg2LinesAreMuxedByTrack224AndRepacked) {
     EXPECT_EQ("mpeg2video,0x1e0,24000/1001", Streams(O("movie.mpg"), "codec_name,id,r_frame_rate"));
     EXPECT_NEAR(6.0, Seconds(O("movie.mpg")), 0.5);
   }
-
   // The program stream and the AC3 joined by the muxer with the job of this road.
   MakeAc3();
   meta::Lines job = {meta::Mpeg2Options(), meta::Mpeg2FromFolder(out.withSep(), "23.976"),
@@ -350,7 +335,6 @@ TEST_F(ToolkitSlots, Mpeg2LinesAreMuxedByTrack224AndRepacked) {
   job.video.replace(job.video.find("track=224"), 9, "track=225");
   EXPECT_FALSE(Done(Mux(job, O("Other.m2ts"))));
   EXPECT_FALSE(fs::exists(O("Other.m2ts")));
-
   // The repack line over an earlier result, on MPEG-2 and AC3 in Matroska.
   ASSERT_TRUE(Ffmpeg("-i " + film_ + " -map 0:v -map 0:a:0 -c:v mpeg2video -b:v 2M -c:a copy",
                      O("mpeg2.mkv")));

@@ -54,6 +54,22 @@ class ToolkitTsmuxer : public SlotTest {
 };
 
 TEST_F(ToolkitTsmuxer, RawAndMatroskaSourcesBecomeBluRayStreamsAndBadJobsLeaveNothing) {
+  // Jobs that cannot be done: one line naming what is wrong, and no result.
+  WriteFile(O("empty.srt"), "1\r\n00:00:01,000 --> 00:00:02,000\r\n<i></i>\r\n\r\n");
+  const std::string options = meta::M2tsOptions(""), video = meta::H264FromSource(mkv_, "1", "25");
+  const std::string audio = meta::Ac3FromSource(mkv_, "2");
+  const std::pair<meta::Lines, std::string> bad[] = {
+      {{options, video, meta::Ac3FromFolder(out.withSep()), ""}, "movie.ac3"},
+      {{options, video, meta::Ac3FromSource(mkv_, "7"), ""}, "track 7"},
+      {{options, video, meta::SourceAudio("dts", mkv_, "2"), ""}, "A_DTS"},
+      {{options, video, audio, meta::BrowsedSubtitle(mkv_, kPicture, "25")}, "no subtitle track"},
+      {{options, video, audio, meta::BrowsedSubtitle(O("empty.srt"), kPicture, "25")},
+       "no subtitle"},
+  };
+  for (const auto& [lines, named] : bad) {
+    EXPECT_TRUE(FailedNaming(Mux(lines, O("film.m2ts")), named));
+    EXPECT_EQ((Args{"empty.srt", "movie.meta"}), Entries(out.path())) << named;
+  }
   // V1 + A1: the raw streams (the video with B-frames), the level left as it is.
   ASSERT_TRUE(Done(
       Mux({meta::M2tsOptions(""), meta::H264FromFolder(d_, "23.976"), meta::Ac3FromFolder(d_), ""},
@@ -61,21 +77,18 @@ TEST_F(ToolkitTsmuxer, RawAndMatroskaSourcesBecomeBluRayStreamsAndBadJobsLeaveNo
   EXPECT_EQ(Probe(d_ + "movie.h264", "v:0", "level"), Probe(O("raw.m2ts"), "v:0", "level"));
   EXPECT_NEAR(11, StreamSeconds(O("raw.m2ts"), "v:0"), 0.2);
   EXPECT_TRUE(DecodesCleanly(O("raw.m2ts")));
-
   // V2 + A2: straight from the Matroska source, the level patched; 192-byte packets.
   const std::string m2ts = O("film.m2ts");
   const meta::Lines job = {meta::M2tsOptions(""), meta::H264FromSource(mkv_, "1", "23.976"),
                            meta::Ac3FromSource(mkv_, "2"), ""};
   ASSERT_TRUE(Done(Mux(job, m2ts)));
-  EXPECT_EQ((Args{"film.m2ts", "movie.meta", "raw.m2ts"}), Entries(out.path()));
-  EXPECT_EQ(0, FileSize(m2ts) % 192);
-  EXPECT_EQ('\x47', toolkit::ReadBytes(m2ts, 5).value_or("")[4]);
+  EXPECT_EQ((Args{"empty.srt", "film.m2ts", "movie.meta", "raw.m2ts"}), Entries(out.path()));
+  EXPECT_TRUE(FileSize(m2ts) % 192 == 0 && toolkit::ReadBytes(m2ts, 5).value_or("")[4] == '\x47');
   EXPECT_EQ("h264,41,0x1011 ac3,6,0x1100", Streams(m2ts, "codec_name,level,channels,id"));
   EXPECT_EQ("ger", ProbeEntry(m2ts, "stream_tags=language", "a:0"));
   EXPECT_NEAR(11, StreamSeconds(m2ts, "v:0"), 0.2);
   EXPECT_NEAR(11, StreamSeconds(m2ts, "a:0"), 0.2);
   EXPECT_TRUE(DecodesCleanly(m2ts));
-
   // Parts within the size that together last the film.
   meta::Lines split = job;
   split.options = meta::M2tsOptions(" --split-size=0.2MB ");
@@ -89,26 +102,6 @@ TEST_F(ToolkitTsmuxer, RawAndMatroskaSourcesBecomeBluRayStreamsAndBadJobsLeaveNo
   const Args names = Entries(out.path() / "parts");  // film.m2ts, film.2.m2ts, ...
   EXPECT_TRUE(names.size() >= 3 && names[0] == "film.2.m2ts" && names.back() == "film.m2ts");
   EXPECT_NEAR(11, seconds, 0.2);
-
-  // Jobs that cannot be done: one line naming what is wrong, and no result.
-  fs::remove_all(O("parts"));
-  fs::remove(m2ts);
-  fs::remove(O("raw.m2ts"));
-  WriteFile(O("empty.srt"), "1\r\n00:00:01,000 --> 00:00:02,000\r\n<i></i>\r\n\r\n");
-  const std::string options = job.options, video = job.video;
-  const std::pair<meta::Lines, std::string> bad[] = {
-      {{options, video, meta::Ac3FromFolder(out.withSep()), ""}, "movie.ac3"},
-      {{options, video, meta::Ac3FromSource(mkv_, "7"), ""}, "track 7"},
-      {{options, video, meta::SourceAudio("dts", mkv_, "2"), ""}, "A_DTS"},
-      {{options, video, job.audio, meta::BrowsedSubtitle(mkv_, kPicture, "25")},
-       "no subtitle track"},
-      {{options, video, job.audio, meta::BrowsedSubtitle(O("empty.srt"), kPicture, "25")},
-       "no subtitle"},
-  };
-  for (const auto& [lines, named] : bad) {
-    EXPECT_TRUE(FailedNaming(Mux(lines, m2ts), named));
-    EXPECT_EQ((Args{"empty.srt", "movie.meta"}), Entries(out.path())) << named;
-  }
 }
 
 // The runs of frames, first and last, that show light pixels in the lower half of the
@@ -145,7 +138,6 @@ TEST_F(ToolkitTsmuxer, TextSubtitlesAreDrawnOnTheirFramesAndKeepTheirLanguage) {
     EXPECT_NEAR(std::lround(kCues[i].first * kFps), runs[i].first, 1) << "cue " << i;
     EXPECT_NEAR(std::lround(kCues[i].second * kFps) - 1, runs[i].second, 1) << "cue " << i;
   }
-
   // A Matroska text track: its language in the PMT, and in the folder's navigation files.
   job.subtitle = meta::SourceSubtitle(text_, kPicture, "3", "23.976", "rus");
   ASSERT_TRUE(Done(Mux(job, O("rus.m2ts"))));
@@ -186,11 +178,10 @@ TEST_F(ToolkitTsmuxer, ABluRayFolderOfTwoClipsPlaysAsOneTitle) {
   const std::string list = Quiet({"bd_list_titles", "-l", O("disc")}).out;
   for (const char* seen : {"duration: 00:03:19", "chapters:   4", "clips:   2", "V:1 A:1"})
     EXPECT_NE(std::string::npos, list.find(seen)) << seen << " in\n" << list;
-  const std::string bluray = "bluray:" + O("disc");
-  EXPECT_NEAR(200, Seconds(bluray), 0.5);
+  EXPECT_NEAR(200, Seconds("bluray:" + O("disc")), 0.5);
   const std::string at130 = FrameAt(O("film.m2ts"), 130);
-  EXPECT_EQ(at130, FrameAt(bluray, 130));
-  EXPECT_NE(at130, FrameAt(bluray, 30));
+  EXPECT_EQ(at130, FrameAt("bluray:" + O("disc"), 130));
+  EXPECT_NE(at130, FrameAt("bluray:" + O("disc"), 30));
 }
 
 }  // namespace

@@ -26,10 +26,6 @@ inline ::testing::AssertionResult Done(const toolkit::ToolResult& r) {
   return ::testing::AssertionFailure() << "failed:\n" << r.err;
 }
 
-inline ::testing::AssertionResult SlotOk(const std::string& slot, const Args& args) {
-  return Done(Slot(slot, args)) << " (" << slot << ")";
-}
-
 // A failed slot whose last line names what was wrong.
 inline ::testing::AssertionResult FailedNaming(const toolkit::ToolResult& r,
                                                const std::string& named) {
@@ -56,7 +52,8 @@ inline ::testing::AssertionResult Ffmpeg(const std::string& words, const std::st
 
 // ffprobe's value of one entry of a section ("format=duration", "stream_tags=language").
 inline std::string ProbeEntry(const std::string& path, const std::string& entry,
-                              const std::string& stream = "v:0", const std::string& flag = "-hide_banner") {
+                              const std::string& stream = "v:0",
+                              const std::string& flag = "-hide_banner") {
   return toolkit::Trim(Quiet({"ffprobe", flag, "-v", "error", "-select_streams", stream,
                               "-show_entries", entry, "-of", "default=nw=1:nk=1", path})
                            .out);
@@ -96,7 +93,7 @@ class SlotTest : public ::testing::Test {
   TempFolder out{"toolkit-out"};
   std::string O(const std::string& name) const { return out.str() + "/" + name; }
   ::testing::AssertionResult Run(const std::string& slot, const std::string& line) {
-    return SlotOk(slot, At(out.withSep(), line));
+    return Done(Slot(slot, At(out.withSep(), line))) << " (" << slot << ")";
   }
   // The muxer on a job file written as the program writes it, in the output folder.
   toolkit::ToolResult Mux(const meta::Lines& lines, const std::string& result) {
