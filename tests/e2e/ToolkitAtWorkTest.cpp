@@ -18,10 +18,8 @@ namespace {
 using ToolkitProgressChannel = SlotTest;
 
 TEST_F(ToolkitProgressChannel, AnFfmpegEncodeTellsItsShareAlongTheWay) {
-  ASSERT_TRUE(
-      Ffmpeg("-f lavfi -i testsrc=size=480x270:rate=25 -t 20 -c:v libx264 -preset "
-             "ultrafast",
-             O("film.mkv")));
+  ASSERT_TRUE(Ffmpeg("-f lavfi -i testsrc=size=320x180 -t 24 -c:v libx264 -preset ultrafast",
+                     O("film.mkv")));
   PosixToolRunner runner;
   ASSERT_TRUE(runner.SetToolLog(O("tools.log")));
   std::vector<double> told;

@@ -31,9 +31,8 @@ const char kSrt[] =
 
 class ToolkitTsmuxer : public SlotTest {
  protected:
-  // 11 s of dark 640x360 H.264 with B-frames and AC3 5.1 (ger) in a folder with an umlaut;
-  // its raw streams as the program extracts them; the SubRip file beside it, and the film
-  // with that file as a text track (rus).
+  // 11 s of dark 640x360 H.264 with B-frames and AC3 5.1 (ger) in a folder with an umlaut, its
+  // raw streams, the SubRip file beside it, and the film with that file as a track (rus).
   static void SetUpTestSuite() {
     fs::create_directories(d_);
     WriteFile(d_ + "film.srt", kSrt);
@@ -93,22 +92,21 @@ TEST_F(ToolkitTsmuxer, RawAndMatroskaSourcesBecomeBluRayStreamsAndBadJobsLeaveNo
   meta::Lines split = job;
   split.options = meta::M2tsOptions(" --split-size=0.2MB ");
   ASSERT_TRUE(Done(Mux(split, O("parts/film.m2ts"))));
+  const Args names = Entries(out.path() / "parts");  // film.m2ts, film.2.m2ts, ...
+  EXPECT_TRUE(names.size() >= 3 && names[0] == "film.2.m2ts" && names.back() == "film.m2ts");
   double seconds = 0;
-  for (const std::string& name : Entries(out.path() / "parts")) {
+  for (const std::string& name : names) {
     EXPECT_LE(FileSize(O("parts/" + name)), 200000) << name;
     EXPECT_EQ("h264,0x1011 ac3,0x1100", Streams(O("parts/" + name), "codec_name,id")) << name;
     seconds += StreamSeconds(O("parts/" + name), "v:0");
   }
-  const Args names = Entries(out.path() / "parts");  // film.m2ts, film.2.m2ts, ...
-  EXPECT_TRUE(names.size() >= 3 && names[0] == "film.2.m2ts" && names.back() == "film.m2ts");
   EXPECT_NEAR(11, seconds, 0.2);
 }
 
-// The runs of frames, first and last, that show light pixels in the lower half of the
-// picture, the subtitles laid over the video.
+// The runs of frames (first, last) with light pixels low in the picture, subtitles laid over.
 std::vector<std::pair<int, int>> TextRuns(const std::string& input, const std::string& raw) {
-  EXPECT_TRUE(Made({"ffmpeg", "-nostdin", "-y", "-v", "error", "-i", input, "-filter_complex",
-                    "[0:v][0:s]overlay", "-f", "rawvideo", "-pix_fmt", "gray", raw}));
+  EXPECT_TRUE(
+      Ffmpeg("-i " + input + " -filter_complex [0:v][0:s]overlay -f rawvideo -pix_fmt gray", raw));
   const std::string bytes = toolkit::ReadBytes(raw).value_or("");
   std::vector<std::pair<int, int>> runs;
   const size_t size = kWidth * kHeight;
@@ -123,8 +121,8 @@ std::vector<std::pair<int, int>> TextRuns(const std::string& input, const std::s
 }
 
 TEST_F(ToolkitTsmuxer, TextSubtitlesAreDrawnOnTheirFramesAndKeepTheirLanguage) {
-  // The SubRip file beside the film: each cue from its first to its last frame, within one
-  // frame, and nothing between.
+  // The SubRip file beside the film: each cue shown from its first to its last frame, within
+  // one frame, and nothing between.
   meta::Lines job = {meta::M2tsOptions(""), meta::H264FromSource(mkv_, "1", "23.976"),
                      meta::Ac3FromSource(mkv_, "2"),
                      meta::SrtBesideSource(mkv_, kPicture, "23.976")};
@@ -155,9 +153,9 @@ TEST_F(ToolkitTsmuxer, TextSubtitlesAreDrawnOnTheirFramesAndKeepTheirLanguage) {
 
 // The picture at a second, as an MD5.
 std::string FrameAt(const std::string& input, int second) {
-  return toolkit::Trim(Quiet({"ffmpeg", "-nostdin", "-v", "error", "-ss", std::to_string(second),
-                              "-i", input, "-map", "0:v", "-frames:v", "1", "-f", "md5", "-"})
-                           .out);
+  return Quiet(Words("ffmpeg -nostdin -v error -ss " + std::to_string(second) + " -i " + input +
+                     " -map 0:v -frames:v 1 -f md5 -"))
+      .out;
 }
 
 // ffmpeg plays a folder's title from three minutes up: 200 s in two clips, a chapter mark

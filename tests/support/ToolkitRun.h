@@ -45,9 +45,7 @@ inline Args At(const std::string& folder, const std::string& line) {
 
 // ffmpeg making sample media: the words of its command line, then the output file.
 inline ::testing::AssertionResult Ffmpeg(const std::string& words, const std::string& output) {
-  Args argv = Words("ffmpeg -nostdin -y -v error " + words);
-  argv.push_back(output);
-  return Made(argv);
+  return Made(Words("ffmpeg -nostdin -y -v error " + words + " " + output));
 }
 
 // ffprobe's value of one entry of a section ("format=duration", "stream_tags=language").
@@ -62,11 +60,11 @@ inline std::string ProbeEntry(const std::string& path, const std::string& entry,
 // Entries of every stream ("h264,0x1011 ac3,0x1100" for "codec_name,id"), each stream once
 // (a transport stream's program lists them again) and without side data.
 inline std::string Streams(const std::string& path, const std::string& entries = "codec_name") {
-  const std::string flat =
-      Quiet({"ffprobe", "-v", "error", "-show_entries", "stream=" + entries, "-of", "flat", path})
-          .out;
   std::string text, last;
-  for (const std::string& line : toolkit::Split(flat, '\n')) {
+  for (const std::string& line : toolkit::Split(
+           Quiet(Words("ffprobe -v error -of flat -show_entries stream=" + entries + " " + path))
+               .out,
+           '\n')) {
     const size_t dot = line.find('.', 15), equals = line.find('=');
     if (!toolkit::StartsWith(line, "streams.stream.") || line.find('.', dot + 1) < equals) continue;
     std::string value = line.substr(equals + 1), index = line.substr(15, dot - 15);
