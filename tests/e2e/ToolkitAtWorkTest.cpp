@@ -26,11 +26,11 @@ TEST_F(ToolkitProgressChannel, AnFfmpegEncodeTellsItsShareAlongTheWay) {
   runner.SetProgressCallback([&told](double share) { told.push_back(share); });
   int ticks = 0;
   runner.SetIdleCallback([&ticks] { ++ticks; });
-  // The slow settings of a real re-encode.
+  // The slow settings of a real re-encode, at the program's own priority.
   ASSERT_EQ(0, runner.RunTool("\"" + kProgram + "/FFMpeg/FFmpeg.exe\" -i \"" + O("film.mkv") +
                                   "\" -vcodec libx264 -preset veryslow -threads 1 -an -y \"" +
                                   O("out.mp4") + "\"",
-                              ToolPriority::Low))
+                              ToolPriority::Normal))
       << ReadFile(O("tools.log"));
   EXPECT_TRUE(std::is_sorted(told.begin(), told.end(), std::less_equal<double>()));
   EXPECT_EQ(1.0, told.empty() ? 0 : told.back());

@@ -79,9 +79,9 @@ inline double Seconds(const std::string& path) {
   return toolkit::ParseDecimal(ProbeEntry(path, "format=duration")).value_or(-1);
 }
 
-// The video frames ffprobe decodes; a transport stream lists the count twice.
+// The video frames as the packets ffprobe reads; a transport stream lists the count twice.
 inline long long VideoFrames(const std::string& path) {
-  const std::string count = ProbeEntry(path, "stream=nb_read_frames", "v:0", "-count_frames");
+  const std::string count = ProbeEntry(path, "stream=nb_read_packets", "v:0", "-count_packets");
   return toolkit::ParseInt(toolkit::Split(count, '\n')[0]).value_or(-1);
 }
 
