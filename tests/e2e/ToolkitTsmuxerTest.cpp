@@ -1,257 +1,186 @@
-// The transport-stream muxer and AC3 encoder slots with the real Debian tools, on small
-// films made here: started through their links with the job files and command lines the
-// program writes, judged by what ffprobe and libbluray read in their results.
+// The transport-stream muxer slot with the real Debian tools, on films made here: started
+// through its link with the job files the program writes, the results judged by ffprobe, by
+// ffmpeg laying the drawn subtitles over the picture, and by libbluray.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
 
-#include "tests/e2e/MediaTools.h"
-#include "tests/support/TestApp.h"
-#include "toolkit/Files.h"
-#include "base/Text.h"
+#include "tests/support/ToolkitRun.h"
 
-namespace quillet::toolkit {
+namespace quillet::test {
 namespace {
 
-namespace fs = std::filesystem;
-using quillet::test::Entries;
-using quillet::test::Made;
-using quillet::test::Probe;
-using quillet::test::Quiet;
-using quillet::test::TempFolder;
-using quillet::test::Words;
-using quillet::test::WriteFile;
-using Args = std::vector<std::string>;
+using toolkit::FileSize;
+using toolkit::Format;
 
-const std::string kProgram = QUILLET_PROGRAM_DIR;
-const std::string kM2tsOptions =
-    "MUXOPT--no-pcr-on-video-pid --new-audio-pes --vbr --auto-chapters=5 ";
+constexpr int kWidth = 640, kHeight = 360;
+constexpr double kFps = 24000.0 / 1001;
+const meta::Picture kPicture = {kWidth, kHeight};
 
-ToolResult Slot(const std::string& slot, const Args& args) {
-  Args argv = {kProgram + "/" + slot};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return Quiet(argv);
-}
+// The cues of a SubRip file with a byte-order mark, CR LF, a numbering gap, a blank run,
+// accents, Cyrillic letters on two lines and italics.
+const std::pair<double, double> kCues[] = {{1.0, 2.5}, {3.0, 4.5}, {5.0, 7.0}, {8.0, 9.5}};
+const char kSrt[] =
+    "\xEF\xBB\xBF"
+    "1\r\n00:00:01,000 --> 00:00:02,500\r\nCaf\xC3\xA9, Stra\xC3\x9F"
+    "e\r\n\r\n2\r\n00:00:03,000 --> "
+    "00:00:04,500\r\n\xD0\x9F\xD1\x80\xD0\xB8\r\n\xD0\x96\xD0\xB8\r\n"
+    "\r\n\r\n7\r\n00:00:05,000 --> 00:00:07,000\r\n<i>Italic words</i> here\r\n\r\n8\r\n"
+    "00:00:08,000 --> 00:00:09,500\r\nthe last\r\n";
 
-::testing::AssertionResult Ffmpeg(const std::string& words, const std::string& output) {
-  Args argv = Words("ffmpeg -nostdin -y -v error " + words);
-  argv.push_back(output);
-  return Made(argv);
-}
-
-double Number(const std::string& text) {
-  return ParseDecimal(text).value_or(-1);
-}
-
-// ffprobe's value of one format entry.
-std::string FormatEntry(const std::string& path, const std::string& entry) {
-  ToolResult r = Quiet({"ffprobe", "-v", "error", "-show_entries", "format=" + entry, "-of",
-                        "default=nw=1:nk=1", path});
-  return Trim(r.out);
-}
-
-// The language tag of the first audio stream.
-std::string AudioLanguage(const std::string& path) {
-  ToolResult r = Quiet({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
-                        "stream_tags=language", "-of", "default=nw=1:nk=1", path});
-  return Trim(r.out);
-}
-
-// Films shared by the tests, made once: H.264 (B-frames) with AC3 5.1 in Matroska, the
-// same as raw streams, and a longer one for splitting.
-struct Films {
-  TempFolder dir{"tsmuxer-media"};
-  std::string mkv, h264, ac3, longMkv, mpg;
-  bool ok = false;
-  Films() {
-    std::string d = dir.str() + "/Filme-Ümlaut";
-    fs::create_directories(d);
-    mkv = d + "/film.mkv";
-    h264 = d + "/movie.h264";
-    ac3 = d + "/movie.ac3";
-    longMkv = d + "/long.mkv";
-    mpg = d + "/movie.mpg";
-    ok = Ffmpeg(
-             "-f lavfi -i testsrc=size=320x240:rate=24000/1001 -f lavfi -i "
-             "sine=frequency=440:sample_rate=48000 -t 4 -c:v libx264 -preset ultrafast -bf 2 "
-             "-g 24 -pix_fmt yuv420p -c:a ac3 -ac 6 -b:a 384k -metadata:s:a:0 language=ger",
-             mkv) &&
-         Ffmpeg("-i " + mkv + " -map 0:v -c copy -f h264", h264) &&
-         Ffmpeg("-i " + mkv + " -map 0:a -c copy -f ac3", ac3) &&
-         Ffmpeg(
-             "-f lavfi -i testsrc=size=320x240:rate=25 -f lavfi -i "
-             "sine=frequency=300:sample_rate=48000 -t 12 -c:v libx264 -preset ultrafast -g 25 "
-             "-pix_fmt yuv420p -c:a ac3 -ac 2 -b:a 192k",
-             longMkv) &&
-         Ffmpeg("-f lavfi -i testsrc=size=352x288:rate=25 -t 3 -c:v mpeg2video -f mpeg", mpg);
-  }
-};
-
-const Films& GetFilms() {
-  static Films films;
-  return films;
-}
-
-class ToolkitTsmuxer : public ::testing::Test {
+class ToolkitTsmuxer : public SlotTest {
  protected:
-  void SetUp() override { ASSERT_TRUE(GetFilms().ok) << "the sample films could not be made"; }
-  const Films& films = GetFilms();
-  TempFolder out{"tsmuxer-out"};
-  std::string O(const std::string& name) const { return out.str() + "/" + name; }
-
-  // Writes the job (lines joined with CR LF, as the program writes them) and runs it.
-  ToolResult Mux(const Args& lines, const std::string& result) {
-    WriteFile(O("movie.meta"), Join(lines, "\r\n") + "\r\n");
-    return Slot("TS/tsmuxer.exe", {O("movie.meta"), result});
+  // 11 s of dark 640x360 H.264 with B-frames and AC3 5.1 (ger) in a folder with an umlaut, its
+  // raw streams, the SubRip file beside it, and the film with that file as a track (rus).
+  static void SetUpTestSuite() {
+    fs::create_directories(d_);
+    WriteFile(d_ + "film.srt", kSrt);
+    made_ = Ffmpeg(
+                "-f lavfi -i color=c=0x202020:s=640x360:r=24000/1001 -f lavfi -i sine=f=440:"
+                "sample_rate=48000 -t 11 -c:v libx264 -preset veryfast -bf 2 -g 24 -pix_fmt "
+                "yuv420p -c:a ac3 -ac 6 -b:a 384k -metadata:s:a:0 language=ger",
+                mkv_) &&
+            Ffmpeg("-i " + mkv_ + " -map 0:v -c copy -f h264", d_ + "movie.h264") &&
+            Ffmpeg("-i " + mkv_ + " -map 0:a -c copy -f ac3", d_ + "movie.ac3") &&
+            Made({"mkvmerge", "-q", "-o", text_, mkv_, "--language", "0:rus", d_ + "film.srt"});
   }
-
-  // A 192-byte-packet transport stream with H.264 level 4.1 on 0x1011 and AC3 on 0x1100.
-  void ExpectBluRayStream(const std::string& path, int channels, double seconds) {
-    EXPECT_EQ("mpegts", FormatEntry(path, "format_name"));
-    EXPECT_EQ(0, FileSize(path) % 192);
-    auto head = ReadBytes(path, 192 * 3);
-    ASSERT_TRUE(head && head->size() == 192 * 3);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(0x47, static_cast<unsigned char>((*head)[192 * i + 4]));
-    EXPECT_EQ("0x1011", Probe(path, "v:0", "id"));
-    EXPECT_EQ("h264", Probe(path, "v:0", "codec_name"));
-    EXPECT_EQ("41", Probe(path, "v:0", "level"));
-    EXPECT_EQ("0x1100", Probe(path, "a:0", "id"));
-    EXPECT_EQ("ac3", Probe(path, "a:0", "codec_name"));
-    EXPECT_EQ(std::to_string(channels), Probe(path, "a:0", "channels"));
-    EXPECT_NEAR(seconds, Number(Probe(path, "v:0", "duration")), 0.2);
-    EXPECT_NEAR(seconds, Number(Probe(path, "a:0", "duration")), 0.2);
-    EXPECT_TRUE(quillet::test::DecodesCleanly(path));
-  }
+  void SetUp() override { ASSERT_TRUE(made_) << "the sample film could not be made"; }
+  static inline TempFolder media_{"tsmuxer-media"};
+  static inline const std::string d_ = media_.str() + "/Filme-\xC3\x9Cmlaut/";
+  static inline const std::string mkv_ = d_ + "film.mkv", text_ = d_ + "with-text.mkv";
+  static inline bool made_ = false;
 };
 
-TEST_F(ToolkitTsmuxer, RawStreamsAndAMatroskaSourceBecomeOneBluRayStream) {
-  // V1 + A1: the extracted streams; V2 + A2: straight from the source, level patched.
-  struct Case {
-    Args lines;
+TEST_F(ToolkitTsmuxer, RawAndMatroskaSourcesBecomeBluRayStreamsAndBadJobsLeaveNothing) {
+  // Jobs that cannot be done: one line naming what is wrong, and no result.
+  WriteFile(O("empty.srt"), "1\r\n00:00:01,000 --> 00:00:02,000\r\n<i></i>\r\n\r\n");
+  const std::string options = meta::M2tsOptions(""), video = meta::H264FromSource(mkv_, "1", "25");
+  const std::string audio = meta::Ac3FromSource(mkv_, "2");
+  const std::pair<meta::Lines, std::string> bad[] = {
+      {{options, video, meta::Ac3FromFolder(out.withSep()), ""}, "movie.ac3"},
+      {{options, video, meta::Ac3FromSource(mkv_, "7"), ""}, "track 7"},
+      {{options, video, meta::SourceAudio("dts", mkv_, "2"), ""}, "A_DTS"},
+      {{options, video, audio, meta::BrowsedSubtitle(mkv_, kPicture, "25")}, "no subtitle track"},
+      {{options, video, audio, meta::BrowsedSubtitle(O("empty.srt"), kPicture, "25")},
+       "no subtitle"},
   };
-  const Case cases[] = {
-      {{kM2tsOptions + " --vbv-len=500", "V_MPEG4/ISO/AVC, \"" + films.h264 + "\", fps=23.976",
-        "A_AC3, \"" + films.ac3 + "\""}},
-      {{kM2tsOptions + " --vbv-len=500",
-        "V_MPEG4/ISO/AVC, \"" + films.mkv + "\", track=1, level=4.1, fps=23.976",
-        "A_AC3, \"" + films.mkv + "\", track=2"}},
-  };
-  for (const Case& c : cases) {
-    TempFolder o{"tsmuxer-case"};
-    WriteFile(o.path() / "movie.meta", Join(c.lines, "\r\n") + "\r\n");
-    ToolResult r =
-        Slot("TS/tsmuxer.exe", {(o.path() / "movie.meta").string(), o.str() + "/film.m2ts"});
-    ASSERT_TRUE(r.Ok()) << r.err;
-    EXPECT_EQ((std::vector<std::string>{"film.m2ts", "movie.meta"}), Entries(o.path()));
-    // The raw stream says level 1.3; only the line with level=4.1 changes it.
-    if (c.lines[1].find("level") == std::string::npos) {
-      EXPECT_EQ("13", Probe(o.str() + "/film.m2ts", "v:0", "level"));
+  for (const auto& [lines, named] : bad) {
+    EXPECT_TRUE(FailedNaming(Mux(lines, O("film.m2ts")), named));
+    EXPECT_EQ((Args{"empty.srt", "movie.meta"}), Entries(out.path())) << named;
+  }
+  // V1 + A1: the raw streams (the video with B-frames), the level left as it is.
+  ASSERT_TRUE(Done(
+      Mux({meta::M2tsOptions(""), meta::H264FromFolder(d_, "23.976"), meta::Ac3FromFolder(d_), ""},
+          O("raw.m2ts"))));
+  EXPECT_EQ(Probe(d_ + "movie.h264", "v:0", "level"), Probe(O("raw.m2ts"), "v:0", "level"));
+  EXPECT_NEAR(11, StreamSeconds(O("raw.m2ts"), "v:0"), 0.2);
+  EXPECT_TRUE(DecodesCleanly(O("raw.m2ts")));
+  // V2 + A2: straight from the Matroska source, the level patched; 192-byte packets.
+  const std::string m2ts = O("film.m2ts");
+  const meta::Lines job = {meta::M2tsOptions(""), meta::H264FromSource(mkv_, "1", "23.976"),
+                           meta::Ac3FromSource(mkv_, "2"), ""};
+  ASSERT_TRUE(Done(Mux(job, m2ts)));
+  EXPECT_EQ((Args{"empty.srt", "film.m2ts", "movie.meta", "raw.m2ts"}), Entries(out.path()));
+  EXPECT_TRUE(FileSize(m2ts) % 192 == 0 && toolkit::ReadBytes(m2ts, 5).value_or("")[4] == '\x47');
+  EXPECT_EQ("h264,41,0x1011 ac3,6,0x1100", Streams(m2ts, "codec_name,level,channels,id"));
+  EXPECT_EQ("ger", ProbeEntry(m2ts, "stream_tags=language", "a:0"));
+  EXPECT_NEAR(11, StreamSeconds(m2ts, "v:0"), 0.2);
+  EXPECT_NEAR(11, StreamSeconds(m2ts, "a:0"), 0.2);
+  EXPECT_TRUE(DecodesCleanly(m2ts));
+  // Parts within the size that together last the film.
+  meta::Lines split = job;
+  split.options = meta::M2tsOptions(" --split-size=0.2MB ");
+  ASSERT_TRUE(Done(Mux(split, O("parts/film.m2ts"))));
+  const Args names = Entries(out.path() / "parts");  // film.m2ts, film.2.m2ts, ...
+  EXPECT_TRUE(names.size() >= 3 && names[0] == "film.2.m2ts" && names.back() == "film.m2ts");
+  double seconds = 0;
+  for (const std::string& name : names) {
+    EXPECT_LE(FileSize(O("parts/" + name)), 200000) << name;
+    EXPECT_EQ("h264,0x1011 ac3,0x1100", Streams(O("parts/" + name), "codec_name,id")) << name;
+    seconds += StreamSeconds(O("parts/" + name), "v:0");
+  }
+  EXPECT_NEAR(11, seconds, 0.2);
+}
+
+// The runs of frames (first, last) with light pixels low in the picture, subtitles laid over.
+std::vector<std::pair<int, int>> TextRuns(const std::string& input, const std::string& raw) {
+  EXPECT_TRUE(
+      Ffmpeg("-i " + input + " -filter_complex [0:v][0:s]overlay -f rawvideo -pix_fmt gray", raw));
+  const std::string bytes = toolkit::ReadBytes(raw).value_or("");
+  std::vector<std::pair<int, int>> runs;
+  const size_t size = kWidth * kHeight;
+  for (int n = 0; (n + 1) * size <= bytes.size(); ++n) {
+    const auto frame = bytes.begin() + n * size;
+    if (std::none_of(frame + size / 2, frame + size, [](char c) { return uint8_t(c) > 200; }))
       continue;
-    }
-    ExpectBluRayStream(o.str() + "/film.m2ts", 6, 4.0);
-    EXPECT_EQ("ger", AudioLanguage(o.str() + "/film.m2ts"));
+    if (runs.empty() || runs.back().second != n - 1) runs.push_back({n, n});
+    runs.back().second = n;
   }
+  return runs;
 }
 
-TEST_F(ToolkitTsmuxer, ALanguageFromTheJobAndAProgramStreamTrack) {
-  ASSERT_TRUE(Mux({"MUXOPT --no-pcr-on-video-pid --new-audio-pes --vbr  --vbv-len=500",
-                   "V_MPEG-2, \"" + films.mpg + "\", fps=25.000, track=224",
-                   "A_AC3, \"" + films.ac3 + "\", lang=fre"},
-                  O("film.m2ts"))
-                  .Ok());
-  EXPECT_EQ("mpeg2video", Probe(O("film.m2ts"), "v:0", "codec_name"));
-  EXPECT_EQ("0x1011", Probe(O("film.m2ts"), "v:0", "id"));
-  EXPECT_EQ("fre", AudioLanguage(O("film.m2ts")));
-}
-
-TEST_F(ToolkitTsmuxer, SplitPartsStayWithinTheSizeAndTogetherLastTheFilm) {
-  ASSERT_TRUE(Mux({kM2tsOptions + " --split-size=0.3MB  --vbv-len=500",
-                   "V_MPEG4/ISO/AVC, \"" + films.longMkv + "\", track=1, level=4.1, fps=25",
-                   "A_AC3, \"" + films.longMkv + "\", track=2"},
-                  O("film.m2ts"))
-                  .Ok());
-  std::vector<std::string> names = Entries(out.path());
-  ASSERT_GE(names.size(), 4u);  // film.m2ts, film.2.m2ts, film.3.m2ts ..., movie.meta
-  double total = 0;
-  for (int n = 1; n < static_cast<int>(names.size()); ++n) {
-    std::string part = O(n == 1 ? "film.m2ts" : Format("film.%d.m2ts", n));
-    ASSERT_TRUE(fs::exists(part)) << part;
-    EXPECT_LE(FileSize(part), 300000) << part;
-    EXPECT_EQ("0x1011", Probe(part, "v:0", "id"));
-    EXPECT_EQ("2", Probe(part, "a:0", "channels"));
-    total += Number(Probe(part, "v:0", "duration"));
+TEST_F(ToolkitTsmuxer, TextSubtitlesAreDrawnOnTheirFramesAndKeepTheirLanguage) {
+  // The SubRip file beside the film: each cue shown from its first to its last frame, within
+  // one frame, and nothing between.
+  meta::Lines job = {meta::M2tsOptions(""), meta::H264FromSource(mkv_, "1", "23.976"),
+                     meta::Ac3FromSource(mkv_, "2"),
+                     meta::SrtBesideSource(mkv_, kPicture, "23.976")};
+  ASSERT_TRUE(Done(Mux(job, O("film.m2ts"))));
+  EXPECT_EQ("h264,0x1011 ac3,0x1100 hdmv_pgs_subtitle,0x1200",
+            Streams(O("film.m2ts"), "codec_name,id"));
+  EXPECT_EQ((Args{"film.m2ts", "movie.meta"}), Entries(out.path())) << "the drawn stream stays";
+  const auto runs = TextRuns(O("film.m2ts"), O("frames.gray"));
+  ASSERT_EQ(std::size(kCues), runs.size());
+  for (size_t i = 0; i < runs.size(); ++i) {
+    EXPECT_NEAR(std::lround(kCues[i].first * kFps), runs[i].first, 1) << "cue " << i;
+    EXPECT_NEAR(std::lround(kCues[i].second * kFps) - 1, runs[i].second, 1) << "cue " << i;
   }
-  EXPECT_NEAR(12.0, total, 0.2);
+  // A Matroska text track: its language in the PMT, and in the folder's navigation files.
+  job.subtitle = meta::SourceSubtitle(text_, kPicture, "3", "23.976", "rus");
+  ASSERT_TRUE(Done(Mux(job, O("rus.m2ts"))));
+  EXPECT_EQ("rus", ProbeEntry(O("rus.m2ts"), "stream_tags=language", "s:0"));
+  job.options = meta::AvchdOptions(" --split-size=0.2MB");
+  ASSERT_TRUE(Done(Mux(job, O("disc"))));
+  const size_t clips = Entries(out.path() / "disc/BDMV/STREAM").size();
+  ASSERT_GE(clips, 3u);
+  const std::string titles = Quiet({"bd_list_titles", "-l", O("disc")}).out;
+  for (const std::string& seen : {std::string("duration: 00:00:11"), Format("clips:   %zu", clips),
+                                  std::string("V:1 A:1  PG:1"), std::string("PG : rus")})
+    EXPECT_NE(std::string::npos, titles.find(seen)) << seen << " in\n" << titles;
+  EXPECT_EQ("hdmv_pgs_subtitle", Probe(O("disc/BDMV/STREAM/00000.m2ts"), "s:0", "codec_name"));
 }
 
-TEST_F(ToolkitTsmuxer, BadJobsFailWithOneLineAndLeaveNothing) {
-  struct Case {
-    Args lines;
-    std::string named;
-  };
-  const std::string video = "V_MPEG4/ISO/AVC, \"" + films.mkv + "\", track=1, fps=23.976";
-  const Case cases[] = {
-      {{"MUXOPT --vbr --no-such-option", video}, "--no-such-option"},
-      {{"MUXOPT --vbr", "V_MPEGH/ISO/HEVC, \"" + films.mkv + "\""}, "V_MPEGH/ISO/HEVC"},
-      {{"MUXOPT --vbr", video + ", colour=red"}, "colour"},
-      {{"MUXOPT --vbr", video, "A_AC3, \"" + out.str() + "/missing.ac3\""}, "missing.ac3"},
-      {{"MUXOPT --vbr", video, "A_AC3, \"" + films.mkv + "\", track=7"}, "track 7"},
-      {{"MUXOPT --vbr", video, "A_DTS, \"" + films.mkv + "\", track=2"}, "A_DTS"},
-      {{"MUXOPT --vbr", video,
-        "S_TEXT/UTF8, \"" + films.mkv + "\" ,font-name=\"Arial\",font-size=42, , fps=23.976"},
-       "has no subtitle track"},
-  };
-  for (const Case& c : cases) {
-    ToolResult r = Mux(c.lines, O("film.m2ts"));
-    EXPECT_FALSE(r.Ok()) << c.named;
-    std::vector<std::string> said = Split(Trim(r.err), '\n');
-    ASSERT_FALSE(said.empty());
-    EXPECT_NE(std::string::npos, said.back().find(c.named)) << r.err;
-    EXPECT_EQ((std::vector<std::string>{"movie.meta"}), Entries(out.path())) << c.named;
-  }
+// The picture at a second, as an MD5.
+std::string FrameAt(const std::string& input, int second) {
+  return Quiet(Words("ffmpeg -nostdin -v error -ss " + std::to_string(second) + " -i " + input +
+                     " -map 0:v -frames:v 1 -f md5 -"))
+      .out;
 }
 
-TEST_F(ToolkitTsmuxer, TheBluRayFolderIsReadByLibbluray) {
-  ASSERT_TRUE(Mux({"MUXOPT --no-pcr-on-video-pid --insertBlankPL --new-audio-pes --blu-ray --vbr  "
-                   "--auto-chapters=5 --vbv-len=500 --split-size=0.3MB ",
-                   "V_MPEG4/ISO/AVC, \"" + films.longMkv + "\", track=1, level=4.1, fps=25",
-                   "A_AC3, \"" + films.longMkv + "\", track=2"},
-                  O("film"))
-                  .Ok());
-  EXPECT_EQ((std::vector<std::string>{"film", "movie.meta"}), Entries(out.path()));
-  std::vector<std::string> clips = Entries(out.path() / "film" / "BDMV" / "STREAM");
-  ASSERT_GE(clips.size(), 3u);
-  EXPECT_EQ("00000.m2ts", clips[0]);
-  ToolResult titles = Quiet({"bd_list_titles", O("film")});
-  ASSERT_TRUE(titles.Ok()) << titles.err;
-  EXPECT_NE(std::string::npos, titles.out.find("duration: 00:00:12")) << titles.out;
-  EXPECT_NE(std::string::npos, titles.out.find(Format("clips:   %zu", clips.size()))) << titles.out;
-  EXPECT_NE(std::string::npos, titles.out.find("V:1 A:1")) << titles.out;
-}
-
-TEST_F(ToolkitTsmuxer, AftenDefaultRatesByChannels) {
-  const std::pair<std::string, int> layouts[] = {{"mono", 96},  {"stereo", 192}, {"3.0", 256},
-                                                 {"quad", 384}, {"5.1", 448},    {"2.1", 192}};
-  for (const auto& [layout, kbps] : layouts) {
-    std::string wav = O(layout + ".wav"), ac3 = O(layout + ".ac3");
-    ASSERT_TRUE(Ffmpeg("-f lavfi -i sine=sample_rate=48000 -t 1 -af aformat=channel_layouts=" +
-                           layout + " -c:a pcm_s16le",
-                       wav));
-    ToolResult r = Slot("aften/aften.exe", {wav, ac3});
-    ASSERT_TRUE(r.Ok()) << r.err;
-    EXPECT_EQ(std::to_string(kbps * 1000), Probe(ac3, "a:0", "bit_rate")) << layout;
-    EXPECT_EQ("ac3", Probe(ac3, "a:0", "codec_name"));
-  }
-  ASSERT_TRUE(Slot("aften/aften.exe", {O("5.1.wav"), "-b", "640", O("rate.ac3")}).Ok());
-  EXPECT_EQ("640000", Probe(O("rate.ac3"), "a:0", "bit_rate"));
-  EXPECT_EQ("6", Probe(O("rate.ac3"), "a:0", "channels"));
-  // No WAV: no AC3.
-  WriteFile(O("bad.wav"), "not a wav");
-  EXPECT_FALSE(Slot("aften/aften.exe", {O("bad.wav"), O("bad.ac3")}).Ok());
-  EXPECT_FALSE(fs::exists(O("bad.ac3")));
+// ffmpeg plays a folder's title from three minutes up: 200 s in two clips, a chapter mark
+// each minute, read by libbluray and by ffmpeg, which seeks through the EP map.
+TEST_F(ToolkitTsmuxer, ABluRayFolderOfTwoClipsPlaysAsOneTitle) {
+  const std::string film = O("long.mkv");
+  ASSERT_TRUE(
+      Ffmpeg("-f lavfi -i testsrc2=size=320x180:rate=24000/1001 -f lavfi -i sine=f=440:"
+             "sample_rate=48000 -t 200 -c:v libx264 -preset ultrafast -g 24 -pix_fmt "
+             "yuv420p -c:a ac3 -b:a 96k",
+             film));
+  meta::Lines job = {"MUXOPT --no-pcr-on-video-pid --new-audio-pes --vbr",
+                     meta::H264FromSource(film, "1", "23.976"), meta::Ac3FromSource(film, "2"), ""};
+  ASSERT_TRUE(Done(Mux(job, O("film.m2ts"))));
+  job.options += " --blu-ray --auto-chapters=1 --split-size=" +
+                 std::to_string(FileSize(O("film.m2ts")) / 1900) + "KB";
+  ASSERT_TRUE(Done(Mux(job, O("disc"))));
+  const std::string list = Quiet({"bd_list_titles", "-l", O("disc")}).out;
+  for (const char* seen : {"duration: 00:03:19", "chapters:   4", "clips:   2", "V:1 A:1"})
+    EXPECT_NE(std::string::npos, list.find(seen)) << seen << " in\n" << list;
+  EXPECT_NEAR(200, Seconds("bluray:" + O("disc")), 0.5);
+  const std::string at130 = FrameAt(O("film.m2ts"), 130);
+  EXPECT_EQ(at130, FrameAt("bluray:" + O("disc"), 130));
+  EXPECT_NE(at130, FrameAt("bluray:" + O("disc"), 30));
 }
 
 }  // namespace
-}  // namespace quillet::toolkit
+}  // namespace quillet::test
