@@ -1,0 +1,427 @@
+// Real conversions of Matroska films, one per road: sample films made once on the film
+// shelf, converted by the built program without a display (the toolkit in its slots), and
+// each result judged as a player meets it (ffprobe, mediainfo, bd_list_titles): the
+// chosen sound track heard in every channel, H.264 at level 4.1, the whole length of
+// sound and picture, and nothing of the work left beside the result.
+
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/App.h"
+#include "convert/Convert.h"
+#include "inspect/ReadInfo.h"
+#include "tests/e2e/MediaTools.h"
+#include "tests/e2e/RealProgram.h"
+#include "tools/PosixToolRunner.h"
+
+namespace quillet::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Args = std::vector<std::string>;
+using Json = toolkit::JsonValue;
+const std::string kFfmpeg = "ffmpeg -nostdin -v error -y ";
+
+// H.264 High at level 5.1 (the level the consoles refuse), 23.976 fps, a key frame each
+// second, into v.mkv.
+std::string Picture(const std::string& size, int seconds, const std::string& x264 = "") {
+  return kFfmpeg + "-f lavfi -i testsrc=size=" + size + ":rate=24000/1001 -t " +
+         std::to_string(seconds) +
+         " -c:v libx264 -preset ultrafast -g 24 -x264-params cabac=1:8x8dct=1:bframes=2" + x264 +
+         " -profile:v high -level 5.1 -pix_fmt yuv420p v.mkv && ";
+}
+
+// A tone of `hertz` in every channel; `stepped`: each channel 4 dB below the one before and
+// the LFE at 60 Hz, so a lost or swapped channel shows in the levels.
+std::string Tone(int hertz, int channels, int seconds, bool stepped, const std::string& codec) {
+  std::string graph, inputs, pan = channels == 6 ? "pan=5.1" : "pan=stereo";
+  for (int c = 0; c < channels; ++c) {
+    const int f = stepped && c == 3 ? 60 : hertz;
+    graph += toolkit::Format("sine=f=%d:d=%d[t%d];", f, seconds, c);
+    inputs += toolkit::Format("[t%d]", c);
+    pan += toolkit::Format("|c%d=%.3f*c%d", c, stepped ? std::pow(10.0, -0.2 * c) : 1.0, c);
+  }
+  return kFfmpeg + "-filter_complex " +
+         ShellQuoted(graph + inputs + toolkit::Format("amerge=inputs=%d,", channels) + pan +
+                     "[a]") +
+         " -map '[a]' -ar 48000 " + codec + " && ";
+}
+
+// 960x720 shown 1280 wide, with two tracks told apart by their tone: AAC stereo at 440 Hz
+// (default, Japanese) and AC3 5.1 at 1000 Hz in steps (English).
+std::string TwoTrackFilm() {
+  return ShelvedFilm("Mon été 2009.mkv",
+                     Picture("960x720", 3, ":ref=4") +
+                         Tone(440, 2, 3, false, "-c:a aac -b:a 192k a.m4a") +
+                         Tone(1000, 6, 3, true, "-c:a ac3 -b:a 448k b.ac3") +
+                         "mkvmerge -q -o 'Mon été 2009.mkv' --display-dimensions 0:1280x720 v.mkv "
+                         "--language 0:jpn --default-track 0:1 a.m4a --language 0:eng "
+                         "--default-track 0:0 b.ac3");
+}
+
+// 320x240 for SECONDS with one sound track (`tone`, into a.*) in Matroska.
+std::string SmallFilm(const std::string& name, int seconds, const std::string& tone,
+                      const std::string& picture = "") {
+  return ShelvedFilm(name, (picture.empty() ? Picture("320x240", seconds) : picture) + tone +
+                               "mkvmerge -q -o " + ShellQuoted(name) + " v.mkv a.*");
+}
+
+std::string MpegTwoFilm(const std::string& name, const std::string& codec) {
+  return SmallFilm(name, 4, Tone(440, 2, 4, false, codec),
+                   kFfmpeg +
+                       "-f lavfi -i testsrc=size=352x288:rate=25 -t 4 -c:v mpeg2video "
+                       "-b:v 3M v.mkv && ");
+}
+
+class Conversion : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RequireBuiltProgram();
+    fs::create_directories(output);
+    fs::create_directories(start);
+    program.WriteSettings({output.string() + "/", work.str() + "/"});
+  }
+
+  ProgramRun Run(const Args& args) const { return program.Run(args, start.string()); }
+
+  // The verdict "quillet --check" gives the film on one player.
+  std::string Verdict(const std::string& film, const std::string& player) const {
+    const std::string json = (work.path() / "check.json").string();
+    const ProgramRun run =
+        program.Run({"--check", "--json", "--player", player, film}, start.string(), "", json);
+    const auto doc = toolkit::ParseJson(ReadFile(json), nullptr);
+    return doc ? doc->at("files").at(0).at("verdicts").at(0).value("verdict", "")
+               : "no report: " + run.err;
+  }
+
+  std::string Result(const std::string& name) const { return (output / name).string(); }
+
+  TempFolder work{"quillet-e2e-conversion"};
+  fs::path output = work.path() / "out folder";
+  fs::path start = work.path() / "started here";
+  RealProgram program{work.path() / "program"};
+};
+
+double Number(const std::map<std::string, std::string>& facts, const std::string& key) {
+  const auto found = facts.find(key);
+  return found == facts.end() ? -1 : toolkit::ParseDecimal(found->second).value_or(-1);
+}
+
+// Both tracks as long as `seconds`.
+void ExpectLength(const std::string& path, double seconds, double tolerance) {
+  const auto facts = Facts(path);
+  EXPECT_NEAR(Number(facts, "video.duration"), seconds, tolerance) << path;
+  const double sound = Number(facts, "audio.duration");
+  EXPECT_NEAR(sound < 0 ? Number(facts, "format.duration") : sound, seconds, tolerance) << path;
+}
+
+// The PS3 gets the chosen (second, non-default) track as AAC 5.1 with every channel at its
+// level, the picture with its level byte at 4.1 and its shape; and the check agrees.
+TEST_F(Conversion, Mp4GetsTheChosenTrackInEveryChannelAndPlaysAsTheCheckSaid) {
+  const std::string source = TwoTrackFilm();
+  EXPECT_EQ(Verdict(source, "ps3"), "level-patch");
+  const ProgramRun run = Run({"--audio", "2", source});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("Conversion done"), std::string::npos) << run.err;
+  ASSERT_EQ(Entries(output), Args{"Mon été 2009.mp4"}) << run.err;
+  EXPECT_EQ(Entries(start), Args{});
+  const std::string result = Result("Mon été 2009.mp4");
+  ExpectFacts(result, {{"video.codec_name", "h264"},
+                       {"video.profile", "High"},
+                       {"video.level", "41"},
+                       {"video.width", "960"},
+                       {"video.height", "720"},
+                       {"video.sample_aspect_ratio", "4:3"},
+                       {"video.r_frame_rate", "24000/1001"},
+                       {"video.nb_frames", "72"},
+                       {"audio.codec_name", "aac"},
+                       {"audio.channels", "6"}});
+  EXPECT_EQ(
+      Quiet(Around("ffprobe -v error -show_entries stream=codec_type -of csv=p=0", result, "")).out,
+      "audio\nvideo\n");
+  EXPECT_NEAR(ToneHertz(result), 1000, 50);
+  const std::vector<double> sent = ChannelLevels(source, "0:a:1"),
+                            heard = ChannelLevels(result, "0:a:0");
+  ASSERT_EQ(heard.size(), 6u);
+  ASSERT_EQ(sent.size(), 6u);
+  for (size_t c = 0; c < 6; ++c) EXPECT_NEAR(heard[c], sent[c], 1.5) << "channel " << c + 1;
+  ExpectLength(result, 3, 0.2);
+  EXPECT_TRUE(DecodesCleanly(result));
+  EXPECT_EQ(Verdict(result, "ps3"), "plays");
+}
+
+// "--m2ts --target ps3-stereo" for this run only: the default track as AC3 stereo in a
+// transport stream, and the settings file's options as they were.
+TEST_F(Conversion, M2tsForTheStereoPs3LeavesTheSettingsAsTheyWere) {
+  const std::string source = TwoTrackFilm();
+  const Args before = CrLfLines(ReadFile(program.folder() / "Quillet.conf"));
+  const ProgramRun run = Run({"--m2ts", "--target", "ps3-stereo", source});
+  EXPECT_EQ(run.status, 0) << run.err;
+  ASSERT_EQ(Entries(output), Args{"Mon été 2009.mpg"}) << run.err;
+  const std::string result = Result("Mon été 2009.mpg");
+  ExpectFacts(result, {{"format.format_name", "mpegts"},
+                       {"video.codec_name", "h264"},
+                       {"video.level", "41"},
+                       {"audio.codec_name", "ac3"},
+                       {"audio.channels", "2"}});
+  EXPECT_NEAR(ToneHertz(result), 440, 25);
+  ExpectLength(result, 3, 0.2);
+  EXPECT_TRUE(DecodesCleanly(result));
+  // The program's own lines (the tool paths) are rewritten as every run rewrites them.
+  const Args after = CrLfLines(ReadFile(program.folder() / "Quillet.conf"));
+  ASSERT_EQ(after.size(), 15u);
+  for (size_t n : {3, 4, 5, 8, 10, 11, 12, 13, 14}) EXPECT_EQ(after[n], before[n]) << n + 1;
+}
+
+// The chosen AC3 track carried over as it is, the subtitle file given drawn as a PGS
+// stream, a size the players may refuse warned about, and a folder libbluray reads.
+TEST_F(Conversion, AvchdFolderCarriesTheChosenTrackAndTheSubtitlesGiven) {
+  const std::string source = TwoTrackFilm();
+  const std::string subs = (work.path() / "other name.srt").string();
+  WriteFile(subs, "1\r\n00:00:00,500 --> 00:00:02,000\r\nQUILLET TEST\r\n");
+  const ProgramRun run = Run({"--avchd", "--audio", "2", "--subs", subs, source});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("AVCHD info.: Incorrect AVCHD resolution"), std::string::npos) << run.err;
+  ASSERT_EQ(Entries(output), Args{"Mon été 2009"}) << run.err;
+  const fs::path folder = output / "Mon été 2009";
+  const std::string clip = (folder / "BDMV" / "STREAM" / "00000.m2ts").string();
+  ExpectFacts(clip, {{"video.codec_name", "h264"},
+                     {"video.level", "41"},
+                     {"audio.codec_name", "ac3"},
+                     {"audio.channels", "6"},
+                     {"audio.bit_rate", "448000"},
+                     {"subtitle.codec_name", "hdmv_pgs_subtitle"}});
+  auto packets = [](const std::string& path, const std::string& track) {
+    return Quiet(Around("ffmpeg -nostdin -v error -i", path, "-map " + track + " -c copy -f md5 -"))
+        .out;
+  };
+  EXPECT_EQ(packets(clip, "0:a:0"), packets(source, "0:a:1"));
+  ExpectLength(clip, 3, 0.5);
+  const toolkit::ToolResult titles = Quiet({"bd_list_titles", folder.string()});
+  EXPECT_NE(titles.out.find("V:1 A:1  PG:1"), std::string::npos) << titles.out << titles.err;
+}
+
+// A split source (the threshold set low in this process): every part has the chosen track.
+TEST_F(Conversion, EveryPartOfASplitFilmHasTheChosenTrack) {
+  const std::string source = TwoTrackFilm();
+  PosixToolRunner runner;
+  FakeUi ui;
+  FakePower power;
+  FakeComponents components;
+  FakeMediaGraph media;
+  Context ctx{program.folder().string(), runner, ui, power, components, media};
+  App app(ctx);
+  app.form.txtTMP.Text = output.string() + "/";
+  app.form.txtFile.Text = source;
+  app.form.strType = "mkv";
+  app.form.cmbPrio.SetListIndex(0);
+  app.form.cmbPlatform.SetListIndex(0);
+  ReadInfo(app, source);
+  app.form.cmbAudio.SetListIndex(1);
+  app.form.Check1.SetValue(1);
+  app.splitThreshold = static_cast<int32_t>(fs::file_size(source) / 1000 * 6 / 10);
+  Command2_Click(app);
+  ASSERT_EQ(app.form.txtProgress.Text, "Conversion done");
+  const Args parts = Entries(output);
+  ASSERT_EQ(parts.size(), 2u);
+  double seconds = 0;
+  for (const std::string& part : parts) {
+    ExpectFacts(Result(part), {{"audio.codec_name", "aac"}, {"audio.channels", "6"}});
+    EXPECT_NEAR(ToneHertz(Result(part)), 1000, 50) << part;
+    seconds += StreamSeconds(Result(part), "v:0");
+    EXPECT_NEAR(StreamSeconds(Result(part), "a:0"), StreamSeconds(Result(part), "v:0"), 0.1);
+  }
+  EXPECT_NEAR(seconds, 3, 0.2);
+}
+
+// AAC 5.1 passed on: mixed down for the stereo PS3; at 25 fps retimed with the picture,
+// a semitone lowered first.
+TEST_F(Conversion, SurroundAacIsMixedDownForTheStereoPs3AndRetimedAt25Fps) {
+  const std::string source =
+      SmallFilm("Concert.mkv", 4, Tone(440, 6, 4, false, "-c:a aac -b:a 256k a.m4a"));
+  for (const auto& [option, speed] :
+       {std::pair{Args{"--target", "ps3-stereo"}, 1.0}, {Args{"--25fps"}, 25 / 23.976}}) {
+    SCOPED_TRACE(option[0]);
+    fs::remove_all(output / "Concert.mp4");
+    Args args = option;
+    args.push_back(source);
+    const ProgramRun run = Run(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string result = Result("Concert.mp4");
+    ExpectFacts(result, {{"audio.codec_name", "aac"}, {"audio.channels", "2"}});
+    EXPECT_NEAR(ToneHertz(result), 440 * (speed > 1 ? speed / 1.059463 : 1), 22);
+    EXPECT_NEAR(StreamSeconds(result, "v:0"), 4 / speed, 0.2);
+    EXPECT_NEAR(StreamSeconds(result, "a:0"), 4 / speed, 0.2);
+  }
+}
+
+// Sixteen reference frames overflow the level 4.1 buffer at 1024x576: the checker asks
+// for a re-encode and, with no format chosen, H264 is taken; the Xbox 360 gets stereo AAC
+// of the Vorbis track, and the check finds the result playable.
+TEST_F(Conversion, AnOverflowingStreamIsReencodedWithNoFormatChosen) {
+  const std::string source =
+      SmallFilm("sixteen refs.mkv", 1, Tone(440, 6, 1, false, "-c:a libvorbis a.ogg"),
+                Picture("1024x576", 1, ":ref=16"));
+  EXPECT_EQ(Verdict(source, "xbox360"), "re-encode");
+  program.WriteSettings({output.string() + "/", work.str() + "/", 1, false, -1});
+  const ProgramRun run = Run({source});
+  EXPECT_EQ(run.status, 0) << run.err;
+  ASSERT_EQ(Entries(output), Args{"sixteen refs.mp4"}) << run.err;
+  const std::string result = Result("sixteen refs.mp4");
+  ExpectFacts(result, {{"video.codec_name", "h264"},
+                       {"video.level", "41"},
+                       {"video.width", "1024"},
+                       {"audio.codec_name", "aac"},
+                       {"audio.channels", "2"}});
+  ExpectLength(result, 1, 0.2);
+  EXPECT_EQ(Verdict(result, "xbox360"), "plays");
+}
+
+// Xvid in AVI with the source's AC3, and MPEG-2 in a transport stream for the stereo PS3.
+TEST_F(Conversion, XvidAndMpeg2RecodesGiveWhatThePlayerPlays) {
+  const std::string source =
+      SmallFilm("Film.mkv", 4, Tone(440, 6, 4, false, "-c:a ac3 -b:a 448k a.ac3"));
+  // The consoles play no quarter-pixel motion and no global motion compensation: mediainfo
+  // tells.
+  const struct {
+    Args args;
+    std::map<std::string, std::string> facts;
+    std::string motion;
+  } rows[] = {{{"--recode", "xvid", source},
+               {{"format.format_name", "avi"},
+                {"video.codec_tag_string", "XVID"},
+                {"audio.codec_name", "ac3"},
+                {"audio.channels", "6"}},
+               "No|0"},
+              {{"--recode", "mpeg2", "--target", "ps3-stereo", source},
+               {{"format.format_name", "mpegts"},
+                {"video.codec_name", "mpeg2video"},
+                {"audio.codec_name", "ac3"},
+                {"audio.channels", "2"}},
+               "|"}};
+  for (const auto& [args, facts, motion] : rows) {
+    SCOPED_TRACE(args[1]);
+    const ProgramRun run = Run(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    const Args results = Entries(output);
+    ASSERT_EQ(results.size(), 1u) << run.err;
+    const std::string result = Result(results[0]);
+    ExpectFacts(result, facts);
+    ExpectFacts(result, {{"video.width", "320"}, {"video.height", "240"}});
+    EXPECT_NEAR(Number(Facts(result), "format.duration"), 4, 0.5);
+    EXPECT_TRUE(DecodesCleanly(result));
+    EXPECT_EQ(
+        toolkit::Trim(Quiet({"mediainfo",
+                             "--Inform=Video;%Format_Settings_QPel%|%Format_Settings_GMC%", result})
+                          .out),
+        motion);
+    fs::remove(result);
+  }
+}
+
+// MPEG-2 films are repacked into a program stream; AAC sound cannot go there and is
+// refused with a box, while the other film of the same call is made.
+TEST_F(Conversion, Mpeg2IsRepackedAndAacInItRefused) {
+  const std::string mp2 = MpegTwoFilm("Old Film.mkv", "-c:a mp2 -b:a 192k a.mp2");
+  const std::string aac = MpegTwoFilm("Old aac.mkv", "-c:a aac -b:a 192k a.m4a");
+  const ProgramRun run = Run({mp2, aac});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.err.find("Audio error: "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("cannot carry AAC"), std::string::npos) << run.err;
+  ASSERT_EQ(Entries(output), Args{"Old Film.mpg"});
+  ExpectFacts(Result("Old Film.mpg"), {{"format.format_name", "mpeg"},
+                                       {"video.codec_name", "mpeg2video"},
+                                       {"video.width", "352"},
+                                       {"audio.codec_name", "mp2"},
+                                       {"audio.channels", "2"}});
+  EXPECT_NEAR(Number(Facts(Result("Old Film.mpg")), "format.duration"), 4, 0.5);
+}
+
+// Bright pixels in the lower third of the picture at second `at`.
+size_t BrightPixelsBelow(const std::string& film, double at) {
+  const std::string grey =
+      Quiet(Around("ffmpeg -nostdin -v error -ss " + toolkit::Format("%g", at) + " -i", film,
+                   "-frames:v 1 -vf crop=iw:ih/3:0:ih*2/3,format=gray "
+                   "-f rawvideo -"))
+          .out;
+  return std::count_if(grey.begin(), grey.end(), [](char c) { return uint8_t(c) > 160; });
+}
+
+// The subtitle file given is burnt into the H.264 re-encode of a black film while its cue
+// shows, and only then.
+TEST_F(Conversion, AnH264RecodeBurnsInTheSubtitlesOnTime) {
+  const std::string source =
+      SmallFilm("dark.mkv", 4, Tone(440, 2, 4, false, "-c:a ac3 a.ac3"),
+                kFfmpeg +
+                    "-f lavfi -i color=c=black:size=320x240:rate=25 -t 4 -c:v libx264 -preset "
+                    "ultrafast -pix_fmt yuv420p v.mkv && ");
+  const std::string subs = (work.path() / "dark subs.srt").string();
+  WriteFile(subs, "1\r\n00:00:01,000 --> 00:00:02,000\r\nQUILLET TEST\r\n");
+  const ProgramRun run = Run({"--recode", "h264", "--embed-subs", "--subs", subs, source});
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::string result = Result("dark.mp4");
+  ASSERT_EQ(Entries(output), Args{"dark.mp4"}) << run.err;
+  EXPECT_EQ(Probe(result, "v:0", "codec_name"), "h264");
+  EXPECT_EQ(BrightPixelsBelow(source, 1.5), 0u);
+  EXPECT_GT(BrightPixelsBelow(result, 1.5), 50u) << "no text burnt in while the cue shows";
+  EXPECT_EQ(BrightPixelsBelow(result, 0.5), 0u) << "the cue came early";
+  EXPECT_EQ(BrightPixelsBelow(result, 2.7), 0u) << "the cue stayed";
+}
+
+// A small tmpfs as the output folder: a disk that fills up (mounting needs root).
+class SmallDisk {
+ public:
+  explicit SmallDisk(const std::string& size) {
+    fs::create_directories(point);
+    mounted = ::mount("tmpfs", point.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
+  }
+  ~SmallDisk() {
+    if (mounted) ::umount2(point.c_str(), MNT_DETACH);
+  }
+  bool mounted = false;
+  TempFolder root{"quillet-e2e-disk"};
+  std::string point = (root.path() / "out disk").string();
+};
+
+// Ten seconds of AC3 5.1 sound, made 50 MB larger than it plays by an attachment.
+std::string TenSeconds(int padMegabytes) {
+  const std::string film = "film.mkv";
+  const std::string make = Picture("320x240", 10) + Tone(440, 6, 10, false, "-c:a ac3 a.ac3") +
+                           "mkvmerge -q -o film.mkv v.mkv a.ac3";
+  if (!padMegabytes) return ShelvedFilm(film, make);
+  return ShelvedFilm("padded film.mkv", make + " && head -c 50M /dev/urandom > pad.bin && " +
+                                            "mkvmerge -q -o 'padded film.mkv' --attach-file "
+                                            "pad.bin film.mkv");
+}
+
+TEST_F(Conversion, AConversionThatCannotFitIsRefusedBeforeAnyTool) {
+  SmallDisk disk("70m");
+  if (!disk.mounted) GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+  const ProgramRun run = Run({"--output", disk.point, TenSeconds(50)});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.err.find("Disk space: Not enough free space in " + disk.point + "/: about 0.1"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("Extracting"), std::string::npos) << run.err;
+  for (const std::string& name : Entries(disk.point)) EXPECT_EQ(name, "info.txt");
+}
+
+TEST_F(Conversion, ASlotThatRunsOutOfSpaceSaysWhereAndLeavesNothing) {
+  SmallDisk disk("3m");
+  if (!disk.mounted) GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+  // Ten seconds of 5.1 sound decode to about 5.8 MB of WAV.
+  const toolkit::ToolResult r = Quiet({(program.folder() / "TS" / "wavgrab.exe").string(),
+                                       TenSeconds(0), disk.point + "/movie.wav"});
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.err.find("no space left in " + disk.point + ": 0.00 MB free"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(Entries(disk.point), Args{});
+}
+
+}  // namespace
+}  // namespace quillet::test
