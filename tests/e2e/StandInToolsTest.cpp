@@ -1,0 +1,275 @@
+// The built quillet program in a program folder of its own with stand-in tools (shell
+// scripts that record how they were called and leave a hand-written Matroska report):
+// what a script or CI job gets from it without a display, and what is left when a signal
+// stops it while a tool works.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/e2e/MediaTools.h"
+#include "tests/support/ReportFixtures.h"
+#include "tests/support/StartedProgram.h"
+
+namespace quillet::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Args = std::vector<std::string>;
+
+const fs::path kBuiltProgram = fs::path(QUILLET_PROGRAM_DIR) / "quillet";
+
+// Each call appends one line to calls.log in the program folder: the tool's name and its
+// arguments, separated by tabs.
+constexpr const char* kRecordCall =
+    "#!/bin/sh\nlog=\"$(dirname \"$0\")/../calls.log\"\nprintf '%s' \"$(basename \"$0\")\" >> "
+    "\"$log\"\nfor a in \"$@\"; do printf '\\t%s' \"$a\" >> \"$log\"; done\nprintf '\\n' >> "
+    "\"$log\"\n";
+
+// A tool that leaves a working file, starts a program of its own and waits for it, after
+// writing both pids into the program folder.
+std::string WorkingTool(const std::string& prologue) {
+  return "#!/bin/sh\n" + prologue +
+         "dir=\"$(dirname \"$0\")/..\"\nfor a in \"$@\"; do case \"$a\" in *movie.h264) echo "
+         "partial > \"${a#*:}\";; esac; done\nsleep 300 &\necho $! > \"$dir/helper.pid\"\necho $$ "
+         "> \"$dir/tool.pid\"\nwait\n";
+}
+
+class StandIn : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(kBuiltProgram)) GTEST_SKIP() << "quillet is not built: " << kBuiltProgram;
+    fs::copy_file(kBuiltProgram, program.path() / "quillet");
+    ReportTool(ReportFixture("h264_ac3.txt"));
+    Tool("Checker/x264_checker.exe", std::string(kRecordCall) + "echo 'dpb check: [OK]'\n");
+    // A settings file as a user might leave it: LF line ends, short format and priority lines.
+    WriteFile(program.path() / "Quillet.conf",
+              "C:\\old\\mkvextract.exe\nC:\\old\\ffmpeg.exe\nC:\\old\\MP4Box.exe\n" +
+                  output.withSep() + "\n 0 \n 1 \n/films/\n\n2\n\n 0 \n 0 \n 0 \n1\n 1 \n");
+  }
+
+  // The report tool writes `report` to the path after "-o", then runs `then`.
+  void ReportTool(const std::string& report, const std::string& then = "") {
+    Tool("MKVToolnix/mkvinfo.exe", std::string(kRecordCall) +
+                                       "out=''; prev=''\nfor a in \"$@\"; do [ \"$prev\" = -o ] "
+                                       "&& out=\"$a\"; prev=\"$a\"; done\ncat > \"$out\" "
+                                       "<<'REPORT'\n" +
+                                       report + "REPORT\n" + then);
+  }
+  void Tool(const std::string& relative, const std::string& script) {
+    WriteFile(program.path() / relative, script);
+    fs::permissions(program.path() / relative, fs::perms::owner_all, fs::perm_options::add);
+  }
+  std::string Source(const std::string& name, const std::string& text = "not really a film") {
+    WriteFile(sources.path() / name, text);
+    return (sources.path() / name).string();
+  }
+
+  // Runs the copied program without a display, with a home folder of its own.
+  ProgramRun Quillet(const Args& args) {
+    std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY HOME=" + ShellQuoted(home.str()) +
+                          " timeout 120 " + ShellQuoted((program.path() / "quillet").string());
+    for (const std::string& arg : args) command += " " + ShellQuoted(arg);
+    return RunShell(command);
+  }
+
+  // The recorded calls of one tool, each as its argument list.
+  std::vector<Args> Calls(const std::string& tool) const {
+    std::vector<Args> calls;
+    std::istringstream log(ReadFile(program.path() / "calls.log"));
+    for (std::string line; std::getline(log, line);) {
+      Args call = toolkit::Split(line, '\t');
+      if (call[0] == tool) calls.emplace_back(call.begin() + 1, call.end());
+    }
+    return calls;
+  }
+
+  TempFolder program{"quillet-e2e-program"};
+  TempFolder output{"quillet-e2e-output"};
+  TempFolder sources{"quillet-e2e-sources"};
+  TempFolder home{"quillet-e2e-home"};
+};
+
+TEST_F(StandIn, ArgumentsThatNameNothingToConvertGetTheUsageLine) {
+  for (const Args& args :
+       std::vector<Args>{{}, {sources.str() + "/missing.mkv"}, {"--", "-x.mkv"}}) {
+    const ProgramRun run = Quillet(args);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err.rfind("quillet: ", 0), 0u) << run.err;
+    EXPECT_NE(
+        run.err.find("\nusage: quillet [OPTION]... [--] FILE.mkv|FILE.avi|FILE.wmv|FOLDER..."),
+        std::string::npos)
+        << run.err;
+  }
+  // A line break cannot travel inside a tool's command line: the source is refused.
+  const ProgramRun unsafe = Quillet({Source("two\nlines.mkv")});
+  EXPECT_EQ(unsafe.status, 1);
+  EXPECT_NE(unsafe.err.find("Unsafe path: This source file cannot be used: its path holds a "
+                            "double quote or a line break"),
+            std::string::npos)
+      << unsafe.err;
+  EXPECT_FALSE(fs::exists(program.path() / "calls.log"));
+}
+
+TEST_F(StandIn, AMatroskaPathWithBlanksReachesTheReportToolQuotedOrNot) {
+  const std::string path = Source("my film.mkv");
+  for (const Args& args : std::vector<Args>{
+           {path},                               // quoted by the shell: one argument
+           {sources.str() + "/my", "film.mkv"},  // unquoted: split at the blank
+           {"\"" + path + "\""},                 // the quotes themselves reach the program
+       }) {
+    SCOPED_TRACE(args[0]);
+    fs::remove(program.path() / "calls.log");
+    const ProgramRun run = Quillet(args);
+    EXPECT_EQ(run.status, 1) << run.err;  // the stand-ins convert nothing
+    const auto calls = Calls("mkvinfo.exe");
+    ASSERT_FALSE(calls.empty()) << run.err;
+    // The report has a name of the program's own in the output folder, and is gone after.
+    ASSERT_EQ(calls[0].size(), 3u);
+    EXPECT_EQ(Args(calls[0].begin(), calls[0].begin() + 2), (Args{path, "-o"}));
+    EXPECT_TRUE(std::regex_match(calls[0][2], std::regex(".*/info\\.[0-9]+\\.txt"))) << calls[0][2];
+    EXPECT_EQ(fs::path(calls[0][2]).parent_path(), output.path());
+    EXPECT_FALSE(fs::exists(calls[0][2]));
+    EXPECT_EQ(Calls("x264_checker.exe"), std::vector<Args>{{path}});
+  }
+  // "Convert" rewrote the settings file: 15 lines ended by CR LF, numbers printed as the
+  // program prints them, the short lines read by their rules.
+  const Args lines = CrLfLines(ReadFile(program.path() / "Quillet.conf"));
+  ASSERT_EQ(lines.size(), 15u);
+  EXPECT_EQ(Args(lines.begin() + 3, lines.begin() + 7),
+            (Args{output.withSep(), " 0 ", " 1 ", sources.withSep()}));
+  EXPECT_EQ(lines[8], " 0 ");  // "2" is not a stored index: MPEG2
+  // "1" on line 14 is not a stored index either: Low.
+  EXPECT_EQ(Args(lines.begin() + 10, lines.end()), (Args{" 0 ", " 0 ", " 0 ", " 0 ", " 1 "}));
+}
+
+// The older layout of the report tool, with AAC, then AC3 audio, and subtitles.
+TEST_F(StandIn, ALegacyReportWithTwoAudioTracksIsLoggedAndItsFirstTrackExtracted) {
+  const std::string report = ReportFixture("multi_audio.txt");
+  ReportTool(report);
+  Tool("MKVToolnix/mkvextract.exe", kRecordCall);
+  const std::string path = Source("anime.mkv");
+  const ProgramRun run = Quillet({path});
+  EXPECT_EQ(run.status, 1) << run.err;
+  // The log starts with the whole report, line by line, then what the parser found.
+  Args expected = SplitLines(report);
+  for (const char* finding :
+       {"AVC mkv", "Video found on track 1",
+        "Video info: Pixel resolution: 1280x 720. Display resolution adaptation: "})
+    expected.push_back(finding);
+  Args logged = CrLfLines(ReadFile(program.path() / "debug.log"));
+  logged.resize(std::min(logged.size(), expected.size()));
+  EXPECT_EQ(logged, expected);
+  // The first audio track is the one converted: track 2, as AAC, beside video track 1.
+  const auto extractions = Calls("mkvextract.exe");
+  ASSERT_FALSE(extractions.empty()) << run.err;
+  const Args& call = extractions[0];
+  EXPECT_EQ(Args(call.begin(), call.begin() + 2), (Args{"tracks", path}));
+  for (const std::string& arg :
+       {"1:" + output.withSep() + "movie.h264", "2:" + output.withSep() + "movie.aac"})
+    EXPECT_NE(std::find(call.begin(), call.end(), arg), call.end()) << arg;
+}
+
+TEST_F(StandIn, AFolderWithNothingToConvertSaysWhyAndSucceeds) {
+  const ProgramRun empty = Quillet({sources.str()});
+  EXPECT_EQ(empty.status, 0) << empty.err;
+  EXPECT_NE(empty.err.find("No MKV files found in " + sources.str() + "."), std::string::npos)
+      << empty.err;
+  Source("film.mkv");
+  WriteFile(output.path() / "film.mp4", "converted last night");
+  const ProgramRun allDone = Quillet({sources.str()});
+  EXPECT_EQ(allDone.status, 0) << allDone.err;
+  EXPECT_NE(allDone.err.find("Nothing to convert in " + sources.str() + ": all 1 files are done."),
+            std::string::npos)
+      << allDone.err;
+  EXPECT_FALSE(fs::exists(program.path() / "calls.log"));
+}
+
+// Stopping a run from outside while a tool works: the tool and everything it started end
+// with the program, the working files and the partial result go, an earlier result is back
+// in its place, and the exit status tells which signal stopped the run.
+class Stop : public StandIn {
+ protected:
+  void StartAndStop(int signal, int status, const Args& environment = {}) {
+    Source("film.mkv", "the source");
+    WriteFile(output.path() / "film.mp4", "an earlier result");
+    for (const char* stale : {"tool.pid", "helper.pid"}) fs::remove(program.path() / stale);
+    StartedProgram quillet({(program.path() / "quillet").string(), "film.mkv"}, sources.str(),
+                           environment);
+    const pid_t tool = Pid("tool.pid"), helper = Pid("helper.pid");
+    ASSERT_GT(tool, 0) << quillet.Err();
+    ASSERT_GT(helper, 0);
+    if (fs::exists(program.path() / "MKVToolnix/mkvextract.exe")) {
+      ASSERT_TRUE(fs::exists(output.path() / "movie.h264"));
+      ASSERT_TRUE(fs::exists(output.path() / "film.mp4.earlier")) << "set aside while it works";
+    }
+    const auto sent = std::chrono::steady_clock::now();
+    quillet.Signal(signal);
+    EXPECT_EQ(quillet.Wait(30), status) << quillet.Err();
+    took = std::chrono::steady_clock::now() - sent;
+    EXPECT_FALSE(ProcessRuns(tool));
+    EXPECT_FALSE(ProcessRuns(helper)) << "the tool's own program outlived the stop";
+    if (ProcessRuns(helper)) kill(helper, SIGKILL);
+    EXPECT_EQ(GroupMembers(tool), std::vector<pid_t>{});
+    EXPECT_EQ(Entries(output.path()), Args{"film.mp4"});
+    EXPECT_EQ(ReadFile(output.path() / "film.mp4"), "an earlier result");
+    EXPECT_EQ(ReadFile(sources.path() / "film.mkv"), "the source");
+    EXPECT_TRUE(fs::exists(program.path() / "Quillet.conf"));
+    err = quillet.Err();
+  }
+  pid_t Pid(const std::string& file) {
+    const std::string text = AwaitFile((program.path() / file).string(), 30);
+    return text.empty() ? -1 : std::stoi(text);
+  }
+  std::chrono::steady_clock::duration took{};
+  std::string err;
+};
+
+TEST_F(Stop, DuringExtractionEndsTheToolAndUndoesTheRun) {
+  for (const auto& [signal, status] : {std::pair{SIGTERM, 143}, {SIGINT, 130}, {SIGHUP, 143}}) {
+    SCOPED_TRACE(signal);
+    Tool("MKVToolnix/mkvextract.exe", WorkingTool(""));
+    StartAndStop(signal, status);
+    EXPECT_LT(took, std::chrono::seconds(4));
+    EXPECT_NE(err.find("Conversion stopped"), std::string::npos) << err;
+  }
+}
+
+// SIGKILL comes after five seconds, not before, and only when SIGTERM was not enough.
+TEST_F(Stop, AToolThatIgnoresTermIsKilledAfterTheGraceTime) {
+  Tool("MKVToolnix/mkvextract.exe", WorkingTool("trap '' TERM\n"));
+  StartAndStop(SIGTERM, 143);
+  EXPECT_GE(took, std::chrono::milliseconds(4900));
+}
+
+TEST_F(Stop, DuringInspectionLeavesNoReportBehind) {
+  ReportTool(ReportFixture("h264_ac3.txt"), WorkingTool(""));
+  StartAndStop(SIGTERM, 143);
+}
+
+// The window: the same stop of a conversion started from the command line, and of a
+// window that waits for input. Qt draws off screen here.
+const Args kOffscreenDisplay = {"DISPLAY=:99", "QT_QPA_PLATFORM=offscreen"};
+
+TEST_F(Stop, WithAWindowTheRunIsUndoneAndAnIdleWindowEndsWithTheSignalsStatus) {
+  Tool("MKVToolnix/mkvextract.exe", WorkingTool(""));
+  StartAndStop(SIGTERM, 143, kOffscreenDisplay);
+  for (const auto& [signal, status] : {std::pair{SIGTERM, 143}, std::pair{SIGINT, 130}}) {
+    StartedProgram quillet({(program.path() / "quillet").string()}, sources.str(),
+                           kOffscreenDisplay);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the window is up
+    quillet.Signal(signal);
+    EXPECT_EQ(quillet.Wait(10), status) << quillet.Err();
+  }
+  EXPECT_EQ(Entries(output.path()), Args{"film.mp4"});
+}
+
+}  // namespace
+}  // namespace quillet::test
