@@ -220,9 +220,8 @@ TEST_F(FilmKinds, WmvFilmsTakeTheAvchdRoad) {
   EXPECT_NE(run.err.find("film/BDMV/index.bdmv was not created."), std::string::npos) << run.err;
   EXPECT_TRUE(fs::exists(output / "movie.ac3")) << "the sound of the WMV 8 film";
   const fs::path folder = output / "Film vc1";
-  ExpectFacts(
-      (folder / "BDMV" / "STREAM" / "00000.m2ts").string(),
-      {{"video.codec_name", "vc1"}, {"audio.codec_name", "ac3"}, {"audio.bit_rate", "640000"}});
+  ExpectFacts((folder / "BDMV" / "STREAM" / "00000.m2ts").string(),
+              "video.codec_name=vc1 audio.codec_name=ac3 audio.bit_rate=640000");
   EXPECT_TRUE(fs::exists(folder / "BDMV" / "index.bdmv"));
   const toolkit::ToolResult titles = Quiet({"bd_list_titles", folder.string()});
   EXPECT_NE(titles.out.find("V:1 A:1"), std::string::npos) << titles.out << titles.err;
@@ -263,10 +262,9 @@ TEST_F(FilmKinds, AviFilmsAreRepairedOneByOneAndAsAFolder) {
     changed += std::abs(int(uint8_t(before[i])) - int(uint8_t(after[i]))) > 80;
   EXPECT_GT(changed, 150) << "no text drawn in the lower band";
   const std::string sound = (output / "QL_Plain.avi").string();
-  ExpectFacts(sound, {{"video.codec_tag_string", "XVID"},
-                      {"audio.codec_name", "mp3"},
-                      {"audio.sample_rate", "48000"},
-                      {"audio.bit_rate", "160000"}});
+  ExpectFacts(sound,
+              "video.codec_tag_string=XVID audio.codec_name=mp3 audio.sample_rate=48000 "
+              "audio.bit_rate=160000");
   for (const std::string& result : {repaired, sound})
     EXPECT_NEAR(StreamSeconds(result, "v:0"), 3, 0.3) << result;
 
@@ -298,8 +296,7 @@ TEST_F(FilmKinds, AFolderOfMkvFilmsIsConvertedSkippingTheOneDone) {
   EXPECT_EQ(Entries(output), (Args{"a film.mp4", "b film.mp4", "c film.mp4"})) << run.err;
   EXPECT_EQ(ReadFile(output / "c film.mp4"), "an earlier result");
   for (const char* name : {"a film.mp4", "b film.mp4"}) {
-    ExpectFacts((output / name).string(),
-                {{"video.codec_name", "h264"}, {"audio.codec_name", "aac"}});
+    ExpectFacts((output / name).string(), "video.codec_name=h264 audio.codec_name=aac");
     EXPECT_TRUE(DecodesCleanly((output / name).string()));
   }
 }

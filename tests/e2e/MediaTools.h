@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,33 +70,14 @@ inline ::testing::AssertionResult DecodesCleanly(const std::string& path) {
   return ::testing::AssertionFailure() << path << ": " << r.err;
 }
 
-// ffprobe's whole description of a file (streams and format) as JSON; null, and a test
-// failure, when it cannot read the file.
-inline toolkit::JsonValue ProbeJson(const std::string& path,
-                                    const std::vector<std::string>& extra = {}) {
-  std::vector<std::string> argv = Words("ffprobe -v error -show_streams -show_format -of json");
-  argv.insert(argv.end(), extra.begin(), extra.end());
-  argv.push_back(path);
-  const toolkit::ToolResult r = Quiet(argv);
-  std::optional<toolkit::JsonValue> json = toolkit::ParseJson(r.out, nullptr);
-  if (r.Ok() && json) return *json;
-  ADD_FAILURE() << "ffprobe " << path << ": " << r.err;
-  return toolkit::JsonValue();
-}
-
-// The first stream of a kind ("video", "audio") in ffprobe's description, or nullptr.
-inline const toolkit::JsonValue* StreamOf(const toolkit::JsonValue& probe,
-                                          const std::string& type) {
-  for (const toolkit::JsonValue& stream : toolkit::Elements(toolkit::Member(probe, "streams")))
-    if (toolkit::StringOf(toolkit::Member(stream, "codec_type")) == type) return &stream;
-  return nullptr;
-}
-
 // What ffprobe says of a file, each entry as text under "format.NAME" or, for the first
 // stream of each kind, "video.NAME", "audio.NAME", "subtitle.NAME".
 inline std::map<std::string, std::string> Facts(const std::string& path) {
-  const toolkit::JsonValue probe = ProbeJson(path);
+  const toolkit::ToolResult r =
+      Quiet(Around("ffprobe -v error -show_streams -show_format -of json", path, ""));
+  const toolkit::JsonValue probe = toolkit::ParseJson(r.out).value_or(toolkit::JsonValue());
   std::map<std::string, std::string> facts;
+  if (!r.Ok()) ADD_FAILURE() << "ffprobe " << path << ": " << r.err;
   for (const auto& [key, value] : toolkit::Member(probe, "format").items())
     facts["format." + key] = toolkit::TextOf(value);
   for (const toolkit::JsonValue& stream : toolkit::Elements(toolkit::Member(probe, "streams")))
@@ -107,13 +87,25 @@ inline std::map<std::string, std::string> Facts(const std::string& path) {
   return facts;
 }
 
-// Every entry expected of the file is there with its value.
-inline void ExpectFacts(const std::string& path,
-                        const std::map<std::string, std::string>& expected) {
+// Every entry expected of the file ("video.level=41 audio.channels=6") is there with its
+// value.
+inline void ExpectFacts(const std::string& path, const std::string& expected) {
   const std::map<std::string, std::string> facts = Facts(path);
-  for (const auto& [key, value] : expected) {
+  for (const std::string& entry : Words(expected)) {
+    const std::string key = entry.substr(0, entry.find('='));
     const auto found = facts.find(key);
-    EXPECT_EQ(found == facts.end() ? "(none)" : found->second, value) << key << " of " << path;
+    EXPECT_EQ(found == facts.end() ? "(none)" : found->second, entry.substr(key.size() + 1))
+        << key << " of " << path;
+  }
+}
+
+// Picture and sound each as long as `seconds` (the file's length where a stream has none).
+inline void ExpectLength(const std::string& path, double seconds, double tolerance = 0.2) {
+  std::map<std::string, std::string> facts = Facts(path);
+  for (const std::string kind : {"video.duration", "audio.duration"}) {
+    const std::string text = facts.count(kind) ? facts[kind] : facts["format.duration"];
+    EXPECT_NEAR(toolkit::ParseDecimal(text).value_or(-1), seconds, tolerance)
+        << kind << " of " << path;
   }
 }
 
