@@ -22,35 +22,17 @@ namespace {
 namespace fs = std::filesystem;
 using Args = std::vector<std::string>;
 
-// Test pictures at 160x120 and a 5.1 AC3 tone in Matroska, on the film shelf.
-std::string SmallFilm(const std::string& name, int seconds) {
-  return ShelvedFilm(name,
-                     "ffmpeg -v error -f lavfi -i testsrc=size=160x120:rate=25 -f lavfi -i "
-                     "sine=f=440 -t " +
-                         std::to_string(seconds) +
-                         " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a ac3 -ac 6 "
-                         "-ar 48000 " +
-                         ShellQuoted("./" + name));
-}
-
-class CommandLine : public ::testing::Test {
+class CommandLine : public ProgramTest {
  protected:
-  void SetUp() override {
-    RequireBuiltProgram();
-    fs::create_directories(films);
-    fs::create_directories(output);
-    program.WriteSettings({output.string() + "/", films.string() + "/"});
-  }
-  // A shelved film copied into the films folder.
+  // A shelved film of test pictures at 160x120 and a 5.1 AC3 tone, copied into "films".
   std::string Film(const std::string& name, int seconds) {
-    fs::copy_file(SmallFilm(name, seconds), films / name);
+    fs::create_directories(films);
+    fs::copy_file(
+        TestFilm(name, "160x120", seconds, "-c:v libx264 -preset ultrafast -c:a ac3 -ac 6"),
+        films / name);
     return (films / name).string();
   }
-
-  TempFolder work{"quillet-e2e-cmdline"};
   fs::path films = work.path() / "films";
-  fs::path output = work.path() / "out folder";
-  RealProgram program{work.path() / "program"};
 };
 
 // Two conversions into one output folder through one program folder share working names
@@ -60,7 +42,7 @@ TEST_F(CommandLine, TwoRunsAtOnceTakeTurnsAndEachResultHoldsItsOwnFilm) {
   std::vector<std::unique_ptr<StartedProgram>> runs;
   for (const auto& [name, seconds] : made)
     runs.push_back(std::make_unique<StartedProgram>(
-        Args{(program.folder() / "quillet").string(), Film(name + ".mkv", seconds)}, work.str(),
+        Args{(program.folder() / "quillet").string(), Film(name + ".mkv", seconds)}, start.string(),
         runs.empty() ? Args{} : Args{"QUILLET_VERBOSE=1"}));
   int waited = 0;
   for (auto& run : runs) {
@@ -72,8 +54,7 @@ TEST_F(CommandLine, TwoRunsAtOnceTakeTurnsAndEachResultHoldsItsOwnFilm) {
   EXPECT_EQ(runs[0]->Err().find("running: mkvextract"), std::string::npos) << runs[0]->Err();
   EXPECT_NE(runs[1]->Err().find("running: mkvextract"), std::string::npos) << runs[1]->Err();
   EXPECT_EQ(Entries(output), (Args{"long film.mp4", "short film.mp4"}));
-  for (const auto& [name, seconds] : made)
-    ExpectLength((output / (name + ".mp4")).string(), seconds);
+  for (const auto& [name, seconds] : made) ExpectLength(Out(name + ".mp4"), seconds);
 }
 
 // Sources named like options, relative to the folder the program starts in, one before
@@ -85,8 +66,8 @@ TEST_F(CommandLine, NamesLikeOptionsAreFilmsConvertedInOrder) {
       program.Run({"--verbose", "--priority", "normal", "-p.mkv", "--", "-o.mkv"}, films.string());
   EXPECT_EQ(run.status, 0) << run.err;
   ASSERT_EQ(Entries(output), (Args{"-o.mp4", "-p.mp4"})) << run.err;
-  ExpectLength((output / "-p.mp4").string(), 3);
-  ExpectLength((output / "-o.mp4").string(), 2);
+  ExpectLength(Out("-p.mp4"), 3);
+  ExpectLength(Out("-o.mp4"), 2);
   const std::string log = ReadFile(program.folder() / "debug.log");
   ASSERT_NE(log.find("-p.mkv"), std::string::npos) << log;
   EXPECT_LT(log.find("-p.mkv"), log.find("-o.mkv")) << log;
@@ -96,12 +77,12 @@ TEST_F(CommandLine, NamesLikeOptionsAreFilmsConvertedInOrder) {
 
 // A wrong option or a refused pair is answered before anything runs or is written.
 TEST_F(CommandLine, AWrongOptionSaysWhichRunsNothingAndWritesNothing) {
-  WriteFile(films / "film.mkv", "a film it never looks at");
+  WriteFile(start / "film.mkv", "a film it never looks at");
   const std::string before = ReadFile(program.folder() / "Quillet.conf");
   const Args programFiles = Entries(program.folder());
   for (const Args& args :
        {Args{"--recode", "divx", "film.mkv"}, Args{"--recode", "h264", "--25fps", "film.mkv"}}) {
-    const ProgramRun run = program.Run(args, films.string());
+    const ProgramRun run = Run(args);
     EXPECT_EQ(run.status, 2) << run.err;
     EXPECT_EQ(run.err.rfind("quillet: " + args[args.size() == 3 ? 0 : 2], 0), 0u) << run.err;
     EXPECT_NE(run.err.find("\nusage: quillet"), std::string::npos) << run.err;
@@ -120,7 +101,7 @@ size_t CountOf(const std::string& text, char c) {
 TEST_F(CommandLine, ALogOfAnEncodeStaysShort) {
   WriteFile(program.folder() / "tools.log", "an earlier run\n");
   const auto started = std::chrono::steady_clock::now();
-  const ProgramRun run = program.Run({"--recode", "h264", Film("film.mkv", 40)}, work.str());
+  const ProgramRun run = Run({"--recode", "h264", Film("film.mkv", 40)});
   const auto took = std::chrono::steady_clock::now() - started;
   ASSERT_EQ(run.status, 0) << run.err;
   size_t stepLines = 0, progressLines = 0;

@@ -70,40 +70,16 @@ std::string SmallFilm(const std::string& name, int seconds, const std::string& t
                                "mkvmerge -q -o " + ShellQuoted(name) + " v.mkv a.*");
 }
 
-std::string MpegTwoFilm(const std::string& name, const std::string& codec) {
-  return SmallFilm(name, 4, Tone(440, 2, 4, false, codec),
-                   kFfmpeg +
-                       "-f lavfi -i testsrc=size=352x288:rate=25 -t 4 -c:v mpeg2video "
-                       "-b:v 3M v.mkv && ");
-}
-
-class Conversion : public ::testing::Test {
+class Conversion : public ProgramTest {
  protected:
-  void SetUp() override {
-    RequireBuiltProgram();
-    fs::create_directories(output);
-    fs::create_directories(start);
-    program.WriteSettings({output.string() + "/", work.str() + "/"});
-  }
-
-  ProgramRun Run(const Args& args) const { return program.Run(args, start.string()); }
-
   // The verdict "quillet --check" gives the film on one player.
   std::string Verdict(const std::string& film, const std::string& player) const {
     const std::string json = (work.path() / "check.json").string();
     const ProgramRun run =
         program.Run({"--check", "--json", "--player", player, film}, start.string(), "", json);
     const auto doc = toolkit::ParseJson(ReadFile(json), nullptr);
-    return doc ? doc->at("files").at(0).at("verdicts").at(0).value("verdict", "")
-               : "no report: " + run.err;
+    return doc ? doc->at("files").at(0).at("verdicts").at(0).value("verdict", "") : run.err;
   }
-
-  std::string Result(const std::string& name) const { return (output / name).string(); }
-
-  TempFolder work{"quillet-e2e-conversion"};
-  fs::path output = work.path() / "out folder";
-  fs::path start = work.path() / "started here";
-  RealProgram program{work.path() / "program"};
 };
 
 // The PS3 gets the chosen (second, non-default) track as AAC 5.1 with every channel at its
@@ -116,7 +92,7 @@ TEST_F(Conversion, Mp4GetsTheChosenTrackInEveryChannelAndPlaysAsTheCheckSaid) {
   EXPECT_NE(run.err.find("Conversion done"), std::string::npos) << run.err;
   ASSERT_EQ(Entries(output), Args{"Mon été 2009.mp4"}) << run.err;
   EXPECT_EQ(Entries(start), Args{});
-  const std::string result = Result("Mon été 2009.mp4");
+  const std::string result = Out("Mon été 2009.mp4");
   ExpectFacts(result,
               "video.codec_name=h264 video.profile=High video.level=41 video.width=960 "
               "video.height=720 video.sample_aspect_ratio=4:3 video.r_frame_rate=24000/1001 "
@@ -143,7 +119,7 @@ TEST_F(Conversion, M2tsForTheStereoPs3LeavesTheSettingsAsTheyWere) {
   const ProgramRun run = Run({"--m2ts", "--target", "ps3-stereo", source});
   EXPECT_EQ(run.status, 0) << run.err;
   ASSERT_EQ(Entries(output), Args{"Mon été 2009.mpg"}) << run.err;
-  const std::string result = Result("Mon été 2009.mpg");
+  const std::string result = Out("Mon été 2009.mpg");
   ExpectFacts(result,
               "format.format_name=mpegts video.codec_name=h264 video.level=41 audio.codec_name=ac3 "
               "audio.channels=2");
@@ -206,10 +182,10 @@ TEST_F(Conversion, EveryPartOfASplitFilmHasTheChosenTrack) {
   ASSERT_EQ(parts.size(), 2u);
   double seconds = 0;
   for (const std::string& part : parts) {
-    ExpectFacts(Result(part), "audio.codec_name=aac audio.channels=6");
-    EXPECT_NEAR(ToneHertz(Result(part)), 1000, 50) << part;
-    seconds += StreamSeconds(Result(part), "v:0");
-    ExpectLength(Result(part), StreamSeconds(Result(part), "v:0"), 0.1);
+    ExpectFacts(Out(part), "audio.codec_name=aac audio.channels=6");
+    EXPECT_NEAR(ToneHertz(Out(part)), 1000, 50) << part;
+    seconds += StreamSeconds(Out(part), "v:0");
+    ExpectLength(Out(part), StreamSeconds(Out(part), "v:0"), 0.1);
   }
   EXPECT_NEAR(seconds, 3, 0.2);
 }
@@ -227,7 +203,7 @@ TEST_F(Conversion, SurroundAacIsMixedDownForTheStereoPs3AndRetimedAt25Fps) {
     args.push_back(source);
     const ProgramRun run = Run(args);
     EXPECT_EQ(run.status, 0) << run.err;
-    const std::string result = Result("Concert.mp4");
+    const std::string result = Out("Concert.mp4");
     ExpectFacts(result, "audio.codec_name=aac audio.channels=2");
     EXPECT_NEAR(ToneHertz(result), 440 * (speed > 1 ? speed / 1.059463 : 1), 22);
     ExpectLength(result, 4 / speed);
@@ -246,7 +222,7 @@ TEST_F(Conversion, AnOverflowingStreamIsReencodedWithNoFormatChosen) {
   const ProgramRun run = Run({source});
   EXPECT_EQ(run.status, 0) << run.err;
   ASSERT_EQ(Entries(output), Args{"sixteen refs.mp4"}) << run.err;
-  const std::string result = Result("sixteen refs.mp4");
+  const std::string result = Out("sixteen refs.mp4");
   ExpectFacts(result,
               "video.codec_name=h264 video.level=41 video.width=1024 audio.codec_name=aac "
               "audio.channels=2");
@@ -277,7 +253,7 @@ TEST_F(Conversion, XvidAndMpeg2RecodesGiveWhatThePlayerPlays) {
     EXPECT_EQ(run.status, 0) << run.err;
     const Args results = Entries(output);
     ASSERT_EQ(results.size(), 1u) << run.err;
-    const std::string result = Result(results[0]);
+    const std::string result = Out(results[0]);
     ExpectFacts(result, facts + " video.width=320 video.height=240");
     ExpectLength(result, 4, 0.5);
     EXPECT_TRUE(DecodesCleanly(result));
@@ -293,17 +269,18 @@ TEST_F(Conversion, XvidAndMpeg2RecodesGiveWhatThePlayerPlays) {
 // MPEG-2 films are repacked into a program stream; AAC sound cannot go there and is
 // refused with a box, while the other film of the same call is made.
 TEST_F(Conversion, Mpeg2IsRepackedAndAacInItRefused) {
-  const std::string mp2 = MpegTwoFilm("Old Film.mkv", "-c:a mp2 -b:a 192k a.mp2");
-  const std::string aac = MpegTwoFilm("Old aac.mkv", "-c:a aac -b:a 192k a.m4a");
+  const std::string mpeg2 = "-c:v mpeg2video -b:v 3M -ac 2 -c:a ";
+  const std::string mp2 = TestFilm("Old Film.mkv", "352x288", 4, mpeg2 + "mp2");
+  const std::string aac = TestFilm("Old aac.mkv", "352x288", 4, mpeg2 + "aac");
   const ProgramRun run = Run({mp2, aac});
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_NE(run.err.find("Audio error: "), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("cannot carry AAC"), std::string::npos) << run.err;
   ASSERT_EQ(Entries(output), Args{"Old Film.mpg"});
-  ExpectFacts(Result("Old Film.mpg"),
+  ExpectFacts(Out("Old Film.mpg"),
               "format.format_name=mpeg video.codec_name=mpeg2video video.width=352 "
               "audio.codec_name=mp2 audio.channels=2");
-  ExpectLength(Result("Old Film.mpg"), 4, 0.5);
+  ExpectLength(Out("Old Film.mpg"), 4, 0.5);
 }
 
 // Bright pixels in the lower third of the picture at second `at`.
@@ -328,7 +305,7 @@ TEST_F(Conversion, AnH264RecodeBurnsInTheSubtitlesOnTime) {
   WriteFile(subs, "1\r\n00:00:01,000 --> 00:00:02,000\r\nQUILLET TEST\r\n");
   const ProgramRun run = Run({"--recode", "h264", "--embed-subs", "--subs", subs, source});
   EXPECT_EQ(run.status, 0) << run.err;
-  const std::string result = Result("dark.mp4");
+  const std::string result = Out("dark.mp4");
   ASSERT_EQ(Entries(output), Args{"dark.mp4"}) << run.err;
   EXPECT_EQ(Probe(result, "v:0", "codec_name"), "h264");
   EXPECT_EQ(BrightPixelsBelow(source, 1.5), 0u);
@@ -352,21 +329,21 @@ class SmallDisk {
   std::string point = (root.path() / "out disk").string();
 };
 
-// Ten seconds of AC3 5.1 sound, made 50 MB larger than it plays by an attachment.
-std::string TenSeconds(int padMegabytes) {
-  const std::string film = "film.mkv";
-  const std::string make = Picture("320x240", 10) + Tone(440, 6, 10, false, "-c:a ac3 a.ac3") +
-                           "mkvmerge -q -o film.mkv v.mkv a.ac3";
-  if (!padMegabytes) return ShelvedFilm(film, make);
-  return ShelvedFilm("padded film.mkv", make + " && head -c 50M /dev/urandom > pad.bin && " +
-                                            "mkvmerge -q -o 'padded film.mkv' --attach-file "
-                                            "pad.bin film.mkv");
+// Ten seconds of AC3 5.1 sound; padded: made 50 MB larger than it plays by an attachment.
+std::string TenSeconds(bool padded) {
+  const std::string film =
+      TestFilm("film.mkv", "320x240", 10, "-c:v libx264 -preset ultrafast -c:a ac3 -ac 6");
+  return !padded ? film
+                 : ShelvedFilm("padded film.mkv",
+                               "head -c 50M /dev/urandom > pad.bin && mkvmerge -q -o "
+                               "'padded film.mkv' --attach-file pad.bin " +
+                                   ShellQuoted(film));
 }
 
 TEST_F(Conversion, AConversionThatCannotFitIsRefusedBeforeAnyTool) {
   SmallDisk disk("70m");
   if (!disk.mounted) GTEST_SKIP() << "mounting a tmpfs is not permitted here";
-  const ProgramRun run = Run({"--output", disk.point, TenSeconds(50)});
+  const ProgramRun run = Run({"--output", disk.point, TenSeconds(true)});
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_NE(run.err.find("Disk space: Not enough free space in " + disk.point + "/: about 0.1"),
             std::string::npos)
@@ -380,7 +357,7 @@ TEST_F(Conversion, ASlotThatRunsOutOfSpaceSaysWhereAndLeavesNothing) {
   if (!disk.mounted) GTEST_SKIP() << "mounting a tmpfs is not permitted here";
   // Ten seconds of 5.1 sound decode to about 5.8 MB of WAV.
   const toolkit::ToolResult r = Quiet({(program.folder() / "TS" / "wavgrab.exe").string(),
-                                       TenSeconds(0), disk.point + "/movie.wav"});
+                                       TenSeconds(false), disk.point + "/movie.wav"});
   EXPECT_NE(r.exitCode, 0);
   EXPECT_NE(r.err.find("no space left in " + disk.point + ": 0.00 MB free"), std::string::npos)
       << r.err;

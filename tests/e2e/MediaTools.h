@@ -174,6 +174,16 @@ inline std::string ShelvedFilm(const std::string& name, const std::string& recip
   return fs::exists(film) ? film.string() : "";
 }
 
+// A shelved film of ffmpeg's test pictures of `size` at 23.976 fps and a tone, for
+// `seconds`, made with ffmpeg's `options` (codecs, channels).
+inline std::string TestFilm(const std::string& name, const std::string& size, int seconds,
+                            const std::string& options) {
+  return ShelvedFilm(name, "ffmpeg -v error -f lavfi -i testsrc=size=" + size +
+                               ":rate=24000/1001 -f lavfi -i sine=r=48000 -t " +
+                               std::to_string(seconds) + " -pix_fmt yuv420p " + options + " " +
+                               ShellQuoted("./" + name));
+}
+
 // The names in a folder, sorted.
 inline std::vector<std::string> Entries(const std::filesystem::path& folder) {
   std::vector<std::string> names;

@@ -100,4 +100,24 @@ inline void RequireBuiltProgram() {
     GTEST_FAIL() << "the program folder is not built: " << RealProgram::BuiltFolder();
 }
 
+// A test with the built program copied into its work folder, started from an empty
+// folder of its own and converting into "out folder".
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RequireBuiltProgram();
+    std::filesystem::create_directories(output);
+    std::filesystem::create_directories(start);
+    program.WriteSettings({output.string() + "/", work.str() + "/"});
+  }
+  ProgramRun Run(const std::vector<std::string>& args) const {
+    return program.Run(args, start.string());
+  }
+  std::string Out(const std::string& name) const { return (output / name).string(); }
+
+  TempFolder work{"quillet-e2e"};
+  std::filesystem::path output = work.path() / "out folder", start = work.path() / "started here";
+  RealProgram program{work.path() / "program"};
+};
+
 }  // namespace quillet::test

@@ -167,33 +167,6 @@ TEST_F(StandIn, AMatroskaPathWithBlanksReachesTheReportToolQuotedOrNot) {
   EXPECT_EQ(Args(lines.begin() + 10, lines.end()), (Args{" 0 ", " 0 ", " 0 ", " 0 ", " 1 "}));
 }
 
-// The older layout of the report tool, with AAC, then AC3 audio, and subtitles.
-TEST_F(StandIn, ALegacyReportWithTwoAudioTracksIsLoggedAndItsFirstTrackExtracted) {
-  const std::string report = ReportFixture("multi_audio.txt");
-  ReportTool(report);
-  Tool("MKVToolnix/mkvextract.exe", kRecordCall);
-  const std::string path = Source("anime.mkv");
-  const ProgramRun run = Quillet({path});
-  EXPECT_EQ(run.status, 1) << run.err;
-  // The log starts with the whole report, line by line, then what the parser found.
-  Args expected = SplitLines(report);
-  for (const char* finding :
-       {"AVC mkv", "Video found on track 1",
-        "Video info: Pixel resolution: 1280x 720. Display resolution adaptation: "})
-    expected.push_back(finding);
-  Args logged = CrLfLines(ReadFile(program.path() / "debug.log"));
-  logged.resize(std::min(logged.size(), expected.size()));
-  EXPECT_EQ(logged, expected);
-  // The first audio track is the one converted: track 2, as AAC, beside video track 1.
-  const auto extractions = Calls("mkvextract.exe");
-  ASSERT_FALSE(extractions.empty()) << run.err;
-  const Args& call = extractions[0];
-  EXPECT_EQ(Args(call.begin(), call.begin() + 2), (Args{"tracks", path}));
-  for (const std::string& arg :
-       {"1:" + output.withSep() + "movie.h264", "2:" + output.withSep() + "movie.aac"})
-    EXPECT_NE(std::find(call.begin(), call.end(), arg), call.end()) << arg;
-}
-
 // Stopping a run from outside while a tool works: the tool and everything it started end
 // with the program, the working files and the partial result go, an earlier result is back
 // in its place, and the exit status tells which signal stopped the run.
