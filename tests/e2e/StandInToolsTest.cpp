@@ -1,7 +1,6 @@
-// The built quillet program in a program folder of its own with stand-in tools (shell
-// scripts that record how they were called and leave a hand-written Matroska report):
-// what a script or CI job gets from it without a display, and what is left when a signal
-// stops it while a tool works.
+// The built quillet program with stand-in tools (shell scripts that record how they were
+// called and leave a hand-written Matroska report): what a script gets from it without a
+// display, and what is left when a signal stops it while a tool works.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -9,12 +8,12 @@
 #include <chrono>
 #include <filesystem>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "tests/e2e/MediaTools.h"
+#include "tests/e2e/RealProgram.h"
 #include "tests/support/ReportFixtures.h"
 #include "tests/support/StartedProgram.h"
 
@@ -24,14 +23,11 @@ namespace {
 namespace fs = std::filesystem;
 using Args = std::vector<std::string>;
 
-const fs::path kBuiltProgram = fs::path(QUILLET_PROGRAM_DIR) / "quillet";
-
-// Each call appends one line to calls.log in the program folder: the tool's name and its
+// Each call appends a line to calls.log in the program folder: the tool's name and its
 // arguments, separated by tabs.
-constexpr const char* kRecordCall =
+const std::string kRecordCall =
     "#!/bin/sh\nlog=\"$(dirname \"$0\")/../calls.log\"\nprintf '%s' \"$(basename \"$0\")\" >> "
-    "\"$log\"\nfor a in \"$@\"; do printf '\\t%s' \"$a\" >> \"$log\"; done\nprintf '\\n' >> "
-    "\"$log\"\n";
+    "\"$log\"\nfor a in \"$@\"; do printf '\\t%s' \"$a\" >> \"$log\"; done\necho >> \"$log\"\n";
 
 // A tool that leaves a working file, starts a program of its own and waits for it, after
 // writing both pids into the program folder.
@@ -45,33 +41,27 @@ std::string WorkingTool(const std::string& prologue) {
 class StandIn : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!fs::exists(kBuiltProgram)) GTEST_SKIP() << "quillet is not built: " << kBuiltProgram;
-    fs::copy_file(kBuiltProgram, program.path() / "quillet");
-    ReportTool(ReportFixture("h264_ac3.txt"));
-    Tool("Checker/x264_checker.exe", std::string(kRecordCall) + "echo 'dpb check: [OK]'\n");
+    RequireBuiltProgram();
+    fs::copy_file(RealProgram::BuiltFolder() / "quillet", program.path() / "quillet");
+    ReportTool("");
+    Tool("Checker/x264_checker.exe", kRecordCall + "echo 'dpb check: [OK]'\n");
     // A settings file as a user might leave it: LF line ends, short format and priority lines.
     WriteFile(program.path() / "Quillet.conf",
               "C:\\old\\mkvextract.exe\nC:\\old\\ffmpeg.exe\nC:\\old\\MP4Box.exe\n" +
                   output.withSep() + "\n 0 \n 1 \n/films/\n\n2\n\n 0 \n 0 \n 0 \n1\n 1 \n");
   }
-
-  // The report tool writes `report` to the path after "-o", then runs `then`.
-  void ReportTool(const std::string& report, const std::string& then = "") {
-    Tool("MKVToolnix/mkvinfo.exe", std::string(kRecordCall) +
+  // The report tool writes a report to the path after "-o", then runs `then`.
+  void ReportTool(const std::string& then) {
+    Tool("MKVToolnix/mkvinfo.exe", kRecordCall +
                                        "out=''; prev=''\nfor a in \"$@\"; do [ \"$prev\" = -o ] "
                                        "&& out=\"$a\"; prev=\"$a\"; done\ncat > \"$out\" "
                                        "<<'REPORT'\n" +
-                                       report + "REPORT\n" + then);
+                                       ReportFixture("h264_ac3.txt") + "REPORT\n" + then);
   }
   void Tool(const std::string& relative, const std::string& script) {
     WriteFile(program.path() / relative, script);
     fs::permissions(program.path() / relative, fs::perms::owner_all, fs::perm_options::add);
   }
-  std::string Source(const std::string& name) {
-    WriteFile(sources.path() / name, "not really a film");
-    return (sources.path() / name).string();
-  }
-
   // Runs the copied program without a display, with a home folder of its own.
   ProgramRun Quillet(const Args& args) {
     std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY HOME=" + ShellQuoted(home.str()) +
@@ -79,53 +69,38 @@ class StandIn : public ::testing::Test {
     for (const std::string& arg : args) command += " " + ShellQuoted(arg);
     return RunShell(command);
   }
-
-  // The recorded calls of one tool, each as its argument list.
-  std::vector<Args> Calls(const std::string& tool) const {
-    std::vector<Args> calls;
-    std::istringstream log(ReadFile(program.path() / "calls.log"));
-    for (std::string line; std::getline(log, line);) {
-      Args call = toolkit::Split(line, '\t');
-      if (call[0] == tool) calls.emplace_back(call.begin() + 1, call.end());
-    }
-    return calls;
-  }
-
   pid_t Pid(const std::string& file) {
     const std::string text = AwaitFile((program.path() / file).string(), 30);
     return text.empty() ? -1 : std::stoi(text);
   }
 
-  TempFolder program{"quillet-e2e-program"};
-  TempFolder output{"quillet-e2e-output"};
-  TempFolder sources{"quillet-e2e-sources"};
-  TempFolder home{"quillet-e2e-home"};
+  TempFolder program{"quillet-e2e-program"}, output{"quillet-e2e-output"};
+  TempFolder sources{"quillet-e2e-sources"}, home{"quillet-e2e-home"};
 };
 
-// Runs that convert nothing: a wrong or missing argument, an unsafe path, a folder with
-// nothing to do; each says why on standard error with the exit status README gives.
+// Runs that convert nothing: a wrong or missing argument, a folder with nothing to do, an
+// unsafe path; each says why on standard error, with the exit status README gives.
 TEST_F(StandIn, RunsThatConvertNothingSayWhy) {
-  const std::string done = home.str() + "/done";
+  const std::string done = home.str() + "/done", unsafe = home.str() + "/two\nlines.mkv";
   WriteFile(done + "/film.mkv", "converted last night");
   WriteFile(output.path() / "film.mp4", "converted last night");
+  WriteFile(unsafe, "");
   const std::string usage =
       "\nusage: quillet [OPTION]... [--] FILE.mkv|FILE.avi|FILE.wmv|FOLDER...";
   const struct {
     Args args;
     int status;
     std::string says;
-  } rows[] = {
-      {{}, 2, usage},
-      {{sources.str() + "/missing.mkv"}, 2, usage},
-      {{"--", "-x.mkv"}, 2, usage},
-      {{sources.str()}, 0, "No MKV files found in " + sources.str() + "."},
-      {{done}, 0, "Nothing to convert in " + done + ": all 1 files are done."},
-      // A line break cannot travel inside a tool's command line.
-      {{home.str() + "/two\nlines.mkv"},
-       1,
-       "Unsafe path: This source file cannot be used: its path holds a double quote or a line "
-       "break"}};
-  WriteFile(home.str() + "/two\nlines.mkv", "");
+  } rows[] = {{{}, 2, usage},
+              {{sources.str() + "/missing.mkv"}, 2, usage},
+              {{"--", "-x.mkv"}, 2, usage},
+              {{sources.str()}, 0, "No MKV files found in " + sources.str() + "."},
+              {{done}, 0, "Nothing to convert in " + done + ": all 1 files are done."},
+              // A line break cannot travel inside a tool's command line.
+              {{unsafe},
+               1,
+               "Unsafe path: This source file cannot be used: its path holds a "
+               "double quote or a line break"}};
   for (const auto& [args, status, says] : rows) {
     const ProgramRun run = Quillet(args);
     EXPECT_EQ(run.status, status) << run.err;
@@ -136,35 +111,34 @@ TEST_F(StandIn, RunsThatConvertNothingSayWhy) {
 }
 
 TEST_F(StandIn, AMatroskaPathWithBlanksReachesTheReportToolQuotedOrNot) {
-  const std::string path = Source("my film.mkv");
-  for (const Args& args : std::vector<Args>{
-           {path},                               // quoted by the shell: one argument
-           {sources.str() + "/my", "film.mkv"},  // unquoted: split at the blank
-           {"\"" + path + "\""},                 // the quotes themselves reach the program
-       }) {
-    SCOPED_TRACE(args[0]);
+  const std::string path = sources.str() + "/my film.mkv";
+  WriteFile(path, "not really a film");
+  for (const Args& args : {Args{path},                               // quoted: one argument
+                           Args{sources.str() + "/my", "film.mkv"},  // split at the blank
+                           Args{"\"" + path + "\""}}) {              // the quotes reach the program
     fs::remove(program.path() / "calls.log");
     const ProgramRun run = Quillet(args);
     EXPECT_EQ(run.status, 1) << run.err;  // the stand-ins convert nothing
-    const auto calls = Calls("mkvinfo.exe");
-    ASSERT_FALSE(calls.empty()) << run.err;
+    const Args calls = toolkit::Split(ReadFile(program.path() / "calls.log"), '\n');
+    ASSERT_GE(calls.size(), 2u) << run.err;
     // The report has a name of the program's own in the output folder, and is gone after.
-    ASSERT_EQ(calls[0].size(), 3u);
-    EXPECT_EQ(Args(calls[0].begin(), calls[0].begin() + 2), (Args{path, "-o"}));
-    EXPECT_TRUE(std::regex_match(calls[0][2], std::regex(".*/info\\.[0-9]+\\.txt"))) << calls[0][2];
-    EXPECT_EQ(fs::path(calls[0][2]).parent_path(), output.path());
-    EXPECT_FALSE(fs::exists(calls[0][2]));
-    EXPECT_EQ(Calls("x264_checker.exe"), std::vector<Args>{{path}});
+    const Args report = toolkit::Split(calls[0], '\t');
+    ASSERT_EQ(report.size(), 4u) << calls[0];
+    EXPECT_EQ(Args(report.begin(), report.begin() + 3), (Args{"mkvinfo.exe", path, "-o"}));
+    EXPECT_TRUE(std::regex_match(report[3], std::regex(output.withSep() + "info\\.[0-9]+\\.txt")));
+    EXPECT_FALSE(fs::exists(report[3]));
+    EXPECT_EQ(calls[1], "x264_checker.exe\t" + path);
   }
   // "Convert" rewrote the settings file: 15 lines ended by CR LF, numbers printed as the
-  // program prints them, the short lines read by their rules.
+  // program prints them, the short lines read by their rules ("2" and "1" are not stored
+  // indexes: MPEG2 and Low).
   const Args lines = CrLfLines(ReadFile(program.path() / "Quillet.conf"));
   ASSERT_EQ(lines.size(), 15u);
-  EXPECT_EQ(Args(lines.begin() + 3, lines.begin() + 7),
-            (Args{output.withSep(), " 0 ", " 1 ", sources.withSep()}));
-  EXPECT_EQ(lines[8], " 0 ");  // "2" is not a stored index: MPEG2
-  // "1" on line 14 is not a stored index either: Low.
-  EXPECT_EQ(Args(lines.begin() + 10, lines.end()), (Args{" 0 ", " 0 ", " 0 ", " 0 ", " 1 "}));
+  Args kept(lines.begin() + 3, lines.end());
+  kept.erase(kept.begin() + 6);  // the option texts, which the program fills with its defaults
+  kept.erase(kept.begin() + 4);
+  EXPECT_EQ(kept, (Args{output.withSep(), " 0 ", " 1 ", sources.withSep(), " 0 ", " 0 ", " 0 ",
+                        " 0 ", " 0 ", " 1 "}));
 }
 
 // Stopping a run from outside while a tool works: the tool and everything it started end
@@ -174,36 +148,33 @@ TEST_F(StandIn, ASignalEndsTheToolAndUndoesTheRun) {
   const Args window = {"DISPLAY=:99", "QT_QPA_PLATFORM=offscreen"};  // Qt draws off screen
   const struct {
     int signal, status;
-    const char* tool;  // the stand-in that works until the signal comes
+    bool extracting;  // else inspecting
     std::string prologue;
     Args environment;
-  } rows[] = {{SIGTERM, 143, "MKVToolnix/mkvextract.exe", "", {}},
-              {SIGINT, 130, "MKVToolnix/mkvextract.exe", "", {}},
-              {SIGHUP, 143, "MKVToolnix/mkvextract.exe", "", {}},
+  } rows[] = {{SIGTERM, 143, true, "", {}},
+              {SIGINT, 130, true, "", {}},
+              {SIGHUP, 143, true, "", {}},
               // SIGKILL comes after five seconds, and only when SIGTERM was not enough.
-              {SIGTERM, 143, "MKVToolnix/mkvextract.exe", "trap '' TERM\n", {}},
-              {SIGTERM, 143, "MKVToolnix/mkvextract.exe", "", window},
-              {SIGTERM, 143, "MKVToolnix/mkvinfo.exe", "", {}}};
+              {SIGTERM, 143, true, "trap '' TERM\n", {}},
+              {SIGTERM, 143, true, "", window},
+              {SIGTERM, 143, false, "", {}}};
   WriteFile(sources.path() / "film.mkv", "the source");
-  for (const auto& [signal, status, tool, prologue, environment] : rows) {
-    SCOPED_TRACE(std::string(tool) + " " + std::to_string(signal) + " " + prologue);
+  for (const auto& [signal, status, extracting, prologue, environment] : rows) {
+    SCOPED_TRACE(std::to_string(signal) + (extracting ? " extracting " : " inspecting ") +
+                 prologue + (environment.empty() ? "" : "with a window"));
     WriteFile(output.path() / "film.mp4", "an earlier result");
     for (const char* stale : {"tool.pid", "helper.pid"}) fs::remove(program.path() / stale);
-    const bool inspecting = std::string(tool).find("mkvinfo") != std::string::npos;
-    fs::remove(program.path() / "MKVToolnix/mkvextract.exe");
-    if (inspecting)
-      ReportTool(ReportFixture("h264_ac3.txt"), WorkingTool(prologue));
+    if (extracting)
+      Tool("MKVToolnix/mkvextract.exe", WorkingTool(prologue));
     else
-      Tool(tool, WorkingTool(prologue));
+      ReportTool(WorkingTool(prologue));
     StartedProgram quillet({(program.path() / "quillet").string(), "film.mkv"}, sources.str(),
                            environment);
     const pid_t worker = Pid("tool.pid"), helper = Pid("helper.pid");
     ASSERT_GT(worker, 0) << quillet.Err();
     ASSERT_GT(helper, 0);
-    if (!inspecting) {
-      ASSERT_TRUE(fs::exists(output.path() / "movie.h264"));
-      ASSERT_TRUE(fs::exists(output.path() / "film.mp4.earlier")) << "set aside while it works";
-    }
+    ASSERT_EQ(fs::exists(output.path() / "movie.h264"), extracting);
+    ASSERT_EQ(fs::exists(output.path() / "film.mp4.earlier"), extracting) << "set aside";
     const auto sent = std::chrono::steady_clock::now();
     quillet.Signal(signal);
     EXPECT_EQ(quillet.Wait(30), status) << quillet.Err();
@@ -220,7 +191,7 @@ TEST_F(StandIn, ASignalEndsTheToolAndUndoesTheRun) {
     EXPECT_EQ(ReadFile(output.path() / "film.mp4"), "an earlier result");
     EXPECT_EQ(ReadFile(sources.path() / "film.mkv"), "the source");
     EXPECT_TRUE(fs::exists(program.path() / "Quillet.conf"));
-    if (!inspecting && environment.empty())
+    if (extracting && environment.empty())
       EXPECT_NE(quillet.Err().find("Conversion stopped"), std::string::npos) << quillet.Err();
   }
   // A window waiting for input ends with the signal's status too.
