@@ -39,6 +39,14 @@ inline ::testing::AssertionResult Made(const std::vector<std::string>& argv) {
   return ::testing::AssertionFailure() << toolkit::ShowCommand(argv) << "\n" << r.err;
 }
 
+// The text holds `part`; either way the whole text is shown when the test fails.
+inline ::testing::AssertionResult Holds(const std::string& text, const std::string& part) {
+  const bool held = text.find(part) != std::string::npos;
+  return (held ? ::testing::AssertionSuccess() : ::testing::AssertionFailure())
+         << (held ? "\"" : "no \"") << part << "\" in:\n"
+         << text;
+}
+
 // The words of `before`, the path, then the words of `after`: a tool's argument list.
 inline std::vector<std::string> Around(const std::string& before, const std::string& path,
                                        const std::string& after) {

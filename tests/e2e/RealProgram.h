@@ -54,21 +54,11 @@ class RealProgram {
     auto number = [](int value) {
       return (value < 0 ? "-" : " ") + std::to_string(value < 0 ? -value : value) + " ";
     };
-    const std::vector<std::string> lines = {"",
-                                            "",
-                                            "",
-                                            s.outputFolder,
-                                            number(0),
-                                            number(0),
-                                            s.sourceFolder,
-                                            "",
-                                            number(s.recodeFormat),
-                                            "",
-                                            number(s.platform),
-                                            number(0),
-                                            number(s.recode ? 1 : 0),
-                                            number(0),
-                                            number(0)};
+    // clang-format off
+    const std::vector<std::string> lines = {"", "", "", s.outputFolder, number(0), number(0),
+        s.sourceFolder, "", number(s.recodeFormat), "", number(s.platform), number(0),
+        number(s.recode ? 1 : 0), number(0), number(0)};
+    // clang-format on
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
     WriteFile(folder_ / "Quillet.conf", text);
