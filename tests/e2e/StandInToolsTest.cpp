@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,10 +44,7 @@ class StandIn : public ::testing::Test {
     fs::copy_file(RealProgram::BuiltFolder() / "quillet", program.path() / "quillet");
     ReportTool("");
     Tool("Checker/x264_checker.exe", kRecordCall + "echo 'dpb check: [OK]'\n");
-    // A settings file as a user might leave it: LF line ends, short format and priority lines.
-    WriteFile(program.path() / "Quillet.conf",
-              "C:\\old\\mkvextract.exe\nC:\\old\\ffmpeg.exe\nC:\\old\\MP4Box.exe\n" +
-                  output.withSep() + "\n 0 \n 1 \n/films/\n\n2\n\n 0 \n 0 \n 0 \n1\n 1 \n");
+    WriteFile(program.path() / "Quillet.conf", "\n\n\n" + output.withSep() + "\n");
   }
   // The report tool writes a report to the path after "-o", then runs `then`.
   void ReportTool(const std::string& then) {
@@ -108,37 +104,6 @@ TEST_F(StandIn, RunsThatConvertNothingSayWhy) {
     if (status == 2) EXPECT_EQ(run.err.rfind("quillet: ", 0), 0u) << run.err;
   }
   EXPECT_FALSE(fs::exists(program.path() / "calls.log"));
-}
-
-TEST_F(StandIn, AMatroskaPathWithBlanksReachesTheReportToolQuotedOrNot) {
-  const std::string path = sources.str() + "/my film.mkv";
-  WriteFile(path, "not really a film");
-  for (const Args& args : {Args{path},                               // quoted: one argument
-                           Args{sources.str() + "/my", "film.mkv"},  // split at the blank
-                           Args{"\"" + path + "\""}}) {              // the quotes reach the program
-    fs::remove(program.path() / "calls.log");
-    const ProgramRun run = Quillet(args);
-    EXPECT_EQ(run.status, 1) << run.err;  // the stand-ins convert nothing
-    const Args calls = toolkit::Split(ReadFile(program.path() / "calls.log"), '\n');
-    ASSERT_GE(calls.size(), 2u) << run.err;
-    // The report has a name of the program's own in the output folder, and is gone after.
-    const Args report = toolkit::Split(calls[0], '\t');
-    ASSERT_EQ(report.size(), 4u) << calls[0];
-    EXPECT_EQ(Args(report.begin(), report.begin() + 3), (Args{"mkvinfo.exe", path, "-o"}));
-    EXPECT_TRUE(std::regex_match(report[3], std::regex(output.withSep() + "info\\.[0-9]+\\.txt")));
-    EXPECT_FALSE(fs::exists(report[3]));
-    EXPECT_EQ(calls[1], "x264_checker.exe\t" + path);
-  }
-  // "Convert" rewrote the settings file: 15 lines ended by CR LF, numbers printed as the
-  // program prints them, the short lines read by their rules ("2" and "1" are not stored
-  // indexes: MPEG2 and Low).
-  const Args lines = CrLfLines(ReadFile(program.path() / "Quillet.conf"));
-  ASSERT_EQ(lines.size(), 15u);
-  Args kept(lines.begin() + 3, lines.end());
-  kept.erase(kept.begin() + 6);  // the option texts, which the program fills with its defaults
-  kept.erase(kept.begin() + 4);
-  EXPECT_EQ(kept, (Args{output.withSep(), " 0 ", " 1 ", sources.withSep(), " 0 ", " 0 ", " 0 ",
-                        " 0 ", " 0 ", " 1 "}));
 }
 
 // Stopping a run from outside while a tool works: the tool and everything it started end
