@@ -1,15 +1,21 @@
 #pragma once
 // The Debian media tools as the end-to-end tests use them: run quietly, judged by their
-// exit, and asked about the files they made.
+// exit, and asked about the files they made; and the shelf of sample films they share.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
-#include <optional>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TestApp.h"
 #include "base/JsonFields.h"
 #include "toolkit/Process.h"
@@ -33,6 +39,23 @@ inline ::testing::AssertionResult Made(const std::vector<std::string>& argv) {
   return ::testing::AssertionFailure() << toolkit::ShowCommand(argv) << "\n" << r.err;
 }
 
+// The text holds `part`; either way the whole text is shown when the test fails.
+inline ::testing::AssertionResult Holds(const std::string& text, const std::string& part) {
+  const bool held = text.find(part) != std::string::npos;
+  return (held ? ::testing::AssertionSuccess() : ::testing::AssertionFailure())
+         << (held ? "\"" : "no \"") << part << "\" in:\n"
+         << text;
+}
+
+// The words of `before`, the path, then the words of `after`: a tool's argument list.
+inline std::vector<std::string> Around(const std::string& before, const std::string& path,
+                                       const std::string& after) {
+  std::vector<std::string> argv = Words(before), rest = Words(after);
+  argv.push_back(path);
+  argv.insert(argv.end(), rest.begin(), rest.end());
+  return argv;
+}
+
 // ffprobe's value of one entry ("codec_name") of one stream ("a:0").
 inline std::string Probe(const std::string& path, const std::string& stream,
                          const std::string& entry) {
@@ -40,6 +63,11 @@ inline std::string Probe(const std::string& path, const std::string& stream,
       Quiet({"ffprobe", "-v", "error", "-select_streams", stream, "-show_entries",
              "stream=" + entry, "-of", "default=nw=1:nk=1", path});
   return toolkit::Trim(toolkit::Split(r.out, '\n')[0]);
+}
+
+// The duration ffprobe gives a stream ("v:0", "a:0"), in seconds; -1 when it gives none.
+inline double StreamSeconds(const std::string& path, const std::string& stream) {
+  return toolkit::ParseDecimal(Probe(path, stream, "duration")).value_or(-1);
 }
 
 // The whole file decodes without a complaint.
@@ -50,61 +78,118 @@ inline ::testing::AssertionResult DecodesCleanly(const std::string& path) {
   return ::testing::AssertionFailure() << path << ": " << r.err;
 }
 
-// ffprobe's whole description of a file (streams and format) as JSON; null, and a test
-// failure, when it cannot read the file.
-inline toolkit::JsonValue ProbeJson(const std::string& path,
-                                    const std::vector<std::string>& extra = {}) {
-  std::vector<std::string> argv = {"ffprobe",      "-v",  "error", "-show_streams",
-                                   "-show_format", "-of", "json"};
-  argv.insert(argv.end(), extra.begin(), extra.end());
-  argv.push_back(path);
-  const toolkit::ToolResult r = Quiet(argv);
-  std::string error;
-  std::optional<toolkit::JsonValue> json = toolkit::ParseJson(r.out, &error);
-  if (!r.Ok() || !json) {
-    ADD_FAILURE() << "ffprobe " << path << ": " << r.err << error;
-    return toolkit::JsonValue();
-  }
-  return *json;
+// What ffprobe says of a file, each entry as text under "format.NAME" or, for the first
+// stream of each kind, "video.NAME", "audio.NAME", "subtitle.NAME".
+inline std::map<std::string, std::string> Facts(const std::string& path) {
+  const toolkit::ToolResult r =
+      Quiet(Around("ffprobe -v error -show_streams -show_format -of json", path, ""));
+  const toolkit::JsonValue probe = toolkit::ParseJson(r.out).value_or(toolkit::JsonValue());
+  std::map<std::string, std::string> facts;
+  if (!r.Ok()) ADD_FAILURE() << "ffprobe " << path << ": " << r.err;
+  for (const auto& [key, value] : toolkit::Member(probe, "format").items())
+    facts["format." + key] = toolkit::TextOf(value);
+  for (const toolkit::JsonValue& stream : toolkit::Elements(toolkit::Member(probe, "streams")))
+    for (const auto& [key, value] : stream.items())
+      facts.emplace(toolkit::StringOf(toolkit::Member(stream, "codec_type")) + "." + key,
+                    toolkit::TextOf(value));
+  return facts;
 }
 
-// The first stream of a kind ("video", "audio") in ffprobe's description, or nullptr.
-inline const toolkit::JsonValue* StreamOf(const toolkit::JsonValue& probe,
-                                          const std::string& type) {
-  for (const toolkit::JsonValue& stream : toolkit::Elements(toolkit::Member(probe, "streams")))
-    if (toolkit::StringOf(toolkit::Member(stream, "codec_type")) == type) return &stream;
-  return nullptr;
+// Every entry expected of the file ("video.level=41 audio.channels=6") is there with its
+// value.
+inline void ExpectFacts(const std::string& path, const std::string& expected) {
+  const std::map<std::string, std::string> facts = Facts(path);
+  for (const std::string& entry : Words(expected)) {
+    const std::string key = entry.substr(0, entry.find('='));
+    const auto found = facts.find(key);
+    EXPECT_EQ(found == facts.end() ? "(none)" : found->second, entry.substr(key.size() + 1))
+        << key << " of " << path;
+  }
+}
+
+// Picture and sound each as long as `seconds` (the file's length where a stream has none).
+inline void ExpectLength(const std::string& path, double seconds, double tolerance = 0.2) {
+  std::map<std::string, std::string> facts = Facts(path);
+  for (const std::string kind : {"video.duration", "audio.duration"}) {
+    const std::string text = facts.count(kind) ? facts[kind] : facts["format.duration"];
+    EXPECT_NEAR(toolkit::ParseDecimal(text).value_or(-1), seconds, tolerance)
+        << kind << " of " << path;
+  }
+}
+
+// The frequency of the tone in the first channel of an audio track ("0:a:0"), counted
+// from the sign changes of its samples: each period changes sign twice.
+inline double ToneHertz(const std::string& path, const std::string& track = "0:a:0") {
+  const std::string pcm =
+      Quiet(Around("ffmpeg -nostdin -v error -i", path,
+                   "-map " + track + " -af pan=mono|c0=c0 -ar 48000 -f s16le -"))
+          .out;
+  const size_t samples = pcm.size() / 2;
+  int changes = 0;
+  for (size_t i = 1; i < samples; ++i)
+    changes += (pcm[2 * i + 1] < 0) != (pcm[2 * i - 1] < 0);  // the high byte holds the sign
+  return samples ? changes / 2.0 / (samples / 48000.0) : -1;
+}
+
+// The loudness of each channel of an audio track ("0:a:0"), in dB.
+inline std::vector<double> ChannelLevels(const std::string& path, const std::string& track) {
+  const toolkit::ToolResult r = Quiet(Around(
+      "ffmpeg -nostdin -i", path,
+      "-map " + track + " -af astats=measure_overall=none:measure_perchannel=RMS_level -f null -"));
+  std::vector<double> levels;
+  for (const std::string& line : toolkit::Split(r.err, '\n'))
+    if (size_t at = line.find("RMS level dB: "); at != std::string::npos)
+      levels.push_back(std::stod(line.substr(at + 14)));
+  return levels;
 }
 
 // A small film: test picture and a tone, H.264 and 5.1 AC3 in Matroska.
 inline ::testing::AssertionResult MakeSmallFilm(const std::string& path, int seconds) {
-  return Made({"ffmpeg",     "-nostdin", "-y",
-               "-v",         "error",    "-f",
-               "lavfi",      "-i",       "testsrc=size=160x120:rate=25",
-               "-f",         "lavfi",    "-i",
-               "sine=f=440", "-t",       std::to_string(seconds),
-               "-c:v",       "libx264",  "-preset",
-               "ultrafast",  "-pix_fmt", "yuv420p",
-               "-c:a",       "ac3",      "-ac",
-               "6",          "-ar",      "48000",
-               path});
+  return Made(
+      Around("ffmpeg -nostdin -y -v error -f lavfi -i testsrc=size=160x120:rate=25 -f lavfi "
+             "-i sine=f=440 -t " +
+                 std::to_string(seconds) +
+                 " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a ac3 -ac 6 -ar 48000",
+             path, ""));
 }
 
-// An MPEG-4 AVI with MP3 stereo sound, as ffmpeg writes it: the start of the AVI films
-// that mencoder turns into Xvid ones.
-inline ::testing::AssertionResult MakeMpeg4Avi(const std::string& path, int seconds) {
-  const std::string s = std::to_string(seconds);
-  std::vector<std::string> argv =
-      Words("ffmpeg -nostdin -y -f lavfi -i testsrc=size=320x240:rate=25:duration=" + s +
-            " -f lavfi -i sine=frequency=440:duration=" + s +
-            ":sample_rate=44100 -ac 2 -c:v mpeg4 -q:v 2 -c:a libmp3lame -b:a 128k");
-  argv.push_back(path);
-  return Made(argv);
+// A sample film made once by a shell recipe (run in a folder of its own, where it leaves
+// NAME) and kept in the build's film shelf under the hash of name and recipe: every test
+// process that asks for it gets the one made first. Tests only read it. Its path, or ""
+// and a test failure when the recipe fails.
+inline std::string ShelvedFilm(const std::string& name, const std::string& recipe) {
+  namespace fs = std::filesystem;
+  const fs::path shelf = fs::path(QUILLET_BINARY_DIR) / "tests" / "films";
+  const std::string key = toolkit::Format(
+      "%016llx", static_cast<unsigned long long>(std::hash<std::string>{}(name + "\n" + recipe)));
+  const fs::path film = shelf / key / name, work = shelf / (key + ".making");
+  fs::create_directories(shelf);
+  const int lock = open((shelf / (key + ".lock")).c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+  flock(lock, LOCK_EX);  // another process making the same film finishes first
+  if (!fs::exists(film)) {
+    fs::remove_all(work);
+    fs::create_directories(work);
+    const ProgramRun run = RunShell("cd " + ShellQuoted(work.string()) + " && " + recipe);
+    if (run.status == 0 && fs::exists(work / name)) {
+      fs::create_directories(film.parent_path());
+      fs::rename(work / name, film);
+    } else {
+      ADD_FAILURE() << "cannot make " << name << ": " << recipe << "\n" << run.err;
+    }
+    fs::remove_all(work);
+  }
+  close(lock);
+  return fs::exists(film) ? film.string() : "";
 }
 
-// The duration ffprobe gives a stream ("v:0", "a:0"), in seconds; -1 when it gives none.
-inline double StreamSeconds(const std::string& path, const std::string& stream) {
-  return toolkit::ParseDecimal(Probe(path, stream, "duration")).value_or(-1);
+// A shelved film of ffmpeg's test pictures of `size` at 23.976 fps and a tone, for
+// `seconds`, made with ffmpeg's `options` (codecs, channels).
+inline std::string TestFilm(const std::string& name, const std::string& size, int seconds,
+                            const std::string& options) {
+  return ShelvedFilm(name, "ffmpeg -v error -f lavfi -i testsrc=size=" + size +
+                               ":rate=24000/1001 -f lavfi -i sine=r=48000 -t " +
+                               std::to_string(seconds) + " -pix_fmt yuv420p " + options + " " +
+                               ShellQuoted("./" + name));
 }
 
 // The names in a folder, sorted.

@@ -1,7 +1,7 @@
 #pragma once
 // The built quillet program in a program folder of its own: a copy of the build's folder
 // whose tool slots still lead to the copied toolkit, a settings file written the way the
-// program writes it, and a run without a display, as a script or CI job starts it.
+// program writes it, and runs without a display, as a script or CI job starts them.
 
 #include <gtest/gtest.h>
 
@@ -20,10 +20,7 @@ struct ConversionSettings {
   std::string sourceFolder;  // ends in "/"
   int platform = 0;          // 0 "PS3 (5.1)", 1 "Xbox 360", 2 "PS3  (2.0)"
   bool recode = false;       // chkMP2: re-encode the video
-  int recodeFormat = 1;      // 0 "MPEG2", 1 "H264", 2 "Xvid", 3 "H264 (HQ)"
-  bool vob = false;          // chkVob: the PS3 transport stream
-  bool splitLarge = false;   // Check1: split large sources
-  bool avchd = false;        // chkAVCHD: the AVCHD folder
+  int recodeFormat = 1;      // -1 none chosen, 0 "MPEG2", 1 "H264", 2 "Xvid", 3 "H264 (HQ)"
 };
 
 class RealProgram {
@@ -35,70 +32,48 @@ class RealProgram {
   }
 
   // Copies the program, the toolkit and the slot folders; links are copied as links, so a
-  // slot's "../quillet-toolkit" is the copy's toolkit. Files a run leaves in the build's
-  // folder (settings, debug log) stay behind.
+  // slot's "../quillet-toolkit" is the copy's toolkit.
   explicit RealProgram(std::filesystem::path folder) : folder_(std::move(folder)) {
     namespace fs = std::filesystem;
     fs::create_directories(folder_);
     for (const fs::directory_entry& entry : fs::directory_iterator(BuiltFolder())) {
       const std::string name = entry.path().filename().string();
-      if (entry.is_directory() && !entry.is_symlink())
+      if ((entry.is_directory() && !entry.is_symlink()) || name == "quillet" ||
+          name == "quillet-toolkit")
         fs::copy(entry.path(), folder_ / name,
                  fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-      else if (name == "quillet" || name == "quillet-toolkit")
-        fs::copy(entry.path(), folder_ / name, fs::copy_options::copy_symlinks);
     }
   }
 
   const std::filesystem::path& folder() const { return folder_; }
 
-  // Every link in the copy that leads to a toolkit leads to the copied one.
-  std::vector<std::string> SlotsOutsideTheCopy() const {
-    namespace fs = std::filesystem;
-    std::vector<std::string> outside;
-    const fs::path toolkit = fs::canonical(folder_ / "quillet-toolkit");
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder_)) {
-      if (!entry.is_symlink()) continue;
-      std::error_code ec;
-      const fs::path target = fs::canonical(entry.path(), ec);
-      if (ec || (target.filename() == "quillet-toolkit" && target != toolkit))
-        outside.push_back(entry.path().string());
-    }
-    return outside;
-  }
-
-  // The 15 lines of "Quillet.conf", CR LF ended; numbers printed as " 1 " and "-1 ".
+  // The 15 lines of "Quillet.conf", CR LF ended: tool paths (set anew from the program
+  // folder), txtTMP, chkVob, Check1, strMKVPath, cmdConv, strSubOpts, cmbPlatform,
+  // chkAVCHD, chkMP2, cmbPrio, chkNorm; numbers printed as " 1 " and "-1 ".
   void WriteSettings(const ConversionSettings& s) const {
     auto number = [](int value) {
       return (value < 0 ? "-" : " ") + std::to_string(value < 0 ? -value : value) + " ";
     };
-    // Tool paths (set anew from the program folder), txtTMP, chkVob, Check1, strMKVPath,
-    // strH264Opts and cmdConv, strSubOpts (the program's defaults when empty),
-    // cmbPlatform, chkAVCHD, chkMP2, cmbPrio, chkNorm.
     // clang-format off
-    const std::vector<std::string> lines = {
-        "", "", "", s.outputFolder, number(s.vob ? 1 : 0), number(s.splitLarge ? 1 : 0),
-        s.sourceFolder, "", number(s.recodeFormat), "", number(s.platform),
-        number(s.avchd ? 1 : 0), number(s.recode ? 1 : 0), number(0), number(0)};
+    const std::vector<std::string> lines = {"", "", "", s.outputFolder, number(0), number(0),
+        s.sourceFolder, "", number(s.recodeFormat), "", number(s.platform), number(0),
+        number(s.recode ? 1 : 0), number(0), number(0)};
     // clang-format on
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
     WriteFile(folder_ / "Quillet.conf", text);
   }
 
-  // Runs "quillet SOURCE" without a display, started from `startFolder`, and waits for it
-  // (at most five minutes).
-  ProgramRun Convert(const std::string& source, const std::string& startFolder) const {
-    return Run({source}, startFolder);
-  }
-
-  // The same with the arguments given one by one.
-  ProgramRun Run(const std::vector<std::string>& args, const std::string& startFolder) const {
-    std::string command = "cd " + ShellQuoted(startFolder) +
-                          " && env -u DISPLAY -u WAYLAND_DISPLAY timeout -k 10 300 " +
+  // Runs "quillet ARGS" without a display from `startFolder` and waits for it (at most
+  // five minutes). `env` ("NAME=value ...") joins its environment; its standard output
+  // goes to the file `out`.
+  ProgramRun Run(const std::vector<std::string>& args, const std::string& startFolder,
+                 const std::string& env = "", const std::string& out = "/dev/null") const {
+    std::string command = "cd " + ShellQuoted(startFolder) + " && env -u DISPLAY -u " +
+                          "WAYLAND_DISPLAY " + env + " timeout -k 10 300 " +
                           ShellQuoted((folder_ / "quillet").string());
     for (const std::string& arg : args) command += " " + ShellQuoted(arg);
-    return RunShell(command);
+    return RunShell(command + " >" + ShellQuoted(out));
   }
 
  private:
@@ -114,5 +89,25 @@ inline void RequireBuiltProgram() {
   if (!RealProgram::Built())
     GTEST_FAIL() << "the program folder is not built: " << RealProgram::BuiltFolder();
 }
+
+// A test with the built program copied into its work folder, started from an empty
+// folder of its own and converting into "out folder".
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RequireBuiltProgram();
+    std::filesystem::create_directories(output);
+    std::filesystem::create_directories(start);
+    program.WriteSettings({output.string() + "/", work.str() + "/"});
+  }
+  ProgramRun Run(const std::vector<std::string>& args) const {
+    return program.Run(args, start.string());
+  }
+  std::string Out(const std::string& name) const { return (output / name).string(); }
+
+  TempFolder work{"quillet-e2e"};
+  std::filesystem::path output = work.path() / "out folder", start = work.path() / "started here";
+  RealProgram program{work.path() / "program"};
+};
 
 }  // namespace quillet::test

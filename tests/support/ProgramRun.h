@@ -14,7 +14,6 @@ struct ProgramRun {
 
 // The text as one shell word, whatever it holds (blanks, quotes, line breaks).
 std::string ShellQuoted(const std::string& text);
-
 // Runs `command` with /bin/sh. A run that `timeout` ended (status 124) fails the test.
 ProgramRun RunShell(const std::string& command);
 

@@ -13,19 +13,17 @@ class StartedProgram {
  public:
   // Starts argv[0] with the arguments in `workFolder`, DISPLAY and WAYLAND_DISPLAY unset
   // unless `environment` ("NAME=value" each) sets them, standard input empty, standard
-  // error into a file of its own.
+  // error into a file of its own. A program still running at the end is killed and reaped.
   StartedProgram(const std::vector<std::string>& argv, const std::string& workFolder,
                  const std::vector<std::string>& environment = {});
-  // A program still running is killed and reaped.
   ~StartedProgram();
   StartedProgram(const StartedProgram&) = delete;
   StartedProgram& operator=(const StartedProgram&) = delete;
 
   pid_t pid() const { return pid_; }
   void Signal(int signal) const;
-
-  // Waits at most `seconds` for the end: the exit status, 1000 + the signal when a
-  // signal ended it, -1 when it did not end in time (it is killed then).
+  // Waits at most `seconds` for the end: the exit status, 1000 + the signal when a signal
+  // ended it, -1 when it did not end in time (it is killed then).
   int Wait(int seconds);
   std::string Err() const;
 
@@ -36,12 +34,9 @@ class StartedProgram {
 
 // True while a process of that pid runs (one that ended but is not yet reaped does not).
 bool ProcessRuns(pid_t pid);
-
-// The pids of the running processes in the process group.
+// The pids of the running processes in the process group; of the running children.
 std::vector<pid_t> GroupMembers(pid_t group);
-// The pids of the running children of the process.
 std::vector<pid_t> ChildrenOf(pid_t parent);
-
 // Waits at most `seconds` until the file holds a whole line (or more); its text then.
 std::string AwaitFile(const std::string& path, int seconds);
 

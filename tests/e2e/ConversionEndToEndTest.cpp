@@ -1,0 +1,351 @@
+// Real conversions of Matroska films by the built program, one per road, on shelved films,
+// each result judged as a player meets it (ffprobe, mediainfo, bd_list_titles): the chosen
+// sound in every channel, H.264 at level 4.1, the whole length, nothing of the work left.
+
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/App.h"
+#include "convert/Convert.h"
+#include "inspect/ReadInfo.h"
+#include "tests/e2e/MediaTools.h"
+#include "tests/e2e/RealProgram.h"
+#include "tools/PosixToolRunner.h"
+
+namespace quillet::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Args = std::vector<std::string>;
+const std::string kFfmpeg = "ffmpeg -nostdin -v error -y ";
+
+// H.264 High at level 5.1 (the level the consoles refuse), 23.976 fps, a key frame each
+// second, into v.mkv.
+std::string Picture(const std::string& size, int seconds, const std::string& x264 = "") {
+  return kFfmpeg + "-f lavfi -i testsrc=size=" + size + ":rate=24000/1001 -t " +
+         std::to_string(seconds) +
+         " -c:v libx264 -preset ultrafast -g 24 -x264-params cabac=1:8x8dct=1:bframes=2" + x264 +
+         " -profile:v high -level 5.1 -pix_fmt yuv420p v.mkv && ";
+}
+
+// A tone of `hertz` in every channel; `stepped`: each channel 4 dB below the one before and
+// the LFE at 60 Hz, so a lost or swapped channel shows in the levels.
+std::string Tone(int hertz, int channels, int seconds, bool stepped, const std::string& codec) {
+  std::string graph, inputs, pan = channels == 6 ? "pan=5.1" : "pan=stereo";
+  for (int c = 0; c < channels; ++c) {
+    const int f = stepped && c == 3 ? 60 : hertz;
+    graph += toolkit::Format("sine=f=%d:d=%d[t%d];", f, seconds, c);
+    inputs += toolkit::Format("[t%d]", c);
+    pan += toolkit::Format("|c%d=%.3f*c%d", c, stepped ? std::pow(10.0, -0.2 * c) : 1.0, c);
+  }
+  return kFfmpeg + "-filter_complex " +
+         ShellQuoted(graph + inputs + toolkit::Format("amerge=inputs=%d,", channels) + pan +
+                     "[a]") +
+         " -map '[a]' -ar 48000 " + codec + " && ";
+}
+
+// 960x720 shown 1280 wide, with two tracks told apart by their tone: AAC stereo at 440 Hz
+// (default, Japanese) and AC3 5.1 at 1000 Hz in steps (English).
+std::string TwoTrackFilm() {
+  return ShelvedFilm("Mon été 2009.mkv",
+                     Picture("960x720", 3, ":ref=4") +
+                         Tone(440, 2, 3, false, "-c:a aac -b:a 192k a.m4a") +
+                         Tone(1000, 6, 3, true, "-c:a ac3 -b:a 448k b.ac3") +
+                         "mkvmerge -q -o 'Mon été 2009.mkv' --display-dimensions 0:1280x720 v.mkv "
+                         "--language 0:jpn --default-track 0:1 a.m4a --language 0:eng "
+                         "--default-track 0:0 b.ac3");
+}
+
+class Conversion : public ProgramTest {
+ protected:
+  // The verdict "quillet --check" gives the film on one player.
+  std::string Verdict(const std::string& film, const std::string& player) const {
+    const std::string json = (work.path() / "check.json").string();
+    const ProgramRun run =
+        program.Run({"--check", "--json", "--player", player, film}, start.string(), "", json);
+    const auto doc = toolkit::ParseJson(ReadFile(json), nullptr);
+    return doc ? doc->at("files").at(0).at("verdicts").at(0).value("verdict", "") : run.err;
+  }
+};
+
+// The PS3 gets the chosen (second, non-default) track as AAC 5.1 with every channel at its
+// level, the picture with its level byte at 4.1 and its shape; and the check agrees.
+TEST_F(Conversion, Mp4GetsTheChosenTrackInEveryChannelAndPlaysAsTheCheckSaid) {
+  const std::string source = TwoTrackFilm();
+  EXPECT_EQ(Verdict(source, "ps3"), "level-patch");
+  const ProgramRun run = Run({"--audio", "2", source});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(Holds(run.err, "Conversion done"));
+  ASSERT_EQ(Entries(output), Args{"Mon été 2009.mp4"}) << run.err;
+  EXPECT_EQ(Entries(start), Args{});
+  const std::string result = Out("Mon été 2009.mp4");
+  ExpectFacts(result,
+              "video.codec_name=h264 video.profile=High video.level=41 video.width=960 "
+              "video.height=720 video.sample_aspect_ratio=4:3 video.r_frame_rate=24000/1001 "
+              "video.nb_frames=72 audio.codec_name=aac audio.channels=6");
+  EXPECT_EQ(
+      Quiet(Around("ffprobe -v error -show_entries stream=codec_type -of csv=p=0", result, "")).out,
+      "audio\nvideo\n");
+  EXPECT_NEAR(ToneHertz(result), 1000, 50);
+  const std::vector<double> sent = ChannelLevels(source, "0:a:1"),
+                            heard = ChannelLevels(result, "0:a:0");
+  ASSERT_EQ(heard.size(), 6u);
+  ASSERT_EQ(sent.size(), 6u);
+  for (size_t c = 0; c < 6; ++c) EXPECT_NEAR(heard[c], sent[c], 1.5) << "channel " << c + 1;
+  ExpectLength(result, 3);
+  EXPECT_TRUE(DecodesCleanly(result));
+  EXPECT_EQ(Verdict(result, "ps3"), "plays");
+}
+
+// One command line on one film: the one result it leaves, what ffprobe says of it, the
+// tone of its first channel and its length; the settings file's options as they were.
+struct Road {
+  std::string label;
+  std::string (*film)();
+  Args options;
+  std::string result, facts;
+  double hertz, seconds;
+  std::string motion;  // mediainfo: quarter-pixel motion and GMC, which no console plays
+};
+
+void PrintTo(const Road& road, std::ostream* os) {
+  *os << road.label;
+}
+
+class Roads : public ProgramTest, public ::testing::WithParamInterface<Road> {};
+
+TEST_P(Roads, GiveWhatThePlayerPlays) {
+  const Road& r = GetParam();
+  Args args = r.options;
+  args.push_back(r.film());
+  const Args before = CrLfLines(ReadFile(program.folder() / "Quillet.conf"));
+  const ProgramRun run = Run(args);
+  EXPECT_EQ(run.status, 0) << run.err;
+  ASSERT_EQ(Entries(output), Args{r.result}) << run.err;
+  const std::string result = Out(r.result);
+  ExpectFacts(result, r.facts);
+  if (r.hertz > 0) EXPECT_NEAR(ToneHertz(result), r.hertz, r.hertz * 0.05);
+  ExpectLength(result, r.seconds, 0.3);
+  EXPECT_TRUE(DecodesCleanly(result));
+  if (!r.motion.empty())
+    EXPECT_EQ(
+        Quiet({"mediainfo", "--Inform=Video;%Format_Settings_QPel%|%Format_Settings_GMC%", result})
+            .out,
+        r.motion + "\n");
+  // The program rewrites only its own lines (the tool paths).
+  const Args after = CrLfLines(ReadFile(program.folder() / "Quillet.conf"));
+  ASSERT_EQ(after.size(), 15u);
+  for (size_t n : {3, 4, 5, 8, 10, 11, 12, 13, 14}) EXPECT_EQ(after[n], before[n]) << n + 1;
+}
+
+// AAC 5.1 at 440 Hz in every channel.
+std::string Concert() {
+  return ShelvedFilm("Concert.mkv", Picture("320x240", 4) +
+                                        Tone(440, 6, 4, false, "-c:a aac a.m4a") +
+                                        "mkvmerge -q -o Concert.mkv v.mkv a.m4a");
+}
+std::string Film() {
+  return TestFilm("Film.mkv", "320x240", 4, "-c:v libx264 -preset ultrafast -c:a ac3 -ac 6");
+}
+const double k25 = 25 / 23.976;  // the speed-up, the sound lowered a semitone first
+
+// clang-format off
+const Road kRoads[] = {
+    // The default track as AC3 stereo in a PS3 transport stream.
+    {"M2tsForTheStereoPs3", TwoTrackFilm, {"--m2ts", "--target", "ps3-stereo"}, "Mon été 2009.mpg",
+     "format.format_name=mpegts video.codec_name=h264 video.level=41 audio.codec_name=ac3 "
+     "audio.channels=2", 440, 3, ""},
+    // AAC 5.1 passed on is mixed down for the stereo PS3, and retimed at 25 fps.
+    {"Ps3StereoMixesDownSurroundAac", Concert, {"--target", "ps3-stereo"}, "Concert.mp4",
+     "audio.codec_name=aac audio.channels=2", 440, 4, ""},
+    {"At25FpsTheSoundKeepsInSync", Concert, {"--25fps"}, "Concert.mp4",
+     "audio.codec_name=aac audio.channels=2", 440 * k25 / 1.059463, 4 / k25, ""},
+    {"XvidWithTheSourcesAc3", Film, {"--recode", "xvid"}, "Film.avi",
+     "format.format_name=avi video.codec_tag_string=XVID video.width=320 audio.codec_name=ac3 "
+     "audio.channels=6", 0, 4, "No|0"},
+    {"Mpeg2ForTheStereoPs3", Film, {"--recode", "mpeg2", "--target", "ps3-stereo"}, "Film.mpg",
+     "format.format_name=mpegts video.codec_name=mpeg2video video.width=320 "
+     "audio.codec_name=ac3 audio.channels=2", 0, 4, ""},
+};
+// clang-format on
+INSTANTIATE_TEST_SUITE_P(Conversion, Roads, ::testing::ValuesIn(kRoads),
+                         [](const auto& info) { return info.param.label; });
+
+// The chosen AC3 track carried over as it is, the subtitle file given drawn as a PGS
+// stream, a size the players may refuse warned about, and a folder libbluray reads.
+TEST_F(Conversion, AvchdFolderCarriesTheChosenTrackAndTheSubtitlesGiven) {
+  const std::string source = TwoTrackFilm();
+  const std::string subs = (work.path() / "other name.srt").string();
+  WriteFile(subs, "1\r\n00:00:00,500 --> 00:00:02,000\r\nQUILLET TEST\r\n");
+  const ProgramRun run = Run({"--avchd", "--audio", "2", "--subs", subs, source});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(Holds(run.err, "AVCHD info.: Incorrect AVCHD resolution"));
+  ASSERT_EQ(Entries(output), Args{"Mon été 2009"}) << run.err;
+  const fs::path folder = output / "Mon été 2009";
+  const std::string clip = (folder / "BDMV" / "STREAM" / "00000.m2ts").string();
+  ExpectFacts(clip,
+              "video.codec_name=h264 video.level=41 audio.codec_name=ac3 audio.channels=6 "
+              "audio.bit_rate=448000 subtitle.codec_name=hdmv_pgs_subtitle");
+  auto packets = [](const std::string& path, const std::string& track) {
+    return Quiet(Around("ffmpeg -nostdin -v error -i", path, "-map " + track + " -c copy -f md5 -"))
+        .out;
+  };
+  EXPECT_EQ(packets(clip, "0:a:0"), packets(source, "0:a:1"));
+  ExpectLength(clip, 3, 0.5);
+  const toolkit::ToolResult titles = Quiet({"bd_list_titles", folder.string()});
+  EXPECT_TRUE(Holds(titles.out, "V:1 A:1  PG:1"));
+}
+
+// A split source (the threshold set low in this process): every part has the chosen track.
+TEST_F(Conversion, EveryPartOfASplitFilmHasTheChosenTrack) {
+  const std::string source = TwoTrackFilm();
+  PosixToolRunner runner;
+  FakeUi ui;
+  FakePower power;
+  FakeComponents components;
+  FakeMediaGraph media;
+  Context ctx{program.folder().string(), runner, ui, power, components, media};
+  App app(ctx);
+  app.form.txtTMP.Text = output.string() + "/";
+  app.form.txtFile.Text = source;
+  app.form.strType = "mkv";
+  app.form.cmbPrio.SetListIndex(0);
+  app.form.cmbPlatform.SetListIndex(0);
+  ReadInfo(app, source);
+  app.form.cmbAudio.SetListIndex(1);
+  app.form.Check1.SetValue(1);
+  app.splitThreshold = static_cast<int32_t>(fs::file_size(source) / 1000 * 6 / 10);
+  Command2_Click(app);
+  ASSERT_EQ(app.form.txtProgress.Text, "Conversion done");
+  const Args parts = Entries(output);
+  ASSERT_EQ(parts.size(), 2u);
+  double seconds = 0;
+  for (const std::string& part : parts) {
+    ExpectFacts(Out(part), "audio.codec_name=aac audio.channels=6");
+    EXPECT_NEAR(ToneHertz(Out(part)), 1000, 50) << part;
+    seconds += StreamSeconds(Out(part), "v:0");
+    ExpectLength(Out(part), StreamSeconds(Out(part), "v:0"), 0.1);
+  }
+  EXPECT_NEAR(seconds, 3, 0.2);
+}
+
+// Sixteen reference frames overflow the level 4.1 buffer at 1024x576: the checker asks
+// for a re-encode and, with no format chosen, H264 is taken; the Xbox 360 gets stereo AAC
+// of the Vorbis track, and the check finds the result playable.
+TEST_F(Conversion, AnOverflowingStreamIsReencodedWithNoFormatChosen) {
+  const std::string source = TestFilm("sixteen refs.mkv", "1024x576", 1,
+                                      "-c:v libx264 -preset ultrafast -x264-params ref=16 "
+                                      "-profile:v high -level 5.1 -c:a libvorbis -ac 6");
+  EXPECT_EQ(Verdict(source, "xbox360"), "re-encode");
+  program.WriteSettings({output.string() + "/", work.str() + "/", 1, false, -1});
+  const ProgramRun run = Run({source});
+  EXPECT_EQ(run.status, 0) << run.err;
+  ASSERT_EQ(Entries(output), Args{"sixteen refs.mp4"}) << run.err;
+  const std::string result = Out("sixteen refs.mp4");
+  ExpectFacts(result,
+              "video.codec_name=h264 video.level=41 video.width=1024 audio.codec_name=aac "
+              "audio.channels=2");
+  ExpectLength(result, 1);
+  EXPECT_EQ(Verdict(result, "xbox360"), "plays");
+}
+
+// MPEG-2 films are repacked into a program stream; AAC sound cannot go there and is
+// refused with a box, while the other film of the same call is made.
+TEST_F(Conversion, Mpeg2IsRepackedAndAacInItRefused) {
+  const std::string mpeg2 = "-c:v mpeg2video -b:v 3M -ac 2 -c:a ";
+  const std::string mp2 = TestFilm("Old Film.mkv", "352x288", 4, mpeg2 + "mp2");
+  const std::string aac = TestFilm("Old aac.mkv", "352x288", 4, mpeg2 + "aac");
+  const ProgramRun run = Run({mp2, aac});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_TRUE(Holds(run.err, "Audio error: "));
+  EXPECT_TRUE(Holds(run.err, "cannot carry AAC"));
+  ASSERT_EQ(Entries(output), Args{"Old Film.mpg"});
+  ExpectFacts(Out("Old Film.mpg"),
+              "format.format_name=mpeg video.codec_name=mpeg2video video.width=352 "
+              "audio.codec_name=mp2 audio.channels=2");
+  ExpectLength(Out("Old Film.mpg"), 4, 0.5);
+}
+
+// Bright pixels in the lower third of the picture at second `at`.
+size_t BrightPixelsBelow(const std::string& film, double at) {
+  const std::string grey =
+      Quiet(Around("ffmpeg -nostdin -v error -ss " + toolkit::Format("%g", at) + " -i", film,
+                   "-frames:v 1 -vf crop=iw:ih/3:0:ih*2/3,format=gray "
+                   "-f rawvideo -"))
+          .out;
+  return std::count_if(grey.begin(), grey.end(), [](char c) { return uint8_t(c) > 160; });
+}
+
+// The subtitle file given is burnt into the H.264 re-encode of a black film while its cue
+// shows, and only then.
+TEST_F(Conversion, AnH264RecodeBurnsInTheSubtitlesOnTime) {
+  const std::string source =
+      TestFilm("dark.mkv", "320x240", 4, "-vf drawbox=c=black:t=fill -c:v libx264 -c:a ac3 -ac 2");
+  const std::string subs = (work.path() / "dark subs.srt").string();
+  WriteFile(subs, "1\r\n00:00:01,000 --> 00:00:02,000\r\nQUILLET TEST\r\n");
+  const ProgramRun run = Run({"--recode", "h264", "--embed-subs", "--subs", subs, source});
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::string result = Out("dark.mp4");
+  ASSERT_EQ(Entries(output), Args{"dark.mp4"}) << run.err;
+  EXPECT_EQ(Probe(result, "v:0", "codec_name"), "h264");
+  EXPECT_EQ(BrightPixelsBelow(source, 1.5), 0u);
+  EXPECT_GT(BrightPixelsBelow(result, 1.5), 50u) << "no text burnt in while the cue shows";
+  EXPECT_EQ(BrightPixelsBelow(result, 0.5), 0u) << "the cue came early";
+  EXPECT_EQ(BrightPixelsBelow(result, 2.7), 0u) << "the cue stayed";
+}
+
+// A small tmpfs as the output folder: a disk that fills up (mounting needs root).
+class SmallDisk {
+ public:
+  explicit SmallDisk(const std::string& size) {
+    fs::create_directories(point);
+    mounted = ::mount("tmpfs", point.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
+  }
+  ~SmallDisk() {
+    if (mounted) ::umount2(point.c_str(), MNT_DETACH);
+  }
+  bool mounted = false;
+  TempFolder root{"quillet-e2e-disk"};
+  std::string point = (root.path() / "out disk").string();
+};
+
+// Ten seconds of AC3 5.1 sound; padded: made 50 MB larger than it plays by an attachment.
+std::string TenSeconds(bool padded) {
+  const std::string film =
+      TestFilm("film.mkv", "320x240", 10, "-c:v libx264 -preset ultrafast -c:a ac3 -ac 6");
+  return !padded ? film
+                 : ShelvedFilm("padded film.mkv",
+                               "head -c 50M /dev/urandom > pad.bin && mkvmerge -q -o "
+                               "'padded film.mkv' --attach-file pad.bin " +
+                                   ShellQuoted(film));
+}
+
+TEST_F(Conversion, AConversionThatCannotFitIsRefusedBeforeAnyTool) {
+  SmallDisk disk("70m");
+  if (!disk.mounted) GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+  const ProgramRun run = Run({"--output", disk.point, TenSeconds(true)});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_TRUE(
+      Holds(run.err, "Disk space: Not enough free space in " + disk.point + "/: about 0.1"));
+  EXPECT_FALSE(Holds(run.err, "Extracting"));
+  for (const std::string& name : Entries(disk.point)) EXPECT_EQ(name, "info.txt");
+}
+
+TEST_F(Conversion, ASlotThatRunsOutOfSpaceSaysWhereAndLeavesNothing) {
+  SmallDisk disk("3m");
+  if (!disk.mounted) GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+  // Ten seconds of 5.1 sound decode to about 5.8 MB of WAV.
+  const toolkit::ToolResult r = Quiet({(program.folder() / "TS" / "wavgrab.exe").string(),
+                                       TenSeconds(false), disk.point + "/movie.wav"});
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_TRUE(Holds(r.err, "no space left in " + disk.point + ": 0.00 MB free"));
+  EXPECT_EQ(Entries(disk.point), Args{});
+}
+
+}  // namespace
+}  // namespace quillet::test
