@@ -33,6 +33,8 @@ const std::string kCreateVfw = R"("{app}/MP4Box/mp4creator.exe" -rate=23.976  -c
 const std::string kFaad = R"("{app}/ffmpeg/faad.exe" -d "{out}movie.aac" -o "{out}movie.wav")";
 const std::string kMp3ToWav = R"("{app}/FFMpeg/FFmpeg.exe" -i "{out}movie.mp3" -acodec pcm_s16le "{out}movie.wav")";
 const std::string kRaw = R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie_raw.h264")";
+const std::string kMuxError = "MP4box error (16): Error creating {out}Film.mp4, quitting attempt. Temp files (movie.h264 + movie.aac) not deleted.";
+const std::string kAacError = "Audio error (16): Error during aac conversion.";
 const std::string kDrc = " -drc+ -gain:8 -drc_power:8 ";
 const std::string kOpts = ":threads=4:frameref=2:bframes=2:deblock:level=41:direct_pred=auto:partitions=p8x8,b8x8,i8x8,i4x4:me=hex:me_range=12:subq=5:chroma_me:mixed_refs:trellis=1:weight_b:b_pyramid:nr=0";
 const std::string kEncoder = R"("{app}/Mencoder/Mencoder.exe")";
@@ -182,7 +184,7 @@ TEST(Mp4Road, MuxedStreamDeclaresLevel41) {
 struct MuxRow {
   const char* name;
   std::function<void(S&)> setup;
-  Lines boxes;          // the titles of the boxes shown; none when the run is done
+  Lines boxes;          // as ConvertScaffold::Boxes() gives them; none when done
   const char* result;   // Film.mp4 afterwards, "" when there is none
   Lines commands = {};  // when given, every command line
 };
@@ -206,19 +208,19 @@ void Earlier(S& s) {
 const MuxRow kMux[] = {
     {"FailedMP4BoxFallsBackToTheCreator", NoMP4Box, {}, "[track {out}movie.aac][track {out}movie.264]", {kExtractVideo, kWavGrab, kAacFromWav51, kMp4BoxPar, kCreateAudio, kCreateVideo}},
     {"MuxerThatThrowsIsAFailedStatement", [](S& s) { s.runner.On("MP4Box.exe", [](const Argv&) -> std::string { throw std::runtime_error("x"); }); }, {}, "[track {out}movie.aac][track {out}movie.264]"},
-    {"CreatorThatAddsOnlyTheAudioIsAFailure", CreatorWritesOnlyTheAudio, {"MP4box error"}, ""},
-    {"CreatorThatAddsOnlyTheAudioPutsTheEarlierResultBack", [](S& s) { CreatorWritesOnlyTheAudio(s); Earlier(s); }, {"MP4box error"}, "[earlier]"},
+    {"CreatorThatAddsOnlyTheAudioIsAFailure", CreatorWritesOnlyTheAudio, {kMuxError}, ""},
+    {"CreatorThatAddsOnlyTheAudioPutsTheEarlierResultBack", [](S& s) { CreatorWritesOnlyTheAudio(s); Earlier(s); }, {kMuxError}, "[earlier]"},
     // No video comes out of the source: the creator's result has the audio alone.
-    {"ResultWithoutVideoIsAFailure", [](S& s) { NoMP4Box(s); s.LeavesNothing("mkvextract.exe"); }, {"MP4box error"}, "", {kExtractVideo, kWavGrab, kAacFromWav51, kMp4BoxPar, kCreateAudio, kCreateVideo}},
-    {"VfwResultWithoutVideoIsAFailure", [](S& s) { NoMP4Box(s); s.LeavesNothing("mkvextract.exe"); s.app.report.bVFW = true; }, {"MP4box error"}, ""},
+    {"ResultWithoutVideoIsAFailure", [](S& s) { NoMP4Box(s); s.LeavesNothing("mkvextract.exe"); }, {kMuxError}, "", {kExtractVideo, kWavGrab, kAacFromWav51, kMp4BoxPar, kCreateAudio, kCreateVideo}},
+    {"VfwResultWithoutVideoIsAFailure", [](S& s) { NoMP4Box(s); s.LeavesNothing("mkvextract.exe"); s.app.report.bVFW = true; }, {kMuxError}, ""},
     // The Nero encoder leaves the audio alone in the MP4; the creator adds only the video.
     {"NeroRoadFallbackAddsTheVideo", [](S& s) { NoMP4Box(s); s.MakeTool("neroAacEnc_SSE2.exe"); }, {}, "data of {out}movie.wav[track {out}movie.264]", {kExtractVideo, kWavGrab, Nero("neroAacEnc_SSE2.exe"), R"("{app}/MP4Box/MP4Box.exe"  -fps 23.976 -add "{out}movie.h264:par=1920:1440" "{out}Film.mp4"  -tmp "{tmp}")", kCreateVideo}},
-    {"NeroRoadWhoseCreatorFailsIsAFailure", [](S& s) { NoMP4Box(s); s.MakeTool("neroAacEnc_SSE2.exe"); s.LeavesNothing("mp4creator.exe"); }, {"MP4box error"}, ""},
+    {"NeroRoadWhoseCreatorFailsIsAFailure", [](S& s) { NoMP4Box(s); s.MakeTool("neroAacEnc_SSE2.exe"); s.LeavesNothing("mp4creator.exe"); }, {kMuxError}, ""},
     // A failed encode is named, and not hidden by an AAC track Safe Sync extracted.
-    {"FailedAacEncode", [](S& s) { s.LeavesNothing("FFmpeg.exe"); }, {"Audio error", "MP4box error"}, ""},
-    {"FailedAacEncodeOfXbox360SafeSync", [](S& s) { s.Ready(kAudioAAC); s.form().cmbPlatform.SetListIndex(1); s.form().chkFF.SetValue(1); s.LeavesNothing("FFmpeg.exe"); }, {"Audio error", "MP4box error"}, ""},
+    {"FailedAacEncode", [](S& s) { s.LeavesNothing("FFmpeg.exe"); }, {kAacError, kMuxError}, ""},
+    {"FailedAacEncodeOfXbox360SafeSync", [](S& s) { s.Ready(kAudioAAC); s.form().cmbPlatform.SetListIndex(1); s.form().chkFF.SetValue(1); s.LeavesNothing("FFmpeg.exe"); }, {kAacError, kMuxError}, ""},
     // What a failed earlier run left is not taken for this run's output.
-    {"StaleWorkingFilesAreNotMuxed", [](S& s) { for (const char* name : {"movie.h264", "movie.aac", "movie.wav"}) WriteFile(s.Out(name), "stale"); Earlier(s); s.LeavesNothing("mkvextract.exe"); s.LeavesNothing("wavgrab.exe"); }, {"Audio error", "MP4box error"}, "[earlier]"},
+    {"StaleWorkingFilesAreNotMuxed", [](S& s) { for (const char* name : {"movie.h264", "movie.aac", "movie.wav"}) WriteFile(s.Out(name), "stale"); Earlier(s); s.LeavesNothing("mkvextract.exe"); s.LeavesNothing("wavgrab.exe"); }, {kAacError, kMuxError}, "[earlier]"},
     {"NewResultReplacesAnEarlierOne", Earlier, {}, "[track {out}movie.aac][track {out}movie.h264]"},
 };
 // clang-format on
@@ -237,7 +239,7 @@ TEST_P(Mp4Mux, SettlesTheResult) {
   if (!c.commands.empty()) {
     EXPECT_EQ(s.Commands(), s.X(c.commands));
   }
-  EXPECT_EQ(s.BoxTitles(), c.boxes);
+  EXPECT_EQ(s.Boxes(), s.X(c.boxes));
   EXPECT_EQ(s.form().txtProgress.Text == "Conversion done", c.boxes.empty());
   EXPECT_EQ(s.app.conversionsSucceeded, c.boxes.empty() ? 1 : 0);
   EXPECT_EQ(ReadFile(s.Out("Film.mp4")), s.X(c.result));
@@ -257,11 +259,7 @@ TEST(Mp4Mux, FailedFallbackSaysSoKeepsTheWorkingFilesAndLosesNothing) {
 
   s.Convert();
 
-  ASSERT_EQ(s.BoxTitles(), Lines{"MP4box error"});
-  EXPECT_EQ(s.ui.boxes[0].text, "Error creating " + s.Out("Film.mp4") +
-                                    ", quitting attempt. Temp files (movie.h264 + movie.aac) "
-                                    "not deleted.");
-  EXPECT_EQ(s.ui.boxes[0].style, 16);
+  EXPECT_EQ(s.Boxes(), s.X(Lines{kMuxError}));
   EXPECT_EQ(s.form().txtProgress.Text, "Conversion error, retrying with mp4create");
   EXPECT_EQ(s.OutputNames(), (Lines{"Film.mp4.earlier", "movie.264", "movie.aac", "movie.mp3",
                                     "movie.ogg", "movie.srt"}));
@@ -495,8 +493,8 @@ TEST(ChosenAudio, UnknownFormatIsRefused) {
   s.Convert();
 
   EXPECT_TRUE(s.Commands().empty());
-  ASSERT_EQ(s.BoxTitles(), Lines{"Audio error"});
-  EXPECT_NE(s.ui.boxes[0].text.find("format"), std::string::npos);
+  EXPECT_EQ(s.Boxes(), Lines{"Audio error (16): The chosen audio track is in a format Quillet "
+                             "cannot convert. Choose another audio track in the audio list."});
   EXPECT_EQ(s.form().txtProgress.Text, "Conversion error.");
 }
 

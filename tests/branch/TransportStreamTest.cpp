@@ -52,14 +52,6 @@ std::string Faad(const std::string& option) {
   return R"("{app}/ffmpeg/faad.exe" )" + option +
          R"(-s 48000 "{out}movie.aac" -o "{out}movie.wav")";
 }
-// Each box as "TITLE (STYLE): TEXT".
-Lines Boxes(const S& s) {
-  Lines boxes;
-  for (const ShownBox& box : s.ui.boxes)
-    boxes.push_back(box.title + " (" + std::to_string(box.style) + "): " + box.text);
-  return boxes;
-}
-
 // The options of a row, set in this order.
 enum Options {
   kAvchd = 1,
@@ -113,7 +105,7 @@ struct TsRow {
   int options;
   Lines commands;  // after the encoder's, when there is one
   Lines meta;
-  Lines boxes = {};  // as Boxes() gives them
+  Lines boxes = {};  // as ConvertScaffold::Boxes() gives them
   int64_t bytes = 1000;
   int fitTo = 0;
   int width = 1920, height = 1080;
@@ -196,7 +188,7 @@ TEST_P(TransportStream, RunsTheToolsAndWritesTheJobFile) {
     if (line.find("Mencoder.exe") == std::string::npos) commands.push_back(line);
   EXPECT_EQ(commands, s.X(c.commands));
   EXPECT_EQ(CrLfLines(s.muxedMeta), s.X(c.meta));
-  EXPECT_EQ(Boxes(s), c.boxes);
+  EXPECT_EQ(s.Boxes(), c.boxes);
   EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
   EXPECT_EQ(s.OutputNames(), Lines{avchd ? "Film" : "Film.mpg"});  // only the result stays
   EXPECT_TRUE(avchd ? s.OutputHas("Film/BDMV/index.bdmv")
@@ -244,7 +236,7 @@ void Stale(S& s, const Lines& names) {
 struct ResultRow {
   const char* name;
   std::function<void(S&)> setup;
-  Lines boxes;  // as Boxes() gives them; none when the run is done
+  Lines boxes;  // as ConvertScaffold::Boxes() gives them; none when the run is done
   Lines left;   // the output folder afterwards; "=NAME" for a file as it was before
   bool toolsRun = true;
 };
@@ -294,7 +286,7 @@ TEST_P(TransportStreamResult, IsJudgedByWhatTheMuxerLeft) {
 
   s.Convert();
 
-  EXPECT_EQ(Boxes(s), s.X(c.boxes));
+  EXPECT_EQ(s.Boxes(), s.X(c.boxes));
   EXPECT_EQ(s.Commands().empty(), !c.toolsRun);
   const bool done = c.boxes.empty();
   EXPECT_EQ(s.form().txtProgress.Text, done ? "Conversion done" : "Conversion error.");

@@ -58,10 +58,11 @@ struct ConvertScaffold : TestApp {
     return std::filesystem::exists(outputDir.path() / name);
   }
   std::vector<std::string> OutputNames() const { return FolderNames(outputDir.path()); }
-  std::vector<std::string> BoxTitles() const {
-    std::vector<std::string> titles;
-    for (const ShownBox& box : ui.boxes) titles.push_back(box.title);
-    return titles;
+  std::vector<std::string> Boxes() const {  // each "TITLE (STYLE): TEXT"
+    std::vector<std::string> boxes;
+    for (const ShownBox& b : ui.boxes)
+      boxes.push_back(b.title + " (" + std::to_string(b.style) + "): " + b.text);
+    return boxes;
   }
 
   // The source file with the given size (sparse), also named in txtFile.
