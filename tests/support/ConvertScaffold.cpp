@@ -243,4 +243,30 @@ void ConvertScaffold::Convert() {
   Command2_Click(app);
 }
 
+void ConvertScaffold::Check(const Scenario& row) {
+  row.setup(*this);
+  Convert();
+  if (!row.commands.empty()) {
+    EXPECT_EQ(Commands(), row.commands[0] == kNoTool ? Argv{} : X(row.commands));
+  }
+  if (!row.meta.empty()) {
+    EXPECT_EQ(CrLfLines(muxedMeta), X(row.meta));
+  }
+  EXPECT_EQ(Boxes(), X(row.boxes));
+  const bool done = row.boxes.empty();
+  EXPECT_EQ(form().txtProgress.Text.starts_with("Conversion done"), done)
+      << form().txtProgress.Text;
+  EXPECT_EQ(app.conversionsSucceeded, done ? app.conversionsStarted : 0);
+  Argv names;
+  for (const std::string& entry : row.left) {
+    const size_t colon = entry.find(':');
+    names.push_back(entry.substr(0, colon));
+    const std::string content = ReadFile(Out(names.back()));
+    EXPECT_TRUE(colon == std::string::npos ? content != "earlier"
+                                           : content == X(entry.substr(colon + 1)))
+        << entry << " holds " << content;
+  }
+  EXPECT_EQ(OutputNames(), names);
+}
+
 }  // namespace quillet::test

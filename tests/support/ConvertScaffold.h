@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,20 @@ struct RowName {
     return info.param.name;
   }
 };
+
+struct ConvertScaffold;
+
+// One row of a table: what it sets up before "Convert", and what the run must show.
+struct Scenario {
+  const char* name;
+  std::function<void(ConvertScaffold&)> setup;
+  std::vector<std::string> commands;    // every command line; none: not compared
+  std::vector<std::string> boxes = {};  // as Boxes() gives them; none when the run is done
+  // The output folder afterwards: "NAME" (not "earlier"), or "NAME:CONTENT".
+  std::vector<std::string> left = {};
+  std::vector<std::string> meta = {};  // the muxer's job file, when one is written
+};
+inline const std::string kNoTool = "(no tool runs)";  // the only line of `commands`
 
 struct ConvertScaffold : TestApp {
   ConvertScaffold();  // a PS3 (5.1) MP4 conversion at Low priority, every tool scripted
@@ -86,7 +101,8 @@ struct ConvertScaffold : TestApp {
   void LeavesNothing(const std::string& tool) {  // the tool runs and leaves nothing
     runner.On(tool, [](const std::vector<std::string>&) { return std::string(); });
   }
-  void Convert();  // presses "Convert"
+  void Convert();                   // presses "Convert"
+  void Check(const Scenario& row);  // sets the row up, converts, checks
   std::vector<std::string> Commands() const { return runner.CommandLines(); }
 };
 
