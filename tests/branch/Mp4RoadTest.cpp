@@ -8,7 +8,6 @@
 #include <functional>
 #include <stdexcept>
 
-#include "convert/ConvertSteps.h"
 #include "inspect/StreamControls.h"
 #include "tests/support/ConvertScaffold.h"
 
@@ -67,95 +66,170 @@ std::string Nero(const std::string& exe) {
   return R"("{app}/)" + exe + R"(" -lc -br 320000 -if "{out}movie.wav" -of  "{out}Film.mp4")";
 }
 
-// --- The road, one row per source and options ---
-
-enum Options {
-  kFF = 1,
-  kNorm = 2,
-  kNero = 4,
-  kWavFails = 8,
-  k25 = 16,
-  kPar = 32,
-  kVfw = 64,
-  kVob = 128,
-  kAvchd = 256,
-  kXvid = 512,
-  kH264 = 1024
-};
-
-struct RoadRow {
-  const char* name;
-  int platform;  // 0 PS3 (5.1), 1 Xbox 360, 2 PS3 (2.0)
-  AudioType audio;
-  int options;
-  Lines commands;
-  const char* fps = "23.976";  // the source's frame-rate text
-};
+// The HQ encoder's passes, with the stored subtitle options but without "-bime".
+std::string HqPass(const std::string& pass) {
+  return Encode("7008:pass=" + pass + kOpts, "-vf  harddup", "0",
+                R"( -oac copy -font "{app}/Mencoder/font.ttf" -utf8 -subfont-text-scale 3 -x)");
+}
+// The encoder's lines, then the PS3 (5.1) audio from the WAV tool and the muxer.
+Lines WithAc3(Lines encoder) {
+  encoder.insert(encoder.end(), {kWavGrab, kAacFromWav51, kMp4Box});
+  return encoder;
+}
+// The creator writes only the audio, as on a full disk.
+void CreatorWritesOnlyTheAudio(S& s) {
+  s.LeavesNothing("MP4Box.exe");
+  s.runner.On("mp4creator.exe", [&s](const Argv& a) {
+    if (a[2] == "-create=" + s.Out("movie.aac")) WriteFile(a.back(), "[audio alone]");
+    return std::string();
+  });
+}
+void NoMP4Box(S& s) {
+  s.LeavesNothing("MP4Box.exe");
+}
+void Earlier(S& s) {
+  WriteFile(s.Out("Film.mp4"), "earlier");
+}
+void FitTo(S& s, int size) {
+  s.form().chkDVD.SetValue(1);
+  s.form().cmbSize.SetListIndex(size);
+}
+// A film of two audio tracks, the first (as inspected) flagged default, and the row the
+// user clicks in the audio list.
+Setup TwoTracks(int firstChannels, AudioType second, int secondChannels, int chosen) {
+  return [=](S& s) {
+    TrackTable& audio = s.app.report.strAudioTracks;
+    audio.rows[0].isDefault = true;
+    audio.rows[0].channels = firstChannels;
+    audio.Add({"eng", second < 0 ? "" : std::to_string(second), "3", false, secondChannels});
+    ShowTrackReport(s.app);
+    s.form().cmbAudio.SetListIndex(chosen);
+  };
+}
 
 // clang-format off
-const RoadRow kRoad[] = {
-    {"Ps3SurroundAc3", 0, kAudioAC3, 0, {kExtractVideo, kWavGrab, kAacFromWav51, kMp4Box}},
-    {"Xbox360AacIsDecodedToStereo", 1, kAudioAAC, 0, {kExtractVideo, kWavGrab, kAacFromWavStereo, kMp4Box}},
-    {"Ps3AacPassesThrough", 0, kAudioAAC, 0, {VideoAnd("aac"), kMp4Box}},
-    {"DtsOnStereoPs3", 2, kAudioDTS, 0, {kExtractVideo, kWavGrab, kAacFromWavStereo, kMp4Box}},
-    {"NormalisedAc3", 0, kAudioAC3, kNorm, {kExtractVideo, kWavGrab, kNormalize, kAacFromWav51, kMp4Box}},
-    {"SafeSyncAc3Surround", 0, kAudioAC3, kFF, {VideoAnd("ac3"), AacFrom("ac3", "6"), kMp4Box}},
-    {"SafeSyncAc3Stereo", 2, kAudioAC3, kFF, {VideoAnd("ac3"), AacFrom("ac3", "2"), kMp4Box}},
+// The road per source and options.
+const Scenario kRoad[] = {
+    {"Ps3SurroundAc3", Opts(kAudioAC3), {kExtractVideo, kWavGrab, kAacFromWav51, kMp4Box}, {}, {"Film.mp4"}},
+    {"Xbox360AacIsDecodedToStereo", Opts(kAudioAAC, kXbox), {kExtractVideo, kWavGrab, kAacFromWavStereo, kMp4Box}, {}, {"Film.mp4"}},
+    {"Ps3AacPassesThrough", Opts(kAudioAAC), {VideoAnd("aac"), kMp4Box}, {}, {"Film.mp4"}},
+    {"DtsOnStereoPs3", Opts(kAudioDTS, kStereo), {kExtractVideo, kWavGrab, kAacFromWavStereo, kMp4Box}, {}, {"Film.mp4"}},
+    {"NormalisedAc3", Opts(kAudioAC3, kNorm), {kExtractVideo, kWavGrab, kNormalize, kAacFromWav51, kMp4Box}, {}, {"Film.mp4"}},
+    {"SafeSyncAc3Surround", Opts(kAudioAC3, kFF), {VideoAnd("ac3"), AacFrom("ac3", "6"), kMp4Box}, {}, {"Film.mp4"}},
+    {"SafeSyncAc3Stereo", Opts(kAudioAC3, kStereo | kFF), {VideoAnd("ac3"), AacFrom("ac3", "2"), kMp4Box}, {}, {"Film.mp4"}},
     // Vorbis is encoded straight from the track, so the track is extracted.
-    {"VorbisIsExtractedAndEncoded", 0, kAudioVorbis, 0, {VideoAnd("ogg"), AacFrom("ogg", "6"), kMp4Box}},
+    {"VorbisIsExtractedAndEncoded", Opts(kAudioVorbis), {VideoAnd("ogg"), AacFrom("ogg", "6"), kMp4Box}, {}, {"Film.mp4"}},
     // Safe Sync left ticked after an AC3 source: the AAC track is not encoded onto itself.
-    {"SafeSyncLeftOnKeepsAacTrack", 0, kAudioAAC, kFF, {VideoAnd("aac"), kMp4Box}},
+    {"SafeSyncLeftOnKeepsAacTrack", Opts(kAudioAAC, kFF), {VideoAnd("aac"), kMp4Box}, {}, {"Film.mp4"}},
     // The Xbox 360 encodes stereo from the WAV; the track Safe Sync took is not the result.
-    {"Xbox360SafeSyncAacIsEncodedFromTheWav", 1, kAudioAAC, kFF, {VideoAnd("aac"), kWavGrab, kAacFromWavStereo, kMp4Box}},
-    {"NeroEncoderMakesTheMp4AndMP4BoxAddsVideo", 1, kAudioAC3, kNero, {kExtractVideo, kWavGrab, Nero("neroAacEnc.exe"), kMp4BoxVideo}},
-    {"BackupDecodeDtsSurround", 0, kAudioDTS, kWavFails, {kExtractVideo, kWavGrab, Track("2", "dts"), Valdec("dts", "6") + kDrc, kAacFromWav51, kMp4Box}},
-    {"BackupDecodeAc3Stereo", 2, kAudioAC3, kWavFails, {kExtractVideo, kWavGrab, Track("2", "ac3"), Valdec("ac3", "2") + kDrc, kAacFromWavStereo, kMp4Box}},
-    {"BackupDecodeMp3", 2, kAudioMP3, kWavFails, {kExtractVideo, kWavGrab, Track("2", "mp3"), R"("{app}/FFMpeg/FFmpeg.exe" -i "{out}movie.mp3 " -acodec pcm_s16le "{out}movie.wav")", kAacFromWavStereo, kMp4Box}},
-    {"BackupDecodeAacOnXbox360", 1, kAudioAAC, kWavFails, {kExtractVideo, kWavGrab, Track("2", "aac"), kFaad, kAacFromWavStereo, kMp4Box}},
+    {"Xbox360SafeSyncAacIsEncodedFromTheWav", Opts(kAudioAAC, kXbox | kFF), {VideoAnd("aac"), kWavGrab, kAacFromWavStereo, kMp4Box}, {}, {"Film.mp4"}},
+    {"NeroEncoderMakesTheMp4AndMP4BoxAddsVideo", Opts(kAudioAC3, kXbox, [](S& s) { s.MakeTool("neroAacEnc.exe"); }), {kExtractVideo, kWavGrab, Nero("neroAacEnc.exe"), kMp4BoxVideo}, {}, {"Film.mp4"}},
+    {"BackupDecodeDtsSurround", Opts(kAudioDTS, 0, [](S& s) { s.LeavesNothing("wavgrab.exe"); }), {kExtractVideo, kWavGrab, Track("2", "dts"), Valdec("dts", "6") + kDrc, kAacFromWav51, kMp4Box}, {}, {"Film.mp4"}},
+    {"BackupDecodeAc3Stereo", Opts(kAudioAC3, kStereo, [](S& s) { s.LeavesNothing("wavgrab.exe"); }), {kExtractVideo, kWavGrab, Track("2", "ac3"), Valdec("ac3", "2") + kDrc, kAacFromWavStereo, kMp4Box}, {}, {"Film.mp4"}},
+    {"BackupDecodeMp3", Opts(kAudioMP3, kStereo, [](S& s) { s.LeavesNothing("wavgrab.exe"); }), {kExtractVideo, kWavGrab, Track("2", "mp3"), R"("{app}/FFMpeg/FFmpeg.exe" -i "{out}movie.mp3 " -acodec pcm_s16le "{out}movie.wav")", kAacFromWavStereo, kMp4Box}, {}, {"Film.mp4"}},
+    {"BackupDecodeAacOnXbox360", Opts(kAudioAAC, kXbox, [](S& s) { s.LeavesNothing("wavgrab.exe"); }), {kExtractVideo, kWavGrab, Track("2", "aac"), kFaad, kAacFromWavStereo, kMp4Box}, {}, {"Film.mp4"}},
     // The muxer gets the pixel aspect of a picture shown wider than it is stored.
-    {"AnamorphicSource", 0, kAudioAC3, kPar, {kExtractVideo, kWavGrab, kAacFromWav51, kMp4BoxPar}},
+    {"AnamorphicSource", Opts(kAudioAC3, kPar), {kExtractVideo, kWavGrab, kAacFromWav51, kMp4BoxPar}, {}, {"Film.mp4"}},
     // A VFW-mode video goes through an AVI into the creator, which adds it alone.
-    {"VfwSource", 0, kAudioAC3, kVfw, {Track("1", "avi"), kAviRaw, kWavGrab, kAacFromWav51, kCreateVfw}},
+    {"VfwSource", Opts(kAudioAC3, kVfw), {Track("1", "avi"), kAviRaw, kWavGrab, kAacFromWav51, kCreateVfw}, {}, {"Film.mp4", "movie_video.264"}},
     // Its Vorbis track is never extracted: the MP4 holds the video alone.
-    {"VfwVorbisSource", 0, kAudioVorbis, kVfw, {Track("1", "avi"), kAviRaw, AacFrom("ogg", "6"), kCreateVfw}},
-    {"TwentyFiveFpsRetimesTheAudioAndTheVideo", 0, kAudioAC3, k25, {kExtractVideo, kWavGrab, kStretch, kBeSweet, kAacFromWav51, kMp4Box25}},
+    {"VfwVorbisSource", Opts(kAudioVorbis, kVfw), {Track("1", "avi"), kAviRaw, AacFrom("ogg", "6"), kCreateVfw}, {}, {"Film.mp4", "movie_video.264"}},
+    {"TwentyFiveFpsRetimesTheAudioAndTheVideo", Opts(kAudioAC3, k25), {kExtractVideo, kWavGrab, kStretch, kBeSweet, kAacFromWav51, kMp4Box25}, {}, {"Film.mp4"}},
     // The source rate is handed over as a number: what follows the digits is not part of it.
-    {"TwentyFiveFpsRateIsTheNumberOfTheRateText", 0, kAudioAC3, k25, {kExtractVideo, kWavGrab, kStretch, R"("{app}/besweet/BeSweet.exe" -core( -input "{out}movie2.wav" -2ch -output "{out}movie.wav" ) -ota( -r 2997 25000 ) )", kAacFromWav51, kMp4Box25}, "29.97 "},
-    {"TwentyFiveFpsSourceIsNotRetimed", 0, kAudioAC3, k25, {kExtractVideo, kWavGrab, kAacFromWav51, kMp4Box25}, "25.000"},
+    {"TwentyFiveFpsRateIsTheNumberOfTheRateText", Opts(kAudioAC3, k25, [](S& s) { s.form().txtSFPS.Text = "29.97 "; }), {kExtractVideo, kWavGrab, kStretch, R"("{app}/besweet/BeSweet.exe" -core( -input "{out}movie2.wav" -2ch -output "{out}movie.wav" ) -ota( -r 2997 25000 ) )", kAacFromWav51, kMp4Box25}, {}, {"Film.mp4"}},
+    {"TwentyFiveFpsSourceIsNotRetimed", Opts(kAudioAC3, k25, [](S& s) { s.form().txtSFPS.Text = "25.000"; }), {kExtractVideo, kWavGrab, kAacFromWav51, kMp4Box25}, {}, {"Film.mp4"}},
+};
+
+// The muxer's failures, its creator fallback, and what earlier runs left.
+const Scenario kMux[] = {
+    {"FailedMP4BoxFallsBackToTheCreator", Opts(kAudioAC3, kPar, NoMP4Box), {kExtractVideo, kWavGrab, kAacFromWav51, kMp4BoxPar, kCreateAudio, kCreateVideo}, {}, {"Film.mp4:[track {out}movie.aac][track {out}movie.264]"}},
+    {"MuxerThatThrowsIsAFailedStatement", Opts(kAudioAC3, kPar, [](S& s) { s.runner.On("MP4Box.exe", [](const Argv&) -> std::string { throw std::runtime_error("x"); }); }), {}, {}, {"Film.mp4:[track {out}movie.aac][track {out}movie.264]"}},
+    {"CreatorThatAddsOnlyTheAudioIsAFailure", Opts(kAudioAC3, kPar, CreatorWritesOnlyTheAudio), {}, {kMuxError}, {"movie.264", "movie.aac"}},
+    {"CreatorThatAddsOnlyTheAudioPutsTheEarlierResultBack", Opts(kAudioAC3, kPar, [](S& s) { CreatorWritesOnlyTheAudio(s); Earlier(s); }), {}, {kMuxError}, {"Film.mp4:earlier", "movie.264", "movie.aac"}},
+    // No video comes out of the source: the creator's result has the audio alone.
+    {"ResultWithoutVideoIsAFailure", Opts(kAudioAC3, kPar, [](S& s) { NoMP4Box(s); s.LeavesNothing("mkvextract.exe"); }), {kExtractVideo, kWavGrab, kAacFromWav51, kMp4BoxPar, kCreateAudio, kCreateVideo}, {kMuxError}, {"movie.aac"}},
+    {"VfwResultWithoutVideoIsAFailure", Opts(kAudioAC3, kPar, [](S& s) { NoMP4Box(s); s.LeavesNothing("mkvextract.exe"); s.app.report.bVFW = true; }), {}, {kMuxError}, {"movie.aac"}},
+    // The Nero encoder leaves the audio alone in the MP4; the creator adds only the video.
+    {"NeroRoadFallbackAddsTheVideo", Opts(kAudioAC3, kPar, [](S& s) { NoMP4Box(s); s.MakeTool("neroAacEnc_SSE2.exe"); }), {kExtractVideo, kWavGrab, Nero("neroAacEnc_SSE2.exe"), R"("{app}/MP4Box/MP4Box.exe"  -fps 23.976 -add "{out}movie.h264:par=1920:1440" "{out}Film.mp4"  -tmp "{tmp}")", kCreateVideo}, {}, {"Film.mp4:data of {out}movie.wav[track {out}movie.264]"}},
+    {"NeroRoadWhoseCreatorFailsIsAFailure", Opts(kAudioAC3, kPar, [](S& s) { NoMP4Box(s); s.MakeTool("neroAacEnc_SSE2.exe"); s.LeavesNothing("mp4creator.exe"); }), {}, {kMuxError}, {"movie.264"}},
+    // A failed encode is named, and not hidden by an AAC track Safe Sync extracted.
+    {"FailedAacEncode", Opts(kAudioAC3, kPar, [](S& s) { s.LeavesNothing("FFmpeg.exe"); }), {}, {kAacError, kMuxError}, {"movie.264"}},
+    {"FailedAacEncodeOfXbox360SafeSync", Opts(kAudioAC3, kPar, [](S& s) { s.Ready(kAudioAAC); s.form().cmbPlatform.SetListIndex(1); s.form().chkFF.SetValue(1); s.LeavesNothing("FFmpeg.exe"); }), {}, {kAacError, kMuxError}, {"movie.264"}},
+    // What a failed earlier run left is not taken for this run's output.
+    {"StaleWorkingFilesAreNotMuxed", Opts(kAudioAC3, kPar, [](S& s) { for (const char* name : {"movie.h264", "movie.aac", "movie.wav"}) WriteFile(s.Out(name), "stale"); Earlier(s); s.LeavesNothing("mkvextract.exe"); s.LeavesNothing("wavgrab.exe"); }), {}, {kAacError, kMuxError}, {"Film.mp4:earlier"}},
+    // A failed fallback keeps the working files, and loses nothing the folder held.
+    {"FailedFallbackLosesNothing", Opts(kAudioAC3, kPar, [](S& s) { NoMP4Box(s); s.LeavesNothing("mp4creator.exe"); for (const char* name : {"Film.mp4.earlier", "movie.srt", "movie.mp3", "movie.ogg"}) WriteFile(s.Out(name), "mine"); }), {}, {kMuxError}, {"Film.mp4.earlier:mine", "movie.264", "movie.aac", "movie.mp3:mine", "movie.ogg:mine", "movie.srt:mine"}},
+    {"NewResultReplacesAnEarlierOne", Opts(kAudioAC3, kPar, Earlier), {}, {}, {"Film.mp4:[track {out}movie.aac][track {out}movie.h264]"}},
+};
+
+// The H.264 re-encode of an AC3 source of 4,000,000 kB and 5400 s.
+const Scenario kRecode[] = {
+    // 0.98 x (4000000 - 138240) x 10 / 5400 = 7008.4
+    {"SourceSizeGivesTheBitrate", Opts(kAudioAC3, kH264, nullptr, 4000000000), WithAc3({Encode("7008" + kOpts)}), {}, {"Film.mp4"}},
+    // DVD5: 0.99 x (34500000 - 138240) / 5400 = 6299.7; Blu-ray is capped; no size is DVD5.
+    {"FitToDvd5", Opts(kAudioAC3, kH264, [](S& s) { FitTo(s, 0); }, 4000000000), WithAc3({Encode("6300" + kOpts)}), {}, {"Film.mp4"}},
+    {"FitToBluRay", Opts(kAudioAC3, kH264, [](S& s) { FitTo(s, 2); }, 4000000000), WithAc3({Encode("25000" + kOpts)}), {}, {"Film.mp4"}},
+    {"FitToWithoutASize", Opts(kAudioAC3, kH264, [](S& s) { FitTo(s, -1); }, 4000000000), WithAc3({Encode("6300" + kOpts)}), {}, {"Film.mp4"}},
+    {"NoDurationGives8000", Opts(kAudioAC3, kH264, [](S& s) { s.app.report.lngDuration = 0; }, 4000000000), WithAc3({Encode("8000" + kOpts)}), {}, {"Film.mp4"}},
+    {"TinySourceGives6000", Opts(kAudioAC3, kH264, [](S& s) { s.MakeSource(1000); }, 4000000000), WithAc3({Encode("6000" + kOpts)}), {}, {"Film.mp4"}},
+    {"HqRunsTwoPassesWithoutBime", Opts(kAudioAC3, kH264, [](S& s) { s.Recode(3); s.form().strSubOpts = "-subfont-text-scale 3 -bime:x"; s.ChooseSubtitle(0); }, 4000000000), WithAc3({HqPass("1:turbo=1"), HqPass("2")}), {}, {"Film.mp4"}},
+    {"SourceSubtitleIsChosenByItsListIndex", Opts(kAudioAC3, kH264, [](S& s) { s.ChooseSubtitle(1); }, 4000000000), WithAc3({Encode("7008" + kOpts, "-vf  harddup", "1", kSubtitles)}), {}, {"Film.mp4"}},
+    // The subtitle-remuxed copy: its only subtitle track is the external file.
+    {"ExternalSubtitleOfTheRemuxedCopy", Opts(kAudioAC3, kH264, [](S& s) { s.form().bSRT = true; s.form().strSubBrowse = "/films/Film.srt"; s.form().chkSubs.SetValue(1); }, 4000000000), WithAc3({Encode("7008" + kOpts, "-vf harddup", "0", kSubtitles)}), {}, {"Film.mp4"}},
+    // The encoder's rate is a fraction; the muxer gets the source's rate text again.
+    {"FrameRateOfTheEncoderIsRestoredForTheMuxer", Opts(kAudioAC3, kH264, [](S& s) { s.form().txtSFPS.Text = "29.970"; }, 4000000000), {Encode("7008" + kOpts, "-vf harddup", "99", "", "30000/1001"), kWavGrab, kAacFromWav51, R"("{app}/MP4Box/MP4Box.exe" -add "{out}movie.aac" -add "{out}movie.h264:fps=29.970" "{out}Film.mp4"  -tmp "{tmp}")"}, {}, {"Film.mp4"}},
+    {"Ps3AacTrackIsExtractedAfterTheEncode", Opts(kAudioAC3, kH264, [](S& s) { s.form().SelectOption1(kAudioAAC); }, 4000000000), {Encode("7008" + kOpts), Track("2", "aac"), kMp4Box}, {}, {"Film.mp4"}},
+    // The Xbox 360's stereo encode of the AAC track is not overwritten by the source's track.
+    {"Xbox360AacKeepsItsStereoEncode", Opts(kAudioAC3, kH264, [](S& s) { s.form().SelectOption1(kAudioAAC); s.form().cmbPlatform.SetListIndex(1); }, 4000000000), {Encode("7008" + kOpts), kWavGrab, kAacFromWavStereo, kMp4Box}, {}, {"Film.mp4"}},
+    // Stored encoder options with "bime" are replaced by the program's; others are kept.
+    {"StoredEncoderOptionsWithBimeAreReplaced", Opts(kAudioAC3, kH264, [](S& s) { s.form().strH264Opts = ":frameref=3:bime=1"; }, 4000000000), WithAc3({Encode("7008" + kOpts)}), {}, {"Film.mp4"}},
+    {"StoredEncoderOptionsWithoutBimeAreKept", Opts(kAudioAC3, kH264, [](S& s) { s.form().strH264Opts = ":frameref=4"; }, 4000000000), WithAc3({Encode("7008:frameref=4")}), {}, {"Film.mp4"}},
+};
+
+// The audio track the user chose in a film of two.
+const Scenario kChoices[] = {
+    // The chosen track is the one the WAV tool decodes: the command lines are unchanged.
+    {"DefaultAc3ChosenKeepsTheWavTool", Opts(kAudioAC3, 0, TwoTracks(6, kAudioAAC, 2, 0)), {kExtractVideo, kWavGrab, kAacFromWav51, kMp4Box}, {}, {"Film.mp4"}},
+    {"DefaultAacChosenPassesThrough", Opts(kAudioAAC, 0, TwoTracks(2, kAudioAC3, 6, 0)), {VideoAnd("aac"), kMp4Box}, {}, {"Film.mp4"}},
+    // The second track: extracted and decoded by the decoder that names its input.
+    {"SecondAc3ChosenIsExtractedAndDecoded", Opts(kAudioAAC, 0, TwoTracks(2, kAudioAC3, 6, 1)), {kExtractVideo, Track("3", "ac3"), Valdec("ac3", "0"), kAacFromWav51, kMp4Box}, {}, {"Film.mp4"}},
+    {"SecondDtsChosenOnStereoPs3", Opts(kAudioAC3, kStereo, TwoTracks(6, kAudioDTS, 6, 1)), {kExtractVideo, Track("3", "dts"), Valdec("dts", "2"), kAacFromWavStereo, kMp4Box}, {}, {"Film.mp4"}},
+    {"SecondAacChosenOnXbox360", Opts(kAudioAC3, kXbox, TwoTracks(6, kAudioAAC, 6, 1)), {kExtractVideo, Track("3", "aac"), kFaad, kAacFromWavStereo, kMp4Box}, {}, {"Film.mp4"}},
+    // The transport stream: the chosen MP3 track the extraction took out is decoded.
+    {"M2tsDefaultMp3KeepsTheWavTool", Opts(kAudioMP3, kVob, TwoTracks(2, kAudioAC3, 6, 0)), {VideoAnd("mp3"), kHeaderTool, kWavGrab, kAc3At640, kMuxM2ts}, {}, {"Film.mpg"}},
+    {"M2tsSecondMp3IsDecodedFromTheExtractedTrack", Opts(kAudioAC3, kVob, TwoTracks(6, kAudioMP3, 2, 1)), {VideoAnd("mp3", "3"), kHeaderTool, kMp3ToWav, kAc3At640, kMuxM2ts}, {}, {"Film.mpg"}},
+    // The stereo PS3 gets stereo: a 5.1 AAC track is mixed down, a stereo one passes.
+    {"Ps3StereoMixesDownSurroundAac", Opts(kAudioAAC, kStereo, TwoTracks(6, kAudioAC3, 6, 0)), {VideoAnd("aac"), kWavGrab, kAacFromWavStereo, kMp4Box}, {}, {"Film.mp4"}},
+    {"Ps3StereoPassesStereoAac", Opts(kAudioAAC, kStereo, TwoTracks(2, kAudioAC3, 6, 0)), {VideoAnd("aac"), kMp4Box}, {}, {"Film.mp4"}},
+    // At 25 frames per second every sound is retimed with the picture.
+    {"TwentyFiveFpsRetimesPassedAac", Opts(kAudioAAC, k25, TwoTracks(6, kAudioAC3, 6, 0)), {VideoAnd("aac"), kWavGrab, kStretch, kBeSweet, kAacFromWav51, kMp4Box25}, {}, {"Film.mp4"}},
+    {"TwentyFiveFpsRetimesVorbis", Opts(kAudioVorbis, k25, TwoTracks(2, kAudioAC3, 6, 0)), {VideoAnd("ogg"), kWavGrab, kStretch, kBeSweet, kAacFromWav51, kMp4Box25}, {}, {"Film.mp4"}},
+    // A track of a format the program does not know is refused before any tool runs.
+    {"UnknownFormatIsRefused", Opts(kAudioAC3, 0, TwoTracks(6, AudioType(-1), 2, 1)), {kNoTool}, {"Audio error (16): The chosen audio track is in a format Quillet cannot convert. Choose another audio track in the audio list."}},
 };
 // clang-format on
 
-class Mp4Road : public ::testing::TestWithParam<RoadRow> {};
+class Mp4Road : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(Mp4Road, RunsEachToolWithItsExactCommandLine) {
-  const RoadRow& c = GetParam();
   S s;
-  s.Ready(c.audio);
-  s.form().txtSFPS.Text = c.fps;
-  if (c.options & kPar) s.Anamorphic();
-  s.app.report.bVFW = c.options & kVfw;
-  if (c.options & kWavFails) s.LeavesNothing("wavgrab.exe");
-  if (c.options & kNero) s.MakeTool("neroAacEnc.exe");
-  s.form().cmbPlatform.SetListIndex(c.platform);
-  s.form().chkNorm.SetValue(c.options & kNorm ? 1 : 0);
-  s.form().chkFF.SetValue(c.options & kFF ? 1 : 0);
-  s.form().chk25.SetValue(c.options & k25 ? 1 : 0);
-
-  s.Convert();
-
-  EXPECT_EQ(s.Commands(), s.X(c.commands));
-  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
-  EXPECT_TRUE(s.ui.boxes.empty());
-  // The working files are gone; the VFW road leaves the creator's input.
-  EXPECT_EQ(s.OutputNames(),
-            (c.options & kVfw ? Lines{"Film.mp4", "movie_video.264"} : Lines{"Film.mp4"}));
-  // The debug log holds the extractor's (VFW: the AVI reader's) and the muxer's lines.
-  EXPECT_EQ(s.DebugLogLines(), s.X({c.commands[c.options & kVfw ? 1 : 0], c.commands.back()}));
-  EXPECT_EQ(s.app.conversionsStarted, 1);
-  EXPECT_EQ(s.app.conversionsSucceeded, 1);
+  s.Check(GetParam());
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, Mp4Road, ::testing::ValuesIn(kRoad), RowName());
+INSTANTIATE_TEST_SUITE_P(Road, Mp4Road, ::testing::ValuesIn(kRoad), RowName());
+INSTANTIATE_TEST_SUITE_P(Mux, Mp4Road, ::testing::ValuesIn(kMux), RowName());
+INSTANTIATE_TEST_SUITE_P(H264, Mp4Road, ::testing::ValuesIn(kRecode), RowName());
+INSTANTIATE_TEST_SUITE_P(ChosenAudio, Mp4Road, ::testing::ValuesIn(kChoices), RowName());
+
+// The debug log holds the extractor's (VFW: the AVI reader's, re-encode: the encoder's last)
+// command line and the muxer's.
+TEST(Mp4Road, DebugLogHoldsTheStreamsSourceAndTheMuxersLines) {
+  for (const auto& [row, stream] : {std::pair{kRoad[0], 0}, {kRoad[16], 1}, {kRecode[6], 1}}) {
+    S s;
+    s.Check(row);
+    EXPECT_EQ(s.DebugLogLines(), s.X({row.commands[stream], row.commands.back()})) << row.name;
+  }
+}
 
 // The stream the muxer reads declares level 4.1 where the source's said 5.1.
 TEST(Mp4Road, MuxedStreamDeclaresLevel41) {
@@ -178,57 +252,6 @@ TEST(Mp4Road, MuxedStreamDeclaresLevel41) {
     EXPECT_EQ(level, 0x29) << vfw;
   }
 }
-
-// --- The muxer's failures, its creator fallback, and what earlier runs left ---
-
-// The creator writes only the audio, as on a full disk.
-void CreatorWritesOnlyTheAudio(S& s) {
-  s.LeavesNothing("MP4Box.exe");
-  s.runner.On("mp4creator.exe", [&s](const Argv& a) {
-    if (a[2] == "-create=" + s.Out("movie.aac")) WriteFile(a.back(), "[audio alone]");
-    return std::string();
-  });
-}
-void NoMP4Box(S& s) {
-  s.LeavesNothing("MP4Box.exe");
-}
-void Earlier(S& s) {
-  WriteFile(s.Out("Film.mp4"), "earlier");
-}
-
-// clang-format off
-const Scenario kMux[] = {
-    {"FailedMP4BoxFallsBackToTheCreator", NoMP4Box, {kExtractVideo, kWavGrab, kAacFromWav51, kMp4BoxPar, kCreateAudio, kCreateVideo}, {}, {"Film.mp4:[track {out}movie.aac][track {out}movie.264]"}},
-    {"MuxerThatThrowsIsAFailedStatement", [](S& s) { s.runner.On("MP4Box.exe", [](const Argv&) -> std::string { throw std::runtime_error("x"); }); }, {}, {}, {"Film.mp4:[track {out}movie.aac][track {out}movie.264]"}},
-    {"CreatorThatAddsOnlyTheAudioIsAFailure", CreatorWritesOnlyTheAudio, {}, {kMuxError}, {"movie.264", "movie.aac"}},
-    {"CreatorThatAddsOnlyTheAudioPutsTheEarlierResultBack", [](S& s) { CreatorWritesOnlyTheAudio(s); Earlier(s); }, {}, {kMuxError}, {"Film.mp4:earlier", "movie.264", "movie.aac"}},
-    // No video comes out of the source: the creator's result has the audio alone.
-    {"ResultWithoutVideoIsAFailure", [](S& s) { NoMP4Box(s); s.LeavesNothing("mkvextract.exe"); }, {kExtractVideo, kWavGrab, kAacFromWav51, kMp4BoxPar, kCreateAudio, kCreateVideo}, {kMuxError}, {"movie.aac"}},
-    {"VfwResultWithoutVideoIsAFailure", [](S& s) { NoMP4Box(s); s.LeavesNothing("mkvextract.exe"); s.app.report.bVFW = true; }, {}, {kMuxError}, {"movie.aac"}},
-    // The Nero encoder leaves the audio alone in the MP4; the creator adds only the video.
-    {"NeroRoadFallbackAddsTheVideo", [](S& s) { NoMP4Box(s); s.MakeTool("neroAacEnc_SSE2.exe"); }, {kExtractVideo, kWavGrab, Nero("neroAacEnc_SSE2.exe"), R"("{app}/MP4Box/MP4Box.exe"  -fps 23.976 -add "{out}movie.h264:par=1920:1440" "{out}Film.mp4"  -tmp "{tmp}")", kCreateVideo}, {}, {"Film.mp4:data of {out}movie.wav[track {out}movie.264]"}},
-    {"NeroRoadWhoseCreatorFailsIsAFailure", [](S& s) { NoMP4Box(s); s.MakeTool("neroAacEnc_SSE2.exe"); s.LeavesNothing("mp4creator.exe"); }, {}, {kMuxError}, {"movie.264"}},
-    // A failed encode is named, and not hidden by an AAC track Safe Sync extracted.
-    {"FailedAacEncode", [](S& s) { s.LeavesNothing("FFmpeg.exe"); }, {}, {kAacError, kMuxError}, {"movie.264"}},
-    {"FailedAacEncodeOfXbox360SafeSync", [](S& s) { s.Ready(kAudioAAC); s.form().cmbPlatform.SetListIndex(1); s.form().chkFF.SetValue(1); s.LeavesNothing("FFmpeg.exe"); }, {}, {kAacError, kMuxError}, {"movie.264"}},
-    // What a failed earlier run left is not taken for this run's output.
-    {"StaleWorkingFilesAreNotMuxed", [](S& s) { for (const char* name : {"movie.h264", "movie.aac", "movie.wav"}) WriteFile(s.Out(name), "stale"); Earlier(s); s.LeavesNothing("mkvextract.exe"); s.LeavesNothing("wavgrab.exe"); }, {}, {kAacError, kMuxError}, {"Film.mp4:earlier"}},
-    // A failed fallback keeps the working files, and loses nothing the folder held.
-    {"FailedFallbackLosesNothing", [](S& s) { NoMP4Box(s); s.LeavesNothing("mp4creator.exe"); for (const char* name : {"Film.mp4.earlier", "movie.srt", "movie.mp3", "movie.ogg"}) WriteFile(s.Out(name), "mine"); }, {}, {kMuxError}, {"Film.mp4.earlier:mine", "movie.264", "movie.aac", "movie.mp3:mine", "movie.ogg:mine", "movie.srt:mine"}},
-    {"NewResultReplacesAnEarlierOne", Earlier, {}, {}, {"Film.mp4:[track {out}movie.aac][track {out}movie.h264]"}},
-};
-// clang-format on
-
-class Mp4Mux : public ::testing::TestWithParam<Scenario> {};
-
-TEST_P(Mp4Mux, SettlesTheResult) {
-  S s;
-  s.Ready();
-  s.Anamorphic();
-  s.Check(GetParam());
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, Mp4Mux, ::testing::ValuesIn(kMux), RowName());
 
 // A large result is split below the FAT32 limit when the option asks for it.
 TEST(Mp4Mux, LargeResultIsSplit) {
@@ -254,209 +277,6 @@ TEST(Mp4Mux, LargeResultIsSplit) {
     EXPECT_EQ(s.ui.sleptMs, *c.split ? 1010 : 1000);
     EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
   }
-}
-
-// --- The extraction step alone, for every output the Matroska pipeline feeds ---
-
-struct ExtractionRow {
-  const char* name;
-  AudioType audio;
-  int options;
-  Lines commands;
-  int width = 1920, height = 1080;
-};
-
-// clang-format off
-const ExtractionRow kExtraction[] = {
-    {"VobSafeSyncTakesTheAudioOnly", kAudioDTS, kVob | kFF, {Track("2", "dts")}},
-    {"VobAc3TakesTheVideoOnly", kAudioAC3, kVob, {kExtractVideo}},
-    {"VobAc3NormalisedTakesBoth", kAudioAC3, kVob | kNorm, {VideoAnd("ac3")}},
-    {"VobDtsTakesBoth", kAudioDTS, kVob, {VideoAnd("dts")}},
-    {"VobFastMuxAc3IsNotExtracted", kAudioAC3, kVob | kFF, {}},
-    {"AvchdTakesTheRawVideoOnly", kAudioDTS, kAvchd, {kRaw}},
-    {"AvchdFastMuxTakesBoth", kAudioDTS, kAvchd | kFF, {VideoAnd("dts")}},
-    // AVCHD decodes a Vorbis track from the source itself.
-    {"AvchdVorbisTakesTheRawVideoOnly", kAudioVorbis, kAvchd, {kRaw}},
-    {"AvchdFastMuxVorbisIsNotExtracted", kAudioVorbis, kAvchd | kFF, {}},
-    {"Mp4VorbisTakesBoth", kAudioVorbis, 0, {VideoAnd("ogg")}},
-    {"XvidReadsTheSourceItself", kAudioAC3, kXvid, {}},
-    // The encoder pads a letterboxed HD picture to the full frame, for AVCHD only.
-    {"AvchdPadsLetterboxedHd", kAudioAC3, kAvchd | kH264, {Encode("6000" + kOpts, "-vf harddup,expand=1920:1080")}, 1920, 800},
-    {"AvchdPadsLetterboxed720", kAudioAC3, kAvchd | kH264, {Encode("6000" + kOpts, "-vf harddup,expand=1280:720")}, 1280, 544},
-    {"AvchdFullFrameIsNotPadded", kAudioAC3, kAvchd | kH264, {Encode("6000" + kOpts)}},
-    {"Mp4IsNotPadded", kAudioAC3, kH264, {Encode("6000" + kOpts)}, 1920, 800},
-};
-// clang-format on
-
-class Extraction : public ::testing::TestWithParam<ExtractionRow> {};
-
-TEST_P(Extraction, TakesTheStreamsTheOutputNeeds) {
-  const ExtractionRow& c = GetParam();
-  S s;
-  s.Ready(c.audio);
-  s.app.report.intPixelWidth = static_cast<int16_t>(c.width);
-  s.app.report.intPixelHeight = static_cast<int16_t>(c.height);
-  s.form().chkVob.SetValue(c.options & kVob ? 1 : 0);
-  s.form().chkAVCHD.SetValue(c.options & kAvchd ? 1 : 0);
-  s.form().chkNorm.SetValue(c.options & kNorm ? 1 : 0);
-  s.form().chkFF.SetValue(c.options & kFF ? 1 : 0);
-  if (c.options & (kXvid | kH264)) s.Recode(c.options & kXvid ? 2 : 1);
-  ConvertRun run;
-  run.folder = s.outputDir.withSep();
-  OpenConversion(s.app, run);
-
-  ExtractAndRecode(s.app, run);
-
-  EXPECT_EQ(s.Commands(), s.X(c.commands));
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, Extraction, ::testing::ValuesIn(kExtraction), RowName());
-
-// --- The H.264 re-encode of an AC3 source of 4,000,000 kB and 5400 s ---
-
-// The HQ encoder's passes, with the stored subtitle options but without "-bime".
-std::string HqPass(const std::string& pass) {
-  return Encode("7008:pass=" + pass + kOpts, "-vf  harddup", "0",
-                R"( -oac copy -font "{app}/Mencoder/font.ttf" -utf8 -subfont-text-scale 3 -x)");
-}
-// The encoder's lines, then the PS3 (5.1) audio from the WAV tool and the muxer.
-Lines WithAc3(Lines encoder) {
-  encoder.insert(encoder.end(), {kWavGrab, kAacFromWav51, kMp4Box});
-  return encoder;
-}
-void FitTo(S& s, int size) {
-  s.form().chkDVD.SetValue(1);
-  s.form().cmbSize.SetListIndex(size);
-}
-
-struct RecodeRow {
-  const char* name;
-  std::function<void(S&)> setup;
-  Lines commands;
-};
-
-// clang-format off
-const RecodeRow kRecode[] = {
-    // 0.98 x (4000000 - 138240) x 10 / 5400 = 7008.4
-    {"SourceSizeGivesTheBitrate", [](S&) {}, WithAc3({Encode("7008" + kOpts)})},
-    // DVD5: 0.99 x (34500000 - 138240) / 5400 = 6299.7; Blu-ray is capped; no size is DVD5.
-    {"FitToDvd5", [](S& s) { FitTo(s, 0); }, WithAc3({Encode("6300" + kOpts)})},
-    {"FitToBluRay", [](S& s) { FitTo(s, 2); }, WithAc3({Encode("25000" + kOpts)})},
-    {"FitToWithoutASize", [](S& s) { FitTo(s, -1); }, WithAc3({Encode("6300" + kOpts)})},
-    {"NoDurationGives8000", [](S& s) { s.app.report.lngDuration = 0; }, WithAc3({Encode("8000" + kOpts)})},
-    {"TinySourceGives6000", [](S& s) { s.MakeSource(1000); }, WithAc3({Encode("6000" + kOpts)})},
-    {"HqRunsTwoPassesWithoutBime", [](S& s) { s.Recode(3); s.form().strSubOpts = "-subfont-text-scale 3 -bime:x"; s.ChooseSubtitle(0); }, WithAc3({HqPass("1:turbo=1"), HqPass("2")})},
-    {"SourceSubtitleIsChosenByItsListIndex", [](S& s) { s.ChooseSubtitle(1); }, WithAc3({Encode("7008" + kOpts, "-vf  harddup", "1", kSubtitles)})},
-    // The subtitle-remuxed copy: its only subtitle track is the external file.
-    {"ExternalSubtitleOfTheRemuxedCopy", [](S& s) { s.form().bSRT = true; s.form().strSubBrowse = "/films/Film.srt"; s.form().chkSubs.SetValue(1); }, WithAc3({Encode("7008" + kOpts, "-vf harddup", "0", kSubtitles)})},
-    // The encoder's rate is a fraction; the muxer gets the source's rate text again.
-    {"FrameRateOfTheEncoderIsRestoredForTheMuxer", [](S& s) { s.form().txtSFPS.Text = "29.970"; }, {Encode("7008" + kOpts, "-vf harddup", "99", "", "30000/1001"), kWavGrab, kAacFromWav51, R"("{app}/MP4Box/MP4Box.exe" -add "{out}movie.aac" -add "{out}movie.h264:fps=29.970" "{out}Film.mp4"  -tmp "{tmp}")"}},
-    {"Ps3AacTrackIsExtractedAfterTheEncode", [](S& s) { s.form().SelectOption1(kAudioAAC); }, {Encode("7008" + kOpts), Track("2", "aac"), kMp4Box}},
-    // The Xbox 360's stereo encode of the AAC track is not overwritten by the source's track.
-    {"Xbox360AacKeepsItsStereoEncode", [](S& s) { s.form().SelectOption1(kAudioAAC); s.form().cmbPlatform.SetListIndex(1); }, {Encode("7008" + kOpts), kWavGrab, kAacFromWavStereo, kMp4Box}},
-    // Stored encoder options with "bime" are replaced by the program's; others are kept.
-    {"StoredEncoderOptionsWithBimeAreReplaced", [](S& s) { s.form().strH264Opts = ":frameref=3:bime=1"; }, WithAc3({Encode("7008" + kOpts)})},
-    {"StoredEncoderOptionsWithoutBimeAreKept", [](S& s) { s.form().strH264Opts = ":frameref=4"; }, WithAc3({Encode("7008:frameref=4")})},
-};
-// clang-format on
-
-class H264Recode : public ::testing::TestWithParam<RecodeRow> {};
-
-TEST_P(H264Recode, RunsTheEncoderThenTheAudioAndTheMuxer) {
-  S s;
-  s.Ready(kAudioAC3, 4000000000);
-  s.Recode(1);
-  GetParam().setup(s);
-  const int counted = s.form().bSRT ? 0 : 1;  // the copy is counted by the run that made it
-
-  s.Convert();
-
-  const Lines expected = s.X(GetParam().commands);
-  EXPECT_EQ(s.Commands(), expected);
-  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
-  // The debug log holds the encoder's last command line and the muxer's.
-  const size_t lastPass = s.form().cmdConv.ListIndex == 3 ? 1 : 0;
-  EXPECT_EQ(s.DebugLogLines(), (Lines{expected[lastPass], expected.back()}));
-  EXPECT_EQ(s.app.conversionsStarted, counted);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, H264Recode, ::testing::ValuesIn(kRecode), RowName());
-
-// --- The audio track the user chose in a film of two, the first flagged default ---
-
-struct ChoiceRow {
-  const char* name;
-  AudioType first;
-  int firstChannels;
-  AudioType second;
-  int secondChannels;
-  int chosenRow;  // the row the user clicks in the audio list
-  int platform;
-  int options;  // kVob: the transport stream; k25
-  Lines commands;
-};
-
-// clang-format off
-const ChoiceRow kChoices[] = {
-    // The chosen track is the one the WAV tool decodes: the command lines are unchanged.
-    {"DefaultAc3ChosenKeepsTheWavTool", kAudioAC3, 6, kAudioAAC, 2, 0, 0, 0, {kExtractVideo, kWavGrab, kAacFromWav51, kMp4Box}},
-    {"DefaultAacChosenPassesThrough", kAudioAAC, 2, kAudioAC3, 6, 0, 0, 0, {VideoAnd("aac"), kMp4Box}},
-    // The second track: extracted and decoded by the decoder that names its input.
-    {"SecondAc3ChosenIsExtractedAndDecoded", kAudioAAC, 2, kAudioAC3, 6, 1, 0, 0, {kExtractVideo, Track("3", "ac3"), Valdec("ac3", "0"), kAacFromWav51, kMp4Box}},
-    {"SecondDtsChosenOnStereoPs3", kAudioAC3, 6, kAudioDTS, 6, 1, 2, 0, {kExtractVideo, Track("3", "dts"), Valdec("dts", "2"), kAacFromWavStereo, kMp4Box}},
-    {"SecondAacChosenOnXbox360", kAudioAC3, 6, kAudioAAC, 6, 1, 1, 0, {kExtractVideo, Track("3", "aac"), kFaad, kAacFromWavStereo, kMp4Box}},
-    // The transport stream: the chosen MP3 track the extraction took out is decoded.
-    {"M2tsDefaultMp3KeepsTheWavTool", kAudioMP3, 2, kAudioAC3, 6, 0, 0, kVob, {VideoAnd("mp3"), kHeaderTool, kWavGrab, kAc3At640, kMuxM2ts}},
-    {"M2tsSecondMp3IsDecodedFromTheExtractedTrack", kAudioAC3, 6, kAudioMP3, 2, 1, 0, kVob, {VideoAnd("mp3", "3"), kHeaderTool, kMp3ToWav, kAc3At640, kMuxM2ts}},
-    // The stereo PS3 gets stereo: a 5.1 AAC track is mixed down, a stereo one passes.
-    {"Ps3StereoMixesDownSurroundAac", kAudioAAC, 6, kAudioAC3, 6, 0, 2, 0, {VideoAnd("aac"), kWavGrab, kAacFromWavStereo, kMp4Box}},
-    {"Ps3StereoPassesStereoAac", kAudioAAC, 2, kAudioAC3, 6, 0, 2, 0, {VideoAnd("aac"), kMp4Box}},
-    // At 25 frames per second every sound is retimed with the picture.
-    {"TwentyFiveFpsRetimesPassedAac", kAudioAAC, 6, kAudioAC3, 6, 0, 0, k25, {VideoAnd("aac"), kWavGrab, kStretch, kBeSweet, kAacFromWav51, kMp4Box25}},
-    {"TwentyFiveFpsRetimesVorbis", kAudioVorbis, 2, kAudioAC3, 6, 0, 0, k25, {VideoAnd("ogg"), kWavGrab, kStretch, kBeSweet, kAacFromWav51, kMp4Box25}},
-};
-// clang-format on
-
-class ChosenAudio : public ::testing::TestWithParam<ChoiceRow> {};
-
-TEST_P(ChosenAudio, DecodesTheTrackTheUserChose) {
-  const ChoiceRow& c = GetParam();
-  S s;
-  s.Ready(c.first);
-  TrackTable& audio = s.app.report.strAudioTracks;
-  audio.Reset();
-  audio.Add({"jpn", std::to_string(c.first), "2", true, c.firstChannels});
-  audio.Add({"eng", std::to_string(c.second), "3", false, c.secondChannels});
-  ShowTrackReport(s.app);
-  s.form().cmbAudio.SetListIndex(c.chosenRow);
-  s.form().cmbPlatform.SetListIndex(c.platform);
-  s.form().chkVob.SetValue(c.options & kVob ? 1 : 0);
-  s.form().chk25.SetValue(c.options & k25 ? 1 : 0);
-
-  s.Convert();
-
-  EXPECT_EQ(s.Commands(), s.X(c.commands));
-  EXPECT_TRUE(s.ui.boxes.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, ChosenAudio, ::testing::ValuesIn(kChoices), RowName());
-
-// A track of a format the program does not know is refused before any tool runs.
-TEST(ChosenAudio, UnknownFormatIsRefused) {
-  S s;
-  s.Ready();
-  s.app.report.strAudioTracks.Reset();
-  s.app.report.strAudioTracks.Add({"jpn", "0", "2"});
-  s.app.report.strAudioTracks.Add({"eng", "", "3"});  // e.g. FLAC
-  ShowTrackReport(s.app);
-  s.form().cmbAudio.SetListIndex(1);
-
-  s.Convert();
-
-  EXPECT_TRUE(s.Commands().empty());
-  EXPECT_EQ(s.Boxes(), Lines{"Audio error (16): The chosen audio track is in a format Quillet "
-                             "cannot convert. Choose another audio track in the audio list."});
-  EXPECT_EQ(s.form().txtProgress.Text, "Conversion error.");
 }
 
 }  // namespace

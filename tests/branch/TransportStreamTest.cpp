@@ -38,6 +38,11 @@ const std::string kAvchdNotCreated = "info (0): Error: {out}Film was not created
 const std::string kWmvNotCreated = "info (16): Error: {out}Film/BDMV/index.bdmv was not created.";
 // clang-format on
 
+// The H.264 re-encode of the small source, at 6000 kbit/s.
+std::string Encoded(const std::string& pad = "") {
+  return R"("{app}/Mencoder/Mencoder.exe" -nosound -noskip -mc 0 -of rawvideo -o "{out}movie.h264" -ovc x264 -x264encopts bitrate=6000:threads=4:frameref=2:bframes=2:deblock:level=41:direct_pred=auto:partitions=p8x8,b8x8,i8x8,i4x4:me=hex:me_range=12:subq=5:chroma_me:mixed_refs:trellis=1:weight_b:b_pyramid:nr=0 -ofps 31001/1293 -vf harddup)" +
+         pad + R"( "{src}" -mc 0 -noskip -sid 99)";
+}
 std::string ExtractWith(const std::string& ext) {
   return kExtractVideo + R"( 2:"{out}movie.)" + ext + "\"";
 }
@@ -52,156 +57,88 @@ std::string Faad(const std::string& option) {
   return R"("{app}/ffmpeg/faad.exe" )" + option +
          R"(-s 48000 "{out}movie.aac" -o "{out}movie.wav")";
 }
-// The options of a row, set in this order.
-enum Options {
-  kAvchd = 1,
-  kFF = 2,
-  kNorm = 4,
-  kStereo = 8,
-  kRecode = 16,
-  kVfw = 32,
-  kVc1 = 64,
-  kSplit = 128,
-  kPart = 256,
-  kTrack = 512,
-  kAss = 1024,
-  kBeside = 2048,
-  kBrowsed = 4096,
-  kFitTo = 8192
-};
-
-void Road(S& s, int options, int fitTo = 0) {
-  s.form().chkVob.SetValue(options & kAvchd ? 0 : 1);
-  s.form().chkAVCHD.SetValue(options & kAvchd ? 1 : 0);
-  if (options & kFF) s.form().chkFF.SetValue(1);
-  if (options & kNorm) s.form().chkNorm.SetValue(1);
-  if (options & kStereo) s.form().cmbPlatform.SetListIndex(2);
-  if (options & kRecode) s.Recode(1);
-  s.app.report.bVFW = options & kVfw;
-  if (options & kVc1) s.app.report.strVideoCodec = "vc1";
-  s.form().Check1.SetValue(options & (kSplit | kPart) ? 1 : 0);
-  s.form().bSplit = options & kPart;
-  if (options & (kTrack | kAss)) {
-    s.ChooseSubtitle(options & kAss ? 1 : 0);
-    s.form().chkSubs.SetValue(0);
-  }
-  if (options & kBeside) {
-    WriteFile(s.sourceDir.path() / "Film.srt", "1");
-    s.form().lblSRTFound.Visible = true;
-  }
-  if (options & kBrowsed) {
-    WriteFile(s.sourceDir.path() / "browsed.srt", "1");
-    s.form().strSubBrowse = (s.sourceDir.path() / "browsed.srt").string();
-  }
-  if (options & kFitTo) {
-    s.form().chkDVD.SetValue(1);
-    s.form().cmbSize.SetListIndex(fitTo);
-  }
+void Track(S& s, int index) {  // a subtitle track of the source chosen, "Embed subs" not
+  s.ChooseSubtitle(index);
+  s.form().chkSubs.SetValue(0);
 }
-
-struct TsRow {
-  const char* name;
-  AudioType audio;
-  int options;
-  Lines commands;  // after the encoder's, when there is one
-  Lines meta;
-  Lines boxes = {};  // as ConvertScaffold::Boxes() gives them
-  int64_t bytes = 1000;
-  int fitTo = 0;
-  int width = 1920, height = 1080;
-};
+void Beside(S& s) {  // a ".srt" beside the source
+  WriteFile(s.sourceDir.path() / "Film.srt", "1");
+  s.form().lblSRTFound.Visible = true;
+}
+void Browsed(S& s) {  // a subtitle file browsed for
+  WriteFile(s.sourceDir.path() / "browsed.srt", "1");
+  s.form().strSubBrowse = (s.sourceDir.path() / "browsed.srt").string();
+}
+void FitTo(S& s, int size) {
+  s.form().chkDVD.SetValue(1);
+  s.form().cmbSize.SetListIndex(size);
+}
 
 // clang-format off
-const TsRow kTs[] = {
+const Scenario kTs[] = {
     // M2TS: the PS3 (5.1) plays the source's AC3 track untouched.
-    {"M2tsAc3", kAudioAC3, 0, {kExtractVideo, kHeaderTool, kMuxM2ts}, {kM2ts, kFolderVideo, kSourceAc3}},
-    {"M2tsAc3FastMuxReadsTheSourcesVideo", kAudioAC3, kFF, {kMuxM2ts}, {kM2ts, kSourceVideo, kSourceAc3}},
+    {"M2tsAc3", Opts(kAudioAC3, kVob), {kExtractVideo, kHeaderTool, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kSourceAc3}},
+    {"M2tsAc3FastMuxReadsTheSourcesVideo", Opts(kAudioAC3, kVob | kFF), {kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kSourceVideo, kSourceAc3}},
     // Decoded and encoded anew at the encoder's own rate.
-    {"M2tsDtsStereoIsMixedDown", kAudioDTS, kStereo, {ExtractWith("dts"), kHeaderTool, Valdec("dts", "2"), kAc3AtDefault, kMuxM2ts}, {kM2ts, kFolderVideo, kAc3}},
-    {"M2tsDtsSurroundKeepsItsChannels", kAudioDTS, 0, {ExtractWith("dts"), kHeaderTool, Valdec("dts", "0"), kAc3AtDefault, kMuxM2ts}, {kM2ts, kFolderVideo, kAc3}},
-    {"M2tsAacSurround", kAudioAAC, 0, {ExtractWith("aac"), kHeaderTool, Faad(""), kAc3AtDefault, kMuxM2ts}, {kM2ts, kFolderVideo, kAc3}},
-    {"M2tsAacStereoIsMixedDown", kAudioAAC, kStereo, {ExtractWith("aac"), kHeaderTool, Faad("-d "), kAc3AtDefault, kMuxM2ts}, {kM2ts, kFolderVideo, kAc3}},
-    {"M2tsAc3NormalisedIsDecodedFromTheTrack", kAudioAC3, kNorm, {ExtractWith("ac3"), kHeaderTool, Valdec("ac3", "0"), kNormalize, kAc3AtDefault, kMuxM2ts}, {kM2ts, kFolderVideo, kAc3}},
-    {"M2tsMp3SurroundAt640", kAudioMP3, 0, {ExtractWith("mp3"), kHeaderTool, kWavGrab, kAc3At640, kMuxM2ts}, {kM2ts, kFolderVideo, kAc3}},
+    {"M2tsDtsStereoIsMixedDown", Opts(kAudioDTS, kVob | kStereo), {ExtractWith("dts"), kHeaderTool, Valdec("dts", "2"), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
+    {"M2tsDtsSurroundKeepsItsChannels", Opts(kAudioDTS, kVob), {ExtractWith("dts"), kHeaderTool, Valdec("dts", "0"), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
+    {"M2tsAacSurround", Opts(kAudioAAC, kVob), {ExtractWith("aac"), kHeaderTool, Faad(""), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
+    {"M2tsAacStereoIsMixedDown", Opts(kAudioAAC, kVob | kStereo), {ExtractWith("aac"), kHeaderTool, Faad("-d "), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
+    {"M2tsAc3NormalisedIsDecodedFromTheTrack", Opts(kAudioAC3, kVob | kNorm), {ExtractWith("ac3"), kHeaderTool, Valdec("ac3", "0"), kNormalize, kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
+    {"M2tsMp3SurroundAt640", Opts(kAudioMP3, kVob), {ExtractWith("mp3"), kHeaderTool, kWavGrab, kAc3At640, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
     // Vorbis, MP3 and MP2 to be decoded: the WAV tool reads the extracted track.
-    {"M2tsMp3StereoDecodesTheExtractedTrack", kAudioMP3, kStereo, {ExtractWith("mp3"), kHeaderTool, WavGrabOf("mp3"), kAc3AtDefault, kMuxM2ts}, {kM2ts, kFolderVideo, kAc3}},
-    {"M2tsVorbisNormalisedDecodesTheExtractedTrack", kAudioVorbis, kNorm, {ExtractWith("ogg"), kHeaderTool, WavGrabOf("ogg"), kNormalize, kAc3AtDefault, kMuxM2ts}, {kM2ts, kFolderVideo, kAc3}},
-    {"M2tsMp2FastMuxStereo", kAudioMP2, kStereo | kFF, {kExtract + R"(2:"{out}movie.mp2")", WavGrabOf("mp2"), kAc3AtDefault, kMuxM2ts}, {kM2ts, kSourceVideo, kAc3}},
+    {"M2tsMp3StereoDecodesTheExtractedTrack", Opts(kAudioMP3, kVob | kStereo), {ExtractWith("mp3"), kHeaderTool, WavGrabOf("mp3"), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
+    {"M2tsVorbisNormalisedDecodesTheExtractedTrack", Opts(kAudioVorbis, kVob | kNorm), {ExtractWith("ogg"), kHeaderTool, WavGrabOf("ogg"), kNormalize, kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
+    {"M2tsMp2FastMuxStereo", Opts(kAudioMP2, kVob | kStereo | kFF), {kExtract + R"(2:"{out}movie.mp2")", WavGrabOf("mp2"), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kSourceVideo, kAc3}},
     // Fast Mux with a stream only the output folder holds: it is patched and muxed from there.
-    {"M2tsFastMuxWithARecodeMuxesTheNewStream", kAudioAC3, kRecode | kFF, {kHeaderTool, kMuxM2ts}, {kM2ts, kFolderVideo, kSourceAc3}},
-    {"M2tsFastMuxOfAVfwSourceExtractsItsVideo", kAudioAC3, kVfw | kFF, {kRaw, kHeaderTool, kMuxM2ts}, {kM2ts, kFolderVideo, kSourceAc3}},
+    {"M2tsFastMuxWithARecodeMuxesTheNewStream", Opts(kAudioAC3, kVob | kH264 | kFF), {Encoded(), kHeaderTool, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kSourceAc3}},
+    {"M2tsFastMuxOfAVfwSourceExtractsItsVideo", Opts(kAudioAC3, kVob | kVfw | kFF), {kRaw, kHeaderTool, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kSourceAc3}},
     // Split by size in MB of 1,024,000 bytes: 2930 MB is one part, 9000 MB three.
-    {"M2tsThreeBillionBytesAreNotSplit", kAudioAC3, kSplit, {kExtractVideo, kHeaderTool, kMuxM2ts}, {kM2ts, kFolderVideo, kSourceAc3}, {}, 3000000000},
+    {"M2tsThreeBillionBytesAreNotSplit", Opts(kAudioAC3, kVob, nullptr, 3000000000), {kExtractVideo, kHeaderTool, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kSourceAc3}},
     // A part of a split source is not split again by the driver.
-    {"M2tsNineThousandMegabytesInThreeParts", kAudioAC3, kPart, {kExtractVideo, kHeaderTool, kMuxM2ts}, {kM2tsSplit + "3000MB  --vbv-len=500", kFolderVideo, kSourceAc3}, {}, 9216000000},
-    {"M2tsFitToGivesDvdParts", kAudioAC3, kFitTo, {kExtractVideo, kHeaderTool, kMuxM2ts}, {kM2tsSplit + "4.3GB  --vbv-len=500", kFolderVideo, kSourceAc3}},
+    {"M2tsNineThousandMegabytesInThreeParts", Opts(kAudioAC3, kVob, [](S& s) { s.form().bSplit = true; }, 9216000000), {kExtractVideo, kHeaderTool, kMuxM2ts}, {}, {"Film.mpg"}, {kM2tsSplit + "3000MB  --vbv-len=500", kFolderVideo, kSourceAc3}},
+    {"M2tsFitToGivesDvdParts", Opts(kAudioAC3, kVob | kWhole, [](S& s) { FitTo(s, 0); }), {kExtractVideo, kHeaderTool, kMuxM2ts}, {}, {"Film.mpg"}, {kM2tsSplit + "4.3GB  --vbv-len=500", kFolderVideo, kSourceAc3}},
     // AVCHD takes AC3, DTS, MP3 and MP2 from the source unchanged.
-    {"AvchdAc3", kAudioAC3, kAvchd, {kRaw, kHeaderTool, kAuthorAvchd}, {kBd, kFolderVideo, kSourceAc3}},
-    {"AvchdDtsIsKept", kAudioDTS, kAvchd | kNorm, {kRaw, kHeaderTool, kAuthorAvchd}, {kBd, kFolderVideo, R"(A_DTS, "{src}", track=2)"}},
+    {"AvchdAc3", Opts(kAudioAC3, kAvchd), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
+    {"AvchdDtsIsKept", Opts(kAudioDTS, kAvchd | kNorm), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, R"(A_DTS, "{src}", track=2)"}},
     // AAC and Vorbis become AC3 at 640 kbit/s.
-    {"AvchdAacNormalised", kAudioAAC, kAvchd | kNorm, {kRaw, kWavGrab, kNormalize, kAc3At640, kHeaderTool, kAuthorAvchd}, {kBd, kFolderVideo, kAc3}},
-    {"AvchdVorbis", kAudioVorbis, kAvchd, {kRaw, kWavGrab, kAc3At640, kHeaderTool, kAuthorAvchd}, {kBd, kFolderVideo, kAc3}},
-    {"AvchdFastMuxReadsTheSourcesVideo", kAudioAC3, kAvchd | kFF, {kAuthorAvchd}, {kBd, kSourceVideo, kSourceAc3}},
-    {"AvchdVc1FromTheSourceWithoutPatch", kAudioAC3, kAvchd | kVc1, {kAuthorAvchd}, {kBd, R"(V_MS/VFW/WVC1, "{src}", track=1, fps=23.976)", kSourceAc3}},
+    {"AvchdAacNormalised", Opts(kAudioAAC, kAvchd | kNorm), {kRaw, kWavGrab, kNormalize, kAc3At640, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kAc3}},
+    {"AvchdVorbis", Opts(kAudioVorbis, kAvchd), {kRaw, kWavGrab, kAc3At640, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kAc3}},
+    {"AvchdFastMuxReadsTheSourcesVideo", Opts(kAudioAC3, kAvchd | kFF), {kAuthorAvchd}, {}, {"Film"}, {kBd, kSourceVideo, kSourceAc3}},
+    {"AvchdVc1FromTheSourceWithoutPatch", Opts(kAudioAC3, kAvchd | kVc1), {kAuthorAvchd}, {}, {"Film"}, {kBd, R"(V_MS/VFW/WVC1, "{src}", track=1, fps=23.976)", kSourceAc3}},
     // A re-encoded stream is patched and muxed, whatever Fast Mux or the source's codec say.
-    {"AvchdRecodeWithFastMuxMuxesTheNewStream", kAudioAC3, kAvchd | kRecode | kFF, {kHeaderTool, kAuthorAvchd}, {kBd, kFolderVideo, kSourceAc3}},
-    {"AvchdRecodedVc1MuxesTheNewStream", kAudioAC3, kAvchd | kRecode | kVc1, {kHeaderTool, kAuthorAvchd}, {kBd, kFolderVideo, kSourceAc3}},
+    {"AvchdRecodeWithFastMuxMuxesTheNewStream", Opts(kAudioAC3, kAvchd | kH264 | kFF), {Encoded(), kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
+    {"AvchdRecodedVc1MuxesTheNewStream", Opts(kAudioAC3, kAvchd | kH264 | kVc1), {Encoded(), kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
     // Split options: "Fit to" a disc, or by size; the source itself is never split.
-    {"AvchdFitToDvd5", kAudioAC3, kAvchd | kFitTo, {kRaw, kHeaderTool, kAuthorAvchd}, {kBd + " --split-size=4300MB ", kFolderVideo, kSourceAc3}},
-    {"AvchdFitToDvd9", kAudioAC3, kAvchd | kFitTo, {kRaw, kHeaderTool, kAuthorAvchd}, {kBd + " --split-size=7900MB ", kFolderVideo, kSourceAc3}, {}, 1000, 1},
-    {"AvchdFitToBluRay", kAudioAC3, kAvchd | kFitTo, {kRaw, kHeaderTool, kAuthorAvchd}, {kBd + " --split-size=23GB ", kFolderVideo, kSourceAc3}, {}, 1000, 2},
-    {"AvchdNineThousandMegabytes", kAudioAC3, kAvchd | kSplit, {kRaw, kHeaderTool, kAuthorAvchd}, {kBd + " --split-size=3000MB ", kFolderVideo, kSourceAc3}, {}, 9216000000},
+    {"AvchdFitToDvd5", Opts(kAudioAC3, kAvchd | kWhole, [](S& s) { FitTo(s, 0); }), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd + " --split-size=4300MB ", kFolderVideo, kSourceAc3}},
+    {"AvchdFitToDvd9", Opts(kAudioAC3, kAvchd | kWhole, [](S& s) { FitTo(s, 1); }), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd + " --split-size=7900MB ", kFolderVideo, kSourceAc3}},
+    {"AvchdFitToBluRay", Opts(kAudioAC3, kAvchd | kWhole, [](S& s) { FitTo(s, 2); }), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd + " --split-size=23GB ", kFolderVideo, kSourceAc3}},
+    {"AvchdNineThousandMegabytes", Opts(kAudioAC3, kAvchd, nullptr, 9216000000), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd + " --split-size=3000MB ", kFolderVideo, kSourceAc3}},
     // Subtitles: the browsed file, then the ".srt" beside the source, then the source's track.
-    {"AvchdSourceTextTrack", kAudioAC3, kAvchd | kTrack, {kRaw, kHeaderTool, kAuthorAvchd}, {kBd, kFolderVideo, kSourceAc3, R"(S_TEXT/UTF8, "{src}")" + kArial + ", track=3, fps=23.976, lang=eng"}},
-    {"AvchdSrtBesideTheSourceBeforeTheTrack", kAudioAC3, kAvchd | kTrack | kBeside, {kRaw, kHeaderTool, kAuthorAvchd}, {kBd, kFolderVideo, kSourceAc3, R"(S_TEXT/UTF8, "{srcdir}/Film.srt")" + kArial + ", , fps=23.976"}},
-    {"AvchdBrowsedFileFirst", kAudioAC3, kAvchd | kTrack | kBeside | kBrowsed, {kRaw, kHeaderTool, kAuthorAvchd}, {kBd, kFolderVideo, kSourceAc3, kBrowsedLine}},
-    {"AvchdAssTrackIsWarnedAboutAndLeftOut", kAudioAC3, kAvchd | kAss, {kRaw, kHeaderTool, kAuthorAvchd}, {kBd, kFolderVideo, kSourceAc3}, {kAssWarning}},
-    {"AvchdAssTrackWithABrowsedFileIsNoWarning", kAudioAC3, kAvchd | kAss | kBrowsed, {kRaw, kHeaderTool, kAuthorAvchd}, {kBd, kFolderVideo, kSourceAc3, kBrowsedLine}},
-    {"AvchdReencodeCarriesNoSubtitle", kAudioAC3, kAvchd | kRecode | kBrowsed, {kHeaderTool, kAuthorAvchd}, {kBd, kFolderVideo, kSourceAc3}},
+    {"AvchdSourceTextTrack", Opts(kAudioAC3, kAvchd, [](S& s) { Track(s, 0); }), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3, R"(S_TEXT/UTF8, "{src}")" + kArial + ", track=3, fps=23.976, lang=eng"}},
+    {"AvchdSrtBesideTheSourceBeforeTheTrack", Opts(kAudioAC3, kAvchd, [](S& s) { Track(s, 0); Beside(s); }), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3, R"(S_TEXT/UTF8, "{srcdir}/Film.srt")" + kArial + ", , fps=23.976"}},
+    {"AvchdBrowsedFileFirst", Opts(kAudioAC3, kAvchd, [](S& s) { Track(s, 0); Beside(s); Browsed(s); }), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3, kBrowsedLine}},
+    {"AvchdAssTrackIsWarnedAboutAndLeftOut", Opts(kAudioAC3, kAvchd, [](S& s) { Track(s, 1); }), {kRaw, kHeaderTool, kAuthorAvchd}, {kAssWarning}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}, true},
+    {"AvchdAssTrackWithABrowsedFileIsNoWarning", Opts(kAudioAC3, kAvchd, [](S& s) { Track(s, 1); Browsed(s); }), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3, kBrowsedLine}},
+    {"AvchdReencodeCarriesNoSubtitle", Opts(kAudioAC3, kAvchd | kH264, [](S& s) { Browsed(s); }), {Encoded(), kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
+    // Fast Mux takes only what the muxer cannot read from the source.
+    {"M2tsDtsFastMuxTakesTheAudioOnly", Opts(kAudioDTS, kVob | kFF), {kExtract + R"(2:"{out}movie.dts")", Valdec("dts", "0"), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kSourceVideo, kAc3}},
+    {"AvchdDtsFastMux", Opts(kAudioDTS, kAvchd | kFF), {ExtractWith("dts"), kAuthorAvchd}, {}, {"Film"}, {kBd, kSourceVideo, R"(A_DTS, "{src}", track=2)"}},
+    {"AvchdVorbisFastMux", Opts(kAudioVorbis, kAvchd | kFF), {kWavGrab, kAc3At640, kAuthorAvchd}, {}, {"Film"}, {kBd, kSourceVideo, kAc3}},
+    // The encoder pads a letterboxed HD picture to the full frame.
+    {"AvchdRecodePadsLetterboxedHd", Opts(kAudioAC3, kAvchd | kH264, Picture(1920, 800)), {Encoded(",expand=1920:1080"), kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
+    {"AvchdRecodePadsLetterboxed720", Opts(kAudioAC3, kAvchd | kH264, Picture(1280, 544)), {Encoded(",expand=1280:720"), kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
     // Sizes players may refuse are named before the folder is made anyway; a re-encode
     // makes a size of its own.
-    {"AvchdLetterboxed1080IsWarned", kAudioAC3, kAvchd, {kRaw, kHeaderTool, kAuthorAvchd}, {kBd, kFolderVideo, kSourceAc3}, {"AVCHD info. (0): Resolution is not 1920 x 1080, issues might occur when playing."}, 1000, 0, 1920, 800},
-    {"AvchdLetterboxed720IsWarned", kAudioAC3, kAvchd, {kRaw, kHeaderTool, kAuthorAvchd}, {kBd, kFolderVideo, kSourceAc3}, {"AVCHD info. (0): Resolution is not 1280 x 720, issues might occur when playing."}, 1000, 0, 1280, 544},
-    {"Avchd1440x1080IsIncorrect", kAudioAC3, kAvchd, {kRaw, kHeaderTool, kAuthorAvchd}, {kBd, kFolderVideo, kSourceAc3}, {"AVCHD info. (16): Incorrect AVCHD resolution, issues might occur when playing."}, 1000, 0, 1440, 1080},
-    {"AvchdPalIsIncorrect", kAudioAC3, kAvchd, {kRaw, kHeaderTool, kAuthorAvchd}, {kBd, kFolderVideo, kSourceAc3}, {"AVCHD info. (16): Incorrect AVCHD resolution, issues might occur when playing."}, 1000, 0, 720, 576},
-    {"Avchd720pIsFine", kAudioAC3, kAvchd, {kRaw, kHeaderTool, kAuthorAvchd}, {kBd, kFolderVideo, kSourceAc3}, {}, 1000, 0, 1280, 720},
-    {"AvchdCinemaScopeIsFine", kAudioAC3, kAvchd, {kRaw, kHeaderTool, kAuthorAvchd}, {kBd, kFolderVideo, kSourceAc3}, {}, 1000, 0, 2048, 858},
-    {"AvchdRecodedPalIsNotWarned", kAudioAC3, kAvchd | kRecode, {kHeaderTool, kAuthorAvchd}, {kBd, kFolderVideo, kSourceAc3}, {}, 1000, 0, 720, 576},
+    {"AvchdLetterboxed1080IsWarned", Opts(kAudioAC3, kAvchd, Picture(1920, 800)), {kRaw, kHeaderTool, kAuthorAvchd}, {"AVCHD info. (0): Resolution is not 1920 x 1080, issues might occur when playing."}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}, true},
+    {"AvchdLetterboxed720IsWarned", Opts(kAudioAC3, kAvchd, Picture(1280, 544)), {kRaw, kHeaderTool, kAuthorAvchd}, {"AVCHD info. (0): Resolution is not 1280 x 720, issues might occur when playing."}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}, true},
+    {"Avchd1440x1080IsIncorrect", Opts(kAudioAC3, kAvchd, Picture(1440, 1080)), {kRaw, kHeaderTool, kAuthorAvchd}, {"AVCHD info. (16): Incorrect AVCHD resolution, issues might occur when playing."}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}, true},
+    {"AvchdPalIsIncorrect", Opts(kAudioAC3, kAvchd, Picture(720, 576)), {kRaw, kHeaderTool, kAuthorAvchd}, {"AVCHD info. (16): Incorrect AVCHD resolution, issues might occur when playing."}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}, true},
+    {"Avchd720pIsFine", Opts(kAudioAC3, kAvchd, Picture(1280, 720)), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
+    {"AvchdCinemaScopeIsFine", Opts(kAudioAC3, kAvchd, Picture(2048, 858)), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
+    {"AvchdRecodedPalIsNotWarned", Opts(kAudioAC3, kAvchd | kH264, Picture(720, 576)), {Encoded(), kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
 };
 // clang-format on
-
-class TransportStream : public ::testing::TestWithParam<TsRow> {};
-
-TEST_P(TransportStream, RunsTheToolsAndWritesTheJobFile) {
-  const TsRow& c = GetParam();
-  S s;
-  s.Ready(c.audio, c.bytes);
-  s.app.report.intPixelWidth = static_cast<int16_t>(c.width);
-  s.app.report.intPixelHeight = static_cast<int16_t>(c.height);
-  Road(s, c.options, c.fitTo);
-  const bool avchd = c.options & kAvchd;
-
-  s.Convert();
-
-  Lines commands;  // after the encoder's
-  for (const std::string& line : s.Commands())
-    if (line.find("Mencoder.exe") == std::string::npos) commands.push_back(line);
-  EXPECT_EQ(commands, s.X(c.commands));
-  EXPECT_EQ(CrLfLines(s.muxedMeta), s.X(c.meta));
-  EXPECT_EQ(s.Boxes(), c.boxes);
-  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
-  EXPECT_EQ(s.OutputNames(), Lines{avchd ? "Film" : "Film.mpg"});  // only the result stays
-  EXPECT_TRUE(avchd ? s.OutputHas("Film/BDMV/index.bdmv")
-                    : ReadFile(s.Out("Film.mpg")) == "ts of " + s.muxedMeta);
-  EXPECT_EQ(s.app.conversionsSucceeded, s.form().bSplit ? 0 : 1);
-  // The fixed waits: 50 after the header rename, 100 after each AC3 encode at the
-  // default rate and after the result rename.
-  const bool encodesAc3 = !avchd && s.Commands().size() > 1 &&
-                          s.Commands()[s.Commands().size() - 2] == s.X(kAc3AtDefault);
-  EXPECT_EQ(s.ui.sleptMs, avchd ? 100 : encodesAc3 ? 250 : 150);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, TransportStream, ::testing::ValuesIn(kTs), RowName());
 
 // --- What the muxer left, and what earlier runs left ---
 
@@ -233,109 +170,66 @@ void Stale(S& s, const Lines& names) {
   for (const std::string& name : names) WriteFile(s.Out(name), "earlier");
 }
 
-struct ResultRow {
-  const char* name;
-  std::function<void(S&)> setup;
-  Lines boxes;  // as ConvertScaffold::Boxes() gives them; none when the run is done
-  Lines left;   // the output folder afterwards; "=NAME" for a file as it was before
-  bool toolsRun = true;
-};
-
 // clang-format off
-const ResultRow kResults[] = {
-    {"M2tsNothingMuxedKeepsTheWorkingFiles", [](S& s) { s.LeavesNothing("tsmuxer.exe"); }, {kNotCreated}, {"movie.h264", "movie.meta"}},
+const Scenario kResults[] = {
+    {"M2tsNothingMuxedKeepsTheWorkingFiles", Opts(kAudioAC3, kVob, [](S& s) { s.LeavesNothing("tsmuxer.exe"); }), {}, {kNotCreated}, {"movie.h264", "movie.meta"}},
     // The parts of a split stream take the ".mpg" name in order and are judged together.
-    {"M2tsPartsTakeTheMpgName", [](S& s) { MuxerWritesParts(s, {1, 2, 3}); }, {}, {"Film.2.mpg", "Film.3.mpg", "Film.mpg"}},
-    {"M2tsWithoutTheFirstPartIsNotCreated", [](S& s) { MuxerWritesParts(s, {2}); }, {kNotCreated}, {"Film.2.m2ts", "movie.h264", "movie.meta"}},
-    {"M2tsWithAnEmptyPartIsNotCreated", [](S& s) { MuxerWritesParts(s, {1, -2}); }, {kNotCreated}, {"Film.2.mpg", "Film.mpg", "movie.h264", "movie.meta"}},
+    {"M2tsPartsTakeTheMpgName", Opts(kAudioAC3, kVob, [](S& s) { MuxerWritesParts(s, {1, 2, 3}); }), {}, {}, {"Film.2.mpg", "Film.3.mpg", "Film.mpg"}},
+    {"M2tsWithoutTheFirstPartIsNotCreated", Opts(kAudioAC3, kVob, [](S& s) { MuxerWritesParts(s, {2}); }), {}, {kNotCreated}, {"Film.2.m2ts", "movie.h264", "movie.meta"}},
+    {"M2tsWithAnEmptyPartIsNotCreated", Opts(kAudioAC3, kVob, [](S& s) { MuxerWritesParts(s, {1, -2}); }), {}, {kNotCreated}, {"Film.2.mpg", "Film.mpg", "movie.h264", "movie.meta"}},
     // An earlier result is set aside, and comes back when the run fails.
-    {"M2tsEarlierResultComesBack", [](S& s) { Stale(s, {"Film.mpg"}); s.LeavesNothing("tsmuxer.exe"); }, {kNotCreated}, {"=Film.mpg", "movie.h264", "movie.meta"}},
-    {"M2tsEarlierPartsGiveWay", [](S& s) { Stale(s, {"Film.mpg", "Film.2.mpg"}); }, {}, {"Film.mpg"}},
-    {"M2tsEarlierStreamComesBack", [](S& s) { Stale(s, {"Film.m2ts"}); s.LeavesNothing("tsmuxer.exe"); }, {kNotCreated}, {"=Film.m2ts", "movie.h264", "movie.meta"}},
-    {"M2tsEarlierStreamGivesWay", [](S& s) { Stale(s, {"Film.m2ts", "Film.mpg"}); }, {}, {"Film.mpg"}},
+    {"M2tsEarlierResultComesBack", Opts(kAudioAC3, kVob, [](S& s) { Stale(s, {"Film.mpg"}); s.LeavesNothing("tsmuxer.exe"); }), {}, {kNotCreated}, {"Film.mpg:earlier", "movie.h264", "movie.meta"}},
+    {"M2tsEarlierPartsGiveWay", Opts(kAudioAC3, kVob, [](S& s) { Stale(s, {"Film.mpg", "Film.2.mpg"}); }), {}, {}, {"Film.mpg"}},
+    {"M2tsEarlierStreamComesBack", Opts(kAudioAC3, kVob, [](S& s) { Stale(s, {"Film.m2ts"}); s.LeavesNothing("tsmuxer.exe"); }), {}, {kNotCreated}, {"Film.m2ts:earlier", "movie.h264", "movie.meta"}},
+    {"M2tsEarlierStreamGivesWay", Opts(kAudioAC3, kVob, [](S& s) { Stale(s, {"Film.m2ts", "Film.mpg"}); }), {}, {}, {"Film.mpg"}},
     // An old AC3 is not muxed when the sound cannot be made now.
-    {"M2tsStaleWorkingFilesAreNotMuxed", [](S& s) { s.form().SelectOption1(kAudioMP3); s.form().cmbPlatform.SetListIndex(2); Stale(s, {"movie.mp3", "movie.ac3", "movie.wav"}); s.LeavesNothing("wavgrab.exe"); }, {kNotCreated}, {"movie.h264", "movie.meta"}},
+    {"M2tsStaleWorkingFilesAreNotMuxed", Opts(kAudioAC3, kVob, [](S& s) { s.form().SelectOption1(kAudioMP3); s.form().cmbPlatform.SetListIndex(2); Stale(s, {"movie.mp3", "movie.ac3", "movie.wav"}); s.LeavesNothing("wavgrab.exe"); }), {}, {kNotCreated}, {"movie.h264", "movie.meta"}},
     // The AVCHD folder counts as made when it holds the index and a clip with data.
-    {"AvchdFolderWithNothing", [](S& s) { Road(s, kAvchd); MuxerWritesTree(s, false, nullptr); }, {kAvchdNotCreated}, {"Film", "movie.h264", "movie.meta"}},
-    {"AvchdFolderWithTheIndexOnly", [](S& s) { Road(s, kAvchd); MuxerWritesTree(s, true, nullptr); }, {kAvchdNotCreated}, {"Film", "movie.h264", "movie.meta"}},
-    {"AvchdFolderWithAnEmptyClip", [](S& s) { Road(s, kAvchd); MuxerWritesTree(s, true, ""); }, {kAvchdNotCreated}, {"Film", "movie.h264", "movie.meta"}},
-    {"AvchdFolderWithoutIndex", [](S& s) { Road(s, kAvchd); MuxerWritesTree(s, false, "ts"); }, {kAvchdNotCreated}, {"Film", "movie.h264", "movie.meta"}},
+    {"AvchdFolderWithNothing", Opts(kAudioAC3, kAvchd, [](S& s) { MuxerWritesTree(s, false, nullptr); }), {}, {kAvchdNotCreated}, {"Film", "movie.h264", "movie.meta"}},
+    {"AvchdFolderWithTheIndexOnly", Opts(kAudioAC3, kAvchd, [](S& s) { MuxerWritesTree(s, true, nullptr); }), {}, {kAvchdNotCreated}, {"Film", "movie.h264", "movie.meta"}},
+    {"AvchdFolderWithAnEmptyClip", Opts(kAudioAC3, kAvchd, [](S& s) { MuxerWritesTree(s, true, ""); }), {}, {kAvchdNotCreated}, {"Film", "movie.h264", "movie.meta"}},
+    {"AvchdFolderWithoutIndex", Opts(kAudioAC3, kAvchd, [](S& s) { MuxerWritesTree(s, false, "ts"); }), {}, {kAvchdNotCreated}, {"Film", "movie.h264", "movie.meta"}},
     // A folder of the result's name is never written into: no tool runs.
-    {"AvchdExistingFolderIsRefused", [](S& s) { Road(s, kAvchd); WriteFile(s.Out("Film/keep.txt"), "mine"); }, {"info (16): Error: {out}Film already exists. Move or rename it, then convert again."}, {"Film"}, false},
-    {"AvchdStaleWorkingFilesAreNotMuxed", [](S& s) { Road(s, kAvchd); s.form().SelectOption1(kAudioAAC); Stale(s, {"movie.ac3", "movie.h264", "movie_raw.h264"}); s.LeavesNothing("mkvextract.exe"); }, {kAvchdNotCreated}, {"movie.ac3", "movie.meta"}},
-    // The WMV road names the first piece the muxer did not write.
-    {"WmvNothingMuxed", [](S& s) { Wmv(s); s.LeavesNothing("tsmuxer.exe"); }, {kWmvNotCreated}, {"movie.ac3", "movie.meta", "movie.vc1"}},
-    {"WmvEmptyClip", [](S& s) { Wmv(s); MuxerWritesTree(s, true, ""); }, {"info (16): Error: {out}Film/BDMV/STREAM/00000.m2ts was not created."}, {"Film", "movie.ac3", "movie.meta", "movie.vc1"}},
+    {"AvchdExistingFolderIsRefused", Opts(kAudioAC3, kAvchd, [](S& s) { WriteFile(s.Out("Film/keep.txt"), "mine"); }), {kNoTool}, {"info (16): Error: {out}Film already exists. Move or rename it, then convert again."}, {"Film"}},
+    {"AvchdStaleWorkingFilesAreNotMuxed", Opts(kAudioAC3, kAvchd, [](S& s) { s.form().SelectOption1(kAudioAAC); Stale(s, {"movie.ac3", "movie.h264", "movie_raw.h264"}); s.LeavesNothing("mkvextract.exe"); }), {}, {kAvchdNotCreated}, {"movie.ac3", "movie.meta"}},
+    // The WMV road: VC-1 to AVCHD; the first piece the muxer did not write is named.
+    {"WmvToAvchd", Opts(kAudioAC3, 0, Wmv), {R"("{app}/TS/asf2vc1.exe" "{src}" "{out}movie.vc1")", R"("{app}/aften/EncWAVtoAC3.exe" "{out}movie.wav" -b 640 "{out}movie.ac3")", kAuthorAvchd}, {}, {"Film"}, {"MUXOPT --no-pcr-on-video-pid --new-audio-pes --blu-ray --vbr  --auto-chapters=5 --split-size=4GB --vbv-len=500", R"(V_MS/VFW/WVC1, "{out}movie.vc1", fps=23.976)", kAc3}},
+    {"WmvNothingMuxed", Opts(kAudioAC3, 0, [](S& s) { Wmv(s); s.LeavesNothing("tsmuxer.exe"); }), {}, {kWmvNotCreated}, {"movie.ac3", "movie.meta", "movie.vc1"}},
+    {"WmvEmptyClip", Opts(kAudioAC3, 0, [](S& s) { Wmv(s); MuxerWritesTree(s, true, ""); }), {}, {"info (16): Error: {out}Film/BDMV/STREAM/00000.m2ts was not created."}, {"Film", "movie.ac3", "movie.meta", "movie.vc1"}},
     // A folder left by an earlier run is no proof of this one.
-    {"WmvEarlierFolderDoesNotPass", [](S& s) { Wmv(s); Stale(s, {"Film/BDMV/index.bdmv", "Film/BDMV/STREAM/00000.m2ts"}); fs::last_write_time(s.Out("Film/BDMV/index.bdmv"), fs::file_time_type::clock::now() - std::chrono::hours(1)); s.LeavesNothing("tsmuxer.exe"); }, {kWmvNotCreated}, {"Film", "movie.ac3", "movie.meta", "movie.vc1"}},
+    {"WmvEarlierFolderDoesNotPass", Opts(kAudioAC3, 0, [](S& s) { Wmv(s); Stale(s, {"Film/BDMV/index.bdmv", "Film/BDMV/STREAM/00000.m2ts"}); fs::last_write_time(s.Out("Film/BDMV/index.bdmv"), fs::file_time_type::clock::now() - std::chrono::hours(1)); s.LeavesNothing("tsmuxer.exe"); }), {}, {kWmvNotCreated}, {"Film", "movie.ac3", "movie.meta", "movie.vc1"}},
     // Without the WMA decoder no sound is made, so the muxer writes nothing.
-    {"WmvMissingFilter", [](S& s) { Wmv(s); s.media.missingFilter = "WAV Dest"; }, {kWmvNotCreated}, {"movie.meta", "movie.vc1"}},
+    {"WmvMissingFilter", Opts(kAudioAC3, 0, [](S& s) { Wmv(s); s.media.missingFilter = "WAV Dest"; }), {}, {kWmvNotCreated}, {"movie.meta", "movie.vc1"}},
     // A VC-1 Matroska film needs AVCHD or a re-encode: the box says so and no tool runs.
-    {"Vc1MatroskaTellsWhatMakesAFilmOfIt", [](S& s) { s.form().chkVob.SetValue(0); s.app.report.strVideoCodec = "vc1"; }, {R"x(VC-1 video (48): This film's video is VC-1: tick "AVCHD (BR/PS3)" to author it as it is, or "MPEG2 Recode" to re-encode it.)x"}, {}, false},
+    {"Vc1MatroskaTellsWhatMakesAFilmOfIt", Opts(kAudioAC3, kVob, [](S& s) { s.form().chkVob.SetValue(0); s.app.report.strVideoCodec = "vc1"; }), {kNoTool}, {R"x(VC-1 video (48): This film's video is VC-1: tick "AVCHD (BR/PS3)" to author it as it is, or "MPEG2 Recode" to re-encode it.)x"}, {}},
 };
 // clang-format on
 
-class TransportStreamResult : public ::testing::TestWithParam<ResultRow> {};
+class TransportStream : public ::testing::TestWithParam<Scenario> {};
 
-TEST_P(TransportStreamResult, IsJudgedByWhatTheMuxerLeft) {
-  const ResultRow& c = GetParam();
+TEST_P(TransportStream, RunsTheToolsAndJudgesWhatTheMuxerLeft) {
   S s;
-  s.Ready();
-  s.form().chkVob.SetValue(1);
-  c.setup(s);
-
-  s.Convert();
-
-  EXPECT_EQ(s.Boxes(), s.X(c.boxes));
-  EXPECT_EQ(s.Commands().empty(), !c.toolsRun);
-  const bool done = c.boxes.empty();
-  EXPECT_EQ(s.form().txtProgress.Text, done ? "Conversion done" : "Conversion error.");
-  EXPECT_EQ(s.app.conversionsSucceeded, done ? 1 : 0);
-  Lines left;
-  for (const std::string& name : c.left) {
-    left.push_back(name[0] == '=' ? name.substr(1) : name);
-    EXPECT_EQ(ReadFile(s.Out(left.back())) == "earlier", name[0] == '=') << name;
-  }
-  EXPECT_EQ(s.OutputNames(), left);
+  s.Check(GetParam());
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, TransportStreamResult, ::testing::ValuesIn(kResults), RowName());
+INSTANTIATE_TEST_SUITE_P(Rows, TransportStream, ::testing::ValuesIn(kTs), RowName());
+INSTANTIATE_TEST_SUITE_P(Results, TransportStream, ::testing::ValuesIn(kResults), RowName());
 
 // The M2TS road ends like the MP4 one, dropping the subtitle choice and raising the
 // window; the AVCHD road keeps the browsed file chosen and the window where it is.
 TEST(TransportStreamResult, OnlyAvchdKeepsTheBrowsedSubtitle) {
-  for (int road : {0, int(kAvchd)}) {
+  for (int road : {int(kVob), int(kAvchd)}) {
     S s;
-    s.Ready();
-    Road(s, road | kBrowsed);
+    Opts(kAudioAC3, road, Browsed)(s);
     s.Convert();
     EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
-    EXPECT_EQ(s.form().strSubBrowse.empty(), road == 0);
-    EXPECT_EQ(s.ui.topMost.back(), road == 0);
+    EXPECT_EQ(s.form().strSubBrowse.empty(), road == kVob);
+    EXPECT_EQ(s.ui.topMost.back(), road == kVob);
     EXPECT_FALSE(s.form().cmbSubs.Visible);
   }
 }
 
-// --- The WMV road ---
-
-TEST(Wmv, RunsTheToolsAndWritesTheVc1JobFile) {
-  S s;
-  Wmv(s);
-  s.Convert();
-  EXPECT_EQ(s.Commands(),
-            s.X({R"("{app}/TS/asf2vc1.exe" "{src}" "{out}movie.vc1")",
-                 R"("{app}/aften/EncWAVtoAC3.exe" "{out}movie.wav" -b 640 "{out}movie.ac3")",
-                 kAuthorAvchd}));
-  EXPECT_EQ(CrLfLines(s.muxedMeta),
-            s.X({"MUXOPT --no-pcr-on-video-pid --new-audio-pes --blu-ray --vbr  --auto-chapters=5 "
-                 "--split-size=4GB --vbv-len=500",
-                 R"(V_MS/VFW/WVC1, "{out}movie.vc1", fps=23.976)", kAc3}));
-  EXPECT_EQ(s.media.graphSources, Lines{s.source});
-  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done.");
-  EXPECT_EQ(s.OutputNames(), Lines{"Film"});
-  EXPECT_TRUE(s.ui.boxes.empty());
-  EXPECT_EQ(s.app.conversionsSucceeded, 1);
-}
+// --- The wait for the WAV on the WMV road ---
 
 // A graph whose every poll runs `poll` with the poll's number, the WAV path and the error.
 struct ScriptedGraph : AudioGraph {

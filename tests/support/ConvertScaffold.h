@@ -44,16 +44,43 @@ struct RowName {
 };
 
 struct ConvertScaffold;
+using Setup = std::function<void(ConvertScaffold&)>;
+
+// The options of a row's run.
+enum Option : int {
+  kXbox = 1,
+  kStereo = 2,  // the target; PS3 (5.1) without either
+  kVob = 4,
+  kAvchd = 8,  // the output; MP4 without either
+  kFF = 16,
+  kNorm = 32,
+  k25 = 64,
+  kWhole = 128,  // "Fast Mux", normalise, 25 fps, no split
+  kH264 = 256,
+  kXvid = 512,
+  kMpeg2 = 1024,
+  kHq = 2048,  // "MPEG2 Recode" to this format
+  kVfw = 4096,
+  kPar = 8192,
+  kVc1 = 16384,  // the source's video as inspected
+};
+// A row's setup: a source of `bytes` with one `audio` track as inspected, the options set,
+// then `more`.
+Setup Opts(AudioType audio, int options = 0, Setup more = nullptr, int64_t bytes = 1000);
+
+// The picture as inspected.
+Setup Picture(int width, int height);
 
 // One row of a table: what it sets up before "Convert", and what the run must show.
 struct Scenario {
   const char* name;
-  std::function<void(ConvertScaffold&)> setup;
+  Setup setup;
   std::vector<std::string> commands;    // every command line; none: not compared
   std::vector<std::string> boxes = {};  // as Boxes() gives them; none when the run is done
   // The output folder afterwards: "NAME" (not "earlier"), or "NAME:CONTENT".
   std::vector<std::string> left = {};
   std::vector<std::string> meta = {};  // the muxer's job file, when one is written
+  bool warned = false;                 // the boxes are warnings: the run is done
 };
 inline const std::string kNoTool = "(no tool runs)";  // the only line of `commands`
 
