@@ -139,36 +139,6 @@ TEST(Convert, UninspectedSourceIsInspectedFirst) {
   EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
 }
 
-TEST(Convert, FirstNeroEncoderFoundIsUsed) {
-  for (const auto& [present, used] : std::vector<std::pair<Lines, std::string>>{
-           {{"neroAacEnc_SSE.exe"}, "neroAacEnc_SSE.exe"},
-           {{"neroAacEnc.exe", "neroAacEnc_SSE2.exe"}, "neroAacEnc_SSE2.exe"},
-           {{"neroAacEnc_SSE.exe", "neroAacEnc.exe"}, "neroAacEnc.exe"}}) {
-    Job s;
-    for (const std::string& tool : present) s.MakeTool(tool);
-    s.Convert();
-    ASSERT_GE(s.Commands().size(), 3u);
-    EXPECT_TRUE(s.Commands()[2].starts_with(s.X("\"{app}/") + used + "\" -lc")) << used;
-  }
-}
-
-TEST(Convert, ShutsDownOnlyWhenTickedAndNotInAFolderRun) {
-  struct Case {
-    bool ticked, folderMode, folderError;
-    int shutdowns;
-  };
-  for (const Case& c :
-       {Case{true, false, false, 1}, Case{true, true, false, 0}, Case{false, false, false, 0},
-        Case{true, false, true, 1}, Case{true, true, true, 0}}) {
-    Job s;
-    s.form().chkShutDown.SetValue(c.ticked ? 1 : 0);
-    s.app.bFolderMode = c.folderMode;
-    if (c.folderError) s.form().txtFile.Text.clear();
-    s.Convert();
-    EXPECT_EQ(s.power.shutdowns, c.shutdowns) << c.ticked << c.folderMode << c.folderError;
-  }
-}
-
 // --- A source too large for one file is converted in parts ---
 
 TEST(SplitSource, NineGigabytesAreConvertedInThreeParts) {
