@@ -307,13 +307,6 @@ TEST(ConversionGuard, WaitsForTheConversionAlreadyRunningAndSaysSo) {
   }
 }
 
-TEST(ConversionGuard, AFreeProgramFolderIsNotWaitedFor) {
-  Job s;
-  s.Convert();
-  EXPECT_EQ(s.ui.sleptMs, 1000) << "only the MP4 road's own pause";
-  EXPECT_EQ(s.form().txtProgress.Text, kConversionDone);
-}
-
 // A stop anywhere puts the earlier result back and removes what the run wrote.
 TEST(ConversionGuard, AStopPutsTheOutputFolderBack) {
   struct Case {

@@ -153,9 +153,13 @@ constexpr const char* kAviPrompt = "Please select a folder with AVI files to be 
 constexpr const char* kWhere = " (4): Store resulting files in source folder ?";  // no title
 
 // A folder of sources, and what the window showed at each repaint.
-struct FolderScaffold : S {
-  FolderScaffold() {
-    ScriptReportTool(runner, ReportFixture("h264_ac3.txt"));
+struct FolderRun : S, ::testing::Test {
+  FolderRun() {
+    runner.On("mkvinfo.exe", [this](const Argv& a) {  // the files converted, in order
+      inspected.push_back(fs::path(a[1]).filename());
+      WriteFile(a.back(), ReportFixture("h264_ac3.txt"));
+      return std::string();
+    });
     ui.onRepaint = [this] {
       for (const std::string& shown : {form().lblMulti.Visible ? form().lblMulti.Caption : "",
                                        OverallPosition(form().progress)})
@@ -173,20 +177,9 @@ struct FolderScaffold : S {
     ui.folderAnswers.push_back(sourceDir.str());
     ui.boxAnswers.push_back(where);
   }
-  // The sources the report tool was run on, in order: the files that were converted.
-  Lines Inspected() const {
-    Lines seen;
-    for (const std::string& line : Commands())
-      if (line.find("mkvinfo.exe") != std::string::npos)
-        seen.push_back(
-            fs::path(line.substr(line.find(" \"") + 2, line.find("\" -o") - line.find(" \"") - 2))
-                .filename()
-                .string());
-    return seen;
-  }
+  Lines inspected;
   Lines shownLines;  // the part counter and the overall position, as shown
 };
-struct FolderRun : FolderScaffold, ::testing::Test {};
 
 TEST_F(FolderRun, ConvertsTheMatroskaFilesInListOrderAndSkipsTheOnesDone) {
   MakeSources({"c film.mkv", "A film.mkv", "b film.mkv", "notes.txt"});
@@ -197,7 +190,7 @@ TEST_F(FolderRun, ConvertsTheMatroskaFilesInListOrderAndSkipsTheOnesDone) {
 
   EXPECT_EQ(ui.folderPrompts, Lines{kMkvPrompt});
   EXPECT_EQ(Boxes(), Lines{kWhere});
-  EXPECT_EQ(Inspected(), (Lines{"A film.mkv", "c film.mkv"}));
+  EXPECT_EQ(inspected, (Lines{"A film.mkv", "c film.mkv"}));
   EXPECT_EQ(OutputNames(), (Lines{"A film.mp4", "b film.mp4", "c film.mp4"}));
   EXPECT_EQ(ReadFile(Out("b film.mp4")), "earlier result");
   EXPECT_EQ(shownLines,
@@ -264,7 +257,7 @@ TEST_F(FolderRun, FailuresAreCountedAndTheMachineShutsDownOnceAtTheEnd) {
     });
   Answers(MsgResult::kNo);
   folderMKV(app);
-  EXPECT_EQ(Inspected(), (Lines{"a.mkv", "b.mkv", "c.mkv"}));
+  EXPECT_EQ(inspected, (Lines{"a.mkv", "b.mkv", "c.mkv"}));
   EXPECT_EQ(OutputNames(), (Lines{"b.mp4", "c.mp4"}));
   EXPECT_EQ(form().txtProgress.Text, "Folder conversion: 1 of 3 files failed (see debug.log).");
   EXPECT_TRUE(Logged(*this, "Folder conversion: not converted: " + Source("a.mkv")));

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,9 @@ struct Scenario {
   std::vector<std::string> meta = {};  // the muxer's job file, when one is written
   bool warned = false;                 // the boxes are warnings: the run is done
 };
+inline void PrintTo(const Scenario& row, std::ostream* os) {
+  *os << row.name;
+}
 inline const std::string kNoTool = "(no tool runs)";  // the only line of `commands`
 
 struct ConvertScaffold : TestApp {
