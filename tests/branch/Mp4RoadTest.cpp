@@ -1,268 +1,281 @@
-// The MP4 road from extraction to the muxer, per audio format, target and kind of
-// source: every command line of a run, in order, with its exact text.
+// The MP4 road per audio format, target and kind of source: the extraction, the H.264
+// re-encode, the sound chain with the track the user chose, the muxer with its creator
+// fallback, the split of a large result, and what earlier runs left in the output folder.
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+
+#include "inspect/StreamControls.h"
 #include "tests/support/ConvertScaffold.h"
 
 namespace quillet::test {
 namespace {
 
-const char* const kMp4Box25 =
-    R"("{app}/MP4Box/MP4Box.exe" -add "{out}movie.aac" -add "{out}movie.h264:fps=25.000" "{out}Film.mp4"  -tmp "{tmp}")";
-const char* const kExtractAvi =
-    R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie.avi")";
-const char* const kAviRaw = R"("{app}/MP4Box/MP4Box.exe" -aviraw video "{out}movie.avi")";
-const char* const kStretch =
-    R"("{app}/Sounds/soundstretch.exe" "{out}movie.wav" "{out}movie2.wav" -pitch=-1 )";
+using S = ConvertScaffold;
+using Argv = std::vector<std::string>;
+using Lines = std::vector<std::string>;
 
-std::string ExtractVideoAnd(const std::string& ext) {
-  return std::string(kExtractVideo) + R"( 2:"{out}movie.)" + ext + "\"";
+// clang-format off
+const std::string kExtract = R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" )";
+const std::string kMp4Box25 = R"("{app}/MP4Box/MP4Box.exe" -add "{out}movie.aac" -add "{out}movie.h264:fps=25.000" "{out}Film.mp4"  -tmp "{tmp}")";
+const std::string kMp4BoxPar = R"("{app}/MP4Box/MP4Box.exe" -add "{out}movie.aac" -add "{out}movie.h264:fps=23.976:par=1920:1440" "{out}Film.mp4"  -tmp "{tmp}")";
+const std::string kMp4BoxVideo = R"("{app}/MP4Box/MP4Box.exe"  -fps 23.976 -add "{out}movie.h264" "{out}Film.mp4"  -tmp "{tmp}")";
+const std::string kStretch = R"("{app}/Sounds/soundstretch.exe" "{out}movie.wav" "{out}movie2.wav" -pitch=-1 )";
+const std::string kBeSweet = R"("{app}/besweet/BeSweet.exe" -core( -input "{out}movie2.wav" -2ch -output "{out}movie.wav" ) -ota( -r 23976 25000 ) )";
+const std::string kCreateAudio = R"("{app}/MP4Box/mp4creator.exe" -rate=23.976 -create="{out}movie.aac" "{out}Film.mp4")";
+const std::string kCreateVideo = R"("{app}/MP4Box/mp4creator.exe" -rate=23.976  -qtw=1920 -qth=1080 -create="{out}movie.264" "{out}Film.mp4")";
+const std::string kAviRaw = R"("{app}/MP4Box/MP4Box.exe" -aviraw video "{out}movie.avi")";
+const std::string kCreateVfw = R"("{app}/MP4Box/mp4creator.exe" -rate=23.976  -create="{out}movie_video.264" "{out}Film.mp4")";
+const std::string kFaad = R"("{app}/ffmpeg/faad.exe" -d "{out}movie.aac" -o "{out}movie.wav")";
+const std::string kMp3ToWav = R"("{app}/FFMpeg/FFmpeg.exe" -i "{out}movie.mp3" -acodec pcm_s16le "{out}movie.wav")";
+const std::string kRaw = R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie_raw.h264")";
+const std::string kMuxError = "MP4box error (16): Error creating {out}Film.mp4, quitting attempt. Temp files (movie.h264 + movie.aac) not deleted.";
+const std::string kAacError = "Audio error (16): Error during aac conversion.";
+const std::string kDrc = " -drc+ -gain:8 -drc_power:8 ";
+const std::string kOpts = ":threads=4:frameref=2:bframes=2:deblock:level=41:direct_pred=auto:partitions=p8x8,b8x8,i8x8,i4x4:me=hex:me_range=12:subq=5:chroma_me:mixed_refs:trellis=1:weight_b:b_pyramid:nr=0";
+const std::string kEncoder = R"("{app}/Mencoder/Mencoder.exe")";
+const std::string kVideoOut = R"( -nosound -noskip -mc 0 -of rawvideo -o "{out}movie.h264" -ovc x264 -x264encopts bitrate=)";
+const std::string kSubtitles = R"( -oac copy -font "{app}/Mencoder/font.ttf" -utf8 -subwidth 90 -subpos 90 -subfont-autoscale 1 -subfont-text-scale 4)";
+// clang-format on
+
+std::string Track(const std::string& id, const std::string& ext) {
+  return kExtract + id + R"(:"{out}movie.)" + ext + "\"";
+}
+std::string VideoAnd(const std::string& ext, const std::string& id = "2") {
+  return kExtractVideo + " " + id + R"(:"{out}movie.)" + ext + "\"";
+}
+std::string Valdec(const std::string& ext, const std::string& spk) {
+  return R"("{app}/ac3filter/valdec.exe" "{out}movie.)" + ext + R"(" -wav "{out}movie.wav" -spk:)" +
+         spk + " -fmt:0";
+}
+std::string AacFrom(const std::string& ext, const std::string& channels) {
+  return R"("{app}/FFMpeg/FFmpeg.exe" -f )" + ext + R"( -i "{out}movie.)" + ext +
+         R"(" -acodec libfaac -ac )" + channels + R"( -ab 224kb "{out}movie.aac")";
+}
+// The encoder at the given bitrate text with `subtitles` and the rest of the line.
+std::string Encode(const std::string& bitrate, const std::string& rest = "-vf harddup",
+                   const std::string& sid = "99", const std::string& subtitles = "",
+                   const std::string& fps = "31001/1293") {
+  return kEncoder + subtitles + kVideoOut + bitrate + " -ofps " + fps + " " + rest +
+         R"( "{src}" -mc 0 -noskip -sid )" + sid;
+}
+std::string Nero(const std::string& exe) {
+  return R"("{app}/)" + exe + R"(" -lc -br 320000 -if "{out}movie.wav" -of  "{out}Film.mp4")";
 }
 
-// What a case sets beyond the target and the audio format.
-enum Options {
-  kSafeSync = 1,
-  kNormalize = 2,
-  kNero = 4,  // the Nero AAC encoder is in the program folder
-  kWavToolFails = 8,
-  kTo25Fps = 16,
-  kAnamorphic = 32,
-  kVfw = 64,  // the video is stored in VFW mode
-};
+// The HQ encoder's passes, with the stored subtitle options but without "-bime".
+std::string HqPass(const std::string& pass) {
+  return Encode("7008:pass=" + pass + kOpts, "-vf  harddup", "0",
+                R"( -oac copy -font "{app}/Mencoder/font.ttf" -utf8 -subfont-text-scale 3 -x)");
+}
+// The encoder's lines, then the PS3 (5.1) audio from the WAV tool and the muxer.
+Lines WithAc3(Lines encoder) {
+  encoder.insert(encoder.end(), {kWavGrab, kAacFromWav51, kMp4Box});
+  return encoder;
+}
+// The creator writes only the audio, as on a full disk.
+void CreatorWritesOnlyTheAudio(S& s) {
+  s.LeavesNothing("MP4Box.exe");
+  s.runner.On("mp4creator.exe", [&s](const Argv& a) {
+    if (a[2] == "-create=" + s.Out("movie.aac")) WriteFile(a.back(), "[audio alone]");
+    return std::string();
+  });
+}
+void NoMP4Box(S& s) {
+  s.LeavesNothing("MP4Box.exe");
+}
+void Earlier(S& s) {
+  WriteFile(s.Out("Film.mp4"), "earlier");
+}
+void FitTo(S& s, int size) {
+  s.form().chkDVD.SetValue(1);
+  s.form().cmbSize.SetListIndex(size);
+}
+// A film of two audio tracks, the first (as inspected) flagged default, and the row the
+// user clicks in the audio list.
+Setup TwoTracks(int firstChannels, AudioType second, int secondChannels, int chosen) {
+  return [=](S& s) {
+    TrackTable& audio = s.app.report.strAudioTracks;
+    audio.rows[0].isDefault = true;
+    audio.rows[0].channels = firstChannels;
+    audio.Add({"eng", second < 0 ? "" : std::to_string(second), "3", false, secondChannels});
+    ShowTrackReport(s.app);
+    s.form().cmbAudio.SetListIndex(chosen);
+  };
+}
 
-struct RoadCase {
-  const char* name;
-  int platform;  // 0 PS3 (5.1), 1 Xbox 360, 2 PS3 (2.0)
-  AudioType audio;
-  int options;
-  std::vector<std::string> commands;
-  const char* fps = "23.976";  // the source's frame-rate text
-};
-
-const RoadCase kRoadCases[] = {
-    {"Ps3SurroundAc3", 0, kAudioAC3, 0, {kExtractVideo, kWavGrab, kAacFromWav51, kMp4Box}},
-    {"Xbox360AacIsDecodedToStereo",
-     1,
-     kAudioAAC,
-     0,
-     {kExtractVideo, kWavGrab, kAacFromWavStereo, kMp4Box}},
-    {"Ps3AacPassesThrough", 0, kAudioAAC, 0, {ExtractVideoAnd("aac"), kMp4Box}},
-    {"DtsOnStereoPs3", 2, kAudioDTS, 0, {kExtractVideo, kWavGrab, kAacFromWavStereo, kMp4Box}},
-    {"NormalisedAc3",
-     0,
-     kAudioAC3,
-     kNormalize,
-     {kExtractVideo, kWavGrab, R"("{app}/Sounds/normalize.exe" "{out}movie.wav")", kAacFromWav51,
-      kMp4Box}},
-    {"SafeSyncAc3SurroundEncodesTheTrack",
-     0,
-     kAudioAC3,
-     kSafeSync,
-     {ExtractVideoAnd("ac3"),
-      R"("{app}/FFMpeg/FFmpeg.exe" -f ac3 -i "{out}movie.ac3" -acodec libfaac -ac 6 -ab 224kb "{out}movie.aac")",
-      kMp4Box}},
-    {"SafeSyncAc3StereoEncodesTheTrack",
-     2,
-     kAudioAC3,
-     kSafeSync,
-     {ExtractVideoAnd("ac3"),
-      R"("{app}/FFMpeg/FFmpeg.exe" -f ac3 -i "{out}movie.ac3" -acodec libfaac -ac 2 -ab 224kb "{out}movie.aac")",
-      kMp4Box}},
-    // Vorbis is encoded straight from the extracted track, so the track is extracted.
-    {"VorbisIsExtractedAndEncoded",
-     0,
-     kAudioVorbis,
-     0,
-     {ExtractVideoAnd("ogg"),
-      R"("{app}/FFMpeg/FFmpeg.exe" -f ogg -i "{out}movie.ogg" -acodec libfaac -ac 6 -ab 224kb "{out}movie.aac")",
-      kMp4Box}},
-    // Safe Sync stays ticked (disabled) after an AC3 source; an AAC track must not be
-    // "encoded" onto itself and deleted.
-    {"SafeSyncLeftOnKeepsAacTrack", 0, kAudioAAC, kSafeSync, {ExtractVideoAnd("aac"), kMp4Box}},
-    // The Xbox 360 re-encodes AAC to stereo from a WAV with Safe Sync too; the track
-    // Safe Sync extracted is not the result.
-    {"Xbox360SafeSyncAacIsEncodedFromTheWav",
-     1,
-     kAudioAAC,
-     kSafeSync,
-     {ExtractVideoAnd("aac"), kWavGrab, kAacFromWavStereo, kMp4Box}},
-    {"NeroEncoderMakesTheMp4AndMP4BoxAddsVideo",
-     1,
-     kAudioAC3,
-     kNero,
-     {kExtractVideo, kWavGrab,
-      R"("{app}/neroAacEnc.exe" -lc -br 320000 -if "{out}movie.wav" -of  "{out}Film.mp4")",
-      R"("{app}/MP4Box/MP4Box.exe"  -fps 23.976 -add "{out}movie.h264" "{out}Film.mp4"  -tmp "{tmp}")"}},
-    {"BackupDecodeDtsSurround",
-     0,
-     kAudioDTS,
-     kWavToolFails,
-     {kExtractVideo, kWavGrab,
-      R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 2:"{out}movie.dts")",
-      R"("{app}/ac3filter/valdec.exe" "{out}movie.dts" -wav "{out}movie.wav" -spk:6 -fmt:0 -drc+ -gain:8 -drc_power:8 )",
-      kAacFromWav51, kMp4Box}},
-    {"BackupDecodeAc3Stereo",
-     2,
-     kAudioAC3,
-     kWavToolFails,
-     {kExtractVideo, kWavGrab,
-      R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 2:"{out}movie.ac3")",
-      R"("{app}/ac3filter/valdec.exe" "{out}movie.ac3" -wav "{out}movie.wav" -spk:2 -fmt:0 -drc+ -gain:8 -drc_power:8 )",
-      kAacFromWavStereo, kMp4Box}},
-    {"BackupDecodeMp3",
-     2,
-     kAudioMP3,
-     kWavToolFails,
-     {kExtractVideo, kWavGrab,
-      R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 2:"{out}movie.mp3")",
-      R"("{app}/FFMpeg/FFmpeg.exe" -i "{out}movie.mp3 " -acodec pcm_s16le "{out}movie.wav")",
-      kAacFromWavStereo, kMp4Box}},
-    {"BackupDecodeAacOnXbox360",
-     1,
-     kAudioAAC,
-     kWavToolFails,
-     {kExtractVideo, kWavGrab,
-      R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 2:"{out}movie.aac")",
-      R"("{app}/ffmpeg/faad.exe" -d "{out}movie.aac" -o "{out}movie.wav")", kAacFromWavStereo,
-      kMp4Box}},
+// clang-format off
+// The road per source and options.
+const Scenario kRoad[] = {
+    {"Ps3SurroundAc3", Opts(kAudioAC3), {kExtractVideo, kWavGrab, kAacFromWav51, kMp4Box}, {}, {"Film.mp4"}},
+    {"Xbox360AacIsDecodedToStereo", Opts(kAudioAAC, kXbox), {kExtractVideo, kWavGrab, kAacFromWavStereo, kMp4Box}, {}, {"Film.mp4"}},
+    {"Ps3AacPassesThrough", Opts(kAudioAAC), {VideoAnd("aac"), kMp4Box}, {}, {"Film.mp4"}},
+    {"DtsOnStereoPs3", Opts(kAudioDTS, kStereo), {kExtractVideo, kWavGrab, kAacFromWavStereo, kMp4Box}, {}, {"Film.mp4"}},
+    {"NormalisedAc3", Opts(kAudioAC3, kNorm), {kExtractVideo, kWavGrab, kNormalize, kAacFromWav51, kMp4Box}, {}, {"Film.mp4"}},
+    {"SafeSyncAc3Surround", Opts(kAudioAC3, kFF), {VideoAnd("ac3"), AacFrom("ac3", "6"), kMp4Box}, {}, {"Film.mp4"}},
+    {"SafeSyncAc3Stereo", Opts(kAudioAC3, kStereo | kFF), {VideoAnd("ac3"), AacFrom("ac3", "2"), kMp4Box}, {}, {"Film.mp4"}},
+    // Vorbis is encoded straight from the track, so the track is extracted.
+    {"VorbisIsExtractedAndEncoded", Opts(kAudioVorbis), {VideoAnd("ogg"), AacFrom("ogg", "6"), kMp4Box}, {}, {"Film.mp4"}},
+    // Safe Sync left ticked after an AC3 source: the AAC track is not encoded onto itself.
+    {"SafeSyncLeftOnKeepsAacTrack", Opts(kAudioAAC, kFF), {VideoAnd("aac"), kMp4Box}, {}, {"Film.mp4"}},
+    // The Xbox 360 encodes stereo from the WAV; the track Safe Sync took is not the result.
+    {"Xbox360SafeSyncAacIsEncodedFromTheWav", Opts(kAudioAAC, kXbox | kFF), {VideoAnd("aac"), kWavGrab, kAacFromWavStereo, kMp4Box}, {}, {"Film.mp4"}},
+    {"NeroEncoderMakesTheMp4AndMP4BoxAddsVideo", Opts(kAudioAC3, kXbox, [](S& s) { s.MakeTool("neroAacEnc.exe"); }), {kExtractVideo, kWavGrab, Nero("neroAacEnc.exe"), kMp4BoxVideo}, {}, {"Film.mp4"}},
+    {"BackupDecodeDtsSurround", Opts(kAudioDTS, 0, [](S& s) { s.LeavesNothing("wavgrab.exe"); }), {kExtractVideo, kWavGrab, Track("2", "dts"), Valdec("dts", "6") + kDrc, kAacFromWav51, kMp4Box}, {}, {"Film.mp4"}},
+    {"BackupDecodeAc3Stereo", Opts(kAudioAC3, kStereo, [](S& s) { s.LeavesNothing("wavgrab.exe"); }), {kExtractVideo, kWavGrab, Track("2", "ac3"), Valdec("ac3", "2") + kDrc, kAacFromWavStereo, kMp4Box}, {}, {"Film.mp4"}},
+    {"BackupDecodeMp3", Opts(kAudioMP3, kStereo, [](S& s) { s.LeavesNothing("wavgrab.exe"); }), {kExtractVideo, kWavGrab, Track("2", "mp3"), R"("{app}/FFMpeg/FFmpeg.exe" -i "{out}movie.mp3 " -acodec pcm_s16le "{out}movie.wav")", kAacFromWavStereo, kMp4Box}, {}, {"Film.mp4"}},
+    {"BackupDecodeAacOnXbox360", Opts(kAudioAAC, kXbox, [](S& s) { s.LeavesNothing("wavgrab.exe"); }), {kExtractVideo, kWavGrab, Track("2", "aac"), kFaad, kAacFromWavStereo, kMp4Box}, {}, {"Film.mp4"}},
     // The muxer gets the pixel aspect of a picture shown wider than it is stored.
-    {"AnamorphicSource",
-     0,
-     kAudioAC3,
-     kAnamorphic,
-     {kExtractVideo, kWavGrab, kAacFromWav51,
-      R"("{app}/MP4Box/MP4Box.exe" -add "{out}movie.aac" -add "{out}movie.h264:fps=23.976:par=1920:1440" "{out}Film.mp4"  -tmp "{tmp}")"}},
-    // A VFW-mode video goes through an AVI and into the creator, which adds it alone.
-    {"VfwSource",
-     0,
-     kAudioAC3,
-     kVfw,
-     {kExtractAvi, kAviRaw, kWavGrab, kAacFromWav51,
-      R"("{app}/MP4Box/mp4creator.exe" -rate=23.976  -create="{out}movie_video.264" "{out}Film.mp4")"}},
-    {"TwentyFiveFpsRetimesTheAudioAndTheVideo",
-     0,
-     kAudioAC3,
-     kTo25Fps,
-     {kExtractVideo, kWavGrab, kStretch,
-      R"("{app}/besweet/BeSweet.exe" -core( -input "{out}movie2.wav" -2ch -output "{out}movie.wav" ) -ota( -r 23976 25000 ) )",
-      kAacFromWav51, kMp4Box25}},
+    {"AnamorphicSource", Opts(kAudioAC3, kPar), {kExtractVideo, kWavGrab, kAacFromWav51, kMp4BoxPar}, {}, {"Film.mp4"}},
+    // A VFW-mode video goes through an AVI into the creator, which adds it alone.
+    {"VfwSource", Opts(kAudioAC3, kVfw), {Track("1", "avi"), kAviRaw, kWavGrab, kAacFromWav51, kCreateVfw}, {}, {"Film.mp4", "movie_video.264"}},
+    // Its Vorbis track is never extracted: the MP4 holds the video alone.
+    {"VfwVorbisSource", Opts(kAudioVorbis, kVfw), {Track("1", "avi"), kAviRaw, AacFrom("ogg", "6"), kCreateVfw}, {}, {"Film.mp4", "movie_video.264"}},
+    {"TwentyFiveFpsRetimesTheAudioAndTheVideo", Opts(kAudioAC3, k25), {kExtractVideo, kWavGrab, kStretch, kBeSweet, kAacFromWav51, kMp4Box25}, {}, {"Film.mp4"}},
     // The source rate is handed over as a number: what follows the digits is not part of it.
-    {"TwentyFiveFpsRateIsTheNumberOfTheFrameRateText",
-     0,
-     kAudioAC3,
-     kTo25Fps,
-     {kExtractVideo, kWavGrab, kStretch,
-      R"("{app}/besweet/BeSweet.exe" -core( -input "{out}movie2.wav" -2ch -output "{out}movie.wav" ) -ota( -r 2997 25000 ) )",
-      kAacFromWav51, kMp4Box25},
-     "29.97 "},
-    {"TwentyFiveFpsSourceIsNotRetimed",
-     0,
-     kAudioAC3,
-     kTo25Fps,
-     {kExtractVideo, kWavGrab, kAacFromWav51, kMp4Box25},
-     "25.000"},
+    {"TwentyFiveFpsRateIsTheNumberOfTheRateText", Opts(kAudioAC3, k25, [](S& s) { s.form().txtSFPS.Text = "29.97 "; }), {kExtractVideo, kWavGrab, kStretch, R"("{app}/besweet/BeSweet.exe" -core( -input "{out}movie2.wav" -2ch -output "{out}movie.wav" ) -ota( -r 2997 25000 ) )", kAacFromWav51, kMp4Box25}, {}, {"Film.mp4"}},
+    {"TwentyFiveFpsSourceIsNotRetimed", Opts(kAudioAC3, k25, [](S& s) { s.form().txtSFPS.Text = "25.000"; }), {kExtractVideo, kWavGrab, kAacFromWav51, kMp4Box25}, {}, {"Film.mp4"}},
 };
 
-class Mp4Road : public ::testing::TestWithParam<RoadCase> {};
+// The muxer's failures, its creator fallback, and what earlier runs left.
+const Scenario kMux[] = {
+    {"FailedMP4BoxFallsBackToTheCreator", Opts(kAudioAC3, kPar, NoMP4Box), {kExtractVideo, kWavGrab, kAacFromWav51, kMp4BoxPar, kCreateAudio, kCreateVideo}, {}, {"Film.mp4:[track {out}movie.aac][track {out}movie.264]"}},
+    {"MuxerThatThrowsIsAFailedStatement", Opts(kAudioAC3, kPar, [](S& s) { s.runner.On("MP4Box.exe", [](const Argv&) -> std::string { throw std::runtime_error("x"); }); }), {}, {}, {"Film.mp4:[track {out}movie.aac][track {out}movie.264]"}},
+    {"CreatorThatAddsOnlyTheAudioIsAFailure", Opts(kAudioAC3, kPar, CreatorWritesOnlyTheAudio), {}, {kMuxError}, {"movie.264", "movie.aac"}},
+    {"CreatorThatAddsOnlyTheAudioPutsTheEarlierResultBack", Opts(kAudioAC3, kPar, [](S& s) { CreatorWritesOnlyTheAudio(s); Earlier(s); }), {}, {kMuxError}, {"Film.mp4:earlier", "movie.264", "movie.aac"}},
+    // No video comes out of the source: the creator's result has the audio alone.
+    {"ResultWithoutVideoIsAFailure", Opts(kAudioAC3, kPar, [](S& s) { NoMP4Box(s); s.LeavesNothing("mkvextract.exe"); }), {kExtractVideo, kWavGrab, kAacFromWav51, kMp4BoxPar, kCreateAudio, kCreateVideo}, {kMuxError}, {"movie.aac"}},
+    {"VfwResultWithoutVideoIsAFailure", Opts(kAudioAC3, kPar, [](S& s) { NoMP4Box(s); s.LeavesNothing("mkvextract.exe"); s.app.report.bVFW = true; }), {}, {kMuxError}, {"movie.aac"}},
+    // The Nero encoder leaves the audio alone in the MP4; the creator adds only the video.
+    {"NeroRoadFallbackAddsTheVideo", Opts(kAudioAC3, kPar, [](S& s) { NoMP4Box(s); s.MakeTool("neroAacEnc_SSE2.exe"); }), {kExtractVideo, kWavGrab, Nero("neroAacEnc_SSE2.exe"), R"("{app}/MP4Box/MP4Box.exe"  -fps 23.976 -add "{out}movie.h264:par=1920:1440" "{out}Film.mp4"  -tmp "{tmp}")", kCreateVideo}, {}, {"Film.mp4:data of {out}movie.wav[track {out}movie.264]"}},
+    {"NeroRoadWhoseCreatorFailsIsAFailure", Opts(kAudioAC3, kPar, [](S& s) { NoMP4Box(s); s.MakeTool("neroAacEnc_SSE2.exe"); s.LeavesNothing("mp4creator.exe"); }), {}, {kMuxError}, {"movie.264"}},
+    // A failed encode is named, and not hidden by an AAC track Safe Sync extracted.
+    {"FailedAacEncode", Opts(kAudioAC3, kPar, [](S& s) { s.LeavesNothing("FFmpeg.exe"); }), {}, {kAacError, kMuxError}, {"movie.264"}},
+    {"FailedAacEncodeOfXbox360SafeSync", Opts(kAudioAC3, kPar, [](S& s) { s.Ready(kAudioAAC); s.form().cmbPlatform.SetListIndex(1); s.form().chkFF.SetValue(1); s.LeavesNothing("FFmpeg.exe"); }), {}, {kAacError, kMuxError}, {"movie.264"}},
+    // What a failed earlier run left is not taken for this run's output.
+    {"StaleWorkingFilesAreNotMuxed", Opts(kAudioAC3, kPar, [](S& s) { for (const char* name : {"movie.h264", "movie.aac", "movie.wav"}) WriteFile(s.Out(name), "stale"); Earlier(s); s.LeavesNothing("mkvextract.exe"); s.LeavesNothing("wavgrab.exe"); }), {}, {kAacError, kMuxError}, {"Film.mp4:earlier"}},
+    // A failed fallback keeps the working files, and loses nothing the folder held.
+    {"FailedFallbackLosesNothing", Opts(kAudioAC3, kPar, [](S& s) { NoMP4Box(s); s.LeavesNothing("mp4creator.exe"); for (const char* name : {"Film.mp4.earlier", "movie.srt", "movie.mp3", "movie.ogg"}) WriteFile(s.Out(name), "mine"); }), {}, {kMuxError}, {"Film.mp4.earlier:mine", "movie.264", "movie.aac", "movie.mp3:mine", "movie.ogg:mine", "movie.srt:mine"}},
+    {"NewResultReplacesAnEarlierOne", Opts(kAudioAC3, kPar, Earlier), {}, {}, {"Film.mp4:[track {out}movie.aac][track {out}movie.h264]"}},
+};
+
+// The H.264 re-encode of an AC3 source of 4,000,000 kB and 5400 s.
+const Scenario kRecode[] = {
+    // 0.98 x (4000000 - 138240) x 10 / 5400 = 7008.4
+    {"SourceSizeGivesTheBitrate", Opts(kAudioAC3, kH264, nullptr, 4000000000), WithAc3({Encode("7008" + kOpts)}), {}, {"Film.mp4"}},
+    // DVD5: 0.99 x (34500000 - 138240) / 5400 = 6299.7; Blu-ray is capped; no size is DVD5.
+    {"FitToDvd5", Opts(kAudioAC3, kH264, [](S& s) { FitTo(s, 0); }, 4000000000), WithAc3({Encode("6300" + kOpts)}), {}, {"Film.mp4"}},
+    {"FitToBluRay", Opts(kAudioAC3, kH264, [](S& s) { FitTo(s, 2); }, 4000000000), WithAc3({Encode("25000" + kOpts)}), {}, {"Film.mp4"}},
+    {"FitToWithoutASize", Opts(kAudioAC3, kH264, [](S& s) { FitTo(s, -1); }, 4000000000), WithAc3({Encode("6300" + kOpts)}), {}, {"Film.mp4"}},
+    {"NoDurationGives8000", Opts(kAudioAC3, kH264, [](S& s) { s.app.report.lngDuration = 0; }, 4000000000), WithAc3({Encode("8000" + kOpts)}), {}, {"Film.mp4"}},
+    {"TinySourceGives6000", Opts(kAudioAC3, kH264, [](S& s) { s.MakeSource(1000); }, 4000000000), WithAc3({Encode("6000" + kOpts)}), {}, {"Film.mp4"}},
+    {"HqRunsTwoPassesWithoutBime", Opts(kAudioAC3, kH264, [](S& s) { s.Recode(3); s.form().strSubOpts = "-subfont-text-scale 3 -bime:x"; s.ChooseSubtitle(0); }, 4000000000), WithAc3({HqPass("1:turbo=1"), HqPass("2")}), {}, {"Film.mp4"}},
+    {"SourceSubtitleIsChosenByItsListIndex", Opts(kAudioAC3, kH264, [](S& s) { s.ChooseSubtitle(1); }, 4000000000), WithAc3({Encode("7008" + kOpts, "-vf  harddup", "1", kSubtitles)}), {}, {"Film.mp4"}},
+    // The subtitle-remuxed copy: its only subtitle track is the external file.
+    {"ExternalSubtitleOfTheRemuxedCopy", Opts(kAudioAC3, kH264, [](S& s) { s.form().bSRT = true; s.form().strSubBrowse = "/films/Film.srt"; s.form().chkSubs.SetValue(1); }, 4000000000), WithAc3({Encode("7008" + kOpts, "-vf harddup", "0", kSubtitles)}), {}, {"Film.mp4"}},
+    // The encoder's rate is a fraction; the muxer gets the source's rate text again.
+    {"FrameRateOfTheEncoderIsRestoredForTheMuxer", Opts(kAudioAC3, kH264, [](S& s) { s.form().txtSFPS.Text = "29.970"; }, 4000000000), {Encode("7008" + kOpts, "-vf harddup", "99", "", "30000/1001"), kWavGrab, kAacFromWav51, R"("{app}/MP4Box/MP4Box.exe" -add "{out}movie.aac" -add "{out}movie.h264:fps=29.970" "{out}Film.mp4"  -tmp "{tmp}")"}, {}, {"Film.mp4"}},
+    {"Ps3AacTrackIsExtractedAfterTheEncode", Opts(kAudioAC3, kH264, [](S& s) { s.form().SelectOption1(kAudioAAC); }, 4000000000), {Encode("7008" + kOpts), Track("2", "aac"), kMp4Box}, {}, {"Film.mp4"}},
+    // The Xbox 360's stereo encode of the AAC track is not overwritten by the source's track.
+    {"Xbox360AacKeepsItsStereoEncode", Opts(kAudioAC3, kH264, [](S& s) { s.form().SelectOption1(kAudioAAC); s.form().cmbPlatform.SetListIndex(1); }, 4000000000), {Encode("7008" + kOpts), kWavGrab, kAacFromWavStereo, kMp4Box}, {}, {"Film.mp4"}},
+    // Stored encoder options with "bime" are replaced by the program's; others are kept.
+    {"StoredEncoderOptionsWithBimeAreReplaced", Opts(kAudioAC3, kH264, [](S& s) { s.form().strH264Opts = ":frameref=3:bime=1"; }, 4000000000), WithAc3({Encode("7008" + kOpts)}), {}, {"Film.mp4"}},
+    {"StoredEncoderOptionsWithoutBimeAreKept", Opts(kAudioAC3, kH264, [](S& s) { s.form().strH264Opts = ":frameref=4"; }, 4000000000), WithAc3({Encode("7008:frameref=4")}), {}, {"Film.mp4"}},
+};
+
+// The audio track the user chose in a film of two.
+const Scenario kChoices[] = {
+    // The chosen track is the one the WAV tool decodes: the command lines are unchanged.
+    {"DefaultAc3ChosenKeepsTheWavTool", Opts(kAudioAC3, 0, TwoTracks(6, kAudioAAC, 2, 0)), {kExtractVideo, kWavGrab, kAacFromWav51, kMp4Box}, {}, {"Film.mp4"}},
+    {"DefaultAacChosenPassesThrough", Opts(kAudioAAC, 0, TwoTracks(2, kAudioAC3, 6, 0)), {VideoAnd("aac"), kMp4Box}, {}, {"Film.mp4"}},
+    // The second track: extracted and decoded by the decoder that names its input.
+    {"SecondAc3ChosenIsExtractedAndDecoded", Opts(kAudioAAC, 0, TwoTracks(2, kAudioAC3, 6, 1)), {kExtractVideo, Track("3", "ac3"), Valdec("ac3", "0"), kAacFromWav51, kMp4Box}, {}, {"Film.mp4"}},
+    {"SecondDtsChosenOnStereoPs3", Opts(kAudioAC3, kStereo, TwoTracks(6, kAudioDTS, 6, 1)), {kExtractVideo, Track("3", "dts"), Valdec("dts", "2"), kAacFromWavStereo, kMp4Box}, {}, {"Film.mp4"}},
+    {"SecondAacChosenOnXbox360", Opts(kAudioAC3, kXbox, TwoTracks(6, kAudioAAC, 6, 1)), {kExtractVideo, Track("3", "aac"), kFaad, kAacFromWavStereo, kMp4Box}, {}, {"Film.mp4"}},
+    // The transport stream: the chosen MP3 track the extraction took out is decoded.
+    {"M2tsDefaultMp3KeepsTheWavTool", Opts(kAudioMP3, kVob, TwoTracks(2, kAudioAC3, 6, 0)), {VideoAnd("mp3"), kHeaderTool, kWavGrab, kAc3At640, kMuxM2ts}, {}, {"Film.mpg"}},
+    {"M2tsSecondMp3IsDecodedFromTheExtractedTrack", Opts(kAudioAC3, kVob, TwoTracks(6, kAudioMP3, 2, 1)), {VideoAnd("mp3", "3"), kHeaderTool, kMp3ToWav, kAc3At640, kMuxM2ts}, {}, {"Film.mpg"}},
+    // The stereo PS3 gets stereo: a 5.1 AAC track is mixed down, a stereo one passes.
+    {"Ps3StereoMixesDownSurroundAac", Opts(kAudioAAC, kStereo, TwoTracks(6, kAudioAC3, 6, 0)), {VideoAnd("aac"), kWavGrab, kAacFromWavStereo, kMp4Box}, {}, {"Film.mp4"}},
+    {"Ps3StereoPassesStereoAac", Opts(kAudioAAC, kStereo, TwoTracks(2, kAudioAC3, 6, 0)), {VideoAnd("aac"), kMp4Box}, {}, {"Film.mp4"}},
+    // At 25 frames per second every sound is retimed with the picture.
+    {"TwentyFiveFpsRetimesPassedAac", Opts(kAudioAAC, k25, TwoTracks(6, kAudioAC3, 6, 0)), {VideoAnd("aac"), kWavGrab, kStretch, kBeSweet, kAacFromWav51, kMp4Box25}, {}, {"Film.mp4"}},
+    {"TwentyFiveFpsRetimesVorbis", Opts(kAudioVorbis, k25, TwoTracks(2, kAudioAC3, 6, 0)), {VideoAnd("ogg"), kWavGrab, kStretch, kBeSweet, kAacFromWav51, kMp4Box25}, {}, {"Film.mp4"}},
+    // A track of a format the program does not know is refused before any tool runs.
+    {"UnknownFormatIsRefused", Opts(kAudioAC3, 0, TwoTracks(6, AudioType(-1), 2, 1)), {kNoTool}, {"Audio error (16): The chosen audio track is in a format Quillet cannot convert. Choose another audio track in the audio list."}},
+};
+// clang-format on
+
+class Mp4Road : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(Mp4Road, RunsEachToolWithItsExactCommandLine) {
-  const RoadCase& c = GetParam();
-  ConvertScaffold s;
-  s.Ready(c.audio);
-  s.form().txtSFPS.Text = c.fps;
-  if (c.options & kAnamorphic) s.Anamorphic();
-  s.app.report.bVFW = c.options & kVfw;
-  if (c.options & kWavToolFails) s.LeavesNothing("wavgrab.exe");
-  if (c.options & kNero) s.MakeTool("neroAacEnc.exe");
-  s.form().cmbPlatform.SetListIndex(c.platform);
-  s.form().chkNorm.SetValue(c.options & kNormalize ? 1 : 0);
-  s.form().chkFF.SetValue(c.options & kSafeSync ? 1 : 0);
-  s.form().chk25.SetValue(c.options & kTo25Fps ? 1 : 0);
-
-  s.Convert();
-
-  EXPECT_EQ(s.Commands(), s.X(c.commands));
-  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
-  EXPECT_TRUE(s.ui.boxes.empty());
-  EXPECT_TRUE(s.OutputHas("Film.mp4"));
-  for (const char* work : {"movie.h264", "movie.aac", "movie.wav", "movie.ac3", "movie.dts",
-                           "movie.mp3", "movie.ogg", "movie2.wav"})
-    EXPECT_FALSE(s.OutputHas(work)) << work;
-  // The debug log holds the extractor's (on the VFW road: the AVI reader's) and the
-  // muxer's command lines.
-  const std::string& extractor = c.commands[c.options & kVfw ? 1 : 0];
-  EXPECT_EQ(s.DebugLogLines(), s.X({extractor, c.commands.back()}));
-  if (c.options & kVfw)
-    EXPECT_EQ(ReadFile(s.outputDir.path() / "Film.mp4"),
-              "[track " + s.Out("movie_video.264") + "]");
-  EXPECT_EQ(s.app.conversionsStarted, 1);
-  EXPECT_EQ(s.app.conversionsSucceeded, 1);
+  S s;
+  s.Check(GetParam());
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, Mp4Road, ::testing::ValuesIn(kRoadCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Road, Mp4Road, ::testing::ValuesIn(kRoad), RowName());
+INSTANTIATE_TEST_SUITE_P(Mux, Mp4Road, ::testing::ValuesIn(kMux), RowName());
+INSTANTIATE_TEST_SUITE_P(H264, Mp4Road, ::testing::ValuesIn(kRecode), RowName());
+INSTANTIATE_TEST_SUITE_P(ChosenAudio, Mp4Road, ::testing::ValuesIn(kChoices), RowName());
 
-// A failed encode is reported, and not hidden by an AAC track Safe Sync extracted.
-TEST(Mp4RoadFailure, FailedAacEncodeIsReportedAndTheMuxerFailsToo) {
-  for (bool xbox360SafeSyncAac : {false, true}) {
-    ConvertScaffold s;
-    s.Ready(xbox360SafeSyncAac ? kAudioAAC : kAudioAC3);
-    s.LeavesNothing("FFmpeg.exe");
-    if (xbox360SafeSyncAac) {
-      s.form().cmbPlatform.SetListIndex(1);
-      s.form().chkFF.SetValue(1);
-    }
-
-    s.Convert();
-
-    ASSERT_EQ(s.ui.boxes.size(), 2u) << xbox360SafeSyncAac;
-    EXPECT_EQ(s.ui.boxes[0].text, "Error during aac conversion.");
-    EXPECT_EQ(s.ui.boxes[0].title, "Audio error");
-    EXPECT_EQ(s.ui.boxes[0].style, 16);
-    EXPECT_EQ(s.ui.boxes[1].title, "MP4box error");
-    EXPECT_NE(s.form().txtProgress.Text, "Conversion done");
-    EXPECT_EQ(s.app.conversionsSucceeded, 0);
+// The debug log holds the extractor's (VFW: the AVI reader's, re-encode: the encoder's last)
+// command line and the muxer's.
+TEST(Mp4Road, DebugLogHoldsTheStreamsSourceAndTheMuxersLines) {
+  for (const auto& [row, stream] : {std::pair{kRoad[0], 0}, {kRoad[16], 1}, {kRecode[6], 1}}) {
+    S s;
+    s.Check(row);
+    EXPECT_EQ(s.DebugLogLines(), s.X({row.commands[stream], row.commands.back()})) << row.name;
   }
 }
 
-TEST(Mp4RoadSource, VfwVorbisSourceTakesTheVideoThroughAvi) {
-  ConvertScaffold s;
-  s.Ready(kAudioVorbis);
-  s.app.report.bVFW = true;
-
-  s.Convert();
-
-  std::vector<std::string> commands = s.Commands();
-  ASSERT_GE(commands.size(), 2u);
-  commands.resize(2);
-  EXPECT_EQ(commands, s.X(std::vector<std::string>{kExtractAvi, kAviRaw}));
-  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
-}
-
-// A High-profile sequence parameter set that declares level 5.1.
-const std::string kLevel51Stream("\x00\x00\x00\x01\x67\x64\x00\x33\xAC", 9);
-
-TEST(Mp4RoadSource, ExtractedStreamDeclaresLevel41WhenMuxed) {
+// The stream the muxer reads declares level 4.1 where the source's said 5.1.
+TEST(Mp4Road, MuxedStreamDeclaresLevel41) {
   for (bool vfw : {false, true}) {
-    ConvertScaffold s;
+    S s;
     s.Ready();
     s.app.report.bVFW = vfw;
     const std::string stream = s.Out(vfw ? "movie_video.h264" : "movie.h264");
-    s.runner.On(vfw ? "MP4Box.exe" : "mkvextract.exe", [&](const std::vector<std::string>&) {
-      WriteFile(stream, kLevel51Stream);
+    s.runner.On(vfw ? "MP4Box.exe" : "mkvextract.exe", [&](const Argv&) {
+      WriteFile(stream, std::string("\x00\x00\x00\x01\x67\x64\x00\x33\xAC", 9));  // High, 5.1
       return std::string();
     });
-    int levelWhenMuxed = -1;
-    s.runner.On(vfw ? "mp4creator.exe" : "MP4Box.exe", [&](const std::vector<std::string>&) {
+    int level = -1;
+    s.runner.On(vfw ? "mp4creator.exe" : "MP4Box.exe", [&](const Argv&) {
       const std::string muxed = ReadFile(vfw ? s.Out("movie_video.264") : stream);
-      if (muxed.size() > 7) levelWhenMuxed = static_cast<unsigned char>(muxed[7]);
+      if (muxed.size() > 7) level = static_cast<unsigned char>(muxed[7]);
       return std::string();
     });
-
     s.Convert();
+    EXPECT_EQ(level, 0x29) << vfw;
+  }
+}
 
-    EXPECT_EQ(levelWhenMuxed, 0x29) << (vfw ? "VFW" : "extracted");
+// A large result is split below the FAT32 limit when the option asks for it.
+TEST(Mp4Mux, LargeResultIsSplit) {
+  struct Case {
+    int64_t bytes;
+    int option;
+    const char* split;  // "" when not split
+  };
+  for (const Case& c : {Case{6000000000, 1, "3000000"}, Case{4190000000, 1, "2095000"},
+                        Case{4189999499, 1, ""}, Case{6000000000, 0, ""}}) {
+    S s;
+    s.Ready();
+    s.runner.On("MP4Box.exe", [&](const Argv& a) {
+      if (a[1] != "-add") return std::string();
+      WriteFile(s.Out("Film.mp4"), "mp4");
+      std::filesystem::resize_file(s.Out("Film.mp4"), c.bytes);
+      return std::string();
+    });
+    s.form().Check1.SetValue(c.option);
+    s.Convert();
+    const std::string split = R"("{app}/MP4Box/MP4Box.exe" -splits )" + std::string(c.split);
+    EXPECT_EQ(s.Commands().back(), s.X(*c.split ? split + R"( "{out}Film.mp4")" : kMp4Box));
+    EXPECT_EQ(s.ui.sleptMs, *c.split ? 1010 : 1000);
+    EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "convert/Convert.h"
@@ -12,94 +13,180 @@ namespace {
 namespace fs = std::filesystem;
 using Argv = std::vector<std::string>;
 
-std::string ReplaceAllText(std::string text, const std::string& what, const std::string& with) {
+std::string Replaced(std::string text, const std::string& what, const std::string& with) {
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
     text.replace(at, what.size(), with);
   return text;
-}
-
-// The value after an option ("-o", "-of", ...), or "" when the option is missing.
-std::string After(const Argv& argv, const std::string& option) {
-  for (size_t i = 1; i + 1 < argv.size(); ++i)
-    if (argv[i] == option) return argv[i + 1];
-  return "";
-}
-
-bool Exists(const std::string& path) {
-  std::error_code ec;
-  return fs::is_regular_file(path, ec) && fs::file_size(path, ec) > 0;
 }
 
 void Append(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::app) << text;
 }
 
-// Writes `output` from `input` as a converting tool does: only when the input exists.
-std::string Transcode(const std::string& input, const std::string& output, const std::string& tag) {
-  if (!input.empty() && !output.empty() && Exists(input)) WriteFile(output, tag + " of " + input);
+// The argument `pick` names: "-o" the one after that option, "<-o" the one before it,
+// "*.mkv" the first that ends so, "2" or "-1" the one at that place (from the end).
+std::string Arg(const Argv& a, const std::string& pick) {
+  const auto at = [&a](long i) { return i > 0 && i < long(a.size()) ? a[i] : std::string(); };
+  if (pick[0] == '*') {
+    for (const std::string& arg : a)
+      if (arg.size() > 4 && arg.ends_with(pick.substr(1))) return arg;
+    return "";
+  }
+  if (std::isdigit(static_cast<unsigned char>(pick.back()))) {
+    const long i = std::stol(pick);
+    return at(i < 0 ? long(a.size()) + i : i);
+  }
+  const bool before = pick[0] == '<';
+  const auto option = std::find(a.begin() + 1, a.end(), pick.substr(before ? 1 : 0));
+  return option == a.end() ? "" : at(option - a.begin() + (before ? -1 : 1));
+}
+
+// A converting tool: writes the `out` argument when the `in` one holds data.
+FakeToolRunner::Action Converts(const std::string& in, const std::string& out) {
+  return [in, out](const Argv& a) {
+    std::string input = Arg(a, in);
+    while (input.ends_with(' ')) input.pop_back();
+    if (Holds(input) && !Arg(a, out).empty()) WriteFile(Arg(a, out), "data of " + input);
+    return std::string();
+  };
+}
+
+// mkvextract tracks SOURCE ID:FILE...
+std::string MkvExtract(const Argv& a) {
+  for (size_t i = 3; i < a.size() && Holds(a[2]); ++i)
+    if (const size_t colon = a[i].find(':'); colon != std::string::npos)
+      WriteFile(a[i].substr(colon + 1), "track " + a[i].substr(0, colon) + " of " + a[2]);
   return "";
 }
 
-// "movie.h264:fps=23.976:par=..." names the file "movie.h264".
-std::string Mp4BoxInput(const std::string& arg) {
-  const size_t name = arg.rfind('/');
-  const size_t colon = arg.find(':', name == std::string::npos ? 0 : name);
-  return colon == std::string::npos ? arg : arg.substr(0, colon);
-}
-
-// MP4Box: "-aviraw video X.avi" writes X_video.h264; otherwise every "-add" input must
-// exist, and each adds a track to the result (a new file, or the existing one).
-std::string FakeMp4Box(const Argv& argv) {
-  const std::string avi = After(argv, "-aviraw") == "video" && argv.size() > 3 ? argv[3] : "";
-  if (!avi.empty()) return Transcode(avi, avi.substr(0, avi.size() - 4) + "_video.h264", "raw");
-  std::vector<std::string> inputs;
-  std::string output;
-  for (size_t i = 1; i < argv.size(); ++i) {
-    const bool hasValue = argv[i] == "-add" || argv[i] == "-fps" || argv[i] == "-tmp";
-    if (hasValue && i + 1 < argv.size()) {
-      if (argv[i] == "-add") inputs.push_back(Mp4BoxInput(argv[i + 1]));
+// MP4Box: "-aviraw video X.avi" writes X_video.h264; otherwise every "-add" file (up to
+// its ":fps=...") must hold data, and each is added as a track to the one result named.
+std::string Mp4Box(const Argv& a) {
+  if (a.size() == 4 && a[1] == "-aviraw") {
+    if (Holds(a[3])) WriteFile(a[3].substr(0, a[3].size() - 4) + "_video.h264", "raw");
+    return "";
+  }
+  std::vector<std::string> tracks;
+  std::string result;
+  for (size_t i = 1; i < a.size(); ++i) {
+    if (a[i] == "-add" || a[i] == "-fps" || a[i] == "-tmp") {
+      if (a[i] == "-add" && i + 1 < a.size())
+        tracks.push_back(a[i + 1].substr(0, a[i + 1].find(':', a[i + 1].rfind('/'))));
       ++i;
-    } else if (!argv[i].empty() && argv[i][0] != '-') {
-      output = argv[i];
+    } else if (!a[i].empty() && a[i][0] != '-') {
+      result = a[i];
     }
   }
-  if (inputs.empty() || output.empty()) return "";
-  for (const std::string& input : inputs)
-    if (!Exists(input)) return "";
-  for (const std::string& input : inputs) Append(output, "[track " + input + "]");
+  if (tracks.empty() || !std::all_of(tracks.begin(), tracks.end(), Holds)) return "";
+  for (const std::string& track : tracks) Append(result, "[track " + track + "]");
   return "";
 }
 
 // mp4creator: "-create=X" adds X as a track of the last argument.
-std::string FakeMp4Creator(const Argv& argv) {
-  std::string input, output;
-  for (size_t i = 1; i < argv.size(); ++i) {
-    if (argv[i].rfind("-create=", 0) == 0)
-      input = argv[i].substr(8);
-    else if (!argv[i].empty() && argv[i][0] != '-' && argv[i][0] != ':')
-      output = argv[i];
-  }
-  if (Exists(input) && !output.empty()) Append(output, "[track " + input + "]");
+std::string Mp4Creator(const Argv& a) {
+  for (const std::string& arg : a)
+    if (arg.starts_with("-create=") && Holds(arg.substr(8)))
+      Append(a.back(), "[track " + arg.substr(8) + "]");
   return "";
 }
 
-// mkvextract tracks SOURCE ID:FILE...
-std::string FakeMkvExtract(const Argv& argv) {
-  if (argv.size() < 3 || !Exists(argv[2])) return "";
-  for (size_t i = 3; i < argv.size(); ++i) {
-    const size_t colon = argv[i].find(':');
-    if (colon != std::string::npos)
-      WriteFile(argv[i].substr(colon + 1), "track " + argv[i].substr(0, colon) + " of " + argv[2]);
+// The transport-stream muxer reads every quoted file of the job file; it writes the
+// stream, or with "--blu-ray" the folder tree of one clip.
+std::string TsMuxer(const Argv& a, std::string* seen) {
+  *seen = ReadFile(a.at(1));
+  const std::vector<std::string> lines = CrLfLines(*seen);
+  for (size_t i = 1; i < lines.size(); ++i) {
+    const size_t open = lines[i].find('"');
+    if (!Holds(lines[i].substr(open + 1, lines[i].find('"', open + 1) - open - 1))) return "";
+  }
+  if (lines.size() < 3) return "";
+  if (lines[0].find("--blu-ray") == std::string::npos) {
+    WriteFile(a.at(2), "ts of " + *seen);
+  } else {
+    WriteFile(fs::path(a[2]) / "BDMV" / "index.bdmv", "INDX0200");
+    WriteFile(fs::path(a[2]) / "BDMV" / "STREAM" / "00000.m2ts", "clip of " + *seen);
   }
   return "";
 }
 
-std::string TrimRight(std::string text) {
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
+// The header tool reads both paths from the ini file beside it.
+std::string HeaderTool(const Argv& a) {
+  const std::string ini = ReadFile(fs::path(a[0]).parent_path() / "h264info.ini");
+  const auto value = [&ini](const std::string& key) {
+    const size_t at = ini.find(key), end = ini.find('\r', at);
+    return at == std::string::npos ? "" : ini.substr(at + key.size(), end - at - key.size());
+  };
+  if (Holds(value("InputPath="))) WriteFile(value("OutputPath="), "level 4.1");
+  return "";
+}
+
+// The AVI muxer: every LOAD must name a file that holds data; START names the result.
+std::string AviMuxer(const Argv& a, std::string* seen) {
+  *seen = ReadFile(a.at(1));
+  std::string result;
+  for (const std::string& line : CrLfLines(*seen)) {
+    if (line.starts_with("LOAD ") && !Holds(line.substr(5))) return "";
+    if (line.starts_with("START ")) result = line.substr(6);
+  }
+  if (!result.empty()) WriteFile(result, "avi of " + *seen);
+  return "";
+}
+
+// The Matroska muxer's subtitle copy: "-o COPY ... SOURCE ... SUBTITLE" writes the copy
+// when both files named hold data.
+std::string MkvMerge(const Argv& a) {
+  std::vector<std::string> inputs;
+  for (size_t i = 1; i < a.size(); ++i)
+    if (a[i] == "-o" || a[i] == "-d" || a[i] == "-a" || a[i] == "-s")
+      ++i;
+    else if (!a[i].empty() && a[i][0] != '-')
+      inputs.push_back(a[i]);
+  if (inputs.size() == 2 && Holds(inputs[0]) && Holds(inputs[1]) && !Arg(a, "-o").empty())
+    WriteFile(Arg(a, "-o"), "copy of " + inputs[0] + " with " + inputs[1]);
+  return "";
 }
 
 }  // namespace
+
+bool Holds(const std::string& path) {
+  std::error_code ec;
+  return fs::is_regular_file(path, ec) && fs::file_size(path, ec) > 0;
+}
+
+std::vector<std::string> FolderNames(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+Setup Opts(AudioType audio, int o, Setup more, int64_t bytes) {
+  return [=](ConvertScaffold& s) {
+    s.Ready(audio, bytes);
+    Form1& f = s.form();
+    f.cmbPlatform.SetListIndex(o & kXbox ? 1 : o & kStereo ? 2 : 0);
+    f.chkVob.SetValue(o & kVob ? 1 : 0);
+    f.chkAVCHD.SetValue(o & kAvchd ? 1 : 0);
+    f.chkFF.SetValue(o & kFF ? 1 : 0);
+    f.chkNorm.SetValue(o & kNorm ? 1 : 0);
+    f.chk25.SetValue(o & k25 ? 1 : 0);
+    f.Check1.SetValue(o & kWhole ? 0 : 1);
+    if (o & (kH264 | kXvid | kMpeg2 | kHq))
+      s.Recode(o & kMpeg2 ? 0 : o & kH264 ? 1 : o & kXvid ? 2 : 3);
+    s.app.report.bVFW = o & kVfw;
+    if (o & kPar) s.Anamorphic();
+    if (o & kVc1) s.app.report.strVideoCodec = "vc1";
+    if (more) more(s);
+  };
+}
+
+Setup Picture(int width, int height) {
+  return [=](ConvertScaffold& s) {
+    s.app.report.intPixelWidth = static_cast<int16_t>(width);
+    s.app.report.intPixelHeight = static_cast<int16_t>(height);
+  };
+}
 
 ConvertScaffold::ConvertScaffold() {
   source = (sourceDir.path() / "Film.mkv").string();
@@ -107,14 +194,37 @@ ConvertScaffold::ConvertScaffold() {
   form().cmbPlatform.SetListIndex(0);
   form().cmdConv.SetListIndex(1);
   form().cmbPrio.SetListIndex(0);
+  MakeTool("h264info/h264info.exe");  // the header tool's settings file lives beside it
+  for (const auto& [tool, in, out] :
+       std::vector<std::array<const char*, 3>>{{"wavgrab.exe", "1", "2"},
+                                               {"FFmpeg.exe", "-i", "-1"},
+                                               {"faad.exe", "<-o", "-o"},
+                                               {"valdec.exe", "1", "-wav"},
+                                               {"soundstretch.exe", "1", "2"},
+                                               {"BeSweet.exe", "-input", "-output"},
+                                               {"neroAacEnc_SSE2.exe", "-if", "-of"},
+                                               {"neroAacEnc.exe", "-if", "-of"},
+                                               {"neroAacEnc_SSE.exe", "-if", "-of"},
+                                               {"Mencoder.exe", "*.mkv", "-o"},
+                                               {"aften.exe", "1", "-1"},
+                                               {"asf2vc1.exe", "1", "2"},
+                                               {"EncWAVtoAC3.exe", "1", "-1"}})
+    runner.On(tool, Converts(in, out));
+  LeavesNothing("normalize.exe");
+  runner.On("mkvextract.exe", MkvExtract);
+  runner.On("MP4Box.exe", Mp4Box);
+  runner.On("mp4creator.exe", Mp4Creator);
+  runner.On("h264info.exe", HeaderTool);
+  runner.On("mkvmerge.exe", MkvMerge);
+  runner.On("tsmuxer.exe", [this](const Argv& a) { return TsMuxer(a, &muxedMeta); });
+  runner.On("avimux_gui.exe", [this](const Argv& a) { return AviMuxer(a, &muxedScript); });
 }
 
 std::string ConvertScaffold::X(const std::string& text) const {
-  std::string out = ReplaceAllText(text, "{app}", programDir.str());
-  out = ReplaceAllText(out, "{out}", outputDir.withSep());
-  out = ReplaceAllText(out, "{tmp}", outputDir.str());
-  out = ReplaceAllText(out, "{pid}", std::to_string(getpid()));
-  return ReplaceAllText(out, "{src}", source);
+  std::string out = Replaced(text, "{app}", programDir.str());
+  out = Replaced(Replaced(out, "{out}", outputDir.withSep()), "{tmp}", outputDir.str());
+  out = Replaced(Replaced(out, "{srcdir}", sourceDir.str()), "{src}", source);
+  return Replaced(out, "{pid}", std::to_string(getpid()));
 }
 
 std::vector<std::string> ConvertScaffold::X(const std::vector<std::string>& texts) const {
@@ -123,15 +233,10 @@ std::vector<std::string> ConvertScaffold::X(const std::vector<std::string>& text
   return out;
 }
 
-bool ConvertScaffold::OutputHas(const std::string& name) const {
-  return fs::exists(outputDir.path() / name);
-}
-
 void ConvertScaffold::MakeSource(int64_t bytes) {
   WriteFile(source, "mkv");
   fs::resize_file(source, static_cast<uintmax_t>(bytes));
-  form().txtFile.Text = source;
-  form().strFullname = source;
+  form().txtFile.Text = form().strFullname = source;
 }
 
 void ConvertScaffold::Inspected(AudioType audio) {
@@ -153,54 +258,42 @@ void ConvertScaffold::Anamorphic() {
   app.report.strQTSize = " -qtw=1920 -qth=1080";
 }
 
-void ConvertScaffold::Ready(AudioType audio) {
-  MakeSource();
-  Inspected(audio);
-  ScriptStandardTools();
-}
-
-void ConvertScaffold::MakeTool(const std::string& relative) {
-  WriteFile(programDir.path() / relative, "tool");
-}
-
-void ConvertScaffold::ScriptStandardTools() {
-  runner.On("mkvextract.exe", FakeMkvExtract);
-  runner.On("MP4Box.exe", FakeMp4Box);
-  runner.On("mp4creator.exe", FakeMp4Creator);
-  runner.On("wavgrab.exe", [](const Argv& a) {
-    return Transcode(a.size() > 2 ? a[1] : "", a.size() > 2 ? a[2] : "", "wav");
-  });
-  runner.On("FFmpeg.exe",
-            [](const Argv& a) { return Transcode(TrimRight(After(a, "-i")), a.back(), "ffmpeg"); });
-  runner.On("faad.exe",
-            [](const Argv& a) { return Transcode(After(a, "-d"), After(a, "-o"), "faad"); });
-  runner.On("valdec.exe", [](const Argv& a) {
-    return Transcode(a.size() > 1 ? a[1] : "", After(a, "-wav"), "valdec");
-  });
-  runner.On("normalize.exe", [](const Argv&) { return std::string(); });
-  runner.On("soundstretch.exe", [](const Argv& a) {
-    return Transcode(a.size() > 2 ? a[1] : "", a.size() > 2 ? a[2] : "", "stretch");
-  });
-  runner.On("BeSweet.exe", [](const Argv& a) {
-    return Transcode(After(a, "-input"), After(a, "-output"), "besweet");
-  });
-  for (const char* nero : {"neroAacEnc_SSE2.exe", "neroAacEnc.exe", "neroAacEnc_SSE.exe"})
-    runner.On(nero,
-              [](const Argv& a) { return Transcode(After(a, "-if"), After(a, "-of"), "nero"); });
-  runner.On("Mencoder.exe", [](const Argv& a) {
-    for (const std::string& arg : a)  // the source is the one Matroska file named
-      if (arg.size() > 4 && arg.substr(arg.size() - 4) == ".mkv")
-        return Transcode(arg, After(a, "-o"), "x264");
-    return std::string();
-  });
-}
-
-void ConvertScaffold::LeavesNothing(const std::string& tool) {
-  runner.On(tool, [](const Argv&) { return std::string(); });
+void ConvertScaffold::ChooseSubtitle(int index) {
+  app.report.strSubTracks.Add({"eng", "srt", "3"});
+  app.report.strSubTracks.Add({"fre", "ASS", "4"});
+  form().cmbSubs.Items = {"eng", "fre"};
+  form().cmbSubs.SetListIndex(index);
+  form().chkSubs.SetValue(1);
 }
 
 void ConvertScaffold::Convert() {
   Command2_Click(app);
+}
+
+void ConvertScaffold::Check(const Scenario& row) {
+  row.setup(*this);
+  Convert();
+  if (!row.commands.empty()) {
+    EXPECT_EQ(Commands(), row.commands[0] == kNoTool ? Argv{} : X(row.commands));
+  }
+  if (!row.meta.empty()) {
+    EXPECT_EQ(CrLfLines(muxedMeta), X(row.meta));
+  }
+  EXPECT_EQ(Boxes(), X(row.boxes));
+  const bool done = row.boxes.empty() || row.warned;
+  EXPECT_EQ(form().txtProgress.Text.starts_with("Conversion done"), done)
+      << form().txtProgress.Text;
+  EXPECT_EQ(app.conversionsSucceeded, done ? app.conversionsStarted : 0);
+  Argv names;
+  for (const std::string& entry : row.left) {
+    const size_t colon = entry.find(':');
+    names.push_back(entry.substr(0, colon));
+    const std::string content = ReadFile(Out(names.back()));
+    EXPECT_TRUE(colon == std::string::npos ? content != "earlier"
+                                           : content == X(entry.substr(colon + 1)))
+        << entry << " holds " << content;
+  }
+  EXPECT_EQ(OutputNames(), names);
 }
 
 }  // namespace quillet::test

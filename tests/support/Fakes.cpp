@@ -11,11 +11,11 @@ namespace quillet::test {
 namespace {
 
 bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
-  if (suffix.size() > text.size()) return false;
-  return std::equal(suffix.rbegin(), suffix.rend(), text.rbegin(), [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) ==
-           std::tolower(static_cast<unsigned char>(b));
-  });
+  return suffix.size() <= text.size() &&
+         std::equal(suffix.rbegin(), suffix.rend(), text.rbegin(), [](char a, char b) {
+           return std::tolower(static_cast<unsigned char>(a)) ==
+                  std::tolower(static_cast<unsigned char>(b));
+         });
 }
 
 // The next scripted answer, or `none` when the script has run out.
@@ -27,20 +27,18 @@ T Next(std::deque<T>& answers, T none) {
   return answer;
 }
 
+// A graph that wrote its whole file before it was first asked.
+class FinishedGraph : public AudioGraph {
+ public:
+  State Poll(std::string*) override { return State::kEnded; }
+  void Stop() override {}
+};
+
 }  // namespace
 
-void FakeToolRunner::On(const std::string& programSuffix, Action action, int exitCode) {
-  rules_.push_back({programSuffix, std::move(action), exitCode});
-}
-
-void FakeToolRunner::Prints(const std::string& programSuffix, const std::string& output) {
-  On(programSuffix, [output](const std::vector<std::string>&) { return output; });
-}
-
 int FakeToolRunner::Dispatch(const std::string& commandLine, std::string* output) {
-  std::vector<std::string> argv = SplitCommandLine(commandLine);
-  if (argv.empty()) return -1;
-  for (auto rule = rules_.rbegin(); rule != rules_.rend(); ++rule) {
+  const std::vector<std::string> argv = SplitCommandLine(commandLine);
+  for (auto rule = rules_.rbegin(); !argv.empty() && rule != rules_.rend(); ++rule) {
     if (!EndsWithNoCase(argv[0], rule->suffix)) continue;
     std::string printed = rule->action(argv);
     if (output) *output = printed;
@@ -89,17 +87,6 @@ std::string FakeUi::BrowseForFolder(const std::string& prompt) {
   folderPrompts.push_back(prompt);
   return Next(folderAnswers, std::string());
 }
-
-namespace {
-
-// A graph that wrote its whole file before it was first asked.
-class FinishedGraph : public AudioGraph {
- public:
-  State Poll(std::string*) override { return State::kEnded; }
-  void Stop() override {}
-};
-
-}  // namespace
 
 std::unique_ptr<AudioGraph> FakeMediaGraph::RunWmaToWavGraph(const std::string& source,
                                                              const std::string& wavPath,

@@ -30,11 +30,15 @@ class FakeToolRunner : public ToolRunner {
   // it may create files. It returns the text a capture gets.
   using Action = std::function<std::string(const std::vector<std::string>& argv)>;
 
-  // Every call whose program path ends with `programSuffix` (compared without case,
-  // separators as written) runs `action`. Later rules win over earlier ones.
-  void On(const std::string& programSuffix, Action action, int exitCode = 0);
+  // Every call whose program path ends with `programSuffix` (compared without case)
+  // runs `action`. Later rules win; a call no rule takes fails to start (-1).
+  void On(const std::string& programSuffix, Action action, int exitCode = 0) {
+    rules_.push_back({programSuffix, std::move(action), exitCode});
+  }
   // Shorthand: the tool prints `output` and does nothing else.
-  void Prints(const std::string& programSuffix, const std::string& output);
+  void Prints(const std::string& programSuffix, const std::string& output) {
+    On(programSuffix, [output](const std::vector<std::string>&) { return output; });
+  }
 
   int RunTool(const std::string& commandLine, ToolPriority priority) override;
   void RunToolHidden(const std::string& commandLine, ToolPriority priority) override;
@@ -51,8 +55,6 @@ class FakeToolRunner : public ToolRunner {
     Action action;
     int exitCode;
   };
-  // Runs the matching rule; returns the exit code (-1 when no rule matches, as for a
-  // program that cannot be started) and the printed text.
   int Dispatch(const std::string& commandLine, std::string* output);
   std::vector<Rule> rules_;
 };
@@ -80,10 +82,10 @@ class FakeUi : public Ui {
   }
   void HideFolderWindow() override { folderWindowShown = false; }
 
-  // Scripted answers, consumed in order. A box without a scripted answer gets its
-  // default (OK, or Yes).
+  // Scripted answers, consumed in order. A box without one gets its default (OK, or
+  // Yes); a dialog without one is cancelled ("").
   std::deque<int> boxAnswers;
-  std::deque<std::string> openFileAnswers;  // "" = cancel; none left = cancel
+  std::deque<std::string> openFileAnswers;
   std::deque<std::string> folderAnswers;
 
   std::vector<ShownBox> boxes;
@@ -115,13 +117,13 @@ class FakeMediaGraph : public MediaGraph {
  public:
   bool HasRegisteredFilter(const std::string& name) override;
   void ShowFilterPages(const std::string& name) override { shownPages.push_back(name); }
-  // Writes `wav` to the WAV path and reports the graph ended, or names `missing`.
+  // Writes `wav` to the WAV path and reports the graph ended, or names `missingFilter`;
+  // `makeGraph`, when set, builds the graph instead.
   std::unique_ptr<AudioGraph> RunWmaToWavGraph(const std::string& source,
                                                const std::string& wavPath,
                                                std::string* missing) override;
   std::vector<std::string> registeredFilters;
   std::string missingFilter;
-  // When set, builds the graph instead of the finished one that writes `wav` at once.
   std::function<std::unique_ptr<AudioGraph>(const std::string& wavPath)> makeGraph;
   std::string wav = "RIFF....WAVE";
   std::vector<std::string> graphSources;

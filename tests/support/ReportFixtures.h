@@ -28,13 +28,10 @@ struct TestApp;
 std::string ReadFixtureFile(const std::string& path);
 
 #ifdef QUILLET_SOURCE_DIR
-// Path and whole text of tests/fixtures/reports/<name>. Inline: the source folder is
-// known to the test executables only.
-inline std::string ReportFixturePath(const std::string& name) {
-  return std::string(QUILLET_SOURCE_DIR) + "/tests/fixtures/reports/" + name;
-}
+// The whole text of tests/fixtures/reports/<name> (the source folder is known to the
+// test executables only).
 inline std::string ReportFixture(const std::string& name) {
-  return ReadFixtureFile(ReportFixturePath(name));
+  return ReadFixtureFile(std::string(QUILLET_SOURCE_DIR) + "/tests/fixtures/reports/" + name);
 }
 #endif
 
