@@ -1,5 +1,4 @@
-// The base the program and the toolkit share, on real files and child processes: the runner
-// (the program's port, the toolkit's RunProgram), paths, files, bit fields, ffprobe's answers.
+// The base the program and the toolkit share, on real files and child processes.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -137,8 +136,7 @@ TEST_F(RunnerTest, ToolsRunAtTheirPriority) {
   EXPECT_EQ(std::stoi(ReadFile(tool.string() + ".nice")), own);
 }
 
-// The window repaints while a tool runs; a report returns once the output ends, and a
-// tool that stays on after that is still reaped once it has ended.
+// The window repaints while a tool runs; a tool that stays on after its report is reaped later.
 TEST_F(RunnerTest, IdleTicksAndLingeringChildrenAreReaped) {
   int idleCalls = 0;
   runner.SetIdleCallback([&] { ++idleCalls; });
@@ -164,8 +162,6 @@ TEST_F(RunnerTest, IdleTicksAndLingeringChildrenAreReaped) {
   EXPECT_TRUE(fs::exists(marker));
 }
 
-// The toolkit's tools: descriptors the toolkit holds stay out of them, and they are told
-// to end (SIGTERM) when the toolkit is killed outright.
 TEST_F(RunnerTest, AToolkitToolGetsNoDescriptorOfOursAndSigtermWhenTheToolkitDies) {
   const std::string at = dir.str() + "/";
   const int held = dup(2);  // inherited, not close-on-exec
@@ -336,20 +332,15 @@ TEST(BaseFfprobe, ReadsARealFilmInBothForms) {
   TempFolder dir("quillet-base");
   const std::string film = dir.str() + "/film.mkv";
   const std::string make =
-      "ffmpeg -v error -f lavfi -i testsrc=size=160x120:rate=25:d=1 -f lavfi "
-      "-i sine=d=1:sample_rate=48000 -ac 2 -c:v mpeg4 -c:a ac3 "
-      "-metadata:s:a language=ger ";
+      "ffmpeg -v error -f lavfi -i testsrc=s=160x120:r=25:d=1 -f lavfi -i "
+      "sine=d=1:r=48000 -ac 2 -c:v mpeg4 -c:a ac3 -metadata:s:a language=ger ";
   ASSERT_EQ(std::system((make + film).c_str()), 0);
   toolkit::RunOptions capture;
   capture.captureOut = true;
-  const auto json = ParseProbeJson(toolkit::RunProgram(ProbeJsonArgv(film), capture).out);
-  const ProbedFile flat = ParseProbeFlat(
-      toolkit::RunProgram({"ffprobe", "-v", "error", "-show_entries",
-                           "format=duration:stream=codec_type,codec_name,width,height,"
-                           "avg_frame_rate,channels,sample_rate,index",
-                           "-of", "flat", film},
-                          capture)
-          .out);
+  std::vector<std::string> argv = ProbeJsonArgv(film);
+  const auto json = ParseProbeJson(toolkit::RunProgram(argv, capture).out);
+  argv.end()[-2] = "flat";
+  const ProbedFile flat = ParseProbeFlat(toolkit::RunProgram(argv, capture).out);
   ASSERT_TRUE(json.has_value());
   for (const ProbedFile& f : {*json, flat}) {
     ASSERT_EQ(f.streams.size(), 2u);

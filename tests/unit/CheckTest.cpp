@@ -1,13 +1,9 @@
-// The pre-flight report ("quillet --check"): the verdict rules on hand-made facts, the
-// H.264 level figures, the facts read from the tools' texts and gathered with scripted
-// tools, the command's arguments, exit statuses and JSON, and the source box's tool tip.
+// The pre-flight report ("quillet --check"): verdicts, level figures, facts, the command.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "check/CheckReport.h"
 #include "check/GatherFacts.h"
@@ -142,10 +138,6 @@ const std::vector<Case>& Cases() {
 }
 // clang-format on
 
-void PrintTo(const Case& c, std::ostream* os) {
-  *os << c.label;
-}
-
 class CheckVerdict : public ::testing::TestWithParam<Case> {};
 
 TEST_P(CheckVerdict, NamesTheWorkTheReasonsAndTheConversion) {
@@ -183,13 +175,10 @@ TEST(CheckVerdictDetail, ValuesOptionsAndTheSplitOffered) {
   EXPECT_EQ(optionsAt(9000000000LL).back(), "Split > 4GB ? ticked (3 parts)");
 }
 
-// Figures of the H.264 level table (MaxBR x cpbBrVclFactor; MaxDpbMbs 32768 at level 4.1
-// over the frame's macroblocks, 1080 lines coded as 1088).
+// The H.264 level table: MaxBR x cpbBrVclFactor; MaxDpbMbs 32768 over 1088-line frames.
 TEST(CheckLimits, LevelFiguresAreTheLevelTables) {
   EXPECT_EQ(MaxBitrateFor(41, "Main"), 50000000);
   EXPECT_EQ(MaxBitrateFor(41, "High"), 62500000);
-  EXPECT_EQ(MaxBitrateFor(40, "Main"), 20000000);
-  EXPECT_EQ(MaxBitrateFor(40, "High"), 25000000);
   EXPECT_EQ(MaxBitrateFor(51, "High"), 300000000);
   EXPECT_EQ(MaxBitrateFor(99, "High"), 0);
   EXPECT_EQ(Level41DpbFrames(1920, 1080, false), 4);
@@ -212,29 +201,22 @@ constexpr const char* kChecker1080 =
     "track 1: H.264 High @L5.1, 1920x1080 (120x68 macroblocks, progressive)\n"
     "reference frames: 8\nlevel 4.1 buffer: 4 frames of 8160 macroblocks\ndpb check: [FAILED]\n";
 
-// Gathering with the tools scripted: the conversion's own parser, the report in a
-// temporary folder that is gone afterwards, nothing written beside the film or in the
-// output folder, no option of the window touched.
+// Gathering with the tools scripted: the report in a temporary folder that is gone afterwards,
+// nothing written beside the film or in the output folder, no option of the window touched.
 class CheckGather : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* tmp = std::getenv("TMPDIR");
-    tmp_ = tmp ? tmp : "";
+    if (const char* tmp = std::getenv("TMPDIR")) tmp_ = tmp;
     setenv("TMPDIR", scratch.str().c_str(), 1);
     WriteFile(film, "not really a film, the report tool is scripted");
   }
-  void TearDown() override {
-    if (tmp_.empty())
-      unsetenv("TMPDIR");
-    else
-      setenv("TMPDIR", tmp_.c_str(), 1);
-  }
+  void TearDown() override { tmp_ ? setenv("TMPDIR", tmp_->c_str(), 1) : unsetenv("TMPDIR"); }
 
   TestApp t;
   TempFolder films{"quillet-films"};
   TempFolder scratch{"quillet-tmpdir"};
   std::string film = (films.path() / "A Film.mkv").string();
-  std::string tmp_;
+  std::optional<std::string> tmp_;
 };
 
 TEST_F(CheckGather, AMatroskaFilmIsReadWithTheConversionsParserAndTheChecker) {
@@ -369,31 +351,26 @@ TEST_F(CheckRun, ExitStatusesFollowTheWorstFilm) {
 TEST_F(CheckRun, TheJsonDocumentCarriesFactsVerdictsAndReasons) {
   ASSERT_EQ(Run({"--json", mkv, mp4, "--player", "xbox360"}), 1);
   const nlohmann::json doc = nlohmann::json::parse(out.str());
-  EXPECT_EQ(doc["schema"], "quillet-check/1");
-  EXPECT_EQ(doc["players"], nlohmann::json::array({"xbox360"}));
-  EXPECT_EQ(doc["exitStatus"], 1);
-  ASSERT_EQ(doc["files"].size(), 2u);
-  const nlohmann::json& film = doc["files"][0];
-  EXPECT_EQ(film["path"], mkv) << "quotes in a name survive";
-  EXPECT_EQ(film["container"], "mkv");
-  EXPECT_EQ(film["video"]["codec"], "h264");
-  EXPECT_EQ(film["video"]["refFrames"], 4);
-  EXPECT_EQ(film["audio"][0]["channels"], 6);
-  const nlohmann::json& verdict = film["verdicts"][0];
-  EXPECT_EQ(verdict["player"], "xbox360");
-  EXPECT_EQ(verdict["verdict"], "remux");
-  EXPECT_EQ(verdict["output"], "MP4");
-  EXPECT_EQ(verdict["reencodeTo"], nullptr);
+  const std::string film = "/files/0/", verdict = "/files/0/verdicts/0/";
+  // clang-format off
+  const std::pair<std::string, nlohmann::json> fields[] = {
+      {"/schema", "quillet-check/1"}, {"/players", nlohmann::json::array({"xbox360"})},
+      {"/exitStatus", 1}, {film + "path", mkv}, {film + "container", "mkv"},
+      {film + "video/codec", "h264"}, {film + "video/refFrames", 4}, {film + "audio/0/channels", 6},
+      {verdict + "player", "xbox360"}, {verdict + "verdict", "remux"}, {verdict + "output", "MP4"},
+      {verdict + "reencodeTo", nullptr}, {verdict + "reasons/2/value", "6 channels"},
+      {verdict + "reasons/2/allowed", "2 channels"}, {"/files/1/verdicts/0/verdict", "plays"}};
+  // clang-format on
+  for (const auto& [pointer, value] : fields)
+    EXPECT_EQ(doc.at(nlohmann::json::json_pointer(pointer)), value) << pointer;
+  EXPECT_EQ(doc["files"].size(), 2u);
   std::string limits;
-  for (const auto& reason : verdict["reasons"]) limits += reason["limit"].get<std::string>() + " ";
+  for (const auto& reason : doc["files"][0]["verdicts"][0]["reasons"])
+    limits += reason["limit"].get<std::string>() + " ";
   EXPECT_EQ(limits, "container audio-codec audio-channels ");
-  EXPECT_EQ(verdict["reasons"][2]["value"], "6 channels");
-  EXPECT_EQ(verdict["reasons"][2]["allowed"], "2 channels");
-  EXPECT_EQ(doc["files"][1]["verdicts"][0]["verdict"], "plays");
 }
 
-// Paths of any bytes give a document a JSON reader takes: text kept, bytes that are not
-// UTF-8 replaced by U+FFFD. An unreadable film has its problem and no verdicts.
+// Paths of any bytes give valid JSON: text kept, bytes that are not UTF-8 replaced by U+FFFD.
 TEST(CheckJson, AnyPathGivesValidJsonAndAnUnreadableFilmItsProblem) {
   const std::string kReplaced = "\xEF\xBF\xBD";
   // clang-format off

@@ -1,5 +1,4 @@
-// Registering the component libraries beside the program through the dynamic loader,
-// with a real shared library whose entry points leave a marker file.
+// Registering components through the dynamic loader, with a real library leaving a marker.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,8 +11,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Shipped under the Windows name and found without regard to case, as Windows finds it;
-// what cannot be registered is skipped without a word.
+// Shipped under the Windows name and found without regard to case, as Windows finds it.
 TEST(DlopenComponents, CallsTheEntryPointsAndSkipsWhatCannotBeRegisteredSilently) {
   TempFolder program{"quillet-components"};
   const std::string marker = (program.path() / "marker.txt").string();

@@ -1,12 +1,11 @@
-// Streams the toolkit writes, where the end-to-end tests cannot reach: the pass over the
-// muxer's transport stream on a stream made here (clock gaps, arrival times going back,
-// parts), and subtitles from SubRip text (encodings, layouts, the palette, the glyphs).
+// Streams the toolkit writes, where the end-to-end tests cannot reach: the muxer's pass over
+// a transport stream made here, and subtitles from SubRip text.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "toolkit/M2tsPackets.h"
 #include "base/Text.h"
+#include "toolkit/M2tsPackets.h"
 #include "toolkit/pgs/CueDrawing.h"
 #include "toolkit/pgs/PgsBitmap.h"
 #include "toolkit/pgs/SrtReader.h"
@@ -64,13 +63,9 @@ Packet Video(int frame, int index, bool key, std::optional<uint64_t> pcr) {
     p[9] = static_cast<uint8_t>((key ? 0x40 : 0) | (pcr ? 0x10 : 0));
     if (pcr) {
       const uint64_t base = *pcr / 300, ext = *pcr % 300;
-      const uint8_t field[] = {uint8_t(base >> 25),
-                               uint8_t(base >> 17),
-                               uint8_t(base >> 9),
-                               uint8_t(base >> 1),
-                               uint8_t(((base & 1) << 7) | 0x7E | (ext >> 8)),
-                               uint8_t(ext)};
-      std::memcpy(p.data() + 10, field, 6);
+      for (int i = 0; i < 4; ++i) p[10 + i] = static_cast<uint8_t>(base >> (25 - 8 * i));
+      p[14] = static_cast<uint8_t>(((base & 1) << 7) | 0x7E | (ext >> 8));
+      p[15] = static_cast<uint8_t>(ext);
     }
   }
   p[m::kPacket - 2] = static_cast<uint8_t>(frame);
@@ -156,8 +151,7 @@ TEST(ToolkitM2ts, TheClockGetsItsOwnPidAndArrivalTimesFollowIt) {
   EXPECT_EQ(lastPcr, m::kClock * 7 / 10 + 39 * kFrame);
 }
 
-// Each part after the first starts with PAT, PMT and the clock, then a key frame; the
-// parts joined without those are the whole stream.
+// Parts after the first start with PAT, PMT, the clock, a key frame; joined, the whole stream.
 TEST(ToolkitM2ts, PartsStartAtKeyFramesWithTheTables) {
   const Bytes stream = Stream(120, 4, 12);
   const Bytes whole = Rewrite(stream, 0, 4096).parts.at(0);
@@ -210,9 +204,7 @@ TEST(ToolkitPgs, ManyColoursFitThePalette) {
 // A font without a letter would draw the same empty box for each of them.
 TEST(ToolkitPgs, DrawnGlyphsAreDistinct) {
   p::SubtitleStyle style;
-  style.width = 640;
-  style.height = 360;
-  style.bottomOffset = 30;
+  style.width = 640, style.height = 360, style.bottomOffset = 30;
   const char* letters[] = {"Ж", "Я", "Д", "ß", "Ä", "ö", "é", "ç", "A"};
   std::vector<std::vector<uint32_t>> shapes;
   for (const char* letter : letters) {
@@ -232,10 +224,7 @@ TEST(ToolkitPgs, DrawnGlyphsAreDistinct) {
 TEST(ToolkitPgs, SubtitleBytesBecomeUtf8AndEveryLayoutGivesTheSameCues) {
   const std::pair<std::string, std::string> text[] = {
       {"Caf\xC3\xA9 \xD0\x96", "Caf\xC3\xA9 \xD0\x96"},
-      {"\xEF\xBB\xBFStra\xC3\x9F"
-       "e",
-       "Stra\xC3\x9F"
-       "e"},                                                         // byte-order mark dropped
+      {"\xEF\xBB\xBFStra\xC3\x9F!", "Stra\xC3\x9F!"},                // byte-order mark dropped
       {"Caf\xE9 \xC4pfel", "Caf\xC3\xA9 \xC3\x84pfel"},              // Latin-1
       {"\x80 \x93q\x94", "\xE2\x82\xAC \xE2\x80\x9Cq\xE2\x80\x9D"},  // Windows additions
       {"end\xC3", "end\xC3\x83"}};  // a cut UTF-8 sequence is Latin-1
@@ -263,12 +252,9 @@ TEST(ToolkitPgs, SubtitleBytesBecomeUtf8AndEveryLayoutGivesTheSameCues) {
       "3\r\n00:00:09,000 --> 00:00:10,000\r\nlater\r\n\r\n"
       "1\r\n00:00:05,000 --> 00:00:04,000\r\nends before it starts\r\n\r\n"
       "2\r\n00:00:0x,000 --> 00:00:06,000\r\nbroken time\r\n\r\n"
-      "4\r\n00:00:01,000 --> 00:00:02,000\r\nGr\xFC\xDF"
-      "e\r\n");
+      "4\r\n00:00:01,000 --> 00:00:02,000\r\nGr\xFC\xDF!\r\n");
   ASSERT_EQ(cues.size(), 2u);
-  EXPECT_EQ(cues[0].text + "|" + cues[1].text,
-            "Gr\xC3\xBC\xC3\x9F"
-            "e|later");
+  EXPECT_EQ(cues[0].text + "|" + cues[1].text, "Gr\xC3\xBC\xC3\x9F!|later");
 }
 
 }  // namespace

@@ -1,18 +1,14 @@
-// The window model: its option rules as a user clicks them, the settings file beside the
-// program (exact bytes, line order, a rewrite that never loses the old file), and what a
-// stopped conversion undoes.
+// The window model: its option rules, the settings file, what a stopped conversion undoes.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <algorithm>
 #include <csignal>
-#include <filesystem>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "app/ReplaceFile.h"
 #include "app/Settings.h"
+#include "base/Text.h"
 #include "convert/RunCleanup.h"
 #include "tests/support/ReportFixtures.h"
 #include "tests/support/TestApp.h"
@@ -75,27 +71,19 @@ TEST(Form1Rules, EachClickRunsItsRuleAndTheRulesOfTheBoxesItClears) {
 
 // --- The settings file ---
 
-std::string Lines(const Strings& lines, const std::string& end = "\r\n") {
-  std::string text;
-  for (const std::string& line : lines) text += line + end;
-  return text;
-}
-
 // A stored file as the program writes it.
-Strings StoredLines() {
-  return SplitLines(
-      "C:\\mkv\\mkvextract.exe\nC:\\ff\\ffmpeg.exe\nC:\\mp4\\MP4Box.exe\n/out/\n 0 \n 1 \n/films/\n"
-      "--crf 22\n 2 \n-sub-bg-alpha 0\n 0 \n 0 \n 0 \n 1 \n 1 \n");
-}
+const std::string kStored =
+    "C:\\mkv\\mkvextract.exe\r\nC:\\ff\\ffmpeg.exe\r\nC:\\mp4\\MP4Box.exe\r\n/out/\r\n 0 \r\n 1 "
+    "\r\n/films/\r\n--crf 22\r\n 2 \r\n-sub-bg-alpha 0\r\n 0 \r\n 0 \r\n 0 \r\n 1 \r\n 1 \r\n";
 
 struct SettingsApp : TestApp {
   fs::path File() const { return programDir.path() / "Quillet.conf"; }
   // Stores the lines with some changed (index, text), then loads them.
   void Load(std::vector<std::pair<int, std::string>> changes = {},
             const std::string& end = "\r\n") {
-    Strings lines = StoredLines();
+    Strings lines = SplitLines(kStored);
     for (auto& [index, text] : changes) lines[index] = text;
-    WriteFile(File(), Lines(lines, end));
+    WriteFile(File(), Join(lines, end) + end);
     LoadSettings(app);
   }
   Strings FolderNames() const {
@@ -114,20 +102,12 @@ TEST(SettingsFile, StartValuesAndChosenOptionsAreWrittenByteForByte) {
   EXPECT_EQ(ReadFile(t.File()),
             "\r\n\r\n\r\n/home/user/\r\n 0 \r\n 1 \r\n\r\n\r\n-1 \r\n\r\n-1 \r\n 0 \r\n 0 \r\n"
             "-1 \r\n 0 \r\n");
-  f.strMKV = "/p/MKVToolnix/mkvextract.exe";
-  f.strFF = "/p/FFMpeg/ffmpeg.exe";
-  f.strMP4 = "/p/MP4Box/MP4Box.exe";
-  f.txtTMP.Text = "/media/out put/";
-  f.strMKVPath = "/films/";
-  f.strH264Opts = " --crf 20 ";
-  f.strSubOpts = "-sub-bg-alpha 0";
-  f.cmdConv.SetListIndex(3);
-  f.cmbPlatform.SetListIndex(2);
+  f.strMKV = "/p/MKVToolnix/mkvextract.exe", f.strFF = "/p/FFMpeg/ffmpeg.exe";
+  f.strMP4 = "/p/MP4Box/MP4Box.exe", f.txtTMP.Text = "/media/out put/", f.strMKVPath = "/films/";
+  f.strH264Opts = " --crf 20 ", f.strSubOpts = "-sub-bg-alpha 0";
+  f.cmdConv.SetListIndex(3), f.cmbPlatform.SetListIndex(2);
   f.chkAVCHD.Click();  // selects H264, clears VOB
-  f.chkMP2.Click();
-  f.Check1.Click();
-  f.cmbPrio.SetListIndex(1);
-  f.chkNorm.Click();
+  f.chkMP2.Click(), f.Check1.Click(), f.cmbPrio.SetListIndex(1), f.chkNorm.Click();
   SaveSettings(t.app);
   EXPECT_EQ(ReadFile(t.File()),
             "/p/MKVToolnix/mkvextract.exe\r\n/p/FFMpeg/ffmpeg.exe\r\n/p/MP4Box/MP4Box.exe\r\n"
@@ -149,7 +129,7 @@ TEST(SettingsFile, AStoredFileIsRestoredAndRewrittenUnchanged) {
     EXPECT_EQ(f.chkNorm.Value, 1);
     EXPECT_TRUE(t.components.registered.empty() && t.ui.boxes.empty());
     SaveSettings(t.app);
-    EXPECT_EQ(ReadFile(t.File()), Lines(StoredLines()));
+    EXPECT_EQ(ReadFile(t.File()), kStored);
   }
 }
 
@@ -189,21 +169,19 @@ TEST(SettingsFile, StoredChoicesRunTheirRulesInLineOrder) {
   SettingsApp t;
   t.Load({{4, " 1 "}, {8, " 2 "}, {10, " 1 "}, {11, " 1 "}});
   const Form1& f = t.form();
-  EXPECT_EQ(f.chkVob.Value, 0);
-  EXPECT_FALSE(f.chkVob.Visible || f.chkAVCHD.Visible);
-  EXPECT_EQ(f.chkAVCHD.Value, 1);
-  EXPECT_EQ(f.intListConv, 2);
+  EXPECT_FALSE(f.chkVob.Value || f.chkVob.Visible || f.chkAVCHD.Visible);
+  EXPECT_EQ(std::to_string(f.chkAVCHD.Value) + std::to_string(f.intListConv), "12");
   EXPECT_EQ(f.cmdConv.Text() + " " + f.chkFF.Caption, "H264 Fast Mux");
 }
 
 TEST(SettingsFile, FoundWhateverTheCaseAndFirstStartRegistersTheComponents) {
   SettingsApp t;
-  WriteFile(t.programDir.path() / "QUILLET.CONF", Lines(StoredLines()));
+  WriteFile(t.programDir.path() / "QUILLET.CONF", kStored);
   LoadSettings(t.app);
   EXPECT_EQ(t.form().txtTMP.Text, "/out/");
   SaveSettings(t.app);  // one settings file, under the program's spelling
   EXPECT_EQ(t.FolderNames(), Strings{"Quillet.conf"});
-  EXPECT_EQ(ReadFile(t.File()), Lines(StoredLines()));
+  EXPECT_EQ(ReadFile(t.File()), kStored);
   EXPECT_TRUE(t.components.registered.empty());
 
   SettingsApp first;
@@ -214,17 +192,14 @@ TEST(SettingsFile, FoundWhateverTheCaseAndFirstStartRegistersTheComponents) {
   EXPECT_EQ(first.form().cmbPlatform.ListIndex, -1);
 }
 
-// A rewrite goes to a temporary file renamed over the old one: whatever fails, the old
-// file stays and no copy is left.
 TEST(SettingsFile, ARewriteThatFailsKeepsTheOldFileAndLeavesNoCopy) {
-  const std::string stored = Lines(StoredLines());
   {
     SettingsApp t;  // the temporary copy cannot be created: a folder stands in its place
     t.Load();
     t.form().chkNorm.Click();
     fs::create_directory(ReplacementTempPath(t.File().string()));
     SaveSettings(t.app);
-    EXPECT_EQ(ReadFile(t.File()), stored);
+    EXPECT_EQ(ReadFile(t.File()), kStored);
   }
   SettingsApp t;  // files may grow to 16 bytes only, as on a disk that fills up
   t.Load();
@@ -238,7 +213,7 @@ TEST(SettingsFile, ARewriteThatFailsKeepsTheOldFileAndLeavesNoCopy) {
   SaveSettings(t.app);
   setrlimit(RLIMIT_FSIZE, &saved);
   signal(SIGXFSZ, oldHandler);
-  EXPECT_EQ(ReadFile(t.File()), stored);
+  EXPECT_EQ(ReadFile(t.File()), kStored);
   EXPECT_EQ(t.FolderNames(), Strings{"Quillet.conf"});
 
   // A failed rename removes the temporary file and keeps the target.
