@@ -100,7 +100,6 @@ const std::vector<Case>& Cases() {
     {"EightRefsPs3", H264Film(kMkv, 51, 8, "ac3", 6), PS3, "re-encode", "container level level audio-codec", "MP4", ""},
     {"EightRefsBluRay", H264Film(kMkv, 51, 8, "ac3", 6), BD, "re-encode", "container level level", kAvchd, ""},
     // An MP4 the consoles take as it is, but no Blu-ray player; AAC 5.1 only on a PS3.
-    {"Mp4AacStereoPs3", mp4(), PS3, "plays", "", "", ""},
     {"Mp4AacStereoBluRay", mp4(), BD, "remux", "container audio-codec", kAvchd, ""},
     {"Mp4Aac51Xbox", Film(kMp4, "h264", "aac", 6), XB, "remux", "audio-channels", "MP4", ""},
     {"DtsMkvPs3", Film(kMkv, "h264", "dts", 6), PS3, "remux", "container audio-codec", "MP4", ""},
@@ -163,7 +162,6 @@ TEST(CheckVerdictDetail, ValuesOptionsAndTheSplitOffered) {
   EXPECT_EQ(encode.reencodeTo, "H.264");
   EXPECT_EQ(encode.options,
             (Args{"Target: PS3 (5.1)", "MPEG2 Recode ticked", "Re-encode to: H264"}));
-
   // The conversion cuts sources of 4,190,000 thousand bytes and more into equal parts.
   const auto optionsAt = [](int64_t bytes) {
     return JudgeForPlayer(
@@ -243,7 +241,6 @@ TEST_F(CheckGather, AMatroskaFilmIsReadWithTheConversionsParserAndTheChecker) {
   EXPECT_EQ(fs::directory_iterator(films.path())->path().filename(), "A Film.mkv");
   EXPECT_EQ(t.form().txtS1.Text + " " + t.form().txtSFPS.Text, "7 29.970");
   EXPECT_TRUE(t.DebugLogLines().empty());
-
   // The video track's statistics give its own bitrate.
   t.runner.Prints("ffprobe",
                   "streams.stream.0.codec_type=\"video\"\n"

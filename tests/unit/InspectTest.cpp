@@ -103,9 +103,7 @@ TEST_P(ParseTrackReportCases, RecordsTracksFillsTheWindowAndLogsTheReport) {
   LeaveEarlierSource(t);
   std::string crlf;
   for (const std::string& line : SplitLines(report)) crlf += line + "\r\n";
-
   ParseReport(t, c.crlf ? crlf : report);
-
   const TrackReport& r = t.app.report;
   const Form1& f = t.form();
   EXPECT_EQ(std::tuple(r.strVideoCodec, r.bVFW, r.lngDuration, r.intPixelWidth, r.intPixelHeight),
@@ -117,7 +115,6 @@ TEST_P(ParseTrackReportCases, RecordsTracksFillsTheWindowAndLogsTheReport) {
             std::string(c.txtS1) + "|" + c.txtSFPS + "|" + c.txtS2);
   EXPECT_EQ(f.SelectedOption1(), c.option1);
   EXPECT_EQ(f.chkFF.Enabled, c.chkFFEnabled);
-
   // The audio list: the languages, a track of unknown format marked as such.
   std::vector<std::string> audioItems, subItems;
   for (const TrackRow& row : c.audio)
@@ -130,7 +127,6 @@ TEST_P(ParseTrackReportCases, RecordsTracksFillsTheWindowAndLogsTheReport) {
   EXPECT_EQ(f.cmbSubs.ListIndex, subs ? 0 : -1);
   EXPECT_EQ(f.cmbSubs.Visible && f.chkSubs.Visible && f.lblSubs.Visible, subs);
   if (subs) EXPECT_EQ(f.chkSubs.Value, 0);
-
   // The report line by line (the VFW finding right after its line), then the findings.
   std::vector<std::string> expectedLog;
   for (const std::string& line : SplitLines(report)) {

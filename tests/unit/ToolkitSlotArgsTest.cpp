@@ -79,8 +79,6 @@ TEST(ToolkitArgs, OldTrackNumbersBecomeTodaysIdsOrAreRefused) {
   }
 }
 
-// --- ffmpeg, mencoder, the audio chain ---
-
 TEST(ToolkitArgs, FfmpegTakesTodaysNamesAndAlwaysReplacesItsOutput) {
   // clang-format off
   const struct {
@@ -129,7 +127,6 @@ TEST(ToolkitArgs, MencoderOptionsPutAsDebiansEncoderReadsThem) {
   for (const auto& c : cases)
     EXPECT_EQ(TranslateMencoderArgs({c.option, c.in, "in.mkv"}).args,
               (Args{c.option, c.out, "in.mkv"}));
-
   // The repair line: inputs, the source, the output, a size given as a negative rate
   // (700 MB over 100 minutes: 978.6 kbit/s; a big size over a short time in bits/s).
   MencoderCall call = TranslateMencoderArgs(
@@ -143,7 +140,6 @@ TEST(ToolkitArgs, MencoderOptionsPutAsDebiansEncoderReadsThem) {
   EXPECT_EQ(call.wantedVideoKb, 716800);
   EXPECT_EQ(XvidOptsForSize("bitrate=-716800:nogmc", 716800, 6000), "bitrate=979:nogmc");
   EXPECT_EQ(XvidOptsForSize("bitrate=-100000:nogmc", 100000, 10), "bitrate=81920000:nogmc");
-
   // Only a pass of a multi-pass encode needs a place for its statistics (beside the slot,
   // not in the user's current folder), unless it names one.
   EXPECT_TRUE(TranslateMencoderArgs({"-x264encopts", "bitrate=900:pass=2"}).needsPassLog);
@@ -181,8 +177,6 @@ TEST(ToolkitArgs, TheAudioChain) {
   EXPECT_EQ(SpeedChangedRate(48000, 23976, 25000), 50050);
 }
 
-// --- The MP4 road ---
-
 TEST(ToolkitArgs, Mp4RatesAspectsTracksAndSplits) {
   std::string error;
   // The VFW road hands the pixel aspect over as a word of its own.
@@ -194,7 +188,6 @@ TEST(ToolkitArgs, Mp4RatesAspectsTracksAndSplits) {
   EXPECT_TRUE(ExtendsExisting({"audio"}, {"video"}));
   EXPECT_FALSE(ExtendsExisting({"video", "audio"}, {"audio", "video"}));
   EXPECT_FALSE(ExtendsExisting({"audio"}, {"audio"}));
-
   // Parts start at key frames and stay within the limit; a group larger than the limit
   // stands alone; packets are taken in decoding order.
   const auto movie = [](const std::vector<int>& groups, int frameBytes) {
@@ -326,8 +319,6 @@ TEST(ToolkitReport, TheAviInformationReport) {
   }
 }
 
-// --- The muxer's job file ---
-
 const std::string kVideo = "V_MPEG4/ISO/AVC, \"D:\\out\\movie.h264\", fps=23.976\r\n";
 
 TEST(ToolkitMuxJob, TheOptionLinesAndTrackLinesTheProgramWrites) {
@@ -406,8 +397,6 @@ TEST(ToolkitMuxJob, RefusalsNameWhatIsWrongInOneLine) {
     EXPECT_EQ(error.find('\n'), std::string::npos) << error;
   }
 }
-
-// --- Progress: the share read from the tools' words, in pieces cut anywhere ---
 
 TEST(ToolkitProgress, TheShareIsReadWhereverTheReadsCutTheLines) {
   const auto ffmpeg = [] { return std::make_unique<FfmpegProgress>(20.0); };

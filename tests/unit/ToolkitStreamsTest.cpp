@@ -219,8 +219,6 @@ TEST(ToolkitPgs, DrawnGlyphsAreDistinct) {
   }
 }
 
-// --- SubRip text before it is drawn ---
-
 TEST(ToolkitPgs, SubtitleBytesBecomeUtf8AndEveryLayoutGivesTheSameCues) {
   const std::pair<std::string, std::string> text[] = {
       {"Caf\xC3\xA9 \xD0\x96", "Caf\xC3\xA9 \xD0\x96"},

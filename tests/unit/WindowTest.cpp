@@ -215,7 +215,6 @@ TEST(SettingsFile, ARewriteThatFailsKeepsTheOldFileAndLeavesNoCopy) {
   signal(SIGXFSZ, oldHandler);
   EXPECT_EQ(ReadFile(t.File()), kStored);
   EXPECT_EQ(t.FolderNames(), Strings{"Quillet.conf"});
-
   // A failed rename removes the temporary file and keeps the target.
   const fs::path target = t.outputDir.path() / "target";
   WriteFile(target / "inside", "kept");  // a non-empty folder cannot be replaced by a file
