@@ -81,6 +81,7 @@ struct Case {
   const char* limits;  // the reasons' limits, in order
   std::string output;  // the conversion offered, "" for none
   const char* notes;   // the notes' limits
+  friend void PrintTo(const Case& c, std::ostream* os) { *os << c.label; }
 };
 
 // clang-format off

@@ -45,6 +45,7 @@ struct ReportCase {
   std::vector<TrackRow> audio, subs;
   std::vector<std::string> findings;  // debug-log lines after the copied report
   bool crlf = false;                  // the report's lines end in CR LF
+  friend void PrintTo(const ReportCase& c, std::ostream* os) { *os << c.fixture; }
 };
 
 std::string VideoInfo(const char* size, const char* par) {
