@@ -18,10 +18,8 @@ using S = ConvertScaffold;
 using Lines = std::vector<std::string>;
 
 // clang-format off
-const std::string kEncoder = R"("{app}/Mencoder/Mencoder.exe")";
 const std::string kFont = R"("{app}/Mencoder/font.ttf" -utf8 -subwidth 90 -subpos 90 -subfont-autoscale 1 -subfont-text-scale 4)";
 const std::string kXvidOpts = ":max_bframes=2:bquant_ratio=162:bquant_offset=100:vhq=1:me_quality=6:chroma_me:nochroma_opt:hq_ac:notrellis:lumi_mask:autoaspect:bvhq=1:nogmc:noqpel";
-const std::string kExtract = R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" )";
 const std::string kExtractAc3 = kExtract + R"(2:"{out}movie.ac3" )";
 const std::string kAften = R"("{app}/aften/aften.exe" "{out}movie.wav" -b 640 "{out}movie.ac3")";
 const std::string kWavGrabOf = R"("{app}/TS/wavgrab.exe" "{src}" "{out}movie.wav")";
@@ -34,7 +32,6 @@ const std::string kRemuxLine = R"("{app}/MKVToolnix/mkvmerge.exe" -o "{out}temps
 const std::string kCopy = "{out}tempsrt/Film.mkv";
 const std::string kCopyReport = R"("{app}/MKVToolnix/mkvinfo.exe" "{out}tempsrt/Film.mkv" -o "{out}info.{pid}.txt")";
 const std::string kCopyChecker = R"("{app}/Checker/x264_checker.exe" "{out}tempsrt/Film.mkv")";
-const std::string kH264Opts = ":threads=4:frameref=2:bframes=2:deblock:level=41:direct_pred=auto:partitions=p8x8,b8x8,i8x8,i4x4:me=hex:me_range=12:subq=5:chroma_me:mixed_refs:trellis=1:weight_b:b_pyramid:nr=0";
 const std::string kDefaultSubOpts = "-subwidth 90 -subpos 90 -subfont-autoscale 1 -subfont-text-scale 4";
 const std::string kTemplateError = "Template error (16): The AVI muxer script template {app}/avimux/quillet.amg is missing, cannot be read or has no ENDOFFILE line.";
 const std::string kSoundError = "Audio error (16): Error during audio extraction. Temp files not deleted.";
@@ -58,10 +55,6 @@ std::string Xvid(const std::string& form = "C", const std::string& scale = "",
          bitrate + kXvidOpts + " -ofps 31001/1293 -vf harddup" + scale + R"( -nosound "{src}")" +
          end;
 }
-std::string Valdec(const std::string& ext, const std::string& spk) {
-  return R"("{app}/ac3filter/valdec.exe" "{out}movie.)" + ext + R"(" -wav "{out}movie.wav" -spk:)" +
-         spk + " -fmt:0";
-}
 std::string Mpeg2(const std::string& fps = "31001/1293") {
   return kEncoder + R"( -nosound -o "{out}movie.mpg")" + kMpeg2Opts +
          "keyint=15:autoaspect:dia=2:trell:mv0 -ofps " + fps +
@@ -72,11 +65,9 @@ std::string Mpeg2Subtitled() {
          R"(autoaspect:keyint=15:vqmin=1:lmin=1:vstrict=0:mv0 -ofps 31001/1293 -vf harddup "{src}" -mc 0 -noskip -sid 0)";
 }
 // The H.264 encode of `input` with a subtitle burnt in at 6000 kbit/s (the films are small).
-std::string Burn(const std::string& input, const std::string& filter = " -vf harddup",
+std::string Burn(const std::string& input, const std::string& filter = "-vf harddup",
                  const std::string& sid = "0", const std::string& subOpts = kDefaultSubOpts) {
-  return kEncoder + R"( -oac copy -font "{app}/Mencoder/font.ttf" -utf8 )" + subOpts +
-         R"( -nosound -noskip -mc 0 -of rawvideo -o "{out}movie.h264" -ovc x264 -x264encopts bitrate=6000)" +
-         kH264Opts + " -ofps 31001/1293" + filter + " \"" + input + "\" -mc 0 -noskip -sid " + sid;
+  return H264("6000" + kH264Opts, filter, sid, kBurnIn + subOpts, "31001/1293", input);
 }
 // The pre-mux of `subtitle` into the copy, and the copy's conversion with `encode`.
 Lines CopyRun(const std::string& subtitle, const std::string& encode) {
@@ -175,13 +166,13 @@ const Scenario kRecodes[] = {
     // The subtitle pre-mux: the browsed file is muxed into a copy, which is converted
     // with it burnt in.
     {"RemuxBrowsedFile", [](S& s) { Ready(s, kRemux); }, CopyRun("Browsed.srt", Burn(kCopy)), {}, {"Film.mp4"}},
-    {"RemuxFileBesideTheSource", [](S& s) { Ready(s, kRemux); s.form().strSubBrowse.clear(); }, CopyRun("Film.srt", Burn(kCopy, " -vf  harddup")), {}, {"Film.mp4"}},
+    {"RemuxFileBesideTheSource", [](S& s) { Ready(s, kRemux); s.form().strSubBrowse.clear(); }, CopyRun("Film.srt", Burn(kCopy, "-vf  harddup")), {}, {"Film.mp4"}},
     // Stored encoder subtitle options without "subfont" are replaced.
     {"RemuxStoredSubtitleOptionsWithoutSubfont", [](S& s) { Ready(s, kRemux); s.form().strSubOpts = "-subpos 80"; }, CopyRun("Browsed.srt", Burn(kCopy)), {}, {"Film.mp4"}},
-    {"RemuxStoredSubtitleOptionsWithSubfont", [](S& s) { Ready(s, kRemux); s.form().strSubOpts = "-subfont-text-scale 2"; }, CopyRun("Browsed.srt", Burn(kCopy, " -vf harddup", "0", "-subfont-text-scale 2")), {}, {"Film.mp4"}},
+    {"RemuxStoredSubtitleOptionsWithSubfont", [](S& s) { Ready(s, kRemux); s.form().strSubOpts = "-subfont-text-scale 2"; }, CopyRun("Browsed.srt", Burn(kCopy, "-vf harddup", "0", "-subfont-text-scale 2")), {}, {"Film.mp4"}},
     // No pre-mux: the source is converted as it is.
-    {"NoRemuxWithoutEmbedSubs", [](S& s) { Ready(s, kRemux); s.form().chkSubs.SetValue(0); }, {R"("{app}/Mencoder/Mencoder.exe" -nosound -noskip -mc 0 -of rawvideo -o "{out}movie.h264" -ovc x264 -x264encopts bitrate=6000)" + kH264Opts + R"( -ofps 31001/1293 -vf harddup "{src}" -mc 0 -noskip -sid 99)", kWavGrabOf, kAacFromWav51, kMp4Box}, {}, {"Film.mp4"}},
-    {"NoRemuxWithoutASubtitleFile", [](S& s) { Ready(s, kRemux); s.form().strSubBrowse.clear(); s.form().lblSRTFound.Visible = false; }, {Burn("{src}", " -vf  harddup", "-1"), kWavGrabOf, kAacFromWav51, kMp4Box}, {}, {"Film.mp4"}},
+    {"NoRemuxWithoutEmbedSubs", [](S& s) { Ready(s, kRemux); s.form().chkSubs.SetValue(0); }, {H264("6000" + kH264Opts), kWavGrabOf, kAacFromWav51, kMp4Box}, {}, {"Film.mp4"}},
+    {"NoRemuxWithoutASubtitleFile", [](S& s) { Ready(s, kRemux); s.form().strSubBrowse.clear(); s.form().lblSRTFound.Visible = false; }, {Burn("{src}", "-vf  harddup", "-1"), kWavGrabOf, kAacFromWav51, kMp4Box}, {}, {"Film.mp4"}},
     {"NoRemuxInsideTheCopysRun", [](S& s) { Ready(s, kRemux); s.form().bSRT = true; }, {Burn("{src}"), kWavGrabOf, kAacFromWav51, kMp4Box}, {}, {"Film.mp4"}},
 };
 // clang-format on
@@ -224,10 +215,6 @@ TEST(Recode, AviMuxScriptIsWrittenFromTheTemplate) {
   }
 }
 
-void Earlier(S& s, const Lines& names) {
-  for (const std::string& name : names) WriteFile(s.Out(name), "earlier");
-}
-
 // clang-format off
 const Scenario kFailures[] = {
     // A template the program cannot use is named, and nothing runs.
@@ -242,18 +229,18 @@ const Scenario kFailures[] = {
     {"XvidMuxerLeavesNothing", [](S& s) { Ready(s, kXvid); s.LeavesNothing("avimux_gui.exe"); }, {}, {kAviNotCreated}, {"movie.ac3", "movie.avi", "quillet.amg"}},
     // An earlier AVI is set aside, comes back when the run fails and gives way with its
     // parts when the run succeeds; an old run's sound is not taken.
-    {"XvidEarlierAviComesBack", [](S& s) { Ready(s, kXvid); Earlier(s, {"Film.avi"}); s.LeavesNothing("avimux_gui.exe"); }, {}, {kAviNotCreated}, {"Film.avi:earlier", "movie.ac3", "movie.avi", "quillet.amg"}},
-    {"XvidEarlierPartsAndStaleSoundStay", [](S& s) { Ready(s, kXvid); Earlier(s, {"Film.avi", "Film_002.avi", "movie.ac3"}); s.LeavesNothing("mkvextract.exe"); }, {}, {kSoundError}, {"Film.avi:earlier", "Film_002.avi:earlier"}},
-    {"XvidEarlierPartsGiveWay", [](S& s) { Ready(s, kXvid); Earlier(s, {"Film.avi", "Film_002.avi"}); }, {}, {}, {"Film.avi"}},
+    {"XvidEarlierAviComesBack", [](S& s) { Ready(s, kXvid); s.Earlier({"Film.avi"}); s.LeavesNothing("avimux_gui.exe"); }, {}, {kAviNotCreated}, {"Film.avi:earlier", "movie.ac3", "movie.avi", "quillet.amg"}},
+    {"XvidEarlierPartsAndStaleSoundStay", [](S& s) { Ready(s, kXvid); s.Earlier({"Film.avi", "Film_002.avi", "movie.ac3"}); s.LeavesNothing("mkvextract.exe"); }, {}, {kSoundError}, {"Film.avi:earlier", "Film_002.avi:earlier"}},
+    {"XvidEarlierPartsGiveWay", [](S& s) { Ready(s, kXvid); s.Earlier({"Film.avi", "Film_002.avi"}); }, {}, {}, {"Film.avi"}},
     // MPEG-2: each tool's result checked, an earlier ".mpg" set aside.
-    {"Mpeg2EncoderLeavesNothing", [](S& s) { Ready(s, kMpeg2); Platform(s, 2); Earlier(s, {"Film.mpg"}); s.LeavesNothing("Mencoder.exe"); }, {}, {"Conversion error (16): Error: {out}movie.mpg was not created. Temp files not deleted."}, {"Film.mpg:earlier", "movie.ac3"}},
-    {"Mpeg2MuxerLeavesNothing", [](S& s) { Ready(s, kMpeg2); Platform(s, 2); Earlier(s, {"Film.mpg"}); s.LeavesNothing("tsmuxer.exe"); }, {}, {"Conversion error (16): Error: {out}Film.m2ts was not created. Temp files not deleted."}, {"Film.mpg:earlier", "movie.ac3", "movie.meta", "movie.mpg"}},
+    {"Mpeg2EncoderLeavesNothing", [](S& s) { Ready(s, kMpeg2); Platform(s, 2); s.Earlier({"Film.mpg"}); s.LeavesNothing("Mencoder.exe"); }, {}, {"Conversion error (16): Error: {out}movie.mpg was not created. Temp files not deleted."}, {"Film.mpg:earlier", "movie.ac3"}},
+    {"Mpeg2MuxerLeavesNothing", [](S& s) { Ready(s, kMpeg2); Platform(s, 2); s.Earlier({"Film.mpg"}); s.LeavesNothing("tsmuxer.exe"); }, {}, {"Conversion error (16): Error: {out}Film.m2ts was not created. Temp files not deleted."}, {"Film.mpg:earlier", "movie.ac3", "movie.meta", "movie.mpg"}},
     {"Mpeg2SoundMissing", [](S& s) { Ready(s, kMpeg2); s.form().SelectOption1(kAudioDTS); s.LeavesNothing("aften.exe"); }, {}, {kSoundError}, {}},
-    {"Mpeg2EarlierResultsGiveWay", [](S& s) { Ready(s, kMpeg2); Earlier(s, {"Film.mpg", "Film.m2ts", "movie.meta"}); }, {}, {}, {"Film.mpg"}},
+    {"Mpeg2EarlierResultsGiveWay", [](S& s) { Ready(s, kMpeg2); s.Earlier({"Film.mpg", "Film.m2ts", "movie.meta"}); }, {}, {}, {"Film.mpg"}},
     // A sound a VOB cannot carry is refused, whatever track the window chose.
     {"RepackRefusesAac", [](S& s) { Ready(s, kRepack); s.app.report.audioCodecIds = {"A_AC3", "A_AAC"}; }, {kNoTool}, {"Audio error (16): The sound of Film.mkv is AAC. An MPEG-2 program stream (VOB) cannot carry AAC sound, so the film was not repacked. Recode it instead."}, {}},
     {"RepackRefusesVorbis", [](S& s) { Ready(s, kRepack); s.app.report.audioCodecIds = {"A_AC3", "A_VORBIS"}; }, {kNoTool}, {"Audio error (16): The sound of Film.mkv is Vorbis. An MPEG-2 program stream (VOB) cannot carry Vorbis sound, so the film was not repacked. Recode it instead."}, {}},
-    {"RepackWritesNothing", [](S& s) { Ready(s, kRepack); Earlier(s, {"Film.mpg"}); s.LeavesNothing("FFmpeg.exe"); }, {}, {"Conversion error (16): Error: {out}Film.mpg was not created. Temp files not deleted."}, {"Film.mpg:earlier"}},
+    {"RepackWritesNothing", [](S& s) { Ready(s, kRepack); s.Earlier({"Film.mpg"}); s.LeavesNothing("FFmpeg.exe"); }, {}, {"Conversion error (16): Error: {out}Film.mpg was not created. Temp files not deleted."}, {"Film.mpg:earlier"}},
     // Without the copy the nested run would convert nothing: the subtitle file is named.
     {"RemuxMuxerWritesNothing", [](S& s) { Ready(s, kRemux); s.LeavesNothing("mkvmerge.exe"); }, {}, {kRemuxError}, {}},
     {"RemuxSubtitleFileUnreadable", [](S& s) { Ready(s, kRemux); fs::remove(s.sourceDir.path() / "Browsed.srt"); }, {}, {kRemuxError}, {}},
