@@ -40,9 +40,6 @@ const std::string kWmvNotCreated = "info (16): Error: {out}Film/BDMV/index.bdmv 
 std::string Encoded(const std::string& pad = "") {
   return H264("6000" + kH264Opts, "-vf harddup" + pad);
 }
-std::string ExtractWith(const std::string& ext) {
-  return kExtractVideo + R"( 2:"{out}movie.)" + ext + "\"";
-}
 std::string WavGrabOf(const std::string& ext) {
   return R"("{app}/TS/wavgrab.exe" "{out}movie.)" + ext + R"(" "{out}movie.wav")";
 }
@@ -69,15 +66,15 @@ const Scenario kTs[] = {
     {"M2tsAc3", Opts(kAudioAC3, kVob), {kExtractVideo, kHeaderTool, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kSourceAc3}},
     {"M2tsAc3FastMuxReadsTheSourcesVideo", Opts(kAudioAC3, kVob | kFF), {kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kSourceVideo, kSourceAc3}},
     // Decoded and encoded anew at the encoder's own rate.
-    {"M2tsDtsStereoIsMixedDown", Opts(kAudioDTS, kVob | kStereo), {ExtractWith("dts"), kHeaderTool, Valdec("dts", "2"), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
-    {"M2tsDtsSurroundKeepsItsChannels", Opts(kAudioDTS, kVob), {ExtractWith("dts"), kHeaderTool, Valdec("dts", "0"), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
-    {"M2tsAacSurround", Opts(kAudioAAC, kVob), {ExtractWith("aac"), kHeaderTool, Faad(""), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
-    {"M2tsAacStereoIsMixedDown", Opts(kAudioAAC, kVob | kStereo), {ExtractWith("aac"), kHeaderTool, Faad("-d "), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
-    {"M2tsAc3NormalisedIsDecodedFromTheTrack", Opts(kAudioAC3, kVob | kNorm), {ExtractWith("ac3"), kHeaderTool, Valdec("ac3", "0"), kNormalize, kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
-    {"M2tsMp3SurroundAt640", Opts(kAudioMP3, kVob), {ExtractWith("mp3"), kHeaderTool, kWavGrab, kAc3At640, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
+    {"M2tsDtsStereoIsMixedDown", Opts(kAudioDTS, kVob | kStereo), {VideoAnd("dts"), kHeaderTool, Valdec("dts", "2"), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
+    {"M2tsDtsSurroundKeepsItsChannels", Opts(kAudioDTS, kVob), {VideoAnd("dts"), kHeaderTool, Valdec("dts", "0"), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
+    {"M2tsAacSurround", Opts(kAudioAAC, kVob), {VideoAnd("aac"), kHeaderTool, Faad(""), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
+    {"M2tsAacStereoIsMixedDown", Opts(kAudioAAC, kVob | kStereo), {VideoAnd("aac"), kHeaderTool, Faad("-d "), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
+    {"M2tsAc3NormalisedIsDecodedFromTheTrack", Opts(kAudioAC3, kVob | kNorm), {VideoAnd("ac3"), kHeaderTool, Valdec("ac3", "0"), kNormalize, kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
+    {"M2tsMp3SurroundAt640", Opts(kAudioMP3, kVob), {VideoAnd("mp3"), kHeaderTool, kWavGrab, kAc3At640, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
     // Vorbis, MP3 and MP2 to be decoded: the WAV tool reads the extracted track.
-    {"M2tsMp3StereoDecodesTheExtractedTrack", Opts(kAudioMP3, kVob | kStereo), {ExtractWith("mp3"), kHeaderTool, WavGrabOf("mp3"), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
-    {"M2tsVorbisNormalisedDecodesTheExtractedTrack", Opts(kAudioVorbis, kVob | kNorm), {ExtractWith("ogg"), kHeaderTool, WavGrabOf("ogg"), kNormalize, kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
+    {"M2tsMp3StereoDecodesTheExtractedTrack", Opts(kAudioMP3, kVob | kStereo), {VideoAnd("mp3"), kHeaderTool, WavGrabOf("mp3"), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
+    {"M2tsVorbisNormalisedDecodesTheExtractedTrack", Opts(kAudioVorbis, kVob | kNorm), {VideoAnd("ogg"), kHeaderTool, WavGrabOf("ogg"), kNormalize, kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
     {"M2tsMp2FastMuxStereo", Opts(kAudioMP2, kVob | kStereo | kFF), {kExtract + R"(2:"{out}movie.mp2")", WavGrabOf("mp2"), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kSourceVideo, kAc3}},
     // Fast Mux with a stream only the output folder holds: it is patched and muxed from there.
     {"M2tsFastMuxWithARecodeMuxesTheNewStream", Opts(kAudioAC3, kVob | kH264 | kFF), {Encoded(), kHeaderTool, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kSourceAc3}},
@@ -100,7 +97,6 @@ const Scenario kTs[] = {
     {"AvchdRecodedVc1MuxesTheNewStream", Opts(kAudioAC3, kAvchd | kH264 | kVc1), {Encoded(), kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
     // Split options: "Fit to" a disc, or by size; the source itself is never split.
     {"AvchdFitToDvd5", Opts(kAudioAC3, kAvchd | kWhole, [](S& s) { s.FitTo(0); }), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd + " --split-size=4300MB ", kFolderVideo, kSourceAc3}},
-    {"AvchdFitToDvd9", Opts(kAudioAC3, kAvchd | kWhole, [](S& s) { s.FitTo(1); }), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd + " --split-size=7900MB ", kFolderVideo, kSourceAc3}},
     {"AvchdFitToBluRay", Opts(kAudioAC3, kAvchd | kWhole, [](S& s) { s.FitTo(2); }), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd + " --split-size=23GB ", kFolderVideo, kSourceAc3}},
     {"AvchdNineThousandMegabytes", Opts(kAudioAC3, kAvchd, nullptr, 9216000000), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd + " --split-size=3000MB ", kFolderVideo, kSourceAc3}},
     // Subtitles: the browsed file, then the ".srt" beside the source, then the source's track.
@@ -112,7 +108,7 @@ const Scenario kTs[] = {
     {"AvchdReencodeCarriesNoSubtitle", Opts(kAudioAC3, kAvchd | kH264, [](S& s) { Browsed(s); }), {Encoded(), kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
     // Fast Mux takes only what the muxer cannot read from the source.
     {"M2tsDtsFastMuxTakesTheAudioOnly", Opts(kAudioDTS, kVob | kFF), {kExtract + R"(2:"{out}movie.dts")", Valdec("dts", "0"), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kSourceVideo, kAc3}},
-    {"AvchdDtsFastMux", Opts(kAudioDTS, kAvchd | kFF), {ExtractWith("dts"), kAuthorAvchd}, {}, {"Film"}, {kBd, kSourceVideo, R"(A_DTS, "{src}", track=2)"}},
+    {"AvchdDtsFastMux", Opts(kAudioDTS, kAvchd | kFF), {VideoAnd("dts"), kAuthorAvchd}, {}, {"Film"}, {kBd, kSourceVideo, R"(A_DTS, "{src}", track=2)"}},
     {"AvchdVorbisFastMux", Opts(kAudioVorbis, kAvchd | kFF), {kWavGrab, kAc3At640, kAuthorAvchd}, {}, {"Film"}, {kBd, kSourceVideo, kAc3}},
     // The encoder pads a letterboxed HD picture to the full frame.
     {"AvchdRecodePadsLetterboxedHd", Opts(kAudioAC3, kAvchd | kH264, Picture(1920, 800)), {Encoded(",expand=1920:1080"), kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
@@ -122,7 +118,6 @@ const Scenario kTs[] = {
     {"AvchdLetterboxed1080IsWarned", Opts(kAudioAC3, kAvchd, Picture(1920, 800)), {kRaw, kHeaderTool, kAuthorAvchd}, {"AVCHD info. (0): Resolution is not 1920 x 1080, issues might occur when playing."}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}, true},
     {"AvchdLetterboxed720IsWarned", Opts(kAudioAC3, kAvchd, Picture(1280, 544)), {kRaw, kHeaderTool, kAuthorAvchd}, {"AVCHD info. (0): Resolution is not 1280 x 720, issues might occur when playing."}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}, true},
     {"Avchd1440x1080IsIncorrect", Opts(kAudioAC3, kAvchd, Picture(1440, 1080)), {kRaw, kHeaderTool, kAuthorAvchd}, {"AVCHD info. (16): Incorrect AVCHD resolution, issues might occur when playing."}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}, true},
-    {"AvchdPalIsIncorrect", Opts(kAudioAC3, kAvchd, Picture(720, 576)), {kRaw, kHeaderTool, kAuthorAvchd}, {"AVCHD info. (16): Incorrect AVCHD resolution, issues might occur when playing."}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}, true},
     {"Avchd720pIsFine", Opts(kAudioAC3, kAvchd, Picture(1280, 720)), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
     {"AvchdCinemaScopeIsFine", Opts(kAudioAC3, kAvchd, Picture(2048, 858)), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
     {"AvchdRecodedPalIsNotWarned", Opts(kAudioAC3, kAvchd | kH264, Picture(720, 576)), {Encoded(), kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
@@ -171,7 +166,6 @@ const Scenario kResults[] = {
     // An old AC3 is not muxed when the sound cannot be made now.
     {"M2tsStaleWorkingFilesAreNotMuxed", Opts(kAudioAC3, kVob, [](S& s) { s.form().SelectOption1(kAudioMP3); s.form().cmbPlatform.SetListIndex(2); s.Earlier({"movie.mp3", "movie.ac3", "movie.wav"}); s.LeavesNothing("wavgrab.exe"); }), {}, {kNotCreated}, {"movie.h264", "movie.meta"}},
     // The AVCHD folder counts as made when it holds the index and a clip with data.
-    {"AvchdFolderWithNothing", Opts(kAudioAC3, kAvchd, [](S& s) { MuxerWritesTree(s, false, nullptr); }), {}, {kAvchdNotCreated}, {"Film", "movie.h264", "movie.meta"}},
     {"AvchdFolderWithTheIndexOnly", Opts(kAudioAC3, kAvchd, [](S& s) { MuxerWritesTree(s, true, nullptr); }), {}, {kAvchdNotCreated}, {"Film", "movie.h264", "movie.meta"}},
     {"AvchdFolderWithAnEmptyClip", Opts(kAudioAC3, kAvchd, [](S& s) { MuxerWritesTree(s, true, ""); }), {}, {kAvchdNotCreated}, {"Film", "movie.h264", "movie.meta"}},
     {"AvchdFolderWithoutIndex", Opts(kAudioAC3, kAvchd, [](S& s) { MuxerWritesTree(s, false, "ts"); }), {}, {kAvchdNotCreated}, {"Film", "movie.h264", "movie.meta"}},

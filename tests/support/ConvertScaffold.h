@@ -54,6 +54,9 @@ Setup Picture(int width, int height);  // the picture as inspected
 std::string H264(const std::string& bitrate, const std::string& rest = "-vf harddup",
                  const std::string& sid = "99", const std::string& subtitles = "",
                  const std::string& fps = "31001/1293", const std::string& input = "{src}");
+inline std::string VideoAnd(const std::string& ext, const std::string& id = "2") {  // extracted
+  return kExtractVideo + " " + id + R"(:"{out}movie.)" + ext + "\"";
+}
 // The decoder of movie.EXT to movie.wav for `speakers` (0: the track's own).
 std::string Valdec(const std::string& ext, const std::string& speakers);
 
