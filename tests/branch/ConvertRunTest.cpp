@@ -1,6 +1,5 @@
-// The "Convert" button and the frame of every conversion: the checks before any tool, the
-// inspection of a new source, the split of a large source into parts converted one by
-// one, the shutdown rule, the count for the exit status, and the guard that waits for
+// The frame of every conversion: the checks before any tool, the split of a large source
+// into parts, the shutdown and the count for the exit status, and the guard that waits for
 // another conversion and puts the output folder back after a stop.
 
 #include <gtest/gtest.h>
@@ -28,7 +27,6 @@ using Lines = std::vector<std::string>;
 const std::string kSplitter =
     R"("{app}/MKVToolnix/mkvmerge.exe" -o "{out}split/Film.mkv" -d 1 --compression 1:none -a 2 --compression "1:none")";
 const std::string kReport = R"("{app}/MKVToolnix/mkvinfo.exe" "{src}" -o "{out}info.{pid}.txt")";
-const std::string kChecker = R"("{app}/Checker/x264_checker.exe" "{src}")";
 
 // An inspected AC3 source of the given size that the report tool describes again.
 struct Job : ConvertScaffold {
@@ -91,9 +89,7 @@ TEST_P(Refusal, StopsBeforeAnyToolAndEndsTheConversion) {
   s.form().strSubBrowse = "/subs/Film.srt";
   s.form().chkShutDown.SetValue(1);
   GetParam().setup(s);
-
   s.Convert();
-
   EXPECT_TRUE(s.Commands().empty());
   EXPECT_EQ(s.Boxes(), Lines{s.X(GetParam().box)});
   EXPECT_EQ(s.form().txtProgress.Text, "Conversion error.");
@@ -107,15 +103,6 @@ TEST_P(Refusal, StopsBeforeAnyToolAndEndsTheConversion) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, Refusal, ::testing::ValuesIn(kRefusals), RowName());
 
-TEST(Convert, UninspectedSourceIsInspectedFirst) {
-  Job s;
-  s.app.report = TrackReport{};
-  s.form().SelectOption1(kAudioDTS);
-  s.Convert();
-  EXPECT_EQ(s.Commands(), s.X(InspectedMp4Road("{src}", "Film")));
-  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
-}
-
 // --- A source too large for one file is converted in parts ---
 
 TEST(SplitSource, NineGigabytesAreConvertedInThreeParts) {
@@ -123,9 +110,7 @@ TEST(SplitSource, NineGigabytesAreConvertedInThreeParts) {
   s.SplitterMakes({"Film-001.mkv", "Film-002.mkv", "Film-003.mkv"});
   s.RecordShown();
   s.form().chkShutDown.SetValue(1);
-
   s.Convert();
-
   Lines expected = {kSplitter + R"(  "{src}" --split size:3000000K)"};
   for (const char* part : {"Film-001", "Film-002", "Film-003"})
     for (const std::string& line :

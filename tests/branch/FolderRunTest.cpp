@@ -172,9 +172,7 @@ TEST_F(FolderRun, ConvertsTheMatroskaFilesInListOrderAndSkipsTheOnesDone) {
   MakeSources({"c film.mkv", "A film.mkv", "b film.mkv", "notes.txt"});
   WriteFile(Out("b film.mp4"), "earlier result");
   Answers(MsgResult::kNo);
-
   folderMKV(app);
-
   EXPECT_EQ(ui.folderPrompts, Lines{kMkvPrompt});
   EXPECT_EQ(Boxes(), Lines{kWhere});
   EXPECT_EQ(inspected, (Lines{"A film.mkv", "c film.mkv"}));
@@ -208,23 +206,6 @@ TEST_F(FolderRun, YesStoresTheResultsInTheSourceFolderAndKeepsItAsOutputFolder) 
   Answers(MsgResult::kYes);
   folderMKV(app);
   EXPECT_TRUE(runner.calls.empty());
-}
-
-TEST_F(FolderRun, ACancelledPickerOrAFolderWithoutFilesConvertsNothingAndAsksNothing) {
-  form().chkShutDown.SetValue(1);
-  folderMKV(app);  // no folder answer: cancelled
-  EXPECT_EQ(form().txtProgress.Text, "progress......");
-  MakeSources({"film.avi"});
-  ui.folderAnswers = {sourceDir.str()};
-  folderMKV(app);
-  EXPECT_EQ(form().txtProgress.Text, "No MKV files found.");
-  fs::rename(Source("film.avi"), Source("film.mkv"));
-  ui.folderAnswers = {sourceDir.str()};
-  folderAVI(app, [](App&) { ADD_FAILURE() << "nothing to check"; });
-  EXPECT_EQ(form().txtProgress.Text, "No AVI files found.");
-  EXPECT_TRUE(ui.boxes.empty());
-  EXPECT_TRUE(runner.calls.empty());
-  EXPECT_EQ(power.shutdowns, 0);
 }
 
 // A failed file is named and the run goes on; the last file's "Conversion done" does not

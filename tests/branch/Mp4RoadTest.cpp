@@ -162,7 +162,6 @@ const Scenario kRecode[] = {
 const Scenario kChoices[] = {
     // The chosen track is the one the WAV tool decodes: the command lines are unchanged.
     {"DefaultAc3ChosenKeepsTheWavTool", Opts(kAudioAC3, 0, TwoTracks(6, kAudioAAC, 2, 0)), {kExtractVideo, kWavGrab, kAacFromWav51, kMp4Box}, {}, {"Film.mp4"}},
-    {"DefaultAacChosenPassesThrough", Opts(kAudioAAC, 0, TwoTracks(2, kAudioAC3, 6, 0)), {VideoAnd("aac"), kMp4Box}, {}, {"Film.mp4"}},
     // The second track: extracted and decoded by the decoder that names its input.
     {"SecondAc3ChosenIsExtractedAndDecoded", Opts(kAudioAAC, 0, TwoTracks(2, kAudioAC3, 6, 1)), {kExtractVideo, Track("3", "ac3"), Valdec("ac3", "0"), kAacFromWav51, kMp4Box}, {}, {"Film.mp4"}},
     {"SecondDtsChosenOnStereoPs3", Opts(kAudioAC3, kStereo, TwoTracks(6, kAudioDTS, 6, 1)), {kExtractVideo, Track("3", "dts"), Valdec("dts", "2"), kAacFromWavStereo, kMp4Box}, {}, {"Film.mp4"}},

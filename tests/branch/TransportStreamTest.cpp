@@ -67,7 +67,6 @@ const Scenario kTs[] = {
     {"M2tsAc3FastMuxReadsTheSourcesVideo", Opts(kAudioAC3, kVob | kFF), {kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kSourceVideo, kSourceAc3}},
     // Decoded and encoded anew at the encoder's own rate.
     {"M2tsDtsStereoIsMixedDown", Opts(kAudioDTS, kVob | kStereo), {VideoAnd("dts"), kHeaderTool, Valdec("dts", "2"), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
-    {"M2tsDtsSurroundKeepsItsChannels", Opts(kAudioDTS, kVob), {VideoAnd("dts"), kHeaderTool, Valdec("dts", "0"), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
     {"M2tsAacSurround", Opts(kAudioAAC, kVob), {VideoAnd("aac"), kHeaderTool, Faad(""), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
     {"M2tsAacStereoIsMixedDown", Opts(kAudioAAC, kVob | kStereo), {VideoAnd("aac"), kHeaderTool, Faad("-d "), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
     {"M2tsAc3NormalisedIsDecodedFromTheTrack", Opts(kAudioAC3, kVob | kNorm), {VideoAnd("ac3"), kHeaderTool, Valdec("ac3", "0"), kNormalize, kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kAc3}},
@@ -119,7 +118,6 @@ const Scenario kTs[] = {
     {"AvchdLetterboxed720IsWarned", Opts(kAudioAC3, kAvchd, Picture(1280, 544)), {kRaw, kHeaderTool, kAuthorAvchd}, {"AVCHD info. (0): Resolution is not 1280 x 720, issues might occur when playing."}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}, true},
     {"Avchd1440x1080IsIncorrect", Opts(kAudioAC3, kAvchd, Picture(1440, 1080)), {kRaw, kHeaderTool, kAuthorAvchd}, {"AVCHD info. (16): Incorrect AVCHD resolution, issues might occur when playing."}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}, true},
     {"Avchd720pIsFine", Opts(kAudioAC3, kAvchd, Picture(1280, 720)), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
-    {"AvchdCinemaScopeIsFine", Opts(kAudioAC3, kAvchd, Picture(2048, 858)), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
     {"AvchdRecodedPalIsNotWarned", Opts(kAudioAC3, kAvchd | kH264, Picture(720, 576)), {Encoded(), kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
 };
 // clang-format on

@@ -225,7 +225,7 @@ ConvertScaffold::ConvertScaffold() {
   runner.On("h264info.exe", HeaderTool);
   runner.On("mkvmerge.exe", MkvMerge);
   runner.On("tsmuxer.exe", [this](const Argv& a) { return TsMuxer(a, &muxedMeta); });
-  runner.On("avimux_gui.exe", [this](const Argv& a) { return AviMuxer(a, &muxedScript); });
+  runner.On("avimux_gui.exe", [this](const Argv& a) { return AviMuxer(a, &muxedMeta); });
 }
 
 std::string ConvertScaffold::X(const std::string& text) const {

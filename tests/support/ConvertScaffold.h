@@ -80,7 +80,7 @@ struct Scenario {
   std::vector<std::string> boxes = {};  // as Boxes() gives them; none when the run is done
   // The output folder afterwards: "NAME" (not "earlier"), or "NAME:CONTENT".
   std::vector<std::string> left = {};
-  std::vector<std::string> meta = {};  // the muxer's job file, when one is written
+  std::vector<std::string> meta = {};  // the muxer's job file or script, when one is written
   bool warned = false;                 // the boxes are warnings: the run is done
 };
 inline void PrintTo(const Scenario& row, std::ostream* os) {
@@ -90,10 +90,9 @@ inline const std::string kNoTool = "(no tool runs)";  // the only line of `comma
 
 struct ConvertScaffold : TestApp {
   ConvertScaffold();  // a PS3 (5.1) MP4 conversion at Low priority, every tool scripted
-
   TempFolder sourceDir{"quillet-source"};
-  std::string source;                  // full path of the source
-  std::string muxedMeta, muxedScript;  // the job file and the AVI script as last read
+  std::string source;     // full path of the source
+  std::string muxedMeta;  // the muxer's job file (or AVI script) as last read
 
   // Replaces {app} (program folder), {out} (output folder with its separator), {tmp}
   // (output folder without it), {src} (source path), {srcdir} (its folder), {pid}.

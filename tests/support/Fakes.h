@@ -40,7 +40,6 @@ class FakeToolRunner : public ToolRunner {
   void Prints(const std::string& programSuffix, const std::string& output) {
     On(programSuffix, [output](const std::vector<std::string>&) { return output; });
   }
-
   int RunTool(const std::string& commandLine, ToolPriority priority) override {
     calls.push_back({CallKind::Run, commandLine, priority});
     return Dispatch(commandLine, nullptr);
@@ -56,7 +55,6 @@ class FakeToolRunner : public ToolRunner {
     for (const ToolCall& call : calls) lines.push_back(call.commandLine);
     return lines;
   }
-
   std::vector<ToolCall> calls;
 
  private:
@@ -97,7 +95,6 @@ class FakeUi : public Ui {
   std::deque<int> boxAnswers;
   std::deque<std::string> openFileAnswers;
   std::deque<std::string> folderAnswers;
-
   std::vector<ShownBox> boxes;
   std::vector<std::string> folderPrompts;
   std::vector<bool> topMost;

@@ -79,7 +79,6 @@ struct TestApp {
   TestApp() : ctx{programDir.str(), runner, ui, power, components, media}, app(ctx) {
     app.form.txtTMP.Text = outputDir.withSep();
   }
-
   TempFolder programDir{"quillet-program"};
   TempFolder outputDir{"quillet-output"};
   FakeToolRunner runner;
@@ -89,7 +88,6 @@ struct TestApp {
   FakeMediaGraph media;
   Context ctx;
   App app;
-
   Form1& form() { return app.form; }
   // The debug log of the program folder, line by line (see CrLfLines).
   std::vector<std::string> DebugLogLines() const {
