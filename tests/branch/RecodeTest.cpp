@@ -169,6 +169,9 @@ const Scenario kRecodes[] = {
     // The subtitle pre-mux: the browsed file is muxed into a copy, which is converted
     // with it burnt in.
     {"RemuxBrowsedFile", [](S& s) { Ready(s, kRemux); }, CopyRun("Browsed.srt", Burn(kCopy)), {}, {"Film.mp4"}},
+    // A stale "tempsrt" (a read-only file, a sub-folder) is gone before the muxer runs; the
+    // copy's own run does not shut the machine down, the run that made it does, once.
+    {"RemuxReplacesAStaleFolderAndShutsDownOnce", [](S& s) { Ready(s, kRemux); s.form().chkShutDown.SetValue(1); WriteFile(s.Out("tempsrt/old/deep.txt"), "old"); WriteFile(s.Out("tempsrt/Film.mkv"), "an old copy"); fs::permissions(s.Out("tempsrt/Film.mkv"), fs::perms::owner_read); s.runner.On("mkvmerge.exe", [&s](const Lines& a) { WriteFile(FolderNames(s.Out("tempsrt")).empty() ? a[2] : s.Out("stale copy seen"), "copy"); return std::string(); }); }, CopyRun("Browsed.srt", Burn(kCopy)), {}, {"Film.mp4"}},
     {"RemuxFileBesideTheSource", [](S& s) { Ready(s, kRemux); s.form().strSubBrowse.clear(); }, CopyRun("Film.srt", Burn(kCopy, "-vf  harddup")), {}, {"Film.mp4"}},
     // Stored encoder subtitle options without "subfont" are replaced.
     {"RemuxStoredSubtitleOptionsWithoutSubfont", [](S& s) { Ready(s, kRemux); s.form().strSubOpts = "-subpos 80"; }, CopyRun("Browsed.srt", Burn(kCopy)), {}, {"Film.mp4"}},
@@ -221,6 +224,7 @@ TEST_P(Recode, RunsTheToolsAndSettlesTheOutputFolder) {
   // A run that made the subtitle copy is not taken for the copy's own run afterwards.
   EXPECT_FALSE(s.form().bSRT && !s.Commands().empty() &&
                s.Commands()[0].find("mkvmerge") != std::string::npos);
+  EXPECT_EQ(s.power.shutdowns, s.form().chkShutDown.Value);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, Recode, ::testing::ValuesIn(kRecodes), RowName());
@@ -237,29 +241,6 @@ TEST(Recode, Mpeg2SourceReportKeepsTheSoundCodecIds) {
   EXPECT_EQ(t.app.report.audioCodecIds, Lines{"A_DTS"});
   ParseReport(t, report.replace(report.find("A_DTS"), 5, "A_AAC/MPEG4/LC"));
   EXPECT_EQ(t.app.report.audioCodecIds, Lines{"A_AAC/MPEG4/LC"});
-}
-
-// A stale "tempsrt" folder, with a read-only file and a sub-folder, is replaced; the copy's
-// own run does not shut the machine down: the run that made it does, once.
-TEST(Recode, RemuxReplacesAStaleFolderAndShutsDownOnce) {
-  S s;
-  Ready(s, kRemux, kAudioAC3);
-  s.form().chkShutDown.SetValue(1);
-  const fs::path stale = s.outputDir.path() / "tempsrt";
-  WriteFile(stale / "old" / "deep.txt", "old");
-  WriteFile(stale / "Film.mkv", "an old copy");
-  fs::permissions(stale / "Film.mkv", fs::perms::owner_read);
-  Lines seen = {"(the muxer did not run)"};
-  s.runner.On("mkvmerge.exe", [&](const Lines& argv) {
-    seen = FolderNames(stale);  // what the muxer finds
-    WriteFile(argv[2], "copy");
-    return std::string();
-  });
-  s.Convert();
-  EXPECT_EQ(seen, Lines{});
-  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
-  EXPECT_EQ(s.OutputNames(), Lines{"Film.mp4"});
-  EXPECT_EQ(s.power.shutdowns, 1);
 }
 
 }  // namespace
