@@ -1,13 +1,9 @@
-// The frame of every conversion: the checks before any tool, the split of a large source
-// into parts, the shutdown and the count for the exit status, and the guard that waits for
-// another conversion and puts the output folder back after a stop.
+// The frame of every conversion: the checks before any tool, the split of a large source,
+// the shutdown and the count, and the guard that waits and puts the folder back on a stop.
 
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <functional>
 #include <stdexcept>
 
 #include "app/StepProgress.h"
@@ -28,11 +24,13 @@ const std::string kSplitter =
     R"("{app}/MKVToolnix/mkvmerge.exe" -o "{out}split/Film.mkv" -d 1 --compression 1:none -a 2 --compression "1:none")";
 const std::string kReport = R"("{app}/MKVToolnix/mkvinfo.exe" "{src}" -o "{out}info.{pid}.txt")";
 
-// An inspected AC3 source of the given size that the report tool describes again.
+// An inspected AC3 source of the given size that the report tool describes again; the
+// splitter makes three parts.
 struct Job : ConvertScaffold {
   explicit Job(int64_t bytes = 1000) {
     Ready(kAudioAC3, bytes);
     ScriptReportTool(runner, ReportFixture("h264_ac3.txt"));
+    SplitterMakes({"Film-001.mkv", "Film-002.mkv", "Film-003.mkv"});
   }
   ~Job() { ClearStopRequest(); }
   // The splitter leaves the named parts in the "split" folder.
@@ -56,8 +54,6 @@ Lines InspectedMp4Road(const std::string& src, const std::string& base) {
       R"("{app}/MP4Box/MP4Box.exe" -add "{out}movie.aac" -add "{out}movie.h264:fps=23.976" "{out})" +
           base + R"(.mp4"  -tmp "{tmp}")"};
 }
-
-// --- Refused before any tool runs ---
 
 struct RefusalRow {
   const char* name;
@@ -103,11 +99,8 @@ TEST_P(Refusal, StopsBeforeAnyToolAndEndsTheConversion) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, Refusal, ::testing::ValuesIn(kRefusals), RowName());
 
-// --- A source too large for one file is converted in parts ---
-
 TEST(SplitSource, NineGigabytesAreConvertedInThreeParts) {
   Job s(9000000000);
-  s.SplitterMakes({"Film-001.mkv", "Film-002.mkv", "Film-003.mkv"});
   s.RecordShown();
   s.form().chkShutDown.SetValue(1);
   s.Convert();
@@ -173,7 +166,6 @@ TEST(SplitSource, FailuresAreNotHiddenAndClearTheSplitState) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Job s(9000000000);
-    s.SplitterMakes({"Film-001.mkv", "Film-002.mkv", "Film-003.mkv"});
     c.fault(s);
     EXPECT_NO_THROW(s.Convert());
     EXPECT_EQ(s.Boxes(), s.X(c.boxes));
@@ -189,7 +181,6 @@ TEST(SplitSource, FailuresAreNotHiddenAndClearTheSplitState) {
 // Each part is converted with the subtitle file the user browsed, not only the first.
 TEST(SplitSource, EveryPartKeepsTheBrowsedSubtitles) {
   Job s(9000000000);
-  s.SplitterMakes({"Film-001.mkv", "Film-002.mkv", "Film-003.mkv"});
   Lines browsedPerPart;
   s.runner.On("wavgrab.exe", [&s, &browsedPerPart](const Argv& a) {
     browsedPerPart.push_back(s.form().strSubBrowse);
@@ -240,8 +231,6 @@ TEST_P(SplitDecision, SizeAndOptionsDecideTheParts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, SplitDecision, ::testing::ValuesIn(kSplits), RowName());
-
-// --- The guard: one conversion at a time, and a stop leaves the folder as it was ---
 
 TEST(ConversionGuard, WaitsForTheConversionAlreadyRunningAndSaysSo) {
   for (bool stop : {false, true}) {

@@ -1,20 +1,14 @@
-// The AVI road (the check, its bound on the information runs, the two repairs and the
-// check of the repaired file) and the folder runs of Matroska and AVI files: which files
-// are converted or repaired, in which order, what the window shows meanwhile, where the
-// results go, which options each file starts with, and the one shutdown at the end.
+// The AVI road (the check, the two repairs, the repaired file checked) and the folder runs
+// of Matroska and AVI files: which files, in which order, where results go, one shutdown.
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <functional>
 #include <map>
 
 #include "app/Program.h"
 #include "app/StepProgress.h"
 #include "base/Files.h"
 #include "batch/FolderConversion.h"
-#include "convert/PathNames.h"
 #include "sources/Sources.h"
 #include "tests/support/ConvertScaffold.h"
 #include "tests/support/ReportFixtures.h"
@@ -139,8 +133,6 @@ TEST(AviRoad, RepairShutsDownOnlyOutsideFolderRuns) {
     EXPECT_TRUE(s.Logged("QL_Film.avi was not created"));
   }
 }
-
-// --- Folder runs ---
 
 constexpr const char* kMkvPrompt = "Please select a folder with MKV files to be converted.";
 constexpr const char* kAviPrompt = "Please select a folder with AVI files to be checked/converted.";

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <functional>
 #include <stdexcept>
 #include <tuple>
 

@@ -1,11 +1,7 @@
-// The recodes: the Xvid AVI with its muxer script written from the template, the MPEG-2
-// transport stream and the repack of an MPEG-2 source, and the pre-mux of a subtitle file
-// into a copy converted with the subtitle burnt in; each tool's result checked.
+// The recodes: Xvid AVI with its muxer script, MPEG-2 transport stream, the repack of an
+// MPEG-2 source, and the pre-mux of a subtitle file into a copy with it burnt in.
 
 #include <gtest/gtest.h>
-
-#include <filesystem>
-#include <functional>
 
 #include "tests/support/ConvertScaffold.h"
 #include "tests/support/ReportFixtures.h"

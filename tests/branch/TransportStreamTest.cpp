@@ -1,12 +1,7 @@
-// The transport-stream outputs: the PS3 M2TS and the AVCHD folder per sound format and
-// options, with the job file the muxer reads; the WMV road to AVCHD with its wait for the
-// WAV; and how each road judges what the muxer left and what earlier runs left.
+// The PS3 M2TS and the AVCHD folder per sound format and options, with the muxer's job file;
+// the WMV road with its wait for the WAV; what the muxer and earlier runs left.
 
 #include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <functional>
 
 #include "sources/Sources.h"
 #include "tests/support/ConvertScaffold.h"
@@ -122,8 +117,6 @@ const Scenario kTs[] = {
 };
 // clang-format on
 
-// --- What the muxer left, and what earlier runs left ---
-
 // The WMV source "Film.wmv" for the AVCHD road.
 void Wmv(S& s) {
   s.source = (s.sourceDir.path() / "Film.wmv").string();
@@ -193,18 +186,15 @@ TEST_P(TransportStream, RunsTheToolsAndJudgesWhatTheMuxerLeft) {
 INSTANTIATE_TEST_SUITE_P(Rows, TransportStream, ::testing::ValuesIn(kTs), RowName());
 INSTANTIATE_TEST_SUITE_P(Results, TransportStream, ::testing::ValuesIn(kResults), RowName());
 
-// --- The wait for the WAV on the WMV road ---
-
 // A graph whose every poll runs `poll` with the poll's number, the WAV path and the error.
 struct ScriptedGraph : AudioGraph {
   using Script = std::function<State(int, const std::string&, std::string*)>;
-  ScriptedGraph(Script poll, std::string wav, int* polls, int* stops)
-      : poll_(std::move(poll)), wav_(std::move(wav)), polls_(polls), stops_(stops) {}
-  State Poll(std::string* error) override { return poll_(++*polls_, wav_, error); }
-  void Stop() override { ++*stops_; }
-  Script poll_;
-  std::string wav_;
-  int *polls_, *stops_;
+  ScriptedGraph(Script p, std::string w, int& n, int& s) : poll(p), wav(w), polls(n), stops(s) {}
+  State Poll(std::string* error) override { return poll(++polls, wav, error); }
+  void Stop() override { ++stops; }
+  Script poll;
+  std::string wav;
+  int &polls, &stops;
 };
 
 void Grow(const std::string& wav, int bytes) {
@@ -244,7 +234,7 @@ TEST(Wmv, TheWaitForTheWavEnds) {
     Wmv(s);
     int polls = 0, stops = 0;
     s.media.makeGraph = [&](const std::string& wav) {
-      return std::unique_ptr<AudioGraph>(new ScriptedGraph(c.poll, wav, &polls, &stops));
+      return std::unique_ptr<AudioGraph>(new ScriptedGraph(c.poll, wav, polls, stops));
     };
     std::string left;
     s.ui.onRepaint = [&] {

@@ -1,7 +1,6 @@
 #pragma once
-// A TestApp set up to convert "Film.mkv" (in its own folder) with every tool of the roads
-// scripted to leave what the real tool would, and expected command lines spelled with
-// placeholders.
+// A TestApp set up to convert "Film.mkv" (in its own folder), every tool of the roads scripted
+// to leave what the real tool would; expected command lines spelled with placeholders.
 
 #include <gtest/gtest.h>
 

@@ -99,8 +99,7 @@ class FakeUi : public Ui {
   std::vector<std::string> folderPrompts;
   std::vector<bool> topMost;
   std::function<void()> onRepaint;
-  int repaints = 0;
-  int sleptMs = 0;
+  int repaints = 0, sleptMs = 0;
   bool folderWindowShown = false;
 
  private:
