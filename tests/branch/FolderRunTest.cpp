@@ -1,23 +1,17 @@
-// The AVI road (the check, its bound on the information runs, the two repairs and the
-// check of the repaired file) and the folder runs of Matroska and AVI files: which files
-// are converted or repaired, in which order, what the window shows meanwhile, where the
-// results go, which options each file starts with, and the one shutdown at the end.
+// The AVI road (the check, the two repairs, the repaired file checked) and the folder runs
+// of Matroska and AVI files: which files, in which order, where results go, one shutdown.
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <functional>
 #include <map>
 
 #include "app/Program.h"
 #include "app/StepProgress.h"
+#include "base/Files.h"
 #include "batch/FolderConversion.h"
-#include "convert/PathNames.h"
 #include "sources/Sources.h"
 #include "tests/support/ConvertScaffold.h"
 #include "tests/support/ReportFixtures.h"
-#include "base/Files.h"
 
 namespace quillet::test {
 namespace {
@@ -40,12 +34,6 @@ const std::string kQpel = "Video\nCodec ID:          XVID\nQPel:              Ye
 const std::string kGmc = "Video\nCodec ID:          XVID\nQPel:              No\nGMC:               Yes\n";
 const std::string kDivx3 = "Video\nCodec ID:          DIV3\nQPel:              Yes\nGMC:               Yes\n";
 // clang-format on
-
-bool Logged(const S& s, const std::string& part) {
-  const Lines log = s.DebugLogLines();
-  return std::any_of(log.begin(), log.end(),
-                     [&](const std::string& line) { return line.find(part) != std::string::npos; });
-}
 
 // "Film.avi" of 734,003,200 bytes (sparse); the encoder writes its "-o" file from the
 // source, and the information tool prints `report`.
@@ -104,7 +92,7 @@ TEST_P(AviRoad, ChecksAndRepairs) {
   for (const ToolCall& call : s.runner.calls)  // the check's own tools are captured
     EXPECT_EQ(call.kind, call.commandLine.find("QL_") == std::string::npos ? CallKind::Capture
                                                                            : CallKind::Run);
-  EXPECT_TRUE(s.Commands().size() != 5 || Logged(s, "gave no report"));
+  EXPECT_TRUE(s.Commands().size() != 5 || s.Logged("gave no report"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, AviRoad, ::testing::ValuesIn(kAvi), RowName());
@@ -142,11 +130,9 @@ TEST(AviRoad, RepairShutsDownOnlyOutsideFolderRuns) {
     RecodeAviVideo(s.app);
     EXPECT_EQ(s.power.shutdowns, folderMode ? 0 : 1);
     EXPECT_EQ(s.ui.boxes.size(), folderMode ? 0u : 1u);
-    EXPECT_TRUE(Logged(s, "QL_Film.avi was not created"));
+    EXPECT_TRUE(s.Logged("QL_Film.avi was not created"));
   }
 }
-
-// --- Folder runs ---
 
 constexpr const char* kMkvPrompt = "Please select a folder with MKV files to be converted.";
 constexpr const char* kAviPrompt = "Please select a folder with AVI files to be checked/converted.";
@@ -160,13 +146,7 @@ struct FolderRun : S, ::testing::Test {
       WriteFile(a.back(), ReportFixture("h264_ac3.txt"));
       return std::string();
     });
-    ui.onRepaint = [this] {
-      for (const std::string& shown : {form().lblMulti.Visible ? form().lblMulti.Caption : "",
-                                       OverallPosition(form().progress)})
-        if (!shown.empty() &&
-            std::find(shownLines.begin(), shownLines.end(), shown) == shownLines.end())
-          shownLines.push_back(shown);
-    };
+    RecordShown();
   }
   std::string Source(const std::string& name) const { return (sourceDir.path() / name).string(); }
   void MakeSources(const Lines& names) {
@@ -178,22 +158,19 @@ struct FolderRun : S, ::testing::Test {
     ui.boxAnswers.push_back(where);
   }
   Lines inspected;
-  Lines shownLines;  // the part counter and the overall position, as shown
 };
 
 TEST_F(FolderRun, ConvertsTheMatroskaFilesInListOrderAndSkipsTheOnesDone) {
   MakeSources({"c film.mkv", "A film.mkv", "b film.mkv", "notes.txt"});
   WriteFile(Out("b film.mp4"), "earlier result");
   Answers(MsgResult::kNo);
-
   folderMKV(app);
-
   EXPECT_EQ(ui.folderPrompts, Lines{kMkvPrompt});
   EXPECT_EQ(Boxes(), Lines{kWhere});
   EXPECT_EQ(inspected, (Lines{"A film.mkv", "c film.mkv"}));
   EXPECT_EQ(OutputNames(), (Lines{"A film.mp4", "b film.mp4", "c film.mp4"}));
   EXPECT_EQ(ReadFile(Out("b film.mp4")), "earlier result");
-  EXPECT_EQ(shownLines,
+  EXPECT_EQ(shown,
             (Lines{"1 of 3", "film 1 of 3", "2 of 3", "film 2 of 3", "3 of 3", "film 3 of 3"}));
   EXPECT_FALSE(form().lblMulti.Visible);
   EXPECT_EQ(OverallPosition(form().progress), "");
@@ -223,23 +200,6 @@ TEST_F(FolderRun, YesStoresTheResultsInTheSourceFolderAndKeepsItAsOutputFolder) 
   EXPECT_TRUE(runner.calls.empty());
 }
 
-TEST_F(FolderRun, ACancelledPickerOrAFolderWithoutFilesConvertsNothingAndAsksNothing) {
-  form().chkShutDown.SetValue(1);
-  folderMKV(app);  // no folder answer: cancelled
-  EXPECT_EQ(form().txtProgress.Text, "progress......");
-  MakeSources({"film.avi"});
-  ui.folderAnswers = {sourceDir.str()};
-  folderMKV(app);
-  EXPECT_EQ(form().txtProgress.Text, "No MKV files found.");
-  fs::rename(Source("film.avi"), Source("film.mkv"));
-  ui.folderAnswers = {sourceDir.str()};
-  folderAVI(app, [](App&) { ADD_FAILURE() << "nothing to check"; });
-  EXPECT_EQ(form().txtProgress.Text, "No AVI files found.");
-  EXPECT_TRUE(ui.boxes.empty());
-  EXPECT_TRUE(runner.calls.empty());
-  EXPECT_EQ(power.shutdowns, 0);
-}
-
 // A failed file is named and the run goes on; the last file's "Conversion done" does not
 // stand for the folder. An empty earlier result does not mark its file done. The machine
 // shuts down once, after the last file.
@@ -260,7 +220,7 @@ TEST_F(FolderRun, FailuresAreCountedAndTheMachineShutsDownOnceAtTheEnd) {
   EXPECT_EQ(inspected, (Lines{"a.mkv", "b.mkv", "c.mkv"}));
   EXPECT_EQ(OutputNames(), (Lines{"b.mp4", "c.mp4"}));
   EXPECT_EQ(form().txtProgress.Text, "Folder conversion: 1 of 3 files failed (see debug.log).");
-  EXPECT_TRUE(Logged(*this, "Folder conversion: not converted: " + Source("a.mkv")));
+  EXPECT_TRUE(Logged("Folder conversion: not converted: " + Source("a.mkv")));
   EXPECT_EQ(shutdownsDuringRun, 0);
   EXPECT_EQ(power.shutdowns, 1);
 }
@@ -348,7 +308,7 @@ TEST_F(AviFolder, RepairsOnlyWhatNeedsItAndNeverTouchesRepairedCopies) {
   EXPECT_EQ(Boxes(), Lines{kWhere});
   EXPECT_EQ(encoded, (Lines{"test.avi of a.avi", "QL_a.avi of a.avi", "test.avi of c.avi"}));
   EXPECT_EQ(ReadFile(Source("QL_b.avi")), "repaired earlier");
-  EXPECT_EQ(shownLines.size(), 10u);  // 5 files, each counted and placed
+  EXPECT_EQ(shown.size(), 10u);  // 5 files, each counted and placed
   EXPECT_EQ(form().txtProgress.Text, "Folder Conversion done");
   EXPECT_EQ(form().txtTMP.Text, sourceDir.withSep());
   EXPECT_EQ(power.shutdowns, 1);
@@ -367,27 +327,6 @@ TEST_F(AviFolder, AnswerNoLooksInTheOutputFolderAndCountsFailedRepairs) {
   EXPECT_EQ(OutputNames(), Lines{"QL_b.avi"});
   EXPECT_EQ(form().txtTMP.Text, outputDir.withSep());
   EXPECT_EQ(form().txtProgress.Text, "Folder conversion: 1 of 2 files failed (see debug.log).");
-}
-
-TEST_F(FolderRun, TheFolderButtonOffersTheChoiceExceptOnTheXbox360) {
-  for (int platform : {0, 2}) {
-    form().cmbPlatform.SetListIndex(platform);
-    cmdFolder_Click(app);
-    EXPECT_TRUE(app.frmFolder.Visible && ui.folderWindowShown) << platform;
-    EXPECT_TRUE(ui.folderPrompts.empty()) << platform;
-  }
-  frmFolder_cmdMKV_Click(app);
-  EXPECT_FALSE(app.frmFolder.Visible || ui.folderWindowShown);
-  cmdFolder_Click(app);  // shown again after a choice
-  EXPECT_TRUE(ui.folderWindowShown);
-  frmFolder_Command2_Click(app);
-  EXPECT_FALSE(ui.folderWindowShown);
-  form().cmbPlatform.SetListIndex(1);  // Xbox 360: straight to the MKV folder
-  const int shows = ui.folderWindowShows;
-  cmdFolder_Click(app);
-  EXPECT_EQ(ui.folderWindowShows, shows);
-  EXPECT_FALSE(app.frmFolder.Visible);
-  EXPECT_EQ(ui.folderPrompts, (Lines{kMkvPrompt, kAviPrompt, kMkvPrompt}));
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "convert/Convert.h"
+#include "app/StepProgress.h"
 
 namespace quillet::test {
 namespace {
@@ -172,13 +172,28 @@ Setup Opts(AudioType audio, int o, Setup more, int64_t bytes) {
     f.chkNorm.SetValue(o & kNorm ? 1 : 0);
     f.chk25.SetValue(o & k25 ? 1 : 0);
     f.Check1.SetValue(o & kWhole ? 0 : 1);
-    if (o & (kH264 | kXvid | kMpeg2 | kHq))
-      s.Recode(o & kMpeg2 ? 0 : o & kH264 ? 1 : o & kXvid ? 2 : 3);
+    if (o & kH264) s.Recode(1);
     s.app.report.bVFW = o & kVfw;
-    if (o & kPar) s.Anamorphic();
+    if (o & kPar) {  // 1440x1080 shown 1920 wide
+      s.app.report.intPixelWidth = 1440;
+      s.app.report.strPar = ":par=1920:1440";
+      s.app.report.strQTSize = " -qtw=1920 -qth=1080";
+    }
     if (o & kVc1) s.app.report.strVideoCodec = "vc1";
     if (more) more(s);
   };
+}
+
+std::string H264(const std::string& bitrate, const std::string& rest, const std::string& sid,
+                 const std::string& subtitles, const std::string& fps, const std::string& input) {
+  return kEncoder + subtitles +
+         R"( -nosound -noskip -mc 0 -of rawvideo -o "{out}movie.h264" -ovc x264 -x264encopts bitrate=)" +
+         bitrate + " -ofps " + fps + " " + rest + " \"" + input + "\" -mc 0 -noskip -sid " + sid;
+}
+
+std::string Valdec(const std::string& ext, const std::string& speakers) {
+  return R"("{app}/ac3filter/valdec.exe" "{out}movie.)" + ext + R"(" -wav "{out}movie.wav" -spk:)" +
+         speakers + " -fmt:0";
 }
 
 Setup Picture(int width, int height) {
@@ -195,21 +210,14 @@ ConvertScaffold::ConvertScaffold() {
   form().cmdConv.SetListIndex(1);
   form().cmbPrio.SetListIndex(0);
   MakeTool("h264info/h264info.exe");  // the header tool's settings file lives beside it
-  for (const auto& [tool, in, out] :
-       std::vector<std::array<const char*, 3>>{{"wavgrab.exe", "1", "2"},
-                                               {"FFmpeg.exe", "-i", "-1"},
-                                               {"faad.exe", "<-o", "-o"},
-                                               {"valdec.exe", "1", "-wav"},
-                                               {"soundstretch.exe", "1", "2"},
-                                               {"BeSweet.exe", "-input", "-output"},
-                                               {"neroAacEnc_SSE2.exe", "-if", "-of"},
-                                               {"neroAacEnc.exe", "-if", "-of"},
-                                               {"neroAacEnc_SSE.exe", "-if", "-of"},
-                                               {"Mencoder.exe", "*.mkv", "-o"},
-                                               {"aften.exe", "1", "-1"},
-                                               {"asf2vc1.exe", "1", "2"},
-                                               {"EncWAVtoAC3.exe", "1", "-1"}})
+  // clang-format off
+  for (const auto& [tool, in, out] : std::vector<std::array<const char*, 3>>{
+           {"wavgrab.exe", "1", "2"}, {"FFmpeg.exe", "-i", "-1"}, {"faad.exe", "<-o", "-o"},
+           {"valdec.exe", "1", "-wav"}, {"soundstretch.exe", "1", "2"}, {"BeSweet.exe", "-input", "-output"},
+           {"neroAacEnc_SSE2.exe", "-if", "-of"}, {"neroAacEnc.exe", "-if", "-of"}, {"neroAacEnc_SSE.exe", "-if", "-of"},
+           {"Mencoder.exe", "*.mkv", "-o"}, {"aften.exe", "1", "-1"}, {"asf2vc1.exe", "1", "2"}, {"EncWAVtoAC3.exe", "1", "-1"}})
     runner.On(tool, Converts(in, out));
+  // clang-format on
   LeavesNothing("normalize.exe");
   runner.On("mkvextract.exe", MkvExtract);
   runner.On("MP4Box.exe", Mp4Box);
@@ -217,7 +225,7 @@ ConvertScaffold::ConvertScaffold() {
   runner.On("h264info.exe", HeaderTool);
   runner.On("mkvmerge.exe", MkvMerge);
   runner.On("tsmuxer.exe", [this](const Argv& a) { return TsMuxer(a, &muxedMeta); });
-  runner.On("avimux_gui.exe", [this](const Argv& a) { return AviMuxer(a, &muxedScript); });
+  runner.On("avimux_gui.exe", [this](const Argv& a) { return AviMuxer(a, &muxedMeta); });
 }
 
 std::string ConvertScaffold::X(const std::string& text) const {
@@ -239,7 +247,8 @@ void ConvertScaffold::MakeSource(int64_t bytes) {
   form().txtFile.Text = form().strFullname = source;
 }
 
-void ConvertScaffold::Inspected(AudioType audio) {
+void ConvertScaffold::Ready(AudioType audio, int64_t bytes) {
+  MakeSource(bytes);
   TrackReport& r = app.report;
   r.strVideoCodec = "avc";
   r.lngDuration = 5400;
@@ -252,12 +261,6 @@ void ConvertScaffold::Inspected(AudioType audio) {
   form().SelectOption1(audio);
 }
 
-void ConvertScaffold::Anamorphic() {
-  app.report.intPixelWidth = 1440;
-  app.report.strPar = ":par=1920:1440";
-  app.report.strQTSize = " -qtw=1920 -qth=1080";
-}
-
 void ConvertScaffold::ChooseSubtitle(int index) {
   app.report.strSubTracks.Add({"eng", "srt", "3"});
   app.report.strSubTracks.Add({"fre", "ASS", "4"});
@@ -266,8 +269,19 @@ void ConvertScaffold::ChooseSubtitle(int index) {
   form().chkSubs.SetValue(1);
 }
 
-void ConvertScaffold::Convert() {
-  Command2_Click(app);
+bool ConvertScaffold::Logged(const std::string& part) const {
+  const Argv log = DebugLogLines();
+  return std::any_of(log.begin(), log.end(),
+                     [&](const std::string& line) { return line.find(part) != std::string::npos; });
+}
+
+void ConvertScaffold::RecordShown() {
+  ui.onRepaint = [this] {
+    for (const std::string& now :
+         {form().lblMulti.Visible ? form().lblMulti.Caption : "", OverallPosition(form().progress)})
+      if (!now.empty() && std::find(shown.begin(), shown.end(), now) == shown.end())
+        shown.push_back(now);
+  };
 }
 
 void ConvertScaffold::Check(const Scenario& row) {

@@ -18,15 +18,6 @@ bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
          });
 }
 
-// The next scripted answer, or `none` when the script has run out.
-template <typename T>
-T Next(std::deque<T>& answers, T none) {
-  if (answers.empty()) return none;
-  T answer = answers.front();
-  answers.pop_front();
-  return answer;
-}
-
 // A graph that wrote its whole file before it was first asked.
 class FinishedGraph : public AudioGraph {
  public:
@@ -47,16 +38,6 @@ int FakeToolRunner::Dispatch(const std::string& commandLine, std::string* output
   return -1;
 }
 
-int FakeToolRunner::RunTool(const std::string& commandLine, ToolPriority priority) {
-  calls.push_back({CallKind::Run, commandLine, priority});
-  return Dispatch(commandLine, nullptr);
-}
-
-void FakeToolRunner::RunToolHidden(const std::string& commandLine, ToolPriority priority) {
-  calls.push_back({CallKind::RunHidden, commandLine, priority});
-  Dispatch(commandLine, nullptr);
-}
-
 std::string FakeToolRunner::GetCommandOutput(const std::string& commandLine, bool captureStdout,
                                              bool captureStderr, bool) {
   if (!captureStdout && !captureStderr)
@@ -67,31 +48,15 @@ std::string FakeToolRunner::GetCommandOutput(const std::string& commandLine, boo
   return output;
 }
 
-std::vector<std::string> FakeToolRunner::CommandLines() const {
-  std::vector<std::string> lines;
-  for (const ToolCall& call : calls) lines.push_back(call.commandLine);
-  return lines;
-}
-
 int FakeUi::MsgBox(const std::string& text, int style, const std::string& title) {
   boxes.push_back({text, style, title});
-  return Next(boxAnswers, (style & 7) == MsgStyle::kYesNo ? MsgResult::kYes : MsgResult::kOk);
+  if (boxAnswers.empty()) return (style & 7) == MsgStyle::kYesNo ? MsgResult::kYes : MsgResult::kOk;
+  return Next(boxAnswers);
 }
 
-std::string FakeUi::OpenFile(const OpenFileRequest& request) {
-  openFileRequests.push_back(request);
-  return Next(openFileAnswers, std::string());
-}
-
-std::string FakeUi::BrowseForFolder(const std::string& prompt) {
-  folderPrompts.push_back(prompt);
-  return Next(folderAnswers, std::string());
-}
-
-std::unique_ptr<AudioGraph> FakeMediaGraph::RunWmaToWavGraph(const std::string& source,
+std::unique_ptr<AudioGraph> FakeMediaGraph::RunWmaToWavGraph(const std::string&,
                                                              const std::string& wavPath,
                                                              std::string* missing) {
-  graphSources.push_back(source);
   if (!missingFilter.empty()) {
     if (missing) *missing = missingFilter;
     return nullptr;
@@ -99,11 +64,6 @@ std::unique_ptr<AudioGraph> FakeMediaGraph::RunWmaToWavGraph(const std::string& 
   if (makeGraph) return makeGraph(wavPath);
   WriteFile(wavPath, wav);
   return std::make_unique<FinishedGraph>();
-}
-
-bool FakeMediaGraph::HasRegisteredFilter(const std::string& name) {
-  return std::find(registeredFilters.begin(), registeredFilters.end(), name) !=
-         registeredFilters.end();
 }
 
 }  // namespace quillet::test

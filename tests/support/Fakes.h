@@ -2,6 +2,7 @@
 // Test doubles of the ports: a scripted tool runner that records every command line
 // and leaves the files a real tool would, a scriptable Ui, and inert system ports.
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -39,14 +40,21 @@ class FakeToolRunner : public ToolRunner {
   void Prints(const std::string& programSuffix, const std::string& output) {
     On(programSuffix, [output](const std::vector<std::string>&) { return output; });
   }
-
-  int RunTool(const std::string& commandLine, ToolPriority priority) override;
-  void RunToolHidden(const std::string& commandLine, ToolPriority priority) override;
+  int RunTool(const std::string& commandLine, ToolPriority priority) override {
+    calls.push_back({CallKind::Run, commandLine, priority});
+    return Dispatch(commandLine, nullptr);
+  }
+  void RunToolHidden(const std::string& commandLine, ToolPriority priority) override {
+    calls.push_back({CallKind::RunHidden, commandLine, priority});
+    Dispatch(commandLine, nullptr);
+  }
   std::string GetCommandOutput(const std::string& commandLine, bool captureStdout,
                                bool captureStderr, bool convertFromOem) override;
-
-  std::vector<std::string> CommandLines() const;
-
+  std::vector<std::string> CommandLines() const {
+    std::vector<std::string> lines;
+    for (const ToolCall& call : calls) lines.push_back(call.commandLine);
+    return lines;
+  }
   std::vector<ToolCall> calls;
 
  private:
@@ -68,18 +76,18 @@ struct ShownBox {
 class FakeUi : public Ui {
  public:
   int MsgBox(const std::string& text, int style, const std::string& title) override;
-  std::string OpenFile(const OpenFileRequest& request) override;
-  std::string BrowseForFolder(const std::string& prompt) override;
+  std::string OpenFile(const OpenFileRequest&) override { return Next(openFileAnswers); }
+  std::string BrowseForFolder(const std::string& prompt) override {
+    folderPrompts.push_back(prompt);
+    return Next(folderAnswers);
+  }
   void Repaint() override {
     ++repaints;
     if (onRepaint) onRepaint();
   }
   void SetTopMost(bool onTop) override { topMost.push_back(onTop); }
   void Sleep(int milliseconds) override { sleptMs += milliseconds; }
-  void ShowFolderWindow() override {
-    folderWindowShown = true;
-    ++folderWindowShows;
-  }
+  void ShowFolderWindow() override { folderWindowShown = true; }
   void HideFolderWindow() override { folderWindowShown = false; }
 
   // Scripted answers, consumed in order. A box without one gets its default (OK, or
@@ -87,16 +95,21 @@ class FakeUi : public Ui {
   std::deque<int> boxAnswers;
   std::deque<std::string> openFileAnswers;
   std::deque<std::string> folderAnswers;
-
   std::vector<ShownBox> boxes;
-  std::vector<OpenFileRequest> openFileRequests;
   std::vector<std::string> folderPrompts;
   std::vector<bool> topMost;
   std::function<void()> onRepaint;
-  int repaints = 0;
-  int sleptMs = 0;
+  int repaints = 0, sleptMs = 0;
   bool folderWindowShown = false;
-  int folderWindowShows = 0;
+
+ private:
+  template <typename T>  // the next scripted answer, or T() when the script has run out
+  static T Next(std::deque<T>& answers) {
+    if (answers.empty()) return T();
+    T answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
 };
 
 class FakePower : public Power {
@@ -115,7 +128,10 @@ class FakeComponents : public Components {
 
 class FakeMediaGraph : public MediaGraph {
  public:
-  bool HasRegisteredFilter(const std::string& name) override;
+  bool HasRegisteredFilter(const std::string& name) override {
+    return std::find(registeredFilters.begin(), registeredFilters.end(), name) !=
+           registeredFilters.end();
+  }
   void ShowFilterPages(const std::string& name) override { shownPages.push_back(name); }
   // Writes `wav` to the WAV path and reports the graph ended, or names `missingFilter`;
   // `makeGraph`, when set, builds the graph instead.
@@ -126,7 +142,6 @@ class FakeMediaGraph : public MediaGraph {
   std::string missingFilter;
   std::function<std::unique_ptr<AudioGraph>(const std::string& wavPath)> makeGraph;
   std::string wav = "RIFF....WAVE";
-  std::vector<std::string> graphSources;
   std::vector<std::string> shownPages;
 };
 

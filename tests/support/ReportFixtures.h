@@ -3,11 +3,14 @@
 // and a way to hand one to the program as the tool would.
 
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "inspect/ReadInfo.h"
+#include "inspect/ReportReader.h"
 #include "inspect/TrackReport.h"
-#include "tests/support/Fakes.h"
+#include "tests/support/TestApp.h"
 
 namespace quillet {
 
@@ -22,29 +25,39 @@ inline void PrintTo(const TrackRow& row, std::ostream* os) {
 
 namespace quillet::test {
 
-struct TestApp;
-
-// Whole text of a file; throws when it is missing or empty.
-std::string ReadFixtureFile(const std::string& path);
-
 #ifdef QUILLET_SOURCE_DIR
-// The whole text of tests/fixtures/reports/<name> (the source folder is known to the
-// test executables only).
+// The whole text of tests/fixtures/reports/<name>; throws when it is missing or empty.
 inline std::string ReportFixture(const std::string& name) {
-  return ReadFixtureFile(std::string(QUILLET_SOURCE_DIR) + "/tests/fixtures/reports/" + name);
+  const std::string path = std::string(QUILLET_SOURCE_DIR) + "/tests/fixtures/reports/" + name;
+  const std::string text = ReadFile(path);
+  if (text.empty()) throw std::runtime_error("missing fixture " + path);
+  return text;
 }
 #endif
 
 // The report's lines, without their line ends.
-std::vector<std::string> SplitLines(const std::string& text);
+inline std::vector<std::string> SplitLines(const std::string& text) {
+  return SplitReportLines(text);
+}
 
 // The stored rows of a track table.
-std::vector<TrackRow> Rows(const TrackTable& table);
+inline std::vector<TrackRow> Rows(const TrackTable& table) {
+  return {table.rows.begin(), table.rows.begin() + table.count};
+}
 
 // Hands `report` to the program's track report parser as the report tool's file.
-void ParseReport(TestApp& t, const std::string& report);
+inline void ParseReport(TestApp& t, const std::string& report) {
+  WriteFile(ReportPath(t.app), report);
+  ParseTrackReport(t.app);
+}
 
 // Scripts the report tool: it writes `report` to the file named after its "-o".
-void ScriptReportTool(FakeToolRunner& runner, const std::string& report);
+inline void ScriptReportTool(FakeToolRunner& runner, const std::string& report) {
+  runner.On("mkvinfo.exe", [report](const std::vector<std::string>& argv) {
+    for (std::size_t i = 1; i + 1 < argv.size(); ++i)
+      if (argv[i] == "-o") WriteFile(argv[i + 1], report);
+    return std::string("report written\r\n");
+  });
+}
 
 }  // namespace quillet::test
