@@ -1,6 +1,5 @@
-// The built program run from command lines as scripts write them, without a display and
-// with the toolkit in its slots: two runs at once, names that look like options, a wrong
-// option, and what a log or a terminal gets while the steps run.
+// The built program run from command lines as scripts write them: two runs at once, names
+// that look like options, a wrong option, and what a log or a terminal gets meanwhile.
 
 #include <gtest/gtest.h>
 
@@ -24,7 +23,7 @@ using Args = std::vector<std::string>;
 
 class CommandLine : public ProgramTest {
  protected:
-  // A shelved film of test pictures at 160x120 and a 5.1 AC3 tone, copied into "films".
+  // A small film with 5.1 AC3 sound, copied into "films".
   std::string Film(const std::string& name, int seconds) {
     fs::create_directories(films);
     fs::copy_file(

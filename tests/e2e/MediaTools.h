@@ -1,6 +1,6 @@
 #pragma once
-// The Debian media tools as the end-to-end tests use them: run quietly, judged by their
-// exit, and asked about the files they made; and the shelf of sample films they share.
+// The Debian media tools as the end-to-end tests use them, and the shelf of sample films
+// they share.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -8,18 +8,17 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "base/JsonFields.h"
+#include "base/Text.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TestApp.h"
-#include "base/JsonFields.h"
 #include "toolkit/Process.h"
-#include "base/Text.h"
 
 namespace quillet::test {
 
@@ -95,8 +94,7 @@ inline std::map<std::string, std::string> Facts(const std::string& path) {
   return facts;
 }
 
-// Every entry expected of the file ("video.level=41 audio.channels=6") is there with its
-// value.
+// Every entry expected of the file ("video.level=41 audio.channels=6") has its value.
 inline void ExpectFacts(const std::string& path, const std::string& expected) {
   const std::map<std::string, std::string> facts = Facts(path);
   for (const std::string& entry : Words(expected)) {
@@ -115,6 +113,11 @@ inline void ExpectLength(const std::string& path, double seconds, double toleran
     EXPECT_NEAR(toolkit::ParseDecimal(text).value_or(-1), seconds, tolerance)
         << kind << " of " << path;
   }
+}
+
+// mediainfo's line of video `fields` ("%Format_Settings_QPel%").
+inline std::string MediaInfo(const std::string& path, const std::string& fields) {
+  return toolkit::Trim(Quiet({"mediainfo", "--Inform=Video;" + fields, path}).out);
 }
 
 // The frequency of the tone in the first channel of an audio track ("0:a:0"), counted
@@ -143,39 +146,25 @@ inline std::vector<double> ChannelLevels(const std::string& path, const std::str
   return levels;
 }
 
-// A small film: test picture and a tone, H.264 and 5.1 AC3 in Matroska.
-inline ::testing::AssertionResult MakeSmallFilm(const std::string& path, int seconds) {
-  return Made(
-      Around("ffmpeg -nostdin -y -v error -f lavfi -i testsrc=size=160x120:rate=25 -f lavfi "
-             "-i sine=f=440 -t " +
-                 std::to_string(seconds) +
-                 " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a ac3 -ac 6 -ar 48000",
-             path, ""));
-}
-
-// A sample film made once by a shell recipe (run in a folder of its own, where it leaves
-// NAME) and kept in the build's film shelf under the hash of name and recipe: every test
-// process that asks for it gets the one made first. Tests only read it. Its path, or ""
-// and a test failure when the recipe fails.
+// A sample film NAME made once by a shell recipe (run in a folder of its own) and kept in
+// the build's film shelf under the hash of name and recipe, for tests to read only.
 inline std::string ShelvedFilm(const std::string& name, const std::string& recipe) {
   namespace fs = std::filesystem;
   const fs::path shelf = fs::path(QUILLET_BINARY_DIR) / "tests" / "films";
   const std::string key = toolkit::Format(
       "%016llx", static_cast<unsigned long long>(std::hash<std::string>{}(name + "\n" + recipe)));
   const fs::path film = shelf / key / name, work = shelf / (key + ".making");
-  fs::create_directories(shelf);
+  fs::create_directories(film.parent_path());
   const int lock = open((shelf / (key + ".lock")).c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
   flock(lock, LOCK_EX);  // another process making the same film finishes first
   if (!fs::exists(film)) {
     fs::remove_all(work);
     fs::create_directories(work);
     const ProgramRun run = RunShell("cd " + ShellQuoted(work.string()) + " && " + recipe);
-    if (run.status == 0 && fs::exists(work / name)) {
-      fs::create_directories(film.parent_path());
+    if (run.status == 0 && fs::exists(work / name))
       fs::rename(work / name, film);
-    } else {
+    else
       ADD_FAILURE() << "cannot make " << name << ": " << recipe << "\n" << run.err;
-    }
     fs::remove_all(work);
   }
   close(lock);
@@ -190,6 +179,13 @@ inline std::string TestFilm(const std::string& name, const std::string& size, in
                                ":rate=24000/1001 -f lavfi -i sine=r=48000 -t " +
                                std::to_string(seconds) + " -pix_fmt yuv420p " + options + " " +
                                ShellQuoted("./" + name));
+}
+
+// The grey levels of the lower third of the picture at second `at`.
+inline std::string LowerThird(const std::string& film, double at) {
+  return Quiet(Around("ffmpeg -nostdin -v error -ss " + toolkit::Format("%g", at) + " -i", film,
+                      "-frames:v 1 -vf crop=iw:ih/3:0:ih*2/3,format=gray -f rawvideo -"))
+      .out;
 }
 
 // The names in a folder, sorted.

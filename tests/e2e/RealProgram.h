@@ -1,10 +1,10 @@
 #pragma once
-// The built quillet program in a program folder of its own: a copy of the build's folder
-// whose tool slots still lead to the copied toolkit, a settings file written the way the
-// program writes it, and runs without a display, as a script or CI job starts them.
+// The built quillet program in a program folder of its own, run without a display as a
+// script or CI job starts it.
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -26,13 +26,9 @@ struct ConversionSettings {
 class RealProgram {
  public:
   static std::filesystem::path BuiltFolder() { return QUILLET_PROGRAM_DIR; }
-  static bool Built() {
-    return std::filesystem::exists(BuiltFolder() / "quillet") &&
-           std::filesystem::exists(BuiltFolder() / "quillet-toolkit");
-  }
 
-  // Copies the program, the toolkit and the slot folders; links are copied as links, so a
-  // slot's "../quillet-toolkit" is the copy's toolkit.
+  // Copies the program, the toolkit and the slots; a slot's link to "../quillet-toolkit"
+  // leads to the copy's toolkit.
   explicit RealProgram(std::filesystem::path folder) : folder_(std::move(folder)) {
     namespace fs = std::filesystem;
     fs::create_directories(folder_);
@@ -47,26 +43,19 @@ class RealProgram {
 
   const std::filesystem::path& folder() const { return folder_; }
 
-  // The 15 lines of "Quillet.conf", CR LF ended: tool paths (set anew from the program
-  // folder), txtTMP, chkVob, Check1, strMKVPath, cmdConv, strSubOpts, cmbPlatform,
-  // chkAVCHD, chkMP2, cmbPrio, chkNorm; numbers printed as " 1 " and "-1 ".
+  // The 15 lines of "Quillet.conf" as the program writes them.
   void WriteSettings(const ConversionSettings& s) const {
-    auto number = [](int value) {
-      return (value < 0 ? "-" : " ") + std::to_string(value < 0 ? -value : value) + " ";
-    };
-    // clang-format off
-    const std::vector<std::string> lines = {"", "", "", s.outputFolder, number(0), number(0),
-        s.sourceFolder, "", number(s.recodeFormat), "", number(s.platform), number(0),
-        number(s.recode ? 1 : 0), number(0), number(0)};
-    // clang-format on
+    auto n = [](int v) { return (v < 0 ? "-" : " ") + std::to_string(std::abs(v)) + " "; };
     std::string text;
-    for (const std::string& line : lines) text += line + "\r\n";
+    for (const std::string& line : std::vector<std::string>{
+             "", "", "", s.outputFolder, n(0), n(0), s.sourceFolder, "", n(s.recodeFormat), "",
+             n(s.platform), n(0), n(s.recode), n(0), n(0)})
+      text += line + "\r\n";
     WriteFile(folder_ / "Quillet.conf", text);
   }
 
-  // Runs "quillet ARGS" without a display from `startFolder` and waits for it (at most
-  // five minutes). `env` ("NAME=value ...") joins its environment; its standard output
-  // goes to the file `out`.
+  // Runs "quillet ARGS" from `startFolder` for at most five minutes, with `env`
+  // ("NAME=value ...") in its environment and its standard output into the file `out`.
   ProgramRun Run(const std::vector<std::string>& args, const std::string& startFolder,
                  const std::string& env = "", const std::string& out = "/dev/null") const {
     std::string command = "cd " + ShellQuoted(startFolder) + " && env -u DISPLAY -u " +
@@ -81,17 +70,18 @@ class RealProgram {
 };
 
 // For a test's SetUp: skips where this build makes no program (the window is switched
-// off), fails where the program folder was not built. Either way the test body is not run.
+// off), fails where the program folder was not built.
 inline void RequireBuiltProgram() {
 #ifndef QUILLET_PROGRAM_IN_BUILD
   GTEST_SKIP() << "this build makes no quillet program (the window is switched off)";
 #endif
-  if (!RealProgram::Built())
-    GTEST_FAIL() << "the program folder is not built: " << RealProgram::BuiltFolder();
+  for (const char* name : {"quillet", "quillet-toolkit"})
+    if (!std::filesystem::exists(RealProgram::BuiltFolder() / name))
+      GTEST_FAIL() << name << " is not built in " << RealProgram::BuiltFolder();
 }
 
-// A test with the built program copied into its work folder, started from an empty
-// folder of its own and converting into "out folder".
+// The built program copied into the test's work folder, started from an empty folder and
+// converting into "out folder".
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -1,6 +1,5 @@
-// The built quillet program with stand-in tools (shell scripts that record how they were
-// called and leave a hand-written Matroska report): what a script gets from it without a
-// display, and what is left when a signal stops it while a tool works.
+// The built program with stand-in tools (shell scripts that record their calls and leave a
+// hand-written report): runs that convert nothing, and signals while a tool works.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -22,14 +21,12 @@ namespace {
 namespace fs = std::filesystem;
 using Args = std::vector<std::string>;
 
-// Each call appends a line to calls.log in the program folder: the tool's name and its
-// arguments, separated by tabs.
+// Each call appends the tool's name and arguments, tab-separated, to calls.log.
 const std::string kRecordCall =
     "#!/bin/sh\nlog=\"$(dirname \"$0\")/../calls.log\"\nprintf '%s' \"$(basename \"$0\")\" >> "
     "\"$log\"\nfor a in \"$@\"; do printf '\\t%s' \"$a\" >> \"$log\"; done\necho >> \"$log\"\n";
 
-// A tool that leaves a working file, starts a program of its own and waits for it, after
-// writing both pids into the program folder.
+// A tool that leaves a working file and waits for a program of its own; both pids are kept.
 std::string WorkingTool(const std::string& prologue) {
   return "#!/bin/sh\n" + prologue +
          "dir=\"$(dirname \"$0\")/..\"\nfor a in \"$@\"; do case \"$a\" in *movie.h264) echo "
@@ -65,9 +62,8 @@ class StandIn : public ::testing::Test {
     for (const std::string& arg : args) command += " " + ShellQuoted(arg);
     return RunShell(command);
   }
-  pid_t Pid(const std::string& file) {
-    const std::string text = AwaitFile((program.path() / file).string(), 30);
-    return text.empty() ? -1 : std::stoi(text);
+  pid_t Pid(const std::string& file) {  // 0 when the tool never wrote it
+    return std::atoi(AwaitFile((program.path() / file).string(), 30).c_str());
   }
 
   TempFolder program{"quillet-e2e-program"}, output{"quillet-e2e-output"};

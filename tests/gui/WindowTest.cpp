@@ -385,8 +385,9 @@ class RealToolsTest : public ::testing::Test, protected WithGuiApp {
 // fills, the line beside it gives the percentage and the time left, the step text stays.
 TEST_F(RealToolsTest, TheProgressBarFillsDuringARealEncode) {
   RealProgram program{dir.path() / "program"};
-  const std::string film = dir.str() + "/film.mkv";
-  ASSERT_TRUE(MakeSmallFilm(film, 60));
+  const std::string film =
+      TestFilm("film.mkv", "160x120", 60, "-c:v libx264 -preset ultrafast -c:a ac3 -ac 6");
+  ASSERT_FALSE(film.empty());
   fs::create_directories(dir.path() / "output");
   program.WriteSettings(
       {.outputFolder = dir.str() + "/output/", .sourceFolder = dir.str() + "/", .recode = true});

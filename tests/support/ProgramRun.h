@@ -2,7 +2,13 @@
 // Runs a program from a shell command line as a script or CI job starts it: standard input
 // empty, standard output dropped, standard error kept for the test to read.
 
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
 #include <string>
+
+#include "tests/support/TestApp.h"
 
 namespace quillet::test {
 
@@ -13,8 +19,21 @@ struct ProgramRun {
 };
 
 // The text as one shell word, whatever it holds (blanks, quotes, line breaks).
-std::string ShellQuoted(const std::string& text);
+inline std::string ShellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
 // Runs `command` with /bin/sh. A run that `timeout` ended (status 124) fails the test.
-ProgramRun RunShell(const std::string& command);
+inline ProgramRun RunShell(const std::string& command) {
+  TempFolder folder("quillet-run");
+  const std::string errFile = (folder.path() / "stderr.txt").string();
+  const int status = std::system(
+      ("(" + command + ") 2>" + ShellQuoted(errFile) + " </dev/null >/dev/null").c_str());
+  const ProgramRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(errFile)};
+  if (run.status == 124) ADD_FAILURE() << "did not end in time: " << command << "\n" << run.err;
+  return run;
+}
 
 }  // namespace quillet::test
