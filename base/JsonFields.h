@@ -28,8 +28,3 @@ std::string StringOf(const JsonValue& value, const std::string& fallback = "");
 std::string TextOf(const JsonValue& value);
 
 }  // namespace quillet
-
-// The toolkit names the base's helpers as its own (toolkit::Format, toolkit::Member).
-namespace quillet::toolkit {
-using namespace quillet;
-}  // namespace quillet::toolkit

@@ -33,8 +33,3 @@ std::string ShowCommand(const std::vector<std::string>& argv);
 std::optional<std::vector<uint8_t>> FromHex(std::string_view hex);
 
 }  // namespace quillet
-
-// The toolkit names the base's helpers as its own (toolkit::Format, toolkit::Member).
-namespace quillet::toolkit {
-using namespace quillet;
-}  // namespace quillet::toolkit

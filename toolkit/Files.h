@@ -70,8 +70,3 @@ WavInfo ReadWavInfo(const std::string& path);
 bool CheckWav(const std::string& path);
 
 }  // namespace quillet::toolkit
-
-// The toolkit names the base's helpers as its own (toolkit::Format, toolkit::Member).
-namespace quillet::toolkit {
-using namespace quillet;
-}  // namespace quillet::toolkit

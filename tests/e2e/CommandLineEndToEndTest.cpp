@@ -104,7 +104,7 @@ TEST_F(CommandLine, ALogOfAnEncodeStaysShort) {
   ASSERT_EQ(run.status, 0) << run.err;
   size_t stepLines = 0, progressLines = 0;
   const std::regex progressLine("  (\\d+ %|[0-9hmins ]+ in this step).*");
-  for (const std::string& line : toolkit::Split(run.err, '\n')) {
+  for (const std::string& line : quillet::Split(run.err, '\n')) {
     if (line.empty()) continue;
     ++(line.rfind("  ", 0) == 0 ? progressLines : stepLines);
     if (line.rfind("  ", 0) == 0) EXPECT_TRUE(std::regex_match(line, progressLine)) << line;

@@ -33,12 +33,12 @@ std::string Tone(int hertz, int channels, int seconds, bool stepped, const std::
   std::string graph, inputs, pan = channels == 6 ? "pan=5.1" : "pan=stereo";
   for (int c = 0; c < channels; ++c) {
     const int f = stepped && c == 3 ? 60 : hertz;
-    graph += toolkit::Format("sine=f=%d:d=%d[t%d];", f, seconds, c);
-    inputs += toolkit::Format("[t%d]", c);
-    pan += toolkit::Format("|c%d=%.3f*c%d", c, stepped ? std::pow(10.0, -0.2 * c) : 1.0, c);
+    graph += quillet::Format("sine=f=%d:d=%d[t%d];", f, seconds, c);
+    inputs += quillet::Format("[t%d]", c);
+    pan += quillet::Format("|c%d=%.3f*c%d", c, stepped ? std::pow(10.0, -0.2 * c) : 1.0, c);
   }
   return kFfmpeg + "-filter_complex " +
-         ShellQuoted(graph + inputs + toolkit::Format("amerge=inputs=%d,", channels) + pan +
+         ShellQuoted(graph + inputs + quillet::Format("amerge=inputs=%d,", channels) + pan +
                      "[a]") +
          " -map '[a]' -ar 48000 " + codec + " && ";
 }
@@ -62,7 +62,7 @@ class Conversion : public ProgramTest {
     const std::string json = (work.path() / "check.json").string();
     const ProgramRun run =
         program.Run({"--check", "--json", "--player", player, film}, start.string(), "", json);
-    const auto doc = toolkit::ParseJson(ReadFile(json), nullptr);
+    const auto doc = quillet::ParseJson(ReadFile(json), nullptr);
     return doc ? doc->at("files").at(0).at("verdicts").at(0).value("verdict", "") : run.err;
   }
 };

@@ -18,7 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Args = std::vector<std::string>;
-using Json = toolkit::JsonValue;
+using Json = quillet::JsonValue;
 
 std::string Film(const std::string& name, const std::string& options, int seconds = 1) {
   return TestFilm(name, "320x240", seconds, options);
@@ -72,7 +72,7 @@ TEST_F(FilmKinds, CheckGivesEveryFilmItsVerdictForEveryPlayerAndTheExitStatus) {
     const std::string json = (work.path() / "check.json").string();
     const int status =
         program.Run(args, work.str(), "TMPDIR=" + ShellQuoted(tmp.string()), json).status;
-    doc = toolkit::ParseJson(ReadFile(json), nullptr).value_or(Json());
+    doc = quillet::ParseJson(ReadFile(json), nullptr).value_or(Json());
     return status;
   };
   EXPECT_EQ(check(films), 1);
@@ -88,8 +88,8 @@ TEST_F(FilmKinds, CheckGivesEveryFilmItsVerdictForEveryPlayerAndTheExitStatus) {
       for (const Json& n : v.value("notes", Json::array())) notes += n.value("limit", "");
       verdicts.insert(fs::path(file.value("path", "")).filename().string() + "|" +
                       v.value("player", "") + "|" + v.value("verdict", "") + "|" + reasons + "|" +
-                      notes + "|" + toolkit::StringOf(toolkit::Member(v, "reencodeTo")) + "|" +
-                      toolkit::StringOf(toolkit::Member(v, "output")));
+                      notes + "|" + quillet::StringOf(quillet::Member(v, "reencodeTo")) + "|" +
+                      quillet::StringOf(quillet::Member(v, "output")));
     }
   for (const char* expected :
        {// H.264 High 5.1 with 4 reference frames: only the level byte is wrong.

@@ -35,7 +35,7 @@ inline toolkit::ToolResult Quiet(const std::vector<std::string>& argv) {
 inline ::testing::AssertionResult Made(const std::vector<std::string>& argv) {
   const toolkit::ToolResult r = Quiet(argv);
   if (r.Ok()) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << toolkit::ShowCommand(argv) << "\n" << r.err;
+  return ::testing::AssertionFailure() << quillet::ShowCommand(argv) << "\n" << r.err;
 }
 
 // The text holds `part`; either way the whole text is shown when the test fails.
@@ -61,19 +61,19 @@ inline std::string Probe(const std::string& path, const std::string& stream,
   const toolkit::ToolResult r =
       Quiet({"ffprobe", "-v", "error", "-select_streams", stream, "-show_entries",
              "stream=" + entry, "-of", "default=nw=1:nk=1", path});
-  return toolkit::Trim(toolkit::Split(r.out, '\n')[0]);
+  return quillet::Trim(quillet::Split(r.out, '\n')[0]);
 }
 
 // The duration ffprobe gives a stream ("v:0", "a:0"), in seconds; -1 when it gives none.
 inline double StreamSeconds(const std::string& path, const std::string& stream) {
-  return toolkit::ParseDecimal(Probe(path, stream, "duration")).value_or(-1);
+  return quillet::ParseDecimal(Probe(path, stream, "duration")).value_or(-1);
 }
 
 // The whole file decodes without a complaint.
 inline ::testing::AssertionResult DecodesCleanly(const std::string& path) {
   const toolkit::ToolResult r =
       Quiet({"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-f", "null", "-"});
-  if (r.Ok() && toolkit::Trim(r.err).empty()) return ::testing::AssertionSuccess();
+  if (r.Ok() && quillet::Trim(r.err).empty()) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << path << ": " << r.err;
 }
 
@@ -82,15 +82,15 @@ inline ::testing::AssertionResult DecodesCleanly(const std::string& path) {
 inline std::map<std::string, std::string> Facts(const std::string& path) {
   const toolkit::ToolResult r =
       Quiet(Around("ffprobe -v error -show_streams -show_format -of json", path, ""));
-  const toolkit::JsonValue probe = toolkit::ParseJson(r.out).value_or(toolkit::JsonValue());
+  const quillet::JsonValue probe = quillet::ParseJson(r.out).value_or(quillet::JsonValue());
   std::map<std::string, std::string> facts;
   if (!r.Ok()) ADD_FAILURE() << "ffprobe " << path << ": " << r.err;
-  for (const auto& [key, value] : toolkit::Member(probe, "format").items())
-    facts["format." + key] = toolkit::TextOf(value);
-  for (const toolkit::JsonValue& stream : toolkit::Elements(toolkit::Member(probe, "streams")))
+  for (const auto& [key, value] : quillet::Member(probe, "format").items())
+    facts["format." + key] = quillet::TextOf(value);
+  for (const quillet::JsonValue& stream : quillet::Elements(quillet::Member(probe, "streams")))
     for (const auto& [key, value] : stream.items())
-      facts.emplace(toolkit::StringOf(toolkit::Member(stream, "codec_type")) + "." + key,
-                    toolkit::TextOf(value));
+      facts.emplace(quillet::StringOf(quillet::Member(stream, "codec_type")) + "." + key,
+                    quillet::TextOf(value));
   return facts;
 }
 
@@ -110,14 +110,14 @@ inline void ExpectLength(const std::string& path, double seconds, double toleran
   std::map<std::string, std::string> facts = Facts(path);
   for (const std::string kind : {"video.duration", "audio.duration"}) {
     const std::string text = facts.count(kind) ? facts[kind] : facts["format.duration"];
-    EXPECT_NEAR(toolkit::ParseDecimal(text).value_or(-1), seconds, tolerance)
+    EXPECT_NEAR(quillet::ParseDecimal(text).value_or(-1), seconds, tolerance)
         << kind << " of " << path;
   }
 }
 
 // mediainfo's line of video `fields` ("%Format_Settings_QPel%").
 inline std::string MediaInfo(const std::string& path, const std::string& fields) {
-  return toolkit::Trim(Quiet({"mediainfo", "--Inform=Video;" + fields, path}).out);
+  return quillet::Trim(Quiet({"mediainfo", "--Inform=Video;" + fields, path}).out);
 }
 
 // The frequency of the tone in the first channel of an audio track ("0:a:0"), counted
@@ -140,7 +140,7 @@ inline std::vector<double> ChannelLevels(const std::string& path, const std::str
       "ffmpeg -nostdin -i", path,
       "-map " + track + " -af astats=measure_overall=none:measure_perchannel=RMS_level -f null -"));
   std::vector<double> levels;
-  for (const std::string& line : toolkit::Split(r.err, '\n'))
+  for (const std::string& line : quillet::Split(r.err, '\n'))
     if (size_t at = line.find("RMS level dB: "); at != std::string::npos)
       levels.push_back(std::stod(line.substr(at + 14)));
   return levels;
@@ -151,7 +151,7 @@ inline std::vector<double> ChannelLevels(const std::string& path, const std::str
 inline std::string ShelvedFilm(const std::string& name, const std::string& recipe) {
   namespace fs = std::filesystem;
   const fs::path shelf = fs::path(QUILLET_BINARY_DIR) / "tests" / "films";
-  const std::string key = toolkit::Format(
+  const std::string key = quillet::Format(
       "%016llx", static_cast<unsigned long long>(std::hash<std::string>{}(name + "\n" + recipe)));
   const fs::path film = shelf / key / name, work = shelf / (key + ".making");
   fs::create_directories(film.parent_path());
@@ -183,7 +183,7 @@ inline std::string TestFilm(const std::string& name, const std::string& size, in
 
 // The grey levels of the lower third of the picture at second `at`.
 inline std::string LowerThird(const std::string& film, double at) {
-  return Quiet(Around("ffmpeg -nostdin -v error -ss " + toolkit::Format("%g", at) + " -i", film,
+  return Quiet(Around("ffmpeg -nostdin -v error -ss " + quillet::Format("%g", at) + " -i", film,
                       "-frames:v 1 -vf crop=iw:ih/3:0:ih*2/3,format=gray -f rawvideo -"))
       .out;
 }

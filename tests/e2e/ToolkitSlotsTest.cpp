@@ -13,8 +13,8 @@
 namespace quillet::test {
 namespace {
 
-using toolkit::FileSize;
-using toolkit::Format;
+using quillet::FileSize;
+using quillet::Format;
 using toolkit::ReadWavInfo;
 
 const std::string kXvid =
@@ -137,7 +137,7 @@ TEST_F(ToolkitSlots, Mp4SlotsBuildReplaceSplitAndUnwrap) {
             ProbeEntry(mp4, "stream=sample_aspect_ratio,avg_frame_rate,nb_frames"));
   EXPECT_TRUE(DecodesCleanly(mp4));
   // Packets in decoding order, some shown before the one before: the B-frames kept.
-  const Args pts = toolkit::Split(ProbeEntry(mp4, "packet=pts"), '\n');
+  const Args pts = quillet::Split(ProbeEntry(mp4, "packet=pts"), '\n');
   EXPECT_FALSE(std::is_sorted(pts.begin(), pts.end(),
                               [](auto& a, auto& b) { return std::stoll(a) < std::stoll(b); }));
   // Over the result of an earlier run: a new MP4, not a second pair of tracks.
@@ -160,7 +160,7 @@ TEST_F(ToolkitSlots, Mp4SlotsBuildReplaceSplitAndUnwrap) {
   long long frames = 0;
   for (size_t i = 1; i < names.size(); ++i) {
     const std::string part = O("parts/" + names[i]);
-    EXPECT_EQ(toolkit::Format("Film_%03zu.mp4", i), names[i]);
+    EXPECT_EQ(quillet::Format("Film_%03zu.mp4", i), names[i]);
     EXPECT_TRUE(FileSize(part) <= limit * 1024 && DecodesCleanly(part)) << part;
     frames += VideoFrames(part);
   }

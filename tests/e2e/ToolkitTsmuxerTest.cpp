@@ -11,8 +11,8 @@
 namespace quillet::test {
 namespace {
 
-using toolkit::FileSize;
-using toolkit::Format;
+using quillet::FileSize;
+using quillet::Format;
 
 constexpr int kWidth = 640, kHeight = 360;
 constexpr double kFps = 24000.0 / 1001;
@@ -82,7 +82,7 @@ TEST_F(ToolkitTsmuxer, RawAndMatroskaSourcesBecomeBluRayStreamsAndBadJobsLeaveNo
                            meta::Ac3FromSource(mkv_, "2"), ""};
   ASSERT_TRUE(Done(Mux(job, m2ts)));
   EXPECT_EQ((Args{"empty.srt", "film.m2ts", "movie.meta", "raw.m2ts"}), Entries(out.path()));
-  EXPECT_TRUE(FileSize(m2ts) % 192 == 0 && toolkit::ReadBytes(m2ts, 5).value_or("")[4] == '\x47');
+  EXPECT_TRUE(FileSize(m2ts) % 192 == 0 && quillet::ReadBytes(m2ts, 5).value_or("")[4] == '\x47');
   EXPECT_EQ("h264,41,0x1011 ac3,6,0x1100", Streams(m2ts, "codec_name,level,channels,id"));
   EXPECT_EQ("ger", ProbeEntry(m2ts, "stream_tags=language", "a:0"));
   EXPECT_NEAR(11, StreamSeconds(m2ts, "v:0"), 0.2);
@@ -107,7 +107,7 @@ TEST_F(ToolkitTsmuxer, RawAndMatroskaSourcesBecomeBluRayStreamsAndBadJobsLeaveNo
 std::vector<std::pair<int, int>> TextRuns(const std::string& input, const std::string& raw) {
   EXPECT_TRUE(
       Ffmpeg("-i " + input + " -filter_complex [0:v][0:s]overlay -f rawvideo -pix_fmt gray", raw));
-  const std::string bytes = toolkit::ReadBytes(raw).value_or("");
+  const std::string bytes = quillet::ReadBytes(raw).value_or("");
   std::vector<std::pair<int, int>> runs;
   const size_t size = kWidth * kHeight;
   for (int n = 0; (n + 1) * size <= bytes.size(); ++n) {

@@ -29,7 +29,7 @@ inline ::testing::AssertionResult Done(const toolkit::ToolResult& r) {
 // A failed slot whose last line names what was wrong.
 inline ::testing::AssertionResult FailedNaming(const toolkit::ToolResult& r,
                                                const std::string& named) {
-  if (!r.Ok() && toolkit::Split(toolkit::Trim(r.err), '\n').back().find(named) != std::string::npos)
+  if (!r.Ok() && quillet::Split(quillet::Trim(r.err), '\n').back().find(named) != std::string::npos)
     return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "no failure naming " << named << ":\n" << r.err;
 }
@@ -52,7 +52,7 @@ inline ::testing::AssertionResult Ffmpeg(const std::string& words, const std::st
 inline std::string ProbeEntry(const std::string& path, const std::string& entry,
                               const std::string& stream = "v:0",
                               const std::string& flag = "-hide_banner") {
-  return toolkit::Trim(Quiet({"ffprobe", flag, "-v", "error", "-select_streams", stream,
+  return quillet::Trim(Quiet({"ffprobe", flag, "-v", "error", "-select_streams", stream,
                               "-show_entries", entry, "-of", "default=nw=1:nk=1", path})
                            .out);
 }
@@ -61,12 +61,12 @@ inline std::string ProbeEntry(const std::string& path, const std::string& entry,
 // (a transport stream's program lists them again) and without side data.
 inline std::string Streams(const std::string& path, const std::string& entries = "codec_name") {
   std::string text, last;
-  for (const std::string& line : toolkit::Split(
+  for (const std::string& line : quillet::Split(
            Quiet(Words("ffprobe -v error -of flat -show_entries stream=" + entries + " " + path))
                .out,
            '\n')) {
     const size_t dot = line.find('.', 15), equals = line.find('=');
-    if (!toolkit::StartsWith(line, "streams.stream.") || line.find('.', dot + 1) < equals) continue;
+    if (!quillet::StartsWith(line, "streams.stream.") || line.find('.', dot + 1) < equals) continue;
     std::string value = line.substr(equals + 1), index = line.substr(15, dot - 15);
     if (value[0] == '"') value = value.substr(1, value.size() - 2);
     text += (text.empty() ? "" : index == last ? "," : " ") + value;
@@ -76,13 +76,13 @@ inline std::string Streams(const std::string& path, const std::string& entries =
 }
 
 inline double Seconds(const std::string& path) {
-  return toolkit::ParseDecimal(ProbeEntry(path, "format=duration")).value_or(-1);
+  return quillet::ParseDecimal(ProbeEntry(path, "format=duration")).value_or(-1);
 }
 
 // The video frames as the packets ffprobe reads; a transport stream lists the count twice.
 inline long long VideoFrames(const std::string& path) {
   const std::string count = ProbeEntry(path, "stream=nb_read_packets", "v:0", "-count_packets");
-  return toolkit::ParseInt(toolkit::Split(count, '\n')[0]).value_or(-1);
+  return quillet::ParseInt(quillet::Split(count, '\n')[0]).value_or(-1);
 }
 
 // A test's own output folder.
