@@ -7,8 +7,8 @@
 #include <string>
 
 #include "app/App.h"
-#include "convert/ConvertRun.h"
 #include "base/StopRequest.h"
+#include "convert/ConvertRun.h"
 
 namespace quillet {
 
