@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 
 #include "base/Text.h"
 
@@ -240,6 +241,14 @@ bool Allows(const LimitRow& row, const std::string& value) {
     rest.remove_prefix(comma + 1);
   }
   return false;
+}
+
+BluRayRate BluRayRateOf(int width, int height, double fps) {
+  const auto at = [fps](double rate) { return std::abs(fps - rate) < 0.01; };
+  const bool pal = at(25), ntsc = at(30000.0 / 1001) || at(30);
+  if (!pal && !ntsc) return BluRayRate::Defined;
+  if (height == 720 || (width == 1280 && height > 0 && height < 720)) return BluRayRate::Doubled;
+  return height > 720 ? BluRayRate::AsInterlaced : BluRayRate::Defined;
 }
 
 const H264Level* FindH264Level(int idc) {

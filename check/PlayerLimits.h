@@ -60,6 +60,16 @@ const LimitRow* FindLimit(Player player, Limit limit, std::string_view scope);
 // True when the comma list of the row holds `value` (any case).
 bool Allows(const LimitRow& row, const std::string& value);
 
+// How a BD-ROM folder carries progressive video of `height` lines at `fps` frames. BD-ROM
+// defines 1080 lines progressive at 23.976 and 24 frames only, interlaced at 25 and
+// 29.97; 720 lines progressive at 23.976, 24, 50 and 59.94. The muxer writes 1080p at 25
+// or 29.97/30 as 1080i at that rate (progressive frames in an interlaced stream, as
+// camcorders record 25p); 720 lines at 25 or 29.97/30 are re-encoded at twice the rate,
+// each frame shown twice. A 1280-wide letterboxed picture counts as 720 lines: the
+// re-encode pads it to them.
+enum class BluRayRate { Defined, AsInterlaced, Doubled };
+BluRayRate BluRayRateOf(int width, int height, double fps);
+
 // The H.264 level table (Table A-1 of the H.264 standard): MaxBR, in units of
 // cpbBrVclFactor bit/s (1000 for Baseline/Main: kbit/s), and the decoded picture buffer
 // in macroblocks.

@@ -189,6 +189,13 @@ class Judge {
     };
     NoteSubtitles(scope, Limit::TextSubtitles, count(false), "text");
     NoteSubtitles(scope, Limit::BitmapSubtitles, count(true), "bitmap");
+    const VideoFacts& v = f_.video;
+    if (BluRayFolder(scope) && v.present && !v.interlaced &&
+        BluRayRateOf(v.width, v.height, v.fps) == BluRayRate::AsInterlaced)
+      Add(Limit::FrameRate, VerdictKind::PlaysAsIs, Fps(v.fps), "23.976, 24 fps",
+          "1080p at " + Fps(v.fps) +
+              " goes on the folder as 1080i at that rate (progressive frames): BD-ROM defines "
+              "1080p at 23.976 and 24 fps only");
     const LimitRow* rate = Row(Limit::VideoBitrate, scope);
     if (rate && f_.video.bitrate > rate->maximum)
       Add(Limit::VideoBitrate, VerdictKind::PlaysAsIs, Kbits(f_.video.bitrate),
@@ -219,6 +226,11 @@ class Judge {
   }
 
  private:
+  // A folder for a Blu-ray player, judged by BD-ROM's frame rates and 48 kHz sound.
+  bool BluRayFolder(const std::string& scope) const {
+    return player_ == Player::BluRay && scope == "bdmv";
+  }
+
   const LimitRow* Row(Limit limit, const std::string& scope) const {
     return FindLimit(player_, limit, scope);
   }
@@ -308,6 +320,13 @@ class Judge {
         Add(Limit::FrameRate, VerdictKind::ReEncode, Fps(v.fps), Fps(most),
             "frame rate " + Fps(v.fps) + " at " + Number(v.height) + " lines is over " + Fps(most));
     }
+    if (BluRayFolder(scope) && !v.interlaced &&
+        BluRayRateOf(v.width, v.height, v.fps) == BluRayRate::Doubled)
+      Add(Limit::FrameRate, VerdictKind::ReEncode, Fps(v.fps), "23.976, 24, 50, 59.940 fps",
+          "720 lines at " + Fps(v.fps) +
+              ": BD-ROM defines 720p at 23.976, 24, 50 and 59.94 fps only; the AVCHD road "
+              "re-encodes it to H.264 at " +
+              Fps(2 * v.fps) + ", each frame shown twice");
     const LimitRow* interlace = Row(Limit::Interlaced, scope);
     if (interlace && interlace->maximum == 0 && v.interlaced)
       Add(Limit::Interlaced, VerdictKind::ReEncode, "interlaced", "progressive",
@@ -333,7 +352,10 @@ class Judge {
       Add(Limit::SampleRate, VerdictKind::Remux, Number(a.sampleRate) + " Hz",
           ListText(rate->allowed) + " Hz",
           "audio at " + Number(a.sampleRate) + " Hz, the player takes " + ListText(rate->allowed) +
-              " Hz");
+              " Hz" +
+              (BluRayFolder(scope)
+                   ? ": the conversion resamples it to 48 kHz and encodes AC3 at 640 kbit/s"
+                   : ""));
   }
 
   void NoteSubtitles(const std::string& scope, Limit limit, long count, const char* kind) {

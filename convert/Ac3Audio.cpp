@@ -77,12 +77,14 @@ bool TsTakesAc3FromSource(const App& app, const ConvertRun& run) {
   return run.strAudioExt == "ac3" && !run.bNormalize && app.form.cmbPlatform.ListIndex == 0;
 }
 
-void EncodeSourceAudioAt640(App& app, const ConvertRun& run) {
+bool EncodeSourceAudioAt640(App& app, const ConvertRun& run, bool at48k) {
   DecodeChosenAudioToWav(app, run);
+  if (at48k && !ResampleWavTo48k(app, run.folder, ChosenAudioSampleRate(app))) return false;
   if (run.bNormalize) Normalize(app, run);
   RunStep(app, Q(ToolPath(app, tool::kAften)) + " " + WavPath(run) + " -b 640 " +
                    Q(run.folder + work::kAc3));
   DeleteWorkFile(run, work::kWav);
+  return true;
 }
 
 void ConvertTsAudio(App& app, const ConvertRun& run) {

@@ -19,9 +19,10 @@
 namespace quillet {
 namespace {
 
-void ConvertAvchdAudio(App& app, const ConvertRun& run) {
+// False when the sound could not be made (the run has said so).
+bool ConvertAvchdAudio(App& app, const ConvertRun& run) {
   app.form.txtProgress.Text = "Creating AVCHD";
-  if (run.strAudioExt == "ogg" || run.strAudioExt == "aac") EncodeSourceAudioAt640(app, run);
+  return !AvchdEncodesAudio(app, run) || EncodeSourceAudioAt640(app, run, true);
 }
 
 // Players are made for 1920 x 1080 and 1280 x 720; other sizes may not play.
@@ -81,7 +82,7 @@ std::string AvchdVideoLine(const App& app, const ConvertRun& run) {
 }
 
 std::string AvchdAudioLine(const App& app, const ConvertRun& run) {
-  if (run.strAudioExt == "ogg" || run.strAudioExt == "aac") return meta::Ac3FromFolder(run.folder);
+  if (AvchdEncodesAudio(app, run)) return meta::Ac3FromFolder(run.folder, ChosenAudioLanguage(app));
   return meta::SourceAudio(run.strAudioExt, app.form.strFullname, app.form.txtS2.Text);
 }
 
@@ -115,6 +116,11 @@ void AuthorAndCheck(App& app, const ConvertRun& run) {
 
 }  // namespace
 
+bool AvchdEncodesAudio(const App& app, const ConvertRun& run) {
+  const int rate = ChosenAudioSampleRate(app);
+  return run.strAudioExt == "ogg" || run.strAudioExt == "aac" || (rate != 0 && rate != 48000);
+}
+
 bool AvchdFolderIsFree(App& app, const ConvertRun& run) {
   const std::string folder = run.folder + run.strBaseName;
   bool taken = true;
@@ -137,7 +143,7 @@ bool AvchdFolderIsFree(App& app, const ConvertRun& run) {
 
 void AuthorAvchd(App& app, ConvertRun& run) {
   Form1& f = app.form;
-  ConvertAvchdAudio(app, run);
+  if (!ConvertAvchdAudio(app, run)) return;
   WarnAboutFrameSize(app, run);
   meta::Lines lines;
   lines.options = meta::AvchdOptions(AvchdSplitOption(app));

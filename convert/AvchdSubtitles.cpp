@@ -4,6 +4,7 @@
 #include "app/Ui.h"
 #include "convert/ConvertSteps.h"
 #include "convert/MetaFile.h"
+#include "inspect/Languages.h"
 
 namespace quillet {
 namespace {
@@ -29,6 +30,12 @@ std::string SourceTrackLine(App& app, const ConvertRun& run, const meta::Picture
   return "";
 }
 
+// A subtitle file's language: the one its name gives, else the sound's.
+std::string SubtitleFileLanguage(const App& app, const std::string& file) {
+  const std::string named = LanguageOfFileName(file);
+  return named.empty() ? ChosenAudioLanguage(app) : named;
+}
+
 }  // namespace
 
 std::string AvchdSubtitleLine(App& app, const ConvertRun& run) {
@@ -36,8 +43,13 @@ std::string AvchdSubtitleLine(App& app, const ConvertRun& run) {
   if (f.chkMP2.Value == 1) return "";  // a re-encode burns no track in and carries none
   const meta::Picture picture{app.report.intPixelWidth, app.report.intPixelHeight};
   std::string line = SourceTrackLine(app, run, picture);
-  if (f.lblSRTFound.Visible) line = meta::SrtBesideSource(f.strFullname, picture, run.strEncFps);
-  if (!f.strSubBrowse.empty()) line = meta::BrowsedSubtitle(f.strSubBrowse, picture, run.strEncFps);
+  if (f.lblSRTFound.Visible)
+    line =
+        meta::SrtBesideSource(f.strFullname, picture, run.strEncFps,
+                              SubtitleFileLanguage(app, meta::SrtBesideSourcePath(f.strFullname)));
+  if (!f.strSubBrowse.empty())
+    line = meta::BrowsedSubtitle(f.strSubBrowse, picture, run.strEncFps,
+                                 SubtitleFileLanguage(app, f.strSubBrowse));
   return line;
 }
 

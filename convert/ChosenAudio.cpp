@@ -7,6 +7,7 @@
 #include "base/Files.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
+#include "inspect/Languages.h"
 
 namespace quillet {
 namespace {
@@ -60,6 +61,16 @@ bool WavToolTakesChosenTrack(const App& app) {
 bool ChosenAudioFormatUnknown(const App& app) {
   const TrackRow* chosen = ChosenRow(app);
   return chosen && chosen->kind.empty();
+}
+
+std::string ChosenAudioLanguage(const App& app) {
+  const TrackRow* chosen = ChosenRow(app);
+  return chosen ? TrackLanguage(chosen->language) : "";
+}
+
+int ChosenAudioSampleRate(const App& app) {
+  const TrackRow* chosen = ChosenRow(app);
+  return chosen ? chosen->sampleRate : 0;
 }
 
 void DecodeChosenAudioToWav(App& app, const ConvertRun& run) {

@@ -23,7 +23,8 @@ void ClearStaleTsFiles(const ConvertRun& run) {
   // run's: an old track is not extracted again, an old AC3 or stream would be muxed.
   for (const std::string& name :
        {std::string(work::kH264), std::string(work::kRawH264), std::string(work::kWav),
-        std::string(work::kAc3), std::string(work::kMeta), work::Audio(run.strAudioExt)})
+        std::string(work::kWav48k), std::string(work::kAc3), std::string(work::kMeta),
+        work::Audio(run.strAudioExt)})
     DeleteWorkFile(run, name);
 }
 

@@ -44,6 +44,9 @@ bool RunBranchSelection(App& app, ConvertRun& run);
 void ExtractAndRecode(App& app, ConvertRun& run);
 
 // --- H264Recode.cpp ---
+// An AVCHD folder of 720-line video at 25 or 29.97/30 frames, which BD-ROM does not
+// define: the video is re-encoded to H.264 at twice the rate, each frame shown twice.
+bool AvchdDoublesFrameRate(const App& app);
 // Re-encodes the video to "movie.h264"; returns the last encoder command line.
 std::string RecodeH264(App& app, ConvertRun& run);
 
@@ -52,6 +55,10 @@ std::string RecodeH264(App& app, ConvertRun& run);
 bool WavToolTakesChosenTrack(const App& app);
 // Whether the chosen audio track is of a format the program does not know.
 bool ChosenAudioFormatUnknown(const App& app);
+// The chosen track's language as Blu-ray folders list it, "" when it names none.
+std::string ChosenAudioLanguage(const App& app);
+// The chosen track's sample rate as the report gives it, 0 when it gives none.
+int ChosenAudioSampleRate(const App& app);
 // The chosen audio track decoded to "movie.wav": by the WAV tool from the source when it
 // takes that track, else extracted and decoded by its format's decoder. Every road that
 // decodes the source's sound calls this.
@@ -74,8 +81,12 @@ bool TsDecodesAudio(const App& app, const ConvertRun& run);
 bool TsTakesAc3FromSource(const App& app, const ConvertRun& run);
 // "Converting Audio": leaves "movie.ac3", or nothing when the source's AC3 is taken.
 void ConvertTsAudio(App& app, const ConvertRun& run);
-// The chosen sound decoded (normalised when asked) and encoded to AC3 at 640 kbit/s.
-void EncodeSourceAudioAt640(App& app, const ConvertRun& run);
+// The chosen sound decoded (resampled to 48 kHz for a Blu-ray folder, normalised when
+// asked) and encoded to AC3 at 640 kbit/s. False when the resampling left no sound.
+bool EncodeSourceAudioAt640(App& app, const ConvertRun& run, bool at48k = false);
+// An AVCHD folder takes AC3 encoded from the chosen track (and not the track itself):
+// for AAC and Vorbis, and for sound the report gives at a rate other than 48 kHz.
+bool AvchdEncodesAudio(const App& app, const ConvertRun& run);
 
 // --- M2tsBranch.cpp ---
 // Header, sound, job file and mux of the PS3 transport stream, after the extraction.

@@ -30,7 +30,7 @@ ExtractorForms BuildExtractorForms(const App& app, const ConvertRun& run) {
 
 bool ExtractionSkipped(const App& app, const ConvertRun& run) {
   const Form1& f = app.form;
-  return app.report.strVideoCodec == "vc1" || f.chkMP2.Value == 1 ||
+  return app.report.strVideoCodec == "vc1" || f.chkMP2.Value == 1 || AvchdDoublesFrameRate(app) ||
          ((f.chkAVCHD.Value == 1 || f.chkVob.Value == 1) && f.chkFF.Value == 1 &&
           run.strAudioExt == "ac3");
 }
@@ -88,7 +88,9 @@ void ExtractAndRecode(App& app, ConvertRun& run) {
 
   const bool recode = f.chkMP2.Value == 1;
   const int conv = f.cmdConv.ListIndex;
-  run.bRecodeH264 = recode && (conv == 1 || conv == 3);
+  // An AVCHD folder has no 720-line picture at 25 or 29.97 frames: such video is
+  // re-encoded at twice the rate whatever the options say.
+  run.bRecodeH264 = (recode && (conv == 1 || conv == 3)) || AvchdDoublesFrameRate(app);
   run.bRecodeXvid = recode && conv == 2;
   if (run.bRecodeH264) lastCommand = RecodeH264(app, run);
 

@@ -1,8 +1,12 @@
 // Re-encoding the video to H.264 with the encoder, optionally burning in subtitles, at
 // a bitrate that the duration and the size target give.
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "app/AppTools.h"
 #include "base/Files.h"
+#include "check/PlayerLimits.h"
 #include "convert/Arithmetic.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
@@ -65,7 +69,23 @@ std::string EncoderCommand(App& app, const ConvertRun& run, int sourceSubtitle) 
          " -mc 0 -noskip -sid " + std::to_string(sourceSubtitle);
 }
 
+// "25.000" -> "50.000", "29.970" -> "59.940".
+std::string DoubledRateText(const std::string& frameRate) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f", 2 * std::atof(frameRate.c_str()));
+  return text;
+}
+
 }  // namespace
+
+bool AvchdDoublesFrameRate(const App& app) {
+  const Form1& f = app.form;
+  const bool otherRecode =
+      f.chkMP2.Value == 1 && (f.cmdConv.ListIndex == 0 || f.cmdConv.ListIndex == 2);
+  return f.chkAVCHD.Value == 1 && !otherRecode &&
+         BluRayRateOf(app.report.intPixelWidth, app.report.intPixelHeight,
+                      std::atof(f.txtSFPS.Text.c_str())) == BluRayRate::Doubled;
+}
 
 std::string RecodeH264(App& app, ConvertRun& run) {
   Form1& f = app.form;
@@ -73,20 +93,30 @@ std::string RecodeH264(App& app, ConvertRun& run) {
   int sourceSubtitle = -1;
   if (f.chkSubs.Value == 1 && !f.lblSRTFound.Visible && f.strSubBrowse.empty())
     sourceSubtitle = f.cmbSubs.ListIndex;
-  run.strEncFps = EncoderFpsText(f.txtSFPS.Text);
-  SetProgress(app, "Encoding H264");
+  // Each frame is encoded twice: the encoder may duplicate frames to keep the rate.
+  const bool doubled = AvchdDoublesFrameRate(app);
+  const std::string fps = doubled ? DoubledRateText(f.txtSFPS.Text) : f.txtSFPS.Text;
+  run.strEncFps = EncoderFpsText(fps);
+  std::string step = "Encoding H264";
+  if (doubled) {
+    step += " at " + fps + " fps: Blu-ray has no 720p at " + f.txtSFPS.Text +
+            " fps, so each frame is shown twice";
+    IgnoringErrors([&] { AppendDebugLog(app, step); });
+  }
+  SetProgress(app, step);
   f.strH264Bitrate = ComputeBitrate(app, run);
   const bool hq = f.cmdConv.ListIndex == 3;
   if (hq) f.strH264Bitrate += kHqFirstPass;
 
   std::string command = ReplaceAll(EncoderCommand(app, run, sourceSubtitle), "bime:", "");
+  if (doubled) command = ReplaceAll(command, " -noskip", "");
   RunStep(app, command);
   if (hq) {
     command = ReplaceAll(command, kHqFirstPass, kHqSecondPass);
     RunStep(app, command);
   }
   DeleteWorkFile(run, work::kVideoH264);
-  run.strEncFps = f.txtSFPS.Text;
+  run.strEncFps = fps;
   return command;
 }
 

@@ -51,8 +51,9 @@ meta::Lines M2tsLines(const App& app, const ConvertRun& run, const std::string& 
   lines.video = VideoFromSource(app, run)
                     ? meta::H264FromSource(source, app.form.txtS1.Text, run.strEncFps)
                     : meta::H264FromFolder(run.folder, run.strEncFps);
-  lines.audio = TsTakesAc3FromSource(app, run) ? meta::Ac3FromSource(source, app.form.txtS2.Text)
-                                               : meta::Ac3FromFolder(run.folder);
+  lines.audio = TsTakesAc3FromSource(app, run)
+                    ? meta::Ac3FromSource(source, app.form.txtS2.Text)
+                    : meta::Ac3FromFolder(run.folder, ChosenAudioLanguage(app));
   return lines;
 }
 

@@ -24,6 +24,10 @@ std::string Upper(std::string text) {
   return text;
 }
 
+std::string LanguageField(const std::string& language) {
+  return language.empty() ? "" : ", lang=" + language;
+}
+
 }  // namespace
 
 std::string M2tsOptions(const std::string& split) {
@@ -68,8 +72,8 @@ std::string Vc1FromFolder(const std::string& folder) {
   return "V_MS/VFW/WVC1, " + Q(folder + work::kVc1) + ", fps=23.976";
 }
 
-std::string Ac3FromFolder(const std::string& folder) {
-  return "A_AC3, " + Q(folder + work::kAc3);
+std::string Ac3FromFolder(const std::string& folder, const std::string& language) {
+  return "A_AC3, " + Q(folder + work::kAc3) + LanguageField(language);
 }
 
 std::string Ac3FromSource(const std::string& source, const std::string& track) {
@@ -89,14 +93,18 @@ std::string SourceSubtitle(const std::string& source, const Picture& picture,
 }
 
 std::string SrtBesideSource(const std::string& source, const Picture& picture,
-                            const std::string& fps) {
-  const std::string srt = source.substr(0, source.size() >= 3 ? source.size() - 3 : 0) + "srt";
-  return "S_TEXT/UTF8, " + Q(srt) + ArialStyle(picture) + ", , fps=" + fps;
+                            const std::string& fps, const std::string& language) {
+  return "S_TEXT/UTF8, " + Q(SrtBesideSourcePath(source)) + ArialStyle(picture) + ", , fps=" + fps +
+         LanguageField(language);
 }
 
-std::string BrowsedSubtitle(const std::string& file, const Picture& picture,
-                            const std::string& fps) {
-  return "S_TEXT/UTF8, " + Q(file) + ArialStyle(picture) + ", fps=" + fps;
+std::string SrtBesideSourcePath(const std::string& source) {
+  return source.substr(0, source.size() >= 3 ? source.size() - 3 : 0) + "srt";
+}
+
+std::string BrowsedSubtitle(const std::string& file, const Picture& picture, const std::string& fps,
+                            const std::string& language) {
+  return "S_TEXT/UTF8, " + Q(file) + ArialStyle(picture) + ", fps=" + fps + LanguageField(language);
 }
 
 std::string Text(const Lines& lines) {

@@ -32,8 +32,11 @@ std::string Mpeg2FromFolder(const std::string& folder, const std::string& fps);
 std::string Vc1FromFolder(const std::string& folder);
 
 // --- Audio lines ---
+// A track taken from a Matroska source keeps the language it has there; a file the
+// program made has none, so its line names it: `language` is an ISO 639-2 code, and an
+// empty one gives no "lang=" field (the muxer then lists "und").
 // The encoded "movie.ac3" in the output folder.
-std::string Ac3FromFolder(const std::string& folder);
+std::string Ac3FromFolder(const std::string& folder, const std::string& language = "");
 // The source's own AC3 track.
 std::string Ac3FromSource(const std::string& source, const std::string& track);
 // The source's track unchanged: "A_" + upper-case extension ("A_DTS", "A_MP3"...).
@@ -50,12 +53,14 @@ std::string SourceSubtitle(const std::string& source, const Picture& picture,
                            const std::string& track, const std::string& fps,
                            const std::string& language);
 // The ".srt" file beside the source (the source path with "srt" for its last three
-// characters).
+// characters). Subtitle files name their language as the audio lines do.
 std::string SrtBesideSource(const std::string& source, const Picture& picture,
-                            const std::string& fps);
+                            const std::string& fps, const std::string& language = "");
+// The path of that ".srt" file.
+std::string SrtBesideSourcePath(const std::string& source);
 // A subtitle file the user browsed for.
-std::string BrowsedSubtitle(const std::string& file, const Picture& picture,
-                            const std::string& fps);
+std::string BrowsedSubtitle(const std::string& file, const Picture& picture, const std::string& fps,
+                            const std::string& language = "");
 
 // --- The file ---
 struct Lines {

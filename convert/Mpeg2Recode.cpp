@@ -45,7 +45,7 @@ meta::Lines Mpeg2Lines(const App& app, const ConvertRun& run) {
   lines.options = meta::Mpeg2Options();
   // The muxer gets the frame rate as typed, not the encoder's fraction.
   lines.video = meta::Mpeg2FromFolder(run.folder, app.form.txtSFPS.Text);
-  lines.audio = meta::Ac3FromFolder(run.folder);
+  lines.audio = meta::Ac3FromFolder(run.folder, ChosenAudioLanguage(app));
   return lines;
 }
 

@@ -51,6 +51,7 @@ inline constexpr const char* kAvi = "movie.avi";
 inline constexpr const char* kAac = "movie.aac";
 inline constexpr const char* kWav = "movie.wav";
 inline constexpr const char* kWav2 = "movie2.wav";
+inline constexpr const char* kWav48k = "movie48k.wav";  // the sound resampled for Blu-ray
 inline constexpr const char* kMeta = "movie.meta";
 inline constexpr const char* kVc1 = "movie.vc1";
 inline constexpr const char* kAc3 = "movie.ac3";
@@ -64,9 +65,10 @@ inline std::string Audio(const std::string& ext) {
 inline constexpr const char* kMpeg2Video = "movie.mpg";      // the MPEG-2 encode, no sound
 inline constexpr const char* kAviMuxScript = "quillet.amg";  // the AVI muxer's script
 inline constexpr const char* kEveryFile[] = {
-    kH264,       kRawH264,    kVideoH264,  k264,        kVideo264,   kAvi,        kAac,
-    kWav,        kWav2,       kMeta,       kVc1,        kAc3,        kSrt,        "movie.ssa",
-    "movie.ass", "movie.dts", "movie.mp3", "movie.mp2", "movie.ogg", kMpeg2Video, kAviMuxScript};
+    kH264,       kRawH264,    kVideoH264,  k264,         kVideo264,   kAvi,
+    kAac,        kWav,        kWav2,       kWav48k,      kMeta,       kVc1,
+    kAc3,        kSrt,        "movie.ssa", "movie.ass",  "movie.dts", "movie.mp3",
+    "movie.mp2", "movie.ogg", kMpeg2Video, kAviMuxScript};
 }  // namespace work
 
 // The success text every branch ends with.

@@ -18,6 +18,15 @@ void RunStep(App& app, const std::string& commandLine);
 // Whether the file can be opened, and its size (0 when it cannot be opened).
 bool CanOpenFile(const std::string& path, int64_t* size = nullptr);
 
+// --- BluRayAudio.cpp ---
+// The sample rate a WAV file's header gives (RIFF or RF64), 0 when it gives none.
+int WavSampleRate(const std::string& path);
+// Blu-ray folders take sound at 48 kHz only. When "movie.wav" in `folder` is at another
+// rate (its header's, or `reportedRate` when the header gives none), FFmpeg resamples it
+// to "movie48k.wav", which then takes its place. False, after saying which file is
+// missing, when that step leaves no sound.
+bool ResampleWavTo48k(App& app, const std::string& folder, int reportedRate);
+
 // --- EarlierResult.cpp ---
 // An earlier result of the same name (strBaseName + ".mp4", or the file named) is moved
 // aside while the run makes its own, so the muxer writes a new file and the success test

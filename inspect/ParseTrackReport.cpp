@@ -187,9 +187,11 @@ class TrackReportParser {
     report_.strAudioTracks.Add({language, audioCode, trackId});
   }
 
-  // The default flag and channel count of each audio row, from the lines between its
-  // track's entry and the next one: the WAV tool decodes the first track flagged default,
-  // and the stereo targets need to know whether a track is stereo already.
+  // The default flag, channel count and sample rate of each audio row, from the lines
+  // between its track's entry and the next one: the WAV tool decodes the first track
+  // flagged default, the stereo targets need to know whether a track is stereo already,
+  // and Blu-ray folders take 48 kHz sound only. The output rate of an AAC track with
+  // spectral band replication is the one its decoder gives.
   void ReadAudioFacts() {
     TrackTable& audio = report_.strAudioTracks;
     reader_.Rewind();
@@ -209,6 +211,12 @@ class TrackReportParser {
       const std::size_t channels = line.find("+ Channels:");
       if (channels != std::string::npos)
         if (auto n = ToInt16(MidFrom(line, channels + 12))) row->channels = *n;
+      for (const char* mark : {"+ Sampling frequency:", "+ Output sampling frequency:"}) {
+        const std::size_t at = line.find(mark);
+        if (at == std::string::npos) continue;
+        const std::string value = TrimBlanks(line.substr(at + std::string(mark).size()));
+        if (auto rate = ToInt32(value.substr(0, value.find('.')))) row->sampleRate = *rate;
+      }
     }
   }
 

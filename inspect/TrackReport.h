@@ -27,10 +27,11 @@ struct TrackRow {
   std::string language;
   std::string kind;  // audio: AudioType code as decimal text; subtitles: "srt", "SSA", "ASS"
   std::string trackId;
-  // Audio only: whether the track is flagged default (a track without the flag is), and
-  // its channel count (0 when the report does not give it).
+  // Audio only: whether the track is flagged default (a track without the flag is), its
+  // channel count and the sample rate it decodes to (0 when the report does not give it).
   bool isDefault = true;
   int channels = 0;
+  int sampleRate = 0;
 };
 
 struct TrackTable {

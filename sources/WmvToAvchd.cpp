@@ -35,6 +35,7 @@ void WriteVc1Meta(App& app, const std::string& name, const std::string& folder) 
   meta::Lines lines;
   lines.options = meta::Vc1Options();
   lines.video = meta::Vc1FromFolder(folder);
+  // The road reads no track list of the source, so its sound names no language.
   lines.audio = meta::Ac3FromFolder(folder);
   IgnoringErrors([&] { meta::Write(folder, lines); });
   RunStep(app, Q(ToolPath(app, tool::kTsMuxer)) + " " + Q(folder + work::kMeta) + " " +
@@ -76,6 +77,7 @@ void WmvToAvchd(App& app) {
   AsfToVc1(app, source, folder);
   SetProgress(app, "Extracting Audio data");
   IgnoringErrors([&] { DecodeWmaToWav(app, source, folder); });
+  if (!ResampleWavTo48k(app, folder, 0)) return;
   SetProgress(app, "Converting to AC3");
   WavToAc3(app, folder);
   SetProgress(app, "Creating AVCHD format");

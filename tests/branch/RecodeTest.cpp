@@ -21,6 +21,7 @@ const std::string kAften = R"("{app}/aften/aften.exe" "{out}movie.wav" -b 640 "{
 const std::string kWavGrabOf = R"("{app}/TS/wavgrab.exe" "{src}" "{out}movie.wav")";
 const std::string kAviMux = R"("{app}/avimux/avimux_gui.exe" "{out}quillet.amg")";
 const std::string kMpeg2Opts = " -of mpeg -ovc lavc -lavcopts threads=4:vcodec=mpeg2video:vrc_buf_size=1600:vrc_maxrate=14900:vbitrate=14900:";
+const std::string kAc3Eng = R"(A_AC3, "{out}movie.ac3", lang=eng)";
 const std::string kMpeg2Meta = "MUXOPT --no-pcr-on-video-pid --new-audio-pes --vbr  --vbv-len=500";
 const std::string kMpeg2Video = R"(V_MPEG-2, "{out}movie.mpg", fps=23.976, track=224)";
 const std::string kRepackLine = R"("{app}/FFMpeg/FFmpeg.exe" -threads 4 -i "{src}" -vcodec copy -acodec copy -f vob -copyts -y "{out}Film.mpg" -bug ms)";
@@ -151,14 +152,14 @@ const Scenario kRecodes[] = {
     // 0.98 x (63,500,000 - 345,600) / 5400
     {"XvidFitToDvd9", [](S& s) { Ready(s, kXvid); s.form().Check1.SetValue(0); s.form().chkDVD.SetValue(1); s.form().cmbSize.SetListIndex(1); }, {kExtractAc3, Xvid("C", "", "11461"), kAviMux}, {}, {"Film.avi"}, Script("4500")},
     // MPEG-2 in a transport stream, renamed ".mpg".
-    {"Mpeg2Ac3Surround", [](S& s) { Ready(s, kMpeg2); }, {kExtractAc3, Mpeg2(), kMuxM2ts}, {}, {"Film.mpg"}, {kMpeg2Meta, kMpeg2Video, R"(A_AC3, "{out}movie.ac3")"}},
-    {"Mpeg2VorbisThroughTheWavTool", [](S& s) { Ready(s, kMpeg2, kAudioVorbis); }, {kWavGrabOf, kAften, Mpeg2(), kMuxM2ts}, {}, {"Film.mpg"}, {kMpeg2Meta, kMpeg2Video, R"(A_AC3, "{out}movie.ac3")"}},
+    {"Mpeg2Ac3Surround", [](S& s) { Ready(s, kMpeg2); }, {kExtractAc3, Mpeg2(), kMuxM2ts}, {}, {"Film.mpg"}, {kMpeg2Meta, kMpeg2Video, kAc3Eng}},
+    {"Mpeg2VorbisThroughTheWavTool", [](S& s) { Ready(s, kMpeg2, kAudioVorbis); }, {kWavGrabOf, kAften, Mpeg2(), kMuxM2ts}, {}, {"Film.mpg"}, {kMpeg2Meta, kMpeg2Video, kAc3Eng}},
     // The encoder gets the fraction, the job file the frame rate as typed.
-    {"Mpeg2FrameRateAsTypedInTheJobFile", [](S& s) { Ready(s, kMpeg2); s.form().txtSFPS.Text = "29.970"; }, {kExtractAc3, Mpeg2("30000/1001"), kMuxM2ts}, {}, {"Film.mpg"}, {kMpeg2Meta, R"(V_MPEG-2, "{out}movie.mpg", fps=29.970, track=224)", R"(A_AC3, "{out}movie.ac3")"}},
-    {"Mpeg2SourceSubtitle", [](S& s) { Ready(s, kMpeg2); s.ChooseSubtitle(0); }, {kExtract + R"(2:"{out}movie.ac3"  3:"{out}movie.srt")", Mpeg2Subtitled(), kMuxM2ts}, {}, {"Film.mpg"}, {kMpeg2Meta, kMpeg2Video, R"(A_AC3, "{out}movie.ac3")"}},
-    {"Mpeg2SubtitleFileOfTheCopy", [](S& s) { Ready(s, kMpeg2); s.form().bSRT = true; s.form().lblSRTFound.Visible = true; s.form().chkSubs.SetValue(1); }, {kExtractAc3, Mpeg2Subtitled(), kMuxM2ts}, {}, {"Film.mpg"}, {kMpeg2Meta, kMpeg2Video, R"(A_AC3, "{out}movie.ac3")"}},
+    {"Mpeg2FrameRateAsTypedInTheJobFile", [](S& s) { Ready(s, kMpeg2); s.form().txtSFPS.Text = "29.970"; }, {kExtractAc3, Mpeg2("30000/1001"), kMuxM2ts}, {}, {"Film.mpg"}, {kMpeg2Meta, R"(V_MPEG-2, "{out}movie.mpg", fps=29.970, track=224)", kAc3Eng}},
+    {"Mpeg2SourceSubtitle", [](S& s) { Ready(s, kMpeg2); s.ChooseSubtitle(0); }, {kExtract + R"(2:"{out}movie.ac3"  3:"{out}movie.srt")", Mpeg2Subtitled(), kMuxM2ts}, {}, {"Film.mpg"}, {kMpeg2Meta, kMpeg2Video, kAc3Eng}},
+    {"Mpeg2SubtitleFileOfTheCopy", [](S& s) { Ready(s, kMpeg2); s.form().bSRT = true; s.form().lblSRTFound.Visible = true; s.form().chkSubs.SetValue(1); }, {kExtractAc3, Mpeg2Subtitled(), kMuxM2ts}, {}, {"Film.mpg"}, {kMpeg2Meta, kMpeg2Video, kAc3Eng}},
     // No resize and no "Fit to" on this road.
-    {"Mpeg2Xbox360AndFitToChangeNothing", [](S& s) { Ready(s, kMpeg2); s.form().cmbPlatform.SetListIndex(1); s.form().chkDVD.SetValue(1); }, {kExtractAc3, Mpeg2(), kMuxM2ts}, {}, {"Film.mpg"}, {kMpeg2Meta, kMpeg2Video, R"(A_AC3, "{out}movie.ac3")"}},
+    {"Mpeg2Xbox360AndFitToChangeNothing", [](S& s) { Ready(s, kMpeg2); s.form().cmbPlatform.SetListIndex(1); s.form().chkDVD.SetValue(1); }, {kExtractAc3, Mpeg2(), kMuxM2ts}, {}, {"Film.mpg"}, {kMpeg2Meta, kMpeg2Video, kAc3Eng}},
     // An MPEG-2 source is copied into a program stream, whatever the options.
     {"RepackAc3", [](S& s) { Ready(s, kRepack); WriteFile(s.Out("movie.wav"), "stale"); }, {kRepackLine}, {}, {"Film.mpg"}},
     {"RepackDts", [](S& s) { Ready(s, kRepack, kAudioDTS); }, {kRepackLine}, {}, {"Film.mpg"}},

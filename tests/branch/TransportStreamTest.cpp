@@ -20,11 +20,11 @@ const std::string kM2tsSplit = "MUXOPT--no-pcr-on-video-pid --new-audio-pes --vb
 const std::string kBd = "MUXOPT --no-pcr-on-video-pid --insertBlankPL --new-audio-pes --blu-ray --vbr  --auto-chapters=5 --vbv-len=500";
 const std::string kFolderVideo = R"(V_MPEG4/ISO/AVC, "{out}movie.h264", fps=23.976)";
 const std::string kSourceVideo = R"(V_MPEG4/ISO/AVC, "{src}", track=1, level=4.1, fps=23.976)";
-const std::string kAc3 = R"(A_AC3, "{out}movie.ac3")";
+const std::string kAc3 = R"(A_AC3, "{out}movie.ac3", lang=eng)";  // the chosen track's language
 const std::string kSourceAc3 = R"(A_AC3, "{src}", track=2)";
 // The rendering every text subtitle line carries, for a 1920 x 1080 picture.
 const std::string kArial = R"( ,font-name="Arial",font-size=42,font-color=0x00FFFFFF,font-charset=1,bottom-offset=50,font-border=1,text-align=center,video-width=1920,video-height=1080)";
-const std::string kBrowsedLine = R"(S_TEXT/UTF8, "{srcdir}/browsed.srt")" + kArial + ", fps=23.976";
+const std::string kBrowsedLine = R"(S_TEXT/UTF8, "{srcdir}/browsed.srt")" + kArial + ", fps=23.976, lang=eng";
 const std::string kAssWarning = "Subtitle warning (16): SSA or ASS subtitles are not yet supported in AVCHD. No substitles will be used in this conversion.";
 const std::string kNotCreated = "info (0): Error: {out}Film.mpg was not created.";
 const std::string kAvchdNotCreated = "info (0): Error: {out}Film was not created.";
@@ -95,7 +95,7 @@ const Scenario kTs[] = {
     {"AvchdNineThousandMegabytes", Opts(kAudioAC3, kAvchd, nullptr, 9216000000), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd + " --split-size=3000MB ", kFolderVideo, kSourceAc3}},
     // Subtitles: the browsed file, then the ".srt" beside the source, then the source's track.
     {"AvchdSourceTextTrack", Opts(kAudioAC3, kAvchd, [](S& s) { Track(s, 0); }), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3, R"(S_TEXT/UTF8, "{src}")" + kArial + ", track=3, fps=23.976, lang=eng"}},
-    {"AvchdSrtBesideTheSourceBeforeTheTrack", Opts(kAudioAC3, kAvchd, [](S& s) { Track(s, 0); Beside(s); }), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3, R"(S_TEXT/UTF8, "{srcdir}/Film.srt")" + kArial + ", , fps=23.976"}},
+    {"AvchdSrtBesideTheSourceBeforeTheTrack", Opts(kAudioAC3, kAvchd, [](S& s) { Track(s, 0); Beside(s); }), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3, R"(S_TEXT/UTF8, "{srcdir}/Film.srt")" + kArial + ", , fps=23.976, lang=eng"}},
     {"AvchdBrowsedFileFirst", Opts(kAudioAC3, kAvchd, [](S& s) { Track(s, 0); Beside(s); Browsed(s); }), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3, kBrowsedLine}},
     {"AvchdAssTrackIsWarnedAboutAndLeftOut", Opts(kAudioAC3, kAvchd, [](S& s) { Track(s, 1); }), {kRaw, kHeaderTool, kAuthorAvchd}, {kAssWarning}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}, true},
     {"AvchdAssTrackWithABrowsedFileIsNoWarning", Opts(kAudioAC3, kAvchd, [](S& s) { Track(s, 1); Browsed(s); }), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3, kBrowsedLine}},
@@ -164,7 +164,7 @@ const Scenario kResults[] = {
     {"AvchdExistingFolderIsRefused", Opts(kAudioAC3, kAvchd, [](S& s) { WriteFile(s.Out("Film/keep.txt"), "mine"); }), {kNoTool}, {"info (16): Error: {out}Film already exists. Move or rename it, then convert again."}, {"Film"}},
     {"AvchdStaleWorkingFilesAreNotMuxed", Opts(kAudioAC3, kAvchd, [](S& s) { s.form().SelectOption1(kAudioAAC); s.Earlier({"movie.ac3", "movie.h264", "movie_raw.h264"}); s.LeavesNothing("mkvextract.exe"); }), {}, {kAvchdNotCreated}, {"movie.ac3", "movie.meta"}},
     // The WMV road: VC-1 to AVCHD; the first piece the muxer did not write is named.
-    {"WmvToAvchd", Opts(kAudioAC3, 0, Wmv), {R"("{app}/TS/asf2vc1.exe" "{src}" "{out}movie.vc1")", R"("{app}/aften/EncWAVtoAC3.exe" "{out}movie.wav" -b 640 "{out}movie.ac3")", kAuthorAvchd}, {}, {"Film"}, {"MUXOPT --no-pcr-on-video-pid --new-audio-pes --blu-ray --vbr  --auto-chapters=5 --split-size=4GB --vbv-len=500", R"(V_MS/VFW/WVC1, "{out}movie.vc1", fps=23.976)", kAc3}},
+    {"WmvToAvchd", Opts(kAudioAC3, 0, Wmv), {R"("{app}/TS/asf2vc1.exe" "{src}" "{out}movie.vc1")", R"("{app}/aften/EncWAVtoAC3.exe" "{out}movie.wav" -b 640 "{out}movie.ac3")", kAuthorAvchd}, {}, {"Film"}, {"MUXOPT --no-pcr-on-video-pid --new-audio-pes --blu-ray --vbr  --auto-chapters=5 --split-size=4GB --vbv-len=500", R"(V_MS/VFW/WVC1, "{out}movie.vc1", fps=23.976)", R"(A_AC3, "{out}movie.ac3")"}},
     {"WmvNothingMuxed", Opts(kAudioAC3, 0, [](S& s) { Wmv(s); s.LeavesNothing("tsmuxer.exe"); }), {}, {kWmvNotCreated}, {"movie.ac3", "movie.meta", "movie.vc1"}},
     {"WmvEmptyClip", Opts(kAudioAC3, 0, [](S& s) { Wmv(s); MuxerWritesTree(s, true, ""); }), {}, {"info (16): Error: {out}Film/BDMV/STREAM/00000.m2ts was not created."}, {"Film", "movie.ac3", "movie.meta", "movie.vc1"}},
     // A folder left by an earlier run is no proof of this one.
