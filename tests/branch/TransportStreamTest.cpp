@@ -50,9 +50,26 @@ void Beside(S& s) {  // a ".srt" beside the source
   WriteFile(s.sourceDir.path() / "Film.srt", "1");
   s.form().lblSRTFound.Visible = true;
 }
-void Browsed(S& s) {  // a subtitle file browsed for
-  WriteFile(s.sourceDir.path() / "browsed.srt", "1");
-  s.form().strSubBrowse = (s.sourceDir.path() / "browsed.srt").string();
+void Browsed(S& s, const char* name = "browsed.srt") {  // a subtitle file browsed for
+  WriteFile(s.sourceDir.path() / name, "1");
+  s.form().strSubBrowse = (s.sourceDir.path() / name).string();
+}
+Setup Audio(const char* language, int rate) {  // the chosen track as the report gives it
+  return [=](S& s) {
+    s.app.report.strAudioTracks.rows[0].language = language;
+    s.app.report.strAudioTracks.rows[0].sampleRate = rate;
+  };
+}
+const std::string kResample =
+    R"("{app}/FFMpeg/FFmpeg.exe" -i "{out}movie.wav" -ar 48000 -rf64 auto "{out}movie48k.wav")";
+// 720 lines at 25 frames, which an AVCHD folder takes only at twice the rate.
+Setup At(const char* fps) {
+  return [=](S& s) { Picture(1280, 720)(s), s.form().txtSFPS.Text = fps; };
+}
+std::string Doubled(const std::string& fps) {  // the encoder may repeat frames: no -noskip
+  return kEncoder +
+         R"( -nosound -mc 0 -of rawvideo -o "{out}movie.h264" -ovc x264 -x264encopts bitrate=6000)" +
+         kH264Opts + " -ofps " + fps + R"( -vf harddup "{src}" -mc 0 -sid 99)";
 }
 
 // clang-format off
@@ -80,8 +97,11 @@ const Scenario kTs[] = {
     {"M2tsFitToGivesDvdParts", Opts(kAudioAC3, kVob | kWhole, [](S& s) { s.FitTo(0); }), {kExtractVideo, kHeaderTool, kMuxM2ts}, {}, {"Film.mpg"}, {kM2tsSplit + "4.3GB  --vbv-len=500", kFolderVideo, kSourceAc3}},
     // AVCHD takes AC3, DTS, MP3 and MP2 from the source unchanged.
     {"AvchdAc3", Opts(kAudioAC3, kAvchd), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
-    {"AvchdDtsIsKept", Opts(kAudioDTS, kAvchd | kNorm), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, R"(A_DTS, "{src}", track=2)"}},
-    // AAC and Vorbis become AC3 at 640 kbit/s.
+    {"AvchdDtsIsKept", Opts(kAudioDTS, kAvchd | kNorm, Audio("eng", 48000)), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, R"(A_DTS, "{src}", track=2)"}},
+    // AAC, Vorbis and sound not at 48 kHz become AC3 at 640 kbit/s, resampled to 48 kHz
+    // (judged by the WAV's header, else by the report), with the track's language.
+    {"AvchdAc3At44kIsResampled", Opts(kAudioAC3, kAvchd, Audio("deu", 44100)), {kRaw, kWavGrab, kResample, kAc3At640, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, R"(A_AC3, "{out}movie.ac3", lang=ger)"}},
+    {"M2tsUndefinedLanguageNamesNone", Opts(kAudioAAC, kVob, Audio("undefined", 44100)), {VideoAnd("aac"), kHeaderTool, Faad(""), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, R"(A_AC3, "{out}movie.ac3")"}},
     {"AvchdAacNormalised", Opts(kAudioAAC, kAvchd | kNorm), {kRaw, kWavGrab, kNormalize, kAc3At640, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kAc3}},
     {"AvchdVorbis", Opts(kAudioVorbis, kAvchd), {kRaw, kWavGrab, kAc3At640, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kAc3}},
     {"AvchdFastMuxReadsTheSourcesVideo", Opts(kAudioAC3, kAvchd | kFF), {kAuthorAvchd}, {}, {"Film"}, {kBd, kSourceVideo, kSourceAc3}},
@@ -96,6 +116,7 @@ const Scenario kTs[] = {
     // Subtitles: the browsed file, then the ".srt" beside the source, then the source's track.
     {"AvchdSourceTextTrack", Opts(kAudioAC3, kAvchd, [](S& s) { Track(s, 0); }), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3, R"(S_TEXT/UTF8, "{src}")" + kArial + ", track=3, fps=23.976, lang=eng"}},
     {"AvchdSrtBesideTheSourceBeforeTheTrack", Opts(kAudioAC3, kAvchd, [](S& s) { Track(s, 0); Beside(s); }), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3, R"(S_TEXT/UTF8, "{srcdir}/Film.srt")" + kArial + ", , fps=23.976, lang=eng"}},
+    {"AvchdSubtitleFileNamesItsLanguage", Opts(kAudioAC3, kAvchd, [](S& s) { Browsed(s, "Film.French.srt"); }), {}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3, R"(S_TEXT/UTF8, "{srcdir}/Film.French.srt")" + kArial + ", fps=23.976, lang=fre"}},
     {"AvchdBrowsedFileFirst", Opts(kAudioAC3, kAvchd, [](S& s) { Track(s, 0); Beside(s); Browsed(s); }), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3, kBrowsedLine}},
     {"AvchdAssTrackIsWarnedAboutAndLeftOut", Opts(kAudioAC3, kAvchd, [](S& s) { Track(s, 1); }), {kRaw, kHeaderTool, kAuthorAvchd}, {kAssWarning}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}, true},
     {"AvchdAssTrackWithABrowsedFileIsNoWarning", Opts(kAudioAC3, kAvchd, [](S& s) { Track(s, 1); Browsed(s); }), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3, kBrowsedLine}},
@@ -112,11 +133,20 @@ const Scenario kTs[] = {
     {"AvchdLetterboxed1080IsWarned", Opts(kAudioAC3, kAvchd, Picture(1920, 800)), {kRaw, kHeaderTool, kAuthorAvchd}, {"AVCHD info. (0): Resolution is not 1920 x 1080, issues might occur when playing."}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}, true},
     {"AvchdLetterboxed720IsWarned", Opts(kAudioAC3, kAvchd, Picture(1280, 544)), {kRaw, kHeaderTool, kAuthorAvchd}, {"AVCHD info. (0): Resolution is not 1280 x 720, issues might occur when playing."}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}, true},
     {"Avchd1440x1080IsIncorrect", Opts(kAudioAC3, kAvchd, Picture(1440, 1080)), {kRaw, kHeaderTool, kAuthorAvchd}, {"AVCHD info. (16): Incorrect AVCHD resolution, issues might occur when playing."}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}, true},
+    // 720 lines at 25 or 29.97 frames are re-encoded at twice the rate, ticked or not.
+    {"Avchd720pAt25IsDoubled", Opts(kAudioAC3, kAvchd, At("25.000")), {Doubled("50"), kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, R"(V_MPEG4/ISO/AVC, "{out}movie.h264", fps=50.000)", kSourceAc3}},
+    {"Avchd720pAt2997RecodedIsDoubled", Opts(kAudioAC3, kAvchd | kH264, At("29.970")), {Doubled("60000/1001"), kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, R"(V_MPEG4/ISO/AVC, "{out}movie.h264", fps=59.940)", kSourceAc3}},
     {"Avchd720pIsFine", Opts(kAudioAC3, kAvchd, Picture(1280, 720)), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
     {"AvchdRecodedPalIsNotWarned", Opts(kAudioAC3, kAvchd | kH264, Picture(720, 576)), {Encoded(), kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
 };
 // clang-format on
 
+// The header of a 16-bit stereo WAV at `rate`, its sound to follow.
+std::string WavHeader(uint32_t rate) {
+  std::string h = std::string("RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0", 24) + "    ";
+  for (int i = 0; i < 4; ++i) h[24 + i] = static_cast<char>(rate >> (8 * i));
+  return h + std::string("\0\0\0\0\x04\0\x10\0data\0\0\0\0", 16);
+}
 // The WMV source "Film.wmv" for the AVCHD road.
 void Wmv(S& s) {
   s.source = (s.sourceDir.path() / "Film.wmv").string();
@@ -169,6 +199,8 @@ const Scenario kResults[] = {
     {"WmvEmptyClip", Opts(kAudioAC3, 0, [](S& s) { Wmv(s); MuxerWritesTree(s, true, ""); }), {}, {"info (16): Error: {out}Film/BDMV/STREAM/00000.m2ts was not created."}, {"Film", "movie.ac3", "movie.meta", "movie.vc1"}},
     // A folder left by an earlier run is no proof of this one.
     {"WmvEarlierFolderDoesNotPass", Opts(kAudioAC3, 0, [](S& s) { Wmv(s); s.Earlier({"Film/BDMV/index.bdmv", "Film/BDMV/STREAM/00000.m2ts"}); fs::last_write_time(s.Out("Film/BDMV/index.bdmv"), fs::file_time_type::clock::now() - std::chrono::hours(1)); s.LeavesNothing("tsmuxer.exe"); }), {}, {kWmvNotCreated}, {"Film", "movie.ac3", "movie.meta", "movie.vc1"}},
+    {"WmvAt44kIsResampled", Opts(kAudioAC3, 0, [](S& s) { Wmv(s); s.media.wav = WavHeader(44100); }), {R"("{app}/TS/asf2vc1.exe" "{src}" "{out}movie.vc1")", kResample, R"("{app}/aften/EncWAVtoAC3.exe" "{out}movie.wav" -b 640 "{out}movie.ac3")", kAuthorAvchd}, {}, {"Film"}},
+    {"AvchdResampleLeavingNothingFails", Opts(kAudioAAC, kAvchd, [](S& s) { Audio("eng", 44100)(s); s.LeavesNothing("FFmpeg.exe"); }), {}, {"Audio error (16): Error: {out}movie48k.wav was not created."}, {"movie.wav", "movie_raw.h264"}},
     // Without the WMA decoder no sound is made, so the muxer writes nothing.
     {"WmvMissingFilter", Opts(kAudioAC3, 0, [](S& s) { Wmv(s); s.media.missingFilter = "WAV Dest"; }), {}, {kWmvNotCreated}, {"movie.meta", "movie.vc1"}},
     // A VC-1 Matroska film needs AVCHD or a re-encode: the box says so and no tool runs.

@@ -124,6 +124,12 @@ const std::vector<Case>& Cases() {
     // Limits of the picture.
     {"InterlacedXbox", With(mp4(), [](MediaFacts& f) { f.video.interlaced = true; }), XB, "re-encode", "interlacing", "MP4", ""},
     {"Fps60At1080", With(H264Film(kMp4, 41, 4, "aac", 2), [](MediaFacts& f) { f.video.fps = 59.94; }), PS3, "re-encode", "frame-rate", "MP4", ""},
+    // BD-ROM's rates: 720p at 25 is re-encoded at 50, 1080p at 25 goes on as 1080i (a note);
+    // 44.1 kHz sound is resampled.
+    {"Bd720p25", With(Film(kMkv, "h264", "ac3", 6), [](MediaFacts& f) { f.video.fps = 25; }), BD, "re-encode", "container frame-rate", kAvchd, ""},
+    {"Bd1080p2997", With(H264Film(kMkv, 41, 4, "ac3", 6), [](MediaFacts& f) { f.video.fps = 29.97; }), BD, "remux", "container", kAvchd, "frame-rate"},
+    {"Bd1080i25", With(H264Film(kMkv, 41, 4, "ac3", 6), [](MediaFacts& f) { f.video.fps = 25; f.video.interlaced = true; }), BD, "remux", "container", kAvchd, ""},
+    {"Bd44kHz", With(Film(kMkv, "h264", "ac3", 6), [](MediaFacts& f) { f.audio[0].sampleRate = 44100; }), BD, "remux", "container sample-rate", kAvchd, ""},
     {"UltraHd", With(mp4(), [](MediaFacts& f) { f.video.width = 3840; f.video.height = 2160; }), XB, "re-encode", "frame-width", "MP4", ""},
     {"High10", With(mp4(), [](MediaFacts& f) { f.video.profile = "High 10"; }), PS3, "re-encode", "profile", "MP4", ""},
     // Level 4.1's VCL bitrate (the level table: MaxBR 50,000; x 1000 for Main, x 1250 for
@@ -172,6 +178,17 @@ TEST(CheckVerdictDetail, ValuesOptionsAndTheSplitOffered) {
   EXPECT_EQ(optionsAt(4189999999LL).size(), 1u);
   EXPECT_EQ(optionsAt(4190000000LL).back(), "Split > 4GB ? ticked (2 parts)");
   EXPECT_EQ(optionsAt(9000000000LL).back(), "Split > 4GB ? ticked (3 parts)");
+  // What the AVCHD road does about BD-ROM's rates is said.
+  const auto said = [](const char* label, bool note, const char* text) {
+    for (const Case& c : Cases()) {
+      if (c.label != std::string(label)) continue;
+      const Verdict v = JudgeForPlayer(c.facts, BD);
+      EXPECT_NE((note ? v.notes : v.reasons).back().text.find(text), std::string::npos) << label;
+    }
+  };
+  said("Bd720p25", false, "re-encodes it to H.264 at 50.000 fps, each frame shown twice");
+  said("Bd1080p2997", true, "1080p at 29.970 fps goes on the folder as 1080i at that rate");
+  said("Bd44kHz", false, "resamples it to 48 kHz and encodes AC3 at 640 kbit/s");
 }
 
 // The H.264 level table: MaxBR x cpbBrVclFactor; MaxDpbMbs 32768 over 1088-line frames.

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/Ui.h"
+#include "inspect/Languages.h"
 #include "inspect/ReadInfo.h"
 #include "inspect/SetHeaderMod.h"
 #include "tests/support/ReportFixtures.h"
@@ -154,7 +155,8 @@ class ParseTrackReport_ : public ::testing::Test {
 };
 
 // A track of a format the program does not know selects none (never the format of the track
-// before it); each records its default flag (no flag line: default) and its channels.
+// before it); each records its default flag (no flag line: default), its channels and the
+// rate its decoder gives (an SBR track's output rate).
 TEST_F(ParseTrackReport_, ChoosingAnAudioTrackSelectsItsFormatAndId) {
   Parse(ReportFixture("multi_audio.txt"));
   const std::tuple<int, int, const char*> choices[] = {
@@ -168,9 +170,30 @@ TEST_F(ParseTrackReport_, ChoosingAnAudioTrackSelectsItsFormatAndId) {
   std::string flags;
   for (int i = 0; i < t.app.report.strAudioTracks.count; ++i) {
     const TrackRow& row = t.app.report.strAudioTracks.rows[i];
-    flags += (row.isDefault ? "d" : "-") + std::to_string(row.channels) + " ";
+    flags += (row.isDefault ? "d" : "-") + std::to_string(row.channels) + "@" +
+             std::to_string(row.sampleRate) + " ";
   }
-  EXPECT_EQ(flags, "d2 -6 -6 -2 -2 -2 -2 ");
+  EXPECT_EQ(flags, "d2@48000 -6@48000 -6@48000 -2@44100 -2@48000 -2@48000 -2@96000 ");
+}
+
+// Languages as Blu-ray folders list them (ISO 639-2, bibliographic form), from a track's
+// language and from a subtitle file's name; "" names none.
+TEST(Languages, TrackLanguagesAndSubtitleFileNames) {
+  const std::pair<const char*, const char*> tracks[] = {
+      {"ger", "ger"},    {" deu", "ger"},    {"FRA", "fre"}, {"zho", "chi"},
+      {"de", "ger"},     {"English", "eng"}, {"tlh", "tlh"}, {"und", ""},
+      {"undefined", ""}, {"", ""},           {"xx", ""}};
+  for (auto [text, code] : tracks) EXPECT_EQ(TrackLanguage(text), code) << text;
+  const std::pair<const char*, const char*> names[] = {{"/films/Film.en.srt", "eng"},
+                                                       {"Film.ENG.srt", "eng"},
+                                                       {"Film.German.srt", "ger"},
+                                                       {"C:\\subs\\Film.ces.srt", "cze"},
+                                                       {"Film.srt", ""},
+                                                       {"Film.2009.srt", ""},
+                                                       {"Film.tlh.srt", ""},
+                                                       {"/films/en.srt", ""},
+                                                       {"/sub.en/Film.srt", ""}};
+  for (auto [name, code] : names) EXPECT_EQ(LanguageOfFileName(name), code) << name;
 }
 
 // A DTS source disables Safe Sync; the next AC3 source enables it unless 25 FPS is ticked.
