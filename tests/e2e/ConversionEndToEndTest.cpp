@@ -186,6 +186,26 @@ TEST_F(Conversion, AvchdFolderCarriesTheChosenTrackAndTheSubtitlesGiven) {
   EXPECT_TRUE(Holds(titles.out, "V:1 A:1  PG:1"));
 }
 
+// German AAC at 44.1 kHz goes into the folder as AC3 at 48 kHz, its tone and language kept;
+// the subtitle file's name gives the subtitles' language.
+TEST_F(Conversion, AvchdFolderTakesSoundAt48kHzAndKeepsTheLanguages) {
+  const std::string source = ShelvedFilm(
+      "Lied.mkv", Picture("1280x720", 3) + Tone(440, 2, 3, false, "-ar 44100 -c:a aac a.m4a") +
+                      "mkvmerge -q -o Lied.mkv v.mkv --language 0:ger a.m4a");
+  EXPECT_EQ(Probe(source, "a:0", "sample_rate"), "44100");
+  const std::string subs = (work.path() / "Lied.French.srt").string();
+  WriteFile(subs, "1\r\n00:00:00,500 --> 00:00:02,000\r\nQUILLET TEST\r\n");
+  const ProgramRun run = Run({"--avchd", "--subs", subs, source});
+  EXPECT_EQ(run.status, 0) << run.err;
+  const fs::path folder = output / "Lied";
+  const std::string clip = (folder / "BDMV" / "STREAM" / "00000.m2ts").string();
+  ExpectFacts(clip, "audio.codec_name=ac3 audio.sample_rate=48000 audio.channels=2");
+  EXPECT_NEAR(ToneHertz(clip), 440, 22);
+  ExpectLength(clip, 3, 0.5);
+  const std::string titles = Quiet({"bd_list_titles", "-l", folder.string()}).out;
+  EXPECT_TRUE(Holds(titles, "AUD: ger") && Holds(titles, "PG : fre")) << titles;
+}
+
 // Sixteen reference frames overflow the level 4.1 buffer at 1024x576: the checker asks
 // for a re-encode and, with no format chosen, H264 is taken; the Xbox 360 gets stereo AAC
 // of the Vorbis track, and the check finds the result playable.

@@ -146,8 +146,8 @@ std::string SyntheticVc1(int frames) {
   return stream;
 }
 
-// VC-1 in WMV becomes an AVCHD folder with AC3 of the WMA sound; WMV 8 gets its sound that
-// far, then the folder cannot be made, and the run says so.
+// VC-1 in WMV becomes an AVCHD folder with AC3 at 48 kHz of the WMA sound (44.1 kHz); WMV 8 gets
+// its sound that far, then the folder cannot be made, and the run says so.
 TEST_F(FilmKinds, WmvFilmsTakeTheAvchdRoad) {
   WriteFile(work.path() / "picture.vc1", SyntheticVc1(75));
   const std::string vc1 = (work.path() / "Film vc1.wmv").string();
@@ -161,7 +161,8 @@ TEST_F(FilmKinds, WmvFilmsTakeTheAvchdRoad) {
   EXPECT_TRUE(fs::exists(output / "movie.ac3")) << "the sound of the WMV 8 film";
   const fs::path folder = output / "Film vc1";
   ExpectFacts((folder / "BDMV" / "STREAM" / "00000.m2ts").string(),
-              "video.codec_name=vc1 audio.codec_name=ac3 audio.bit_rate=640000");
+              "video.codec_name=vc1 audio.codec_name=ac3 audio.sample_rate=48000 "
+              "audio.bit_rate=640000");
   EXPECT_TRUE(fs::exists(folder / "BDMV" / "index.bdmv"));
   const toolkit::ToolResult titles = Quiet({"bd_list_titles", folder.string()});
   EXPECT_TRUE(Holds(titles.out, "V:1 A:1"));
