@@ -15,7 +15,8 @@
 #include "check/FactParsers.h"
 #include "inspect/ReadInfo.h"
 #include "inspect/ReportReader.h"
-#include "toolkit/bluray/StrictCheck.h"
+#include "toolkit/bluray/StrictFolder.h"
+#include "toolkit/bluray/StrictTransportStream.h"
 #include "tools/Paths.h"
 #include "tools/ToolRunner.h"
 
