@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -9,10 +10,13 @@
 
 #include "app/App.h"
 #include "base/Files.h"
+#include "base/Text.h"
 #include "base/ToolSlots.h"
 #include "check/FactParsers.h"
 #include "inspect/ReadInfo.h"
 #include "inspect/ReportReader.h"
+#include "toolkit/bluray/StrictFolder.h"
+#include "toolkit/bluray/StrictTransportStream.h"
 #include "tools/Paths.h"
 #include "tools/ToolRunner.h"
 
@@ -132,13 +136,18 @@ void GatherMatroska(Context& ctx, MediaFacts& f) {
   f.readable = true;
 }
 
-void GatherProbed(Context& ctx, MediaFacts& f) {
-  const std::string probe =
-      "ffprobe -v error -show_entries format=duration,bit_rate:stream=codec_type,codec_name,"
-      "profile,level,width,height,field_order,avg_frame_rate,r_frame_rate,channels,sample_rate,"
-      "bit_rate:stream_tags=BPS -of flat " +
-      Quoted(f.path);
-  ReadProbeFlat(Capture(ctx, probe), f);
+std::string ProbeCommand(const std::string& path) {
+  return "ffprobe -v error -show_entries format=format_name,duration,bit_rate:stream=codec_type,"
+         "codec_name,profile,level,width,height,field_order,avg_frame_rate,r_frame_rate,channels,"
+         "sample_rate,bit_rate:stream_tags=BPS -of flat " +
+         Quoted(path);
+}
+
+// The film's streams as ffprobe gives them; *format gets ffprobe's name of the container.
+void GatherProbed(Context& ctx, MediaFacts& f, std::string* format = nullptr) {
+  const std::string said = Capture(ctx, ProbeCommand(f.path));
+  ReadProbeFlat(said, f);
+  if (format) *format = ParseProbeFlat(said).format;
   if (!f.video.present && f.audio.empty()) {
     f.problem = "ffprobe finds no streams";
     return;
@@ -152,12 +161,88 @@ void GatherProbed(Context& ctx, MediaFacts& f) {
   f.readable = true;
 }
 
+void AddFindings(const toolkit::bluray::StrictResult& result, MediaFacts& f) {
+  for (const toolkit::bluray::BrokenRule& broken : result.broken)
+    f.structure.push_back({broken.rule, broken.file, broken.text});
+}
+
+// An MPEG file: a transport stream is read by the strict reader too; an MPEG program
+// stream (ffprobe's "mpeg") is judged as one.
+void GatherMpeg(Context& ctx, MediaFacts& f) {
+  std::string format;
+  GatherProbed(ctx, f, &format);
+  if (!f.readable) return;
+  if (format != "mpegts") {
+    f.container = Container::MpegProgram;
+    return;
+  }
+  const auto result =
+      toolkit::bluray::CheckTransportStreamFile(f.path, toolkit::bluray::StreamUse::kPlainStream);
+  if (!result.readable) {
+    f.readable = false;
+    f.problem = result.problem;
+  }
+  AddFindings(result, f);
+}
+
+// The clips of the folder, in name order (the playlist plays them so).
+std::vector<std::string> ClipsOf(const std::string& disc) {
+  std::vector<std::string> clips;
+  std::error_code ec;
+  for (const fs::directory_entry& entry :
+       fs::directory_iterator(fs::path(disc) / "BDMV" / "STREAM", ec))
+    if (entry.is_regular_file(ec) && Lower(entry.path().extension().string()) == ".m2ts")
+      clips.push_back(entry.path().string());
+  std::sort(clips.begin(), clips.end());
+  return clips;
+}
+
+// A Blu-ray folder: the streams of its first clip, the length and size of all of them, and
+// what the strict reader finds in the navigation files and every clip.
+void GatherBluRayFolder(Context& ctx, MediaFacts& f) {
+  const std::string disc = BluRayFolderOf(f.path);
+  const std::vector<std::string> clips = ClipsOf(disc);
+  if (clips.empty()) {
+    f.problem = "the folder holds no clip (BDMV/STREAM/*.m2ts)";
+    return;
+  }
+  MediaFacts first;
+  first.path = clips.front();
+  GatherProbed(ctx, first);
+  if (!first.readable) {
+    f.problem = fs::path(clips.front()).filename().string() + ": " + first.problem;
+    return;
+  }
+  f.video = first.video;
+  f.audio = first.audio;
+  f.subtitles = first.subtitles;
+  f.durationSeconds = 0;
+  for (const std::string& clip : clips) {
+    f.sizeBytes += FileSize64(clip);
+    f.durationSeconds +=
+        ParseProbeFlat(
+            Capture(ctx, "ffprobe -v error -show_entries format=duration -of flat " + Quoted(clip)))
+            .duration;
+  }
+  const auto result = toolkit::bluray::CheckBluRayFolder(disc);
+  if (!result.readable) {
+    f.problem = result.problem;
+    return;
+  }
+  AddFindings(result, f);
+  f.readable = true;
+}
+
 }  // namespace
 
 MediaFacts GatherMediaFacts(Context& ctx, const std::string& path) {
   MediaFacts f;
   f.path = path;
   f.container = ContainerOfPath(path);
+  if (f.container == Container::BluRayFolder) {
+    GatherBluRayFolder(ctx, f);
+    return f;
+  }
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) {
     f.problem = "no such file";
@@ -169,9 +254,11 @@ MediaFacts GatherMediaFacts(Context& ctx, const std::string& path) {
   }
   f.sizeBytes = FileSize64(path);
   if (f.container == Container::Unknown)
-    f.problem = "not a Matroska, AVI, WMV or MP4 file";
+    f.problem = "not a Matroska, AVI, WMV, MP4 or MPEG file";
   else if (f.container == Container::Matroska)
     GatherMatroska(ctx, f);
+  else if (f.container == Container::TransportStream)
+    GatherMpeg(ctx, f);
   else
     GatherProbed(ctx, f);
   return f;

@@ -9,14 +9,29 @@
 
 namespace quillet {
 
-enum class Container { Matroska, Avi, Wmv, Mp4, Unknown };
+// A transport stream (.m2ts, .mts, .ts, .mpg) becomes MpegProgram when ffprobe finds an
+// MPEG program stream in it instead; a Blu-ray folder is a folder that holds BDMV/index.bdmv.
+enum class Container {
+  Matroska,
+  Avi,
+  Wmv,
+  Mp4,
+  TransportStream,
+  MpegProgram,
+  BluRayFolder,
+  Unknown
+};
 
-// "mkv", "avi", "wmv", "mp4", "" — the names the limit table and the JSON use.
+// "mkv", "avi", "wmv", "mp4", "m2ts", "mpg", "bdmv", "" — the names the limit table and the
+// JSON use.
 const char* ContainerId(Container container);
 // "Matroska", "AVI", ... for people.
 const char* ContainerName(Container container);
-// By the file name's extension, any case.
+// By the file name's extension, any case; a Blu-ray folder by its BDMV/index.bdmv.
 Container ContainerOfPath(const std::string& path);
+// The disc folder of a Blu-ray folder given as itself or as its BDMV folder; "" when the path
+// is neither.
+std::string BluRayFolderOf(const std::string& path);
 
 struct VideoFacts {
   bool present = false;
@@ -52,6 +67,15 @@ struct SubtitleFacts {
   bool bitmap = false;
 };
 
+// A rule of the transport stream or Blu-ray formats the file breaks, as the strict reader
+// found it: players that start at a jump point, read whole aligned units or take 48 kHz
+// only stumble where permissive readers do not.
+struct StructureFinding {
+  std::string rule;  // "parameter-sets", "aligned-units", ...
+  std::string file;  // the file it was found in ("BDMV/STREAM/00000.m2ts")
+  std::string text;  // one sentence with the first place and the count
+};
+
 struct MediaFacts {
   std::string path;
   Container container = Container::Unknown;
@@ -62,6 +86,7 @@ struct MediaFacts {
   VideoFacts video;
   std::vector<AudioFacts> audio;  // in file order; the conversion takes the first
   std::vector<SubtitleFacts> subtitles;
+  std::vector<StructureFinding> structure;  // transport streams and Blu-ray folders only
 };
 
 }  // namespace quillet

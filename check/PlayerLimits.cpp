@@ -44,11 +44,12 @@ constexpr Player BD = Player::BluRay;
 // clang-format off
 const std::vector<LimitRow> kTable = {
   // PS3, and the PS3 on a stereo output (the same console: only the channels differ)
-  {PS3, L::Container,   "*",   "mp4,avi,wmv", 0, kPs3Guide},
+  {PS3, L::Container,   "*",   "mp4,avi,wmv,m2ts,mpg,bdmv", 0, kPs3Guide},
   {PS3, L::VideoCodec,  "mp4", "h264,mpeg4", 0, kPs3Guide},
   {PS3, L::VideoCodec,  "avi", "mpeg4", 0, kPs3Guide},
   {PS3, L::VideoCodec,  "wmv", "vc1,wmv3", 0, "PS3 system software 2.10 and later: WMV9 / VC-1"},
   {PS3, L::VideoCodec,  "mpg", "mpeg2,mpeg1", 0, kPs3Guide},
+  {PS3, L::VideoCodec,  "m2ts", "h264,mpeg2", 0, kPs3Guide},
   {PS3, L::VideoCodec,  "bdmv", "h264,vc1,mpeg2", 0, "PS3 plays AVCHD and BD folders as a Blu-ray player"},
   {PS3, L::H264Profile, "*",   "baseline,constrained baseline,main,high", 0, kPs3Guide},
   {PS3, L::H264Level,   "*",   "", 41, kLevel41},
@@ -60,6 +61,7 @@ const std::vector<LimitRow> kTable = {
   {PS3, L::AudioCodec,  "avi", "mp3,ac3,mp2", 0, "PS3 user's guide: DivX/Xvid AVI with MP3 or Dolby Digital"},
   {PS3, L::AudioCodec,  "wmv", "wmav2", 0, kPs3Guide},
   {PS3, L::AudioCodec,  "mpg", "mp2,ac3,pcm,aac", 0, kPs3Guide},
+  {PS3, L::AudioCodec,  "m2ts", "mp2,ac3,pcm,aac", 0, kPs3Guide},
   {PS3, L::AudioCodec,  "bdmv", "ac3,dts,pcm", 0, kBluRay},
   {PS3, L::AudioChannels, "*", "", 6, "PS3 audio output: Dolby Digital / AAC 5.1"},
   {PS3, L::SampleRate,  "*",   "32000,44100,48000", 0, kPs3Guide},
@@ -70,11 +72,12 @@ const std::vector<LimitRow> kTable = {
   {PS3, L::BitmapSubtitles, "*", "", 0, kNoSubtitles},
   {PS3, L::BitmapSubtitles, "bdmv", "", 1, kBluRay},
 
-  {ST, L::Container,   "*",   "mp4,avi,wmv", 0, kPs3Guide},
+  {ST, L::Container,   "*",   "mp4,avi,wmv,m2ts,mpg,bdmv", 0, kPs3Guide},
   {ST, L::VideoCodec,  "mp4", "h264,mpeg4", 0, kPs3Guide},
   {ST, L::VideoCodec,  "avi", "mpeg4", 0, kPs3Guide},
   {ST, L::VideoCodec,  "wmv", "vc1,wmv3", 0, "PS3 system software 2.10 and later: WMV9 / VC-1"},
   {ST, L::VideoCodec,  "mpg", "mpeg2,mpeg1", 0, kPs3Guide},
+  {ST, L::VideoCodec,  "m2ts", "h264,mpeg2", 0, kPs3Guide},
   {ST, L::VideoCodec,  "bdmv", "h264,vc1,mpeg2", 0, "PS3 plays AVCHD and BD folders as a Blu-ray player"},
   {ST, L::H264Profile, "*",   "baseline,constrained baseline,main,high", 0, kPs3Guide},
   {ST, L::H264Level,   "*",   "", 41, kLevel41},
@@ -86,6 +89,7 @@ const std::vector<LimitRow> kTable = {
   {ST, L::AudioCodec,  "avi", "mp3,ac3,mp2", 0, "PS3 user's guide: DivX/Xvid AVI with MP3 or Dolby Digital"},
   {ST, L::AudioCodec,  "wmv", "wmav2", 0, kPs3Guide},
   {ST, L::AudioCodec,  "mpg", "mp2,ac3,pcm,aac", 0, kPs3Guide},
+  {ST, L::AudioCodec,  "m2ts", "mp2,ac3,pcm,aac", 0, kPs3Guide},
   {ST, L::AudioCodec,  "bdmv", "ac3,dts,pcm", 0, kBluRay},
   {ST, L::AudioChannels, "*", "", 2, kStereo},
   {ST, L::SampleRate,  "*",   "32000,44100,48000", 0, kPs3Guide},
@@ -126,6 +130,7 @@ const std::vector<LimitRow> kTable = {
 
   // Blu-ray players: an AVCHD or BD folder, never one of these files as it is
   {BD, L::Container,   "*",   "", 0, "a Blu-ray player plays BD and AVCHD folders (BDMV), not MKV, MP4, AVI or WMV files"},
+  {BD, L::Container,   "bdmv", "bdmv", 0, kBluRay},
   {BD, L::VideoCodec,  "*",   "h264,vc1,mpeg2", 0, kBluRay},
   {BD, L::H264Profile, "*",   "main,high", 0, kBluRay},
   {BD, L::H264Level,   "*",   "", 41, kBluRay},
@@ -213,6 +218,8 @@ const char* LimitId(Limit limit) {
       return "text-subtitles";
     case Limit::BitmapSubtitles:
       return "bitmap-subtitles";
+    case Limit::Structure:
+      return "structure";
   }
   return "";
 }

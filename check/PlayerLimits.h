@@ -38,6 +38,7 @@ enum class Limit {
   Mpeg4Features,    // maximum 1: QPel / GMC in MPEG-4 Part 2 video are played, 0: not
   TextSubtitles,    // maximum 1: text subtitle tracks are shown, 0: not
   BitmapSubtitles,  // maximum 1: bitmap subtitle tracks are shown, 0: not
+  Structure,        // the rules of the transport stream and Blu-ray formats (no row: always)
 };
 // "container", "video-codec", ...: the names the JSON report uses.
 const char* LimitId(Limit limit);
@@ -45,8 +46,9 @@ const char* LimitId(Limit limit);
 struct LimitRow {
   Player player;
   Limit limit;
-  // The file kind the row holds for: "mkv", "mp4", "avi", "wmv", "mpg", "bdmv" (an
-  // AVCHD / Blu-ray folder), or "*" for every kind.
+  // The file kind the row holds for: "mkv", "mp4", "avi", "wmv", "mpg" (an MPEG program
+  // stream), "m2ts" (a transport stream), "bdmv" (an AVCHD / Blu-ray folder), or "*" for
+  // every kind.
   std::string_view scope;
   std::string_view allowed;  // comma list, for list limits
   int64_t maximum;           // for number limits

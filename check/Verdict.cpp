@@ -36,6 +36,7 @@ std::string ScopeName(const std::string& scope) {
   if (scope == "avi") return "an AVI file";
   if (scope == "wmv") return "a WMV file";
   if (scope == "mpg") return "an MPEG-2 file";
+  if (scope == "m2ts") return "a transport stream";
   if (scope == "bdmv") return "an AVCHD / BD folder";
   if (scope == "mkv") return "a Matroska file";
   return "any file";
@@ -145,8 +146,21 @@ Route WmvRoute(const MediaFacts& f, Player player) {
   return r;
 }
 
+// Streams and folders are what this program makes, not what it converts.
+Route MadeFileRoute(const MediaFacts& f) {
+  Route r;
+  r.scope = ContainerId(f.container);
+  r.unavailable = std::string("it converts MKV, AVI and WMV films, not ") + ScopeName(r.scope) +
+                  ": convert the film it was made from";
+  return r;
+}
+
 Route RouteFor(const MediaFacts& f, Player player) {
   switch (f.container) {
+    case Container::TransportStream:
+    case Container::MpegProgram:
+    case Container::BluRayFolder:
+      return MadeFileRoute(f);
     case Container::Avi:
       return AviRoute(player);
     case Container::Wmv:
@@ -222,6 +236,11 @@ class Judge {
           Number(size->maximum) + " bytes",
           "the file is " + Number(f_.sizeBytes) + " bytes, over the " + Number(size->maximum) +
               " bytes a FAT32 stick holds in one file");
+    // The format's rules matter only to a player that opens such files at all.
+    if (!container || Allows(*container, scope))
+      for (const StructureFinding& broken : f_.structure)
+        Add(Limit::Structure, VerdictKind::Remux, broken.rule, "the format's rule",
+            broken.file + ": " + broken.text);
     return reasons_;
   }
 

@@ -92,17 +92,18 @@ bool ParseCheckArguments(const std::vector<std::string>& args, CheckRequest& req
 
 bool FilmsOfPath(const std::string& path, std::vector<std::string>& films) {
   std::error_code ec;
-  if (!fs::is_directory(path, ec)) {
+  if (!fs::is_directory(path, ec) || !BluRayFolderOf(path).empty()) {
     // A name that is not there is still a film asked for: the report says it cannot be read.
     if (fs::exists(path, ec) && ContainerOfPath(path) == Container::Unknown) return false;
     films.push_back(path);
     return true;
   }
+  // The films of a folder, and the Blu-ray folders in it (as the AVCHD road leaves them).
   std::vector<std::string> found;
   for (const fs::directory_entry& entry : fs::directory_iterator(path, ec)) {
-    if (!entry.is_regular_file(ec)) continue;
-    if (ContainerOfPath(entry.path().string()) != Container::Unknown)
-      found.push_back(entry.path().string());
+    const std::string name = entry.path().string();
+    const bool film = entry.is_regular_file(ec) && ContainerOfPath(name) != Container::Unknown;
+    if (film || (entry.is_directory(ec) && !BluRayFolderOf(name).empty())) found.push_back(name);
   }
   std::sort(found.begin(), found.end(),
             [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
@@ -121,7 +122,8 @@ int RunCheck(Context& ctx, const std::vector<std::string>& args, std::ostream& o
   std::vector<std::string> films;
   for (const std::string& path : request.paths) {
     if (!FilmsOfPath(path, films)) {
-      err << "quillet --check: " << path << " is not a Matroska, AVI, WMV or MP4 file\n";
+      err << "quillet --check: " << path
+          << " is not a Matroska, AVI, WMV, MP4 or MPEG file, nor a Blu-ray folder\n";
       return 2;
     }
   }

@@ -6,6 +6,9 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -55,15 +58,87 @@ std::string TwoTrackFilm() {
                          "--default-track 0:0 b.ac3");
 }
 
+// Bytes of a clip changed where a fault would be: each source packet of `pid` that starts a
+// PES, with its payload (after the PES header), for the planting function to change.
+void PlantInPes(const fs::path& clip, uint16_t pid,
+                const std::function<void(uint8_t*, size_t)>& plant) {
+  std::fstream file(clip, std::ios::in | std::ios::out | std::ios::binary);
+  std::vector<uint8_t> packet(192);
+  for (std::streamoff at = 0;
+       file.seekg(at) && file.read(reinterpret_cast<char*>(packet.data()), 192); at += 192) {
+    uint8_t* ts = packet.data() + 4;
+    if ((((ts[1] & 0x1F) << 8) | ts[2]) != pid || !(ts[1] & 0x40)) continue;
+    const size_t pes = 4 + ((ts[3] & 0x20) ? 1 + ts[4] : 0);
+    if (pes + 9 >= 188) continue;
+    const size_t payload = pes + 9 + ts[pes + 8];
+    if (payload >= 188) continue;
+    plant(ts + payload, 188 - payload);
+    file.seekp(at);
+    file.write(reinterpret_cast<const char*>(packet.data()), 192);
+  }
+}
+
 class Conversion : public ProgramTest {
  protected:
-  // The verdict "quillet --check" gives the film on one player.
-  std::string Verdict(const std::string& film, const std::string& player) const {
+  // The verdict "quillet --check" gives the film on one player, and the rules of the
+  // format it names as broken.
+  std::string Verdict(const std::string& film, const std::string& player,
+                      std::set<std::string>* broken = nullptr) const {
     const std::string json = (work.path() / "check.json").string();
     const ProgramRun run =
         program.Run({"--check", "--json", "--player", player, film}, start.string(), "", json);
     const auto doc = quillet::ParseJson(ReadFile(json), nullptr);
-    return doc ? doc->at("files").at(0).at("verdicts").at(0).value("verdict", "") : run.err;
+    if (!doc) return run.err;
+    const auto& verdict = doc->at("files").at(0).at("verdicts").at(0);
+    for (const auto& reason : verdict.at("reasons"))
+      if (broken && reason.value("limit", "") == "structure")
+        broken->insert(reason.value("value", ""));
+    return verdict.value("verdict", "");
+  }
+
+  // A copy of a folder the program made, with one fault planted, is named by the check.
+  void ExpectPlantedFaultsNamed(const fs::path& made) {
+    struct Plant {
+      std::string rule;
+      std::function<void(const fs::path& clip)> plant;
+    };
+    const Plant plants[] = {
+        // The clip is cut short of a whole aligned unit.
+        {"aligned-units",
+         [](const fs::path& clip) { fs::resize_file(clip, fs::file_size(clip) - 5 * 192); }},
+        // Every key frame but the first loses its sequence and picture parameter sets.
+        {"parameter-sets",
+         [](const fs::path& clip) {
+           int seen = 0;
+           PlantInPes(clip, 0x1011, [&](uint8_t* es, size_t size) {
+             bool key = false;
+             for (size_t i = 0; i + 3 < size; ++i)
+               key = key ||
+                     (es[i] == 0 && es[i + 1] == 0 && es[i + 2] == 1 && (es[i + 3] & 0x1F) == 7);
+             if (!key || seen++ == 0) return;
+             for (size_t i = 0; i + 3 < size; ++i)
+               if (es[i] == 0 && es[i + 1] == 0 && es[i + 2] == 1 &&
+                   ((es[i + 3] & 0x1F) == 7 || (es[i + 3] & 0x1F) == 8))
+                 es[i + 3] = 0x0C;  // filler data
+           });
+         }},
+        // The AC3 frames say 44.1 kHz.
+        {"sample-rate",
+         [](const fs::path& clip) {
+           PlantInPes(clip, 0x1100, [](uint8_t* es, size_t size) {
+             if (size > 5 && es[0] == 0x0B && es[1] == 0x77)
+               es[4] = static_cast<uint8_t>((es[4] & 0x3F) | 0x40);
+           });
+         }},
+    };
+    for (const Plant& p : plants) {
+      const fs::path copy = work.path() / ("planted " + p.rule);
+      fs::copy(made, copy, fs::copy_options::recursive);
+      p.plant(copy / "BDMV" / "STREAM" / "00000.m2ts");
+      std::set<std::string> broken;
+      EXPECT_EQ(Verdict(copy.string(), "bluray", &broken), "remux") << p.rule;
+      EXPECT_EQ(broken.count(p.rule), 1u) << p.rule;
+    }
   }
 };
 
@@ -182,8 +257,12 @@ TEST_F(Conversion, AvchdFolderCarriesTheChosenTrackAndTheSubtitlesGiven) {
   };
   EXPECT_EQ(packets(clip, "0:a:0"), packets(source, "0:a:1"));
   ExpectLength(clip, 3, 0.5);
-  const toolkit::ToolResult titles = Quiet({"bd_list_titles", folder.string()});
+  const toolkit::ToolResult titles = Quiet({"bd_list_titles", "-l", folder.string()});
   EXPECT_TRUE(Holds(titles.out, "V:1 A:1  PG:1"));
+  EXPECT_TRUE(Holds(titles.out, "eng")) << titles.out;
+  EXPECT_FALSE(Holds(titles.out, "und")) << titles.out;
+  EXPECT_EQ(Verdict(folder.string(), "bluray"), "plays");
+  ExpectPlantedFaultsNamed(folder);
 }
 
 // German AAC at 44.1 kHz goes into the folder as AC3 at 48 kHz, its tone and language kept;

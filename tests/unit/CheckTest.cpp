@@ -271,7 +271,7 @@ TEST_F(CheckGather, FilmsThatCannotBeReadSayWhy) {
   EXPECT_EQ(GatherMediaFacts(t.ctx, (films.path() / "gone.mkv").string()).problem, "no such file");
   const std::string text = (films.path() / "notes.txt").string();
   WriteFile(text, "x");
-  EXPECT_EQ(GatherMediaFacts(t.ctx, text).problem, "not a Matroska, AVI, WMV or MP4 file");
+  EXPECT_EQ(GatherMediaFacts(t.ctx, text).problem, "not a Matroska, AVI, WMV, MP4 or MPEG file");
   EXPECT_TRUE(fs::is_empty(scratch.path()));
 }
 
