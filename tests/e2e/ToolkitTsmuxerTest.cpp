@@ -268,8 +268,8 @@ std::string PictureMd5(const std::string& input, int frame = 0) {
 }
 
 // 1440x1080 at 25 frames with a seconds counter, its parameter sets only in front of the first
-// picture, as raw H.264 and wrapped by mkvmerge: every clip of the folder plays from any entry
-// point, is read whole, keeps a strict player's timing and ends its title.
+// picture, as raw H.264 and wrapped by mkvmerge: the folder's clip plays from an entry point in
+// its middle, is read whole, keeps a strict player's timing, and its title ends.
 TEST_F(ToolkitTsmuxer, BluRayClipsPlayFromEveryEntryAndTheTitleEnds) {
   const std::string f =
       ShelvedFilm("once",
@@ -300,7 +300,7 @@ TEST_F(ToolkitTsmuxer, BluRayClipsPlayFromEveryEntryAndTheTitleEnds) {
     const Timing t = TimingOf(bytes);
     EXPECT_TRUE(t.rising) << name << ": two packets arrive at the same time";
     const uint64_t rate = played.recordingRate,
-                   atRate = rate ? (192 * 27000000ULL + rate - 1) / rate : 0;
+                   atRate = rate ? (192 * 27000000ULL + rate - 1) / rate : ~0ULL;
     EXPECT_GE(t.shortestGap + 1, atRate) << name << ": packets faster than the recording rate";
     EXPECT_LE(t.longestPatGap, 27000000u / 10) << name << ": the PAT more than 100 ms apart";
     WriteFile(O("tail.m2ts"), bytes.substr(t.keyPacket * 192));
