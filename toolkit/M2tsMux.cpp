@@ -17,7 +17,7 @@ namespace quillet::toolkit {
 namespace {
 
 // Parts as files. A cut moves the bytes after the cut (at most one group of pictures)
-// from the end of one file to the next.
+// from the end of one file to the next, and puts the tail in their place.
 class FileParts : public m2ts::PartSink {
  public:
   explicit FileParts(std::function<std::string(int)> pathOf) : pathOf_(std::move(pathOf)) {}
@@ -29,7 +29,8 @@ class FileParts : public m2ts::PartSink {
     buffer_.insert(buffer_.end(), data, data + size);
     return true;
   }
-  bool Cut(uint64_t keep, const std::vector<uint8_t>& head) override {
+  bool Cut(uint64_t keep, const std::vector<uint8_t>& tail,
+           const std::vector<uint8_t>& head) override {
     if (!Drain()) return false;
     int previous = fd_;
     uint64_t end = written_;
@@ -42,7 +43,9 @@ class FileParts : public m2ts::PartSink {
       ok = got > 0 && Write(chunk.data(), static_cast<size_t>(got));
       at += got > 0 ? static_cast<uint64_t>(got) : 0;
     }
-    ok = ok && ftruncate(previous, static_cast<off_t>(keep)) == 0;
+    ok = ok && ftruncate(previous, static_cast<off_t>(keep)) == 0 &&
+         pwrite(previous, tail.data(), tail.size(), static_cast<off_t>(keep)) ==
+             static_cast<ssize_t>(tail.size());
     close(previous);
     return ok;
   }

@@ -96,6 +96,13 @@ void WritePcrPacket(uint8_t* ts, uint16_t pid, uint64_t pcr) {
   WritePcr(ts + 6, pcr);
 }
 
+void WriteNullPacket(uint8_t* ts) {
+  std::memset(ts, 0xFF, kTsPacket);
+  ts[0] = 0x47;
+  ts[1] = 0x1F;
+  ts[3] = 0x10;
+}
+
 std::optional<uint16_t> PmtPidOf(const uint8_t* ts) {
   const uint8_t* s = WholeSection(ts, 0x00);
   if (!s) return std::nullopt;
@@ -136,11 +143,13 @@ bool MemoryParts::Write(const uint8_t* data, size_t size) {
   return true;
 }
 
-bool MemoryParts::Cut(uint64_t keep, const std::vector<uint8_t>& head) {
+bool MemoryParts::Cut(uint64_t keep, const std::vector<uint8_t>& tail,
+                      const std::vector<uint8_t>& head) {
   std::vector<uint8_t>& last = parts.back();
   std::vector<uint8_t> next = head;
   next.insert(next.end(), last.begin() + static_cast<long>(keep), last.end());
   last.resize(keep);
+  last.insert(last.end(), tail.begin(), tail.end());
   parts.push_back(std::move(next));
   return true;
 }
@@ -211,34 +220,50 @@ bool M2tsRewriter::AnchorPcr(uint64_t pcr, bool keyFrame) {
   return true;
 }
 
+// The packets before the first PCR, at the pace of the stretch after it.
+bool M2tsRewriter::PutLead(double step) {
+  for (size_t j = 0; j < lead_.size(); ++j) {
+    const auto back = static_cast<uint64_t>(static_cast<double>(lead_.size() - j) * step);
+    if (!Put(lead_[j], *lastPcr_ > back ? *lastPcr_ - back : 0)) return false;
+  }
+  lead_.clear();
+  return true;
+}
+
 // Gives the packets since the last PCR their arrival times, spread evenly up to the next
 // PCR, and adds clock packets where the two are further apart than allowed.
 bool M2tsRewriter::Flush(std::optional<uint64_t> nextPcr) {
   const uint64_t k = pending_.size();
   if (k == 0) return true;
-  const double nominal = kClock * 8.0 * kPacket / 48e6;  // a packet at 48 Mbit/s
   if (!lastPcr_) {
     if (!nextPcr) return Fail("the stream carries no program clock reference");
-    for (uint64_t j = 0; j < k; ++j) {
-      uint64_t back = static_cast<uint64_t>((k - j) * nominal);
-      if (!Put(pending_[j], *nextPcr > back ? *nextPcr - back : 0)) return false;
-    }
-  } else if (nextPcr) {
+    lead_ = std::move(pending_);
+    pending_.clear();
+    return true;
+  }
+  if (nextPcr) {
+    // The k packets and `extra` clock packets share the stretch evenly, each in a slot of
+    // its own; the clock packets take the slots nearest to equal shares of the stretch,
+    // which puts them at most gap / (extra + 1) + gap / slots (+ rounding) apart.
     const uint64_t last = *lastPcr_;
     const uint64_t gap = *nextPcr > last ? *nextPcr - last : 0;
-    const uint64_t extra = gap > options_.maxPcrGap ? (gap - 1) / options_.maxPcrGap : 0;
-    uint64_t s = 1;
-    for (uint64_t j = 0; j < k; ++j) {
-      // Clock packets go in front of the first packet that arrives at or after their time.
-      for (; s <= extra && j * (extra + 1) >= k * s; ++s)
-        if (!PutPcr(last + gap * s / (extra + 1))) return false;
-      if (!Put(pending_[j], last + gap * j / k)) return false;
+    const uint64_t most = options_.maxPcrGap;
+    uint64_t extra = gap > most ? (gap - 1) / most : 0;
+    while (extra > 0 && gap / (extra + 1) + gap / (k + extra) + 1 > most) ++extra;
+    const uint64_t slots = k + extra;
+    lastStep_ = static_cast<double>(gap) / slots;
+    if (!PutLead(lastStep_)) return false;
+    uint64_t j = 0, s = 1;
+    for (uint64_t slot = 0; slot < slots; ++slot) {
+      const uint64_t clock = last + gap * slot / slots;
+      const bool pcrSlot = s <= extra && slot == s * slots / (extra + 1);
+      if (pcrSlot ? !PutPcr(clock) : !Put(pending_[j++], clock)) return false;
+      s += pcrSlot;
     }
-    for (; s <= extra; ++s)
-      if (!PutPcr(last + gap * s / (extra + 1))) return false;
-    lastStep_ = static_cast<double>(gap) / k;
   } else {
+    const double nominal = kClock * 8.0 * kPacket / 48e6;  // a packet at 48 Mbit/s
     const double step = lastStep_ > 0 ? lastStep_ : nominal;
+    if (!PutLead(step)) return false;
     for (uint64_t j = 0; j < k; ++j)
       if (!Put(pending_[j], *lastPcr_ + static_cast<uint64_t>(j * step))) return false;
   }
@@ -253,30 +278,60 @@ bool M2tsRewriter::PutPcr(uint64_t pcr) {
   return Put(p, pcr);
 }
 
+std::vector<uint8_t> M2tsRewriter::Padding(uint64_t bytes, uint64_t from, uint64_t step) {
+  std::vector<uint8_t> padding((kAlignedUnit - bytes % kAlignedUnit) % kAlignedUnit);
+  for (size_t at = 0; at < padding.size(); at += kPacket) {
+    from += step;
+    SetArrivalTime(padding.data() + at, from);
+    WriteNullPacket(padding.data() + at + 4);
+  }
+  return padding;
+}
+
 bool M2tsRewriter::Put(Pending& packet, uint64_t clock) {
+  // No two packets arrive at the same time (a clock packet then keeps its stamp as its PCR).
+  if (lastClock_ && clock <= *lastClock_) {
+    clock = *lastClock_ + 1;
+    if (packet.isPcr) WritePcrPacket(packet.bytes.data() + 4, options_.pcrPid, clock);
+  }
   SetArrivalTime(packet.bytes.data(), clock);
-  const uint64_t limit = static_cast<uint64_t>(options_.splitBytes);
-  if (limit > 0) {
+  const uint64_t limit = static_cast<uint64_t>(options_.splitBytes) / kAlignedUnit * kAlignedUnit;
+  if (options_.splitBytes > 0) {
     const uint64_t headSize = pat_.size() + pmt_.size();
     if (packet.cutBefore && partBytes_ > headSize) {
       cutAt_ = partBytes_;
       cutClock_ = clock;
+      cutPrevClock_ = lastClock_.value_or(clock);
     }
     if (partBytes_ + kPacket > limit) {
       if (headSize + 2 * kPacket > limit)
-        return Fail(Format("split size %llu is too small", (unsigned long long)limit));
+        return Fail(
+            Format("split size %llu is too small", (unsigned long long)options_.splitBytes));
       const uint64_t keep = cutAt_ > 0 ? cutAt_ : partBytes_;
+      // The kept part ends with padding, the next starts with the tables, both spaced as
+      // the packets either side of the cut.
+      const uint64_t next = cutAt_ > 0 ? cutClock_ : clock;
+      const uint64_t before = cutAt_ > 0 ? cutPrevClock_ : lastClock_.value_or(clock);
+      const uint64_t step = next > before ? next - before : 1;
       std::vector<uint8_t> head = pat_;
       head.insert(head.end(), pmt_.begin(), pmt_.end());
+      const uint64_t headPackets = head.size() / kPacket;
       for (size_t at = 0; at < head.size(); at += kPacket)
-        SetArrivalTime(head.data() + at, cutAt_ > 0 ? cutClock_ : clock);
-      if (!sink_.Cut(keep, head)) return Fail("cannot start the next part");
+        SetArrivalTime(head.data() + at, next - step * (headPackets - at / kPacket));
+      if (!sink_.Cut(keep, Padding(keep, before, step), head))
+        return Fail("cannot start the next part");
       partBytes_ = head.size() + (partBytes_ - keep);
       cutAt_ = 0;
       ++parts_;
     }
   }
-  if (!sink_.Write(packet.bytes.data(), kPacket)) return Fail("cannot write the stream");
+  if (lastClock_) lastGap_ = clock - *lastClock_;
+  lastClock_ = clock;
+  return Write(packet.bytes.data());
+}
+
+bool M2tsRewriter::Write(const uint8_t* packet) {
+  if (!sink_.Write(packet, kPacket)) return Fail("cannot write the stream");
   partBytes_ += kPacket;
   return true;
 }
@@ -284,7 +339,12 @@ bool M2tsRewriter::Put(Pending& packet, uint64_t clock) {
 bool M2tsRewriter::Finish() {
   if (!error_.empty()) return false;
   if (!carry_.empty()) return Fail("the muxer's output ends inside a packet");
-  return Flush(std::nullopt);
+  if (!Flush(std::nullopt)) return false;
+  const std::vector<uint8_t> padding =
+      Padding(partBytes_, lastClock_.value_or(0), lastGap_ > 0 ? lastGap_ : 1);
+  if (!sink_.Write(padding.data(), padding.size())) return Fail("cannot write the stream");
+  partBytes_ += padding.size();
+  return true;
 }
 
 }  // namespace quillet::toolkit::m2ts

@@ -203,15 +203,24 @@ std::vector<std::string> M2tsFfmpegArgv(const MuxPlan& plan) {
   argv.insert(argv.end(), {"-c", "copy"});
   for (size_t k = 0; k < plan.streams.size(); ++k) {
     const MuxStream& s = plan.streams[k];
-    if (s.track.level > 0)
-      argv.insert(argv.end(),
-                  {Format("-bsf:%zu", k),
-                   Format("h264_metadata=level=%d.%d", s.track.level / 10, s.track.level % 10)});
+    // Every H.264 key frame carries the parameter sets, so that a player can start at any
+    // entry point: Annex B first (the extradata too), then the extradata in front of each
+    // key frame that does not already start with it.
+    if (s.track.codec == TrackCodec::H264) {
+      std::string filters = "h264_mp4toannexb,dump_extra=freq=keyframe";
+      if (s.track.level > 0)
+        filters =
+            Format("h264_metadata=level=%d.%d,", s.track.level / 10, s.track.level % 10) + filters;
+      argv.insert(argv.end(), {Format("-bsf:%zu", k), filters});
+    }
     if (!s.info.language.empty())
       argv.insert(argv.end(), {Format("-metadata:s:%zu", k), "language=" + s.info.language});
     argv.insert(argv.end(), {"-streamid", Format("%zu:%u", k, s.pid)});
   }
-  argv.insert(argv.end(), {"-f", "mpegts", "-mpegts_m2ts_mode", "1", "pipe:1"});
+  // ffmpeg repeats the PAT and PMT at the first packet after the period, which is up to a
+  // frame later: 30 ms keeps them within the 100 ms players allow.
+  argv.insert(argv.end(),
+              {"-pat_period", "0.03", "-f", "mpegts", "-mpegts_m2ts_mode", "1", "pipe:1"});
   return argv;
 }
 

@@ -3,6 +3,9 @@
 // ffmpeg laying the drawn subtitles over the picture, and by libbluray.
 
 #include <gtest/gtest.h>
+#include <libbluray/bluray.h>
+#include <libbluray/clpi_data.h>
+#include <libbluray/log_control.h>
 
 #include <cmath>
 
@@ -180,6 +183,131 @@ TEST_F(ToolkitTsmuxer, ABluRayFolderOfTwoClipsPlaysAsOneTitle) {
   const std::string at130 = FrameAt(O("film.m2ts"), 130);
   EXPECT_EQ(at130, FrameAt("bluray:" + O("disc"), 130));
   EXPECT_NE(at130, FrameAt("bluray:" + O("disc"), 30));
+}
+
+// A Blu-ray folder as libbluray plays it in navigation mode (first play, as a player starts a
+// disc): the film's bytes read, how often its playlist started, whether navigation ended
+// rather than waiting on the last picture; and the first clip's video codes and rate.
+struct Played {
+  long long bytes = 0;
+  int filmStarts = 0;
+  bool ended = false;
+  int format = 0, rate = 0;
+  uint32_t recordingRate = 0;
+};
+Played PlayFolder(const std::string& folder) {
+  Played p;
+  bd_set_debug_mask(0);
+  BLURAY* bd = bd_open(folder.c_str(), nullptr);
+  if (!bd) return p;
+  if (bd_get_titles(bd, TITLES_ALL, 0) > 0)
+    if (BLURAY_TITLE_INFO* title = bd_get_title_info(bd, 0, 0)) {
+      if (title->clip_count > 0 && title->clips[0].video_stream_count > 0)
+        p.format = title->clips[0].video_streams[0].format,
+        p.rate = title->clips[0].video_streams[0].rate;
+      bd_free_title_info(title);
+    }
+  if (clpi_cl* clip = bd_read_clpi((folder + "/BDMV/CLIPINF/00000.clpi").c_str())) {
+    p.recordingRate = clip->clip.ts_recording_rate;
+    bd_free_clpi(clip);
+  }
+  bd_get_event(bd, nullptr);
+  unsigned char unit[6144];
+  const bool started = bd_play(bd);
+  for (int reads = 0, idle = 0; started && reads < 20000 && idle < 100 && !p.ended; ++reads) {
+    BD_EVENT ev;
+    const int got = bd_read_ext(bd, unit, sizeof unit, &ev);
+    p.ended = got < 0;
+    p.bytes += std::max(got, 0);
+    bool events = false;
+    do {
+      events |= ev.event != BD_EVENT_NONE;
+      p.filmStarts += ev.event == BD_EVENT_PLAYLIST && ev.param == 0;
+    } while (bd_get_event(bd, &ev));
+    idle = got == 0 && !events ? idle + 1 : 0;
+  }
+  bd_close(bd);
+  return p;
+}
+
+// What a strict demultiplexer counts in a clip: arrival stamps (27 MHz, 30 bits), the
+// longest wait for a PAT, and the first video key frame past the middle, with its frame number.
+struct Timing {
+  bool rising = true;
+  uint32_t shortestGap = ~0u, longestPatGap = 0;
+  size_t keyPacket = 0;
+  int keyFrame = 0;
+};
+Timing TimingOf(const std::string& bytes) {
+  Timing t;
+  uint32_t last = 0, lastPat = 0;
+  for (size_t n = 0, frames = 0; (n + 1) * 192 <= bytes.size(); ++n) {
+    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data() + n * 192);
+    const uint32_t ats = (uint32_t(p[0] & 0x3F) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+    const uint32_t gap = (ats - last) & 0x3FFFFFFF, pid = ((p[5] & 0x1F) << 8) | p[6];
+    if (n > 0)
+      t.rising &= gap > 0 && gap < (1u << 29), t.shortestGap = std::min(t.shortestGap, gap);
+    last = ats;
+    if (pid == 0 && (p[5] & 0x40)) {
+      if (lastPat > 0) t.longestPatGap = std::max(t.longestPatGap, (ats - lastPat) & 0x3FFFFFFF);
+      lastPat = ats;
+    }
+    if (pid != 0x1011 || !(p[5] & 0x40)) continue;
+    if (!t.keyPacket && n * 192 > bytes.size() / 2 && (p[7] & 0x20) && p[8] && (p[9] & 0x40))
+      t.keyPacket = n, t.keyFrame = static_cast<int>(frames);
+    ++frames;
+  }
+  return t;
+}
+
+// The MD5 of the first picture ffmpeg decodes from a stream, or of picture `frame` of it.
+std::string PictureMd5(const std::string& input, int frame = 0) {
+  return Quiet({"ffmpeg", "-nostdin", "-v", "error", "-i", input, "-map", "0:v", "-vf",
+                Format("select=eq(n\\,%d)", frame), "-frames:v", "1", "-f", "md5", "-"})
+      .out;
+}
+
+// 1440x1080 at 25 frames with a seconds counter, its parameter sets only in front of the first
+// picture, as raw H.264 and wrapped by mkvmerge: the folder's clip plays from an entry point in
+// its middle, is read whole, keeps a strict player's timing, and its title ends.
+TEST_F(ToolkitTsmuxer, BluRayClipsPlayFromEveryEntryAndTheTitleEnds) {
+  const std::string f =
+      ShelvedFilm("once",
+                  "mkdir once && cd once && ffmpeg -v error -f lavfi -i testsrc=size=1440x"
+                  "1080:rate=25:duration=6 -f lavfi -i sine=r=48000:d=6 -pix_fmt yuv420p "
+                  "-c:v libx264 -preset ultrafast -g 25 -map 0:v all.h264 -map 1:a -c:a "
+                  "ac3 movie.ac3 && ffmpeg -v error -i all.h264 -c copy -bsf:v filter_"
+                  "units=pass_types=7-8 -frames:v 1 head.h264 && ffmpeg -v error -i all."
+                  "h264 -c copy -bsf:v filter_units=remove_types=7-8 body.h264 && cat "
+                  "head.h264 body.h264 >movie.h264 && mkvmerge -q -o film.mkv movie.h264 "
+                  "movie.ac3") +
+      "/";
+  const std::pair<std::string, meta::Lines> rows[] = {
+      {"raw", {"", meta::H264FromFolder(f, "25"), meta::Ac3FromFolder(f), ""}},
+      {"mkv",
+       {"", meta::H264FromSource(f + "film.mkv", "1", "25"),
+        meta::Ac3FromSource(f + "film.mkv", "2"), ""}}};
+  for (auto [name, job] : rows) {
+    job.options = meta::M2tsOptions(" --blu-ray");
+    ASSERT_TRUE(Done(Mux(job, O(name))));
+    const std::string clip = O(name + "/BDMV/STREAM/00000.m2ts");
+    const std::string bytes = quillet::ReadBytes(clip).value_or("");
+    const Played played = PlayFolder(O(name));
+    EXPECT_EQ(std::tuple(FileSize(clip) % 6144, played.bytes, played.filmStarts, played.ended),
+              std::tuple(0LL, FileSize(clip), 1, true))
+        << name << ": whole aligned units, read whole, played once, then navigation ends";
+    EXPECT_EQ(std::pair(played.format, played.rate), std::pair(4, 3)) << name << ": 1080i, 25";
+    const Timing t = TimingOf(bytes);
+    EXPECT_TRUE(t.rising) << name << ": two packets arrive at the same time";
+    const uint64_t rate = played.recordingRate,
+                   atRate = rate ? (192 * 27000000ULL + rate - 1) / rate : ~0ULL;
+    EXPECT_GE(t.shortestGap + 1, atRate) << name << ": packets faster than the recording rate";
+    EXPECT_LE(t.longestPatGap, 27000000u / 10) << name << ": the PAT more than 100 ms apart";
+    WriteFile(O("tail.m2ts"), bytes.substr(t.keyPacket * 192));
+    ASSERT_GT(t.keyFrame, 50) << name;
+    EXPECT_EQ(PictureMd5(clip, t.keyFrame), PictureMd5(O("tail.m2ts")))
+        << name << ": no picture from the entry point at frame " << t.keyFrame;
+  }
 }
 
 }  // namespace

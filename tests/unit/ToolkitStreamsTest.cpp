@@ -120,15 +120,17 @@ TEST(ToolkitM2ts, TheClockGetsItsOwnPidAndArrivalTimesFollowIt) {
   const Bytes stream = Stream(40, 3, 12);
   const std::vector<Packet> out = Packets(Rewrite(stream, 0, 1000).parts.at(0));
   uint64_t lastArrival = 0, lastPcr = 0;
-  int videoIn = 0, videoOut = 0, pcrs = 0;
+  int videoIn = 0, videoOut = 0, pcrs = 0, nulls = 0;
   for (const Packet& p : Packets(stream)) videoIn += m::PidOf(Ts(p)) == m::kVideoPid;
   for (const Packet& p : out) {
     const uint8_t* ts = Ts(p);
     const uint16_t pid = m::PidOf(ts);
     EXPECT_NE(pid, 0x0011);
     const uint32_t arrival = m::ArrivalTimeOf(p.data());
-    EXPECT_GE(arrival, lastArrival);
+    EXPECT_GT(arrival, lastArrival) << "two packets arrive at the same time or out of order";
     lastArrival = arrival;
+    nulls += pid == 0x1FFF;
+    EXPECT_TRUE(pid == 0x1FFF || nulls == 0) << "null packets only pad the end";
     if (pid == m::kVideoPid) {
       ++videoOut;
       EXPECT_FALSE(m::PcrOf(ts).has_value());
@@ -146,22 +148,28 @@ TEST(ToolkitM2ts, TheClockGetsItsOwnPidAndArrivalTimesFollowIt) {
     }
   }
   EXPECT_EQ(videoIn, videoOut);
-  // 40 frames, the clock every third one, 120 ms apart: two more between each pair.
-  EXPECT_EQ(pcrs, 14 + 13 * 2);
+  EXPECT_EQ(out.size() % 32, 0u) << "whole aligned units of 32 packets";
   EXPECT_EQ(lastPcr, m::kClock * 7 / 10 + 39 * kFrame);
 }
 
-// Parts after the first start with PAT, PMT, the clock, a key frame; joined, the whole stream.
+// Parts after the first start with PAT, PMT, the clock, a key frame, and end with whole
+// aligned units, their stamps rising throughout; joined without the tables and the padding,
+// the whole stream.
 TEST(ToolkitM2ts, PartsStartAtKeyFramesWithTheTables) {
   const Bytes stream = Stream(120, 4, 12);
-  const Bytes whole = Rewrite(stream, 0, 4096).parts.at(0);
-  const long long limit = 80 * m::kPacket;
+  Bytes whole;
+  for (const Packet& p : Packets(Rewrite(stream, 0, 4096).parts.at(0)))
+    if (m::PidOf(Ts(p)) != 0x1FFF) whole.insert(whole.end(), p.begin(), p.end());
+  const long long limit = 100 * m::kPacket;
   const m::MemoryParts split = Rewrite(stream, limit, 333);
   ASSERT_GE(split.parts.size(), 3u);
   Bytes joined;
   for (size_t n = 0; n < split.parts.size(); ++n) {
     const std::vector<Packet> part = Packets(split.parts[n]);
     EXPECT_LE(static_cast<long long>(split.parts[n].size()), limit) << n;
+    EXPECT_EQ(part.size() % 32, 0u) << n;
+    for (size_t i = 1; i < part.size(); ++i)
+      EXPECT_GT(m::ArrivalTimeOf(part[i].data()), m::ArrivalTimeOf(part[i - 1].data())) << n;
     if (n > 0) {
       ASSERT_GE(part.size(), 4u);
       EXPECT_EQ(std::tuple(m::PidOf(Ts(part[0])), m::PidOf(Ts(part[1])), m::PidOf(Ts(part[2])),
@@ -170,7 +178,8 @@ TEST(ToolkitM2ts, PartsStartAtKeyFramesWithTheTables) {
       EXPECT_TRUE(m::IsRandomAccess(Ts(part[3]))) << n;
     }
     for (size_t i = n > 0 ? 2 : 0; i < part.size(); ++i)
-      joined.insert(joined.end(), part[i].begin(), part[i].end());
+      if (m::PidOf(Ts(part[i])) != 0x1FFF)
+        joined.insert(joined.end(), part[i].begin(), part[i].end());
   }
   EXPECT_EQ(whole, joined);
 }

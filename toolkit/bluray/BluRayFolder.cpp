@@ -1,5 +1,6 @@
 #include "toolkit/bluray/BluRayFolder.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +21,8 @@ namespace fs = std::filesystem;
 constexpr uint32_t kMainPlaylist = 0;
 // The short playlist for players that want one before the film (see toolkit/README.md).
 constexpr uint32_t kBlankPlaylist = 1900;
+// Movie objects: the one that plays the title, and the one it ends in.
+constexpr uint16_t kTitleObject = 0, kEndObject = 1;
 
 std::string FiveDigits(uint32_t number) {
   char name[16];
@@ -57,9 +60,11 @@ bool DescribeClip(const Clip& clip, ClipInfo* info, std::string* error) {
   info->firstPcrSpn = scan.firstPcrSpn;
   info->presentationStart = uint32_t(scan.firstVideoPts / 2);
   info->presentationEnd = uint32_t(end90 / 2);
-  const uint64_t duration90 = end90 - scan.firstVideoPts;
-  const uint64_t bytes = uint64_t(scan.sourcePackets) * kSourcePacketSize;
-  info->tsRecordingRate = uint32_t(bytes * 90000 / (duration90 ? duration90 : 1) + 1);
+  // The peak rate, in bytes of source packets per second: no two packets arrive closer
+  // than one packet at that rate (rounded up, so that they never do).
+  const uint64_t gap = std::max<uint64_t>(scan.shortestArrivalGap, 2);
+  const uint64_t perSecond = uint64_t(kSourcePacketSize) * 27000000;
+  info->tsRecordingRate = uint32_t((perSecond + gap - 1) / gap);
   info->streams = clip.streams;
   info->videoPid = video->pid;
   info->entryPoints = std::move(scan.entryPoints);
@@ -119,9 +124,17 @@ NavigationFiles BuildNavigation(const std::vector<Clip>& clips, const std::vecto
     title.commands.push_back(PlayPlaylistCommand(kBlankPlaylist));
   }
   title.commands.push_back(PlayPlaylistCommand(kMainPlaylist));
-  nav.Add("MovieObject.bdmv", WriteMovieObjects({title}));
+  // After the film the title goes on to the end object, which does nothing: navigation
+  // stops there instead of waiting on the last picture. It is also the top menu, so that
+  // the menu key stops rather than starting the film again.
+  title.commands.push_back(JumpObjectCommand(kEndObject));
+  MovieObject end;
+  end.resumeIntention = false;
+  end.commands.push_back(kNopCommand);
+  nav.Add("MovieObject.bdmv", WriteMovieObjects({title, end}));
   DiscIndex index;
-  index.titleObjects = {0};
+  index.topMenuObject = kEndObject;
+  index.titleObjects = {kTitleObject};
   nav.Add("index.bdmv", WriteIndex(index));
   return nav;
 }

@@ -51,7 +51,7 @@ void WriteStreamCodingInfo(BitWriter& w, const ClipStream& s) {
   w.U8(uint8_t(s.coding));
   switch (KindOf(s.coding)) {
     case StreamKind::kVideo:
-      w.Bits(VideoFormatCode(s.width, s.height, s.interlaced), 4);
+      w.Bits(VideoFormatCode(s.width, s.height, s.interlaced, s.framesPerSecond), 4);
       w.Bits(FrameRateCode(s.framesPerSecond), 4);
       w.Bits(AspectCode(s.width, s.height), 4);
       w.Bits(0, 20);  // reserved, no overscan flag

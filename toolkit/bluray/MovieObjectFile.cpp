@@ -12,6 +12,14 @@ NavigationCommand PlayPlaylistCommand(uint32_t playlist) {
   return command;
 }
 
+NavigationCommand JumpObjectCommand(uint32_t object) {
+  // One operand, branch group, jump sub-group; the operand is immediate; JumpObject option 0.
+  NavigationCommand command;
+  command.opcode = (1u << 29) | (0u << 27) | (1u << 24) | (1u << 23);
+  command.destination = object;
+  return command;
+}
+
 std::vector<uint8_t> WriteMovieObjects(const std::vector<MovieObject>& objects) {
   BitWriter w;
   w.Text("MOBJ0200", 8);

@@ -1,5 +1,5 @@
 #pragma once
-// BDMV/MovieObject.bdmv: the HDMV navigation programs. Ours only play playlists.
+// BDMV/MovieObject.bdmv: the HDMV navigation programs. Ours play playlists and then end.
 
 #include <cstdint>
 #include <string>
@@ -16,6 +16,10 @@ struct NavigationCommand {
 
 // "Play playlist N" (PlayPL with an immediate operand).
 NavigationCommand PlayPlaylistCommand(uint32_t playlist);
+// "Jump to movie object N" (JumpObject with an immediate operand).
+NavigationCommand JumpObjectCommand(uint32_t object);
+// "Do nothing" (Nop: all fields zero).
+inline constexpr NavigationCommand kNopCommand{};
 
 struct MovieObject {
   bool resumeIntention = true;  // a title resumes after a menu call

@@ -29,7 +29,7 @@ void WriteStreamEntry(BitWriter& w, const ClipStream& s) {
   w.U8(uint8_t(s.coding));
   switch (KindOf(s.coding)) {
     case StreamKind::kVideo:
-      w.Bits(VideoFormatCode(s.width, s.height, s.interlaced), 4);
+      w.Bits(VideoFormatCode(s.width, s.height, s.interlaced, s.framesPerSecond), 4);
       w.Bits(FrameRateCode(s.framesPerSecond), 4);
       w.Zeros(3);
       break;

@@ -12,12 +12,15 @@ StreamKind KindOf(StreamCoding coding) {
   return video ? StreamKind::kVideo : StreamKind::kAudio;
 }
 
-uint8_t VideoFormatCode(int width, int height, bool interlaced) {
+uint8_t VideoFormatCode(int width, int height, bool interlaced, double framesPerSecond) {
   (void)width;
   if (height <= 480) return interlaced ? 1 : 3;
   if (height <= 576) return interlaced ? 2 : 7;
   if (height <= 720 && !interlaced) return 5;
-  return interlaced ? 4 : 6;
+  // 1080 lines are progressive only at 23.976 and 24 frames; 25 and 29.97 frames a second
+  // go as 1080i, the way camcorders record 25p in 50i (the stream stays as it is).
+  const uint8_t rate = FrameRateCode(framesPerSecond);
+  return interlaced || rate == 3 || rate == 4 ? 4 : 6;
 }
 
 uint8_t FrameRateCode(double fps) {

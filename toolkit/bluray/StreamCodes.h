@@ -14,8 +14,9 @@ enum class StreamKind { kVideo, kAudio, kSubtitle };
 StreamKind KindOf(StreamCoding coding);
 
 // 1 480i, 2 576i, 3 480p, 4 1080i, 5 720p, 6 1080p, 7 576p; a frame size between the
-// standard ones takes the next larger standard height.
-uint8_t VideoFormatCode(int width, int height, bool interlaced);
+// standard ones takes the next larger standard height. 1080 lines at 25 or 29.97/30
+// frames a second are 1080i.
+uint8_t VideoFormatCode(int width, int height, bool interlaced, double framesPerSecond);
 // 1 23.976, 2 24, 3 25, 4 29.97, 6 50, 7 59.94 (the nearest of them).
 uint8_t FrameRateCode(double framesPerSecond);
 // 2 for 4:3 pictures, 3 for wide ones.

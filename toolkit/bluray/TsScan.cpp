@@ -147,7 +147,7 @@ bool ScanTransportStream(const std::string& path, uint16_t videoPid, StreamCodin
   bool pcrSeen = false;
   bool patSeen = false;
   std::vector<uint8_t> buffer(kSourcePacketSize * 4096);
-  uint32_t spn = 0;
+  uint32_t spn = 0, lastArrival = 0;
   while (in) {
     in.read(reinterpret_cast<char*>(buffer.data()), std::streamsize(buffer.size()));
     const size_t got = size_t(in.gcount());
@@ -156,6 +156,13 @@ bool ScanTransportStream(const std::string& path, uint16_t videoPid, StreamCodin
       return false;
     }
     for (size_t at = 0; at < got; at += kSourcePacketSize, ++spn) {
+      const uint8_t* source = buffer.data() + at;
+      const uint32_t arrival = uint32_t(source[0] & 0x3f) << 24 | uint32_t(source[1]) << 16 |
+                               uint32_t(source[2]) << 8 | source[3];
+      const uint32_t gap = (arrival - lastArrival) & 0x3fffffff;  // the stamps wrap at 2^30
+      if (spn == 1 || (spn > 1 && gap < result->shortestArrivalGap))
+        result->shortestArrivalGap = gap;
+      lastArrival = arrival;
       TsPacket packet;
       if (!ParseTsPacket(buffer.data() + at + 4, &packet)) {
         *error = path + ": no transport packet at source packet " + std::to_string(spn);

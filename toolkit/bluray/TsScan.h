@@ -2,7 +2,7 @@
 // One pass over a Blu-ray transport stream (192-byte source packets: a 4-byte arrival
 // time stamp before each 188-byte TS packet) for what the clip information needs: the
 // packet count, the program map and clock PIDs, the video's time span and its random
-// access points.
+// access points, and the shortest gap between two packets' arrival times.
 
 #include <cstdint>
 #include <string>
@@ -30,6 +30,7 @@ struct TsScanResult {
   uint64_t firstVideoPts = 0;  // 90 kHz, smallest
   uint64_t lastVideoPts = 0;   // 90 kHz, largest
   std::vector<EntryPoint> entryPoints;
+  uint32_t shortestArrivalGap = 0;  // 27 MHz ticks; 0 with fewer than two packets
 };
 
 // Scans `path` for the video PID. False with a one-line reason when the file cannot be
