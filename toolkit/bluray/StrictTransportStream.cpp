@@ -36,7 +36,7 @@ uint64_t ReadPts(const uint8_t* p) {
 
 // The audio's sample rate from the first frame header in `p`; 0 when none is found.
 int SampleRateOf(uint8_t type, const uint8_t* p, size_t n) {
-  for (size_t i = 0; i + 10 <= n; ++i) {
+  for (size_t i = 0; i + 6 <= n; ++i) {
     switch (type) {
       case 0x81:
       case 0x83:
@@ -54,7 +54,8 @@ int SampleRateOf(uint8_t type, const uint8_t* p, size_t n) {
       case 0x85:
       case 0x86:
       case 0xa2:  // DTS core: SFREQ, 66 bits after the start of the sync word
-        if (p[i] == 0x7f && p[i + 1] == 0xfe && p[i + 2] == 0x80 && p[i + 3] == 0x01) {
+        if (i + 9 <= n && p[i] == 0x7f && p[i + 1] == 0xfe && p[i + 2] == 0x80 &&
+            p[i + 3] == 0x01) {
           static const int kRates[16] = {0,     8000, 16000, 32000, 0,     0,     11025, 22050,
                                          44100, 0,    0,     12000, 24000, 48000, 0,     0};
           return kRates[(p[i + 8] >> 2) & 0x0f];
@@ -230,7 +231,9 @@ class Pass {
     if (bytes % uint64_t(facts_->packetSize))
       log_->Break("packet-sync", Format("the file ends in a partial packet of %u bytes",
                                         unsigned(bytes % uint64_t(facts_->packetSize))));
-    if (use_ == StreamUse::kBluRayClip && bytes % kAlignedUnit)
+    if (use_ == StreamUse::kBluRayClip && facts_->packetSize != 192)
+      log_->Break("aligned-units", "a Blu-ray clip is made of 192-byte packets, not 188-byte ones");
+    else if (use_ == StreamUse::kBluRayClip && bytes % kAlignedUnit)
       log_->Break("aligned-units",
                   Format("%llu bytes are %llu bytes more than a whole number of 6144-byte units",
                          (unsigned long long)bytes, (unsigned long long)(bytes % kAlignedUnit)));
