@@ -2,35 +2,48 @@
 
 namespace quillet::toolkit::bluray {
 
-void RuleLog::Break(const std::string& rule, const std::string& first, int times) {
-  auto [at, added] = index_.emplace(rule, rules_.size());
-  if (added) {
-    rules_.push_back({rule, file_, first, times});
+BrokenRule* RuleLog::Find(std::string_view rule) {
+  for (BrokenRule& broken : rules_)
+    if (broken.rule == rule) return &broken;
+  return nullptr;
+}
+
+void RuleLog::Break(std::string_view rule, const std::string& first, int times) {
+  if (BrokenRule* broken = Find(rule)) {
+    broken->count += times;
     return;
   }
-  rules_[at->second].count += times;
+  rules_.push_back({std::string(rule), file_, first, times});
+  retold_.push_back(false);
 }
 
-void RuleLog::Retell(const std::string& rule, const std::string& text) {
-  auto at = index_.find(rule);
-  if (at == index_.end()) return;
-  rules_[at->second].text = text;
-  retold_[rule] = true;
+bool RuleLog::Again(std::string_view rule) {
+  BrokenRule* broken = Find(rule);
+  if (broken) ++broken->count;
+  return broken != nullptr;
 }
 
-int RuleLog::Count(const std::string& rule) const {
-  auto at = index_.find(rule);
-  return at == index_.end() ? 0 : rules_[at->second].count;
+void RuleLog::Retell(std::string_view rule, const std::string& text) {
+  if (BrokenRule* broken = Find(rule)) {
+    broken->text = text;
+    retold_[size_t(broken - rules_.data())] = true;
+  }
+}
+
+int RuleLog::Count(std::string_view rule) const {
+  for (const BrokenRule& broken : rules_)
+    if (broken.rule == rule) return broken.count;
+  return 0;
 }
 
 void RuleLog::MoveTo(std::vector<BrokenRule>* out) {
-  for (BrokenRule& broken : rules_) {
-    if (broken.count > 1 && !retold_.count(broken.rule))
-      broken.text += " (" + std::to_string(broken.count) + " times in all)";
-    out->push_back(std::move(broken));
+  for (size_t i = 0; i < rules_.size(); ++i) {
+    if (rules_[i].count > 1 && !retold_[i])
+      rules_[i].text += " (" + std::to_string(rules_[i].count) + " times in all)";
+    out->push_back(std::move(rules_[i]));
   }
   rules_.clear();
-  index_.clear();
+  retold_.clear();
 }
 
 }  // namespace quillet::toolkit::bluray

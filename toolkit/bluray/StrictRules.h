@@ -4,8 +4,8 @@
 // how often it broke and where first.
 
 #include <cstdint>
-#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillet::toolkit::bluray {
@@ -37,18 +37,22 @@ struct StrictOptions {
 class RuleLog {
  public:
   explicit RuleLog(std::string file) : file_(std::move(file)) {}
-  void Break(const std::string& rule, const std::string& first, int times = 1);
+  void Break(std::string_view rule, const std::string& first, int times = 1);
+  // Counts one more break of a rule broken before, without a sentence; false (nothing
+  // counted) when it is the first: a stream broken at every packet costs no text per packet.
+  bool Again(std::string_view rule);
   // Replaces a rule's sentence once its count is known ("1105 of 1115 entries ...").
-  void Retell(const std::string& rule, const std::string& text);
-  int Count(const std::string& rule) const;
+  void Retell(std::string_view rule, const std::string& text);
+  int Count(std::string_view rule) const;
   // Appends the breaks to `out`; a rule broken more than once says how often.
   void MoveTo(std::vector<BrokenRule>* out);
 
  private:
+  BrokenRule* Find(std::string_view rule);
+
   std::string file_;
   std::vector<BrokenRule> rules_;
-  std::map<std::string, size_t> index_;
-  std::map<std::string, bool> retold_;
+  std::vector<bool> retold_;
 };
 
 }  // namespace quillet::toolkit::bluray

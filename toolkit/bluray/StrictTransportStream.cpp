@@ -194,7 +194,8 @@ class Pass {
     if (facts_->packetSize == 192) Arrival(p, spn);
     const uint8_t* ts = p + facts_->packetSize - 188;
     if (ts[0] != 0x47) {
-      log_->Break("packet-sync", Format("packet %u does not start with the sync byte", spn));
+      if (!log_->Again("packet-sync"))
+        log_->Break("packet-sync", Format("packet %u does not start with the sync byte", spn));
       return;
     }
     const uint16_t pid = uint16_t(((ts[1] & 0x1f) << 8) | ts[2]);
@@ -256,11 +257,12 @@ class Pass {
     const uint32_t ats = ((p[0] & 0x3fu) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
     if (spn > 0) {
       const uint32_t gap = (ats - lastArrival_) & kArrivalMask;
-      if (gap == 0 || gap >= kArrivalMask / 2)
-        log_->Break("arrival-order", Format("the arrival stamp of packet %u (%u) does not rise "
-                                            "past that of the one before (%u)",
-                                            spn, ats, lastArrival_));
-      else {
+      if (gap == 0 || gap >= kArrivalMask / 2) {
+        if (!log_->Again("arrival-order"))
+          log_->Break("arrival-order", Format("the arrival stamp of packet %u (%u) does not rise "
+                                              "past that of the one before (%u)",
+                                              spn, ats, lastArrival_));
+      } else {
         arrivalClock_ += gap;
         if (facts_->smallestArrivalGap == 0 || gap < facts_->smallestArrivalGap)
           facts_->smallestArrivalGap = gap;
@@ -276,7 +278,7 @@ class Pass {
     const uint64_t pcr = base * 300 + (((f[4] & 1) << 8) | f[5]);
     if (hasPcr_ && !discontinuity) {
       const uint64_t gap = (pcr + kPcrWrap - lastPcr_) % kPcrWrap;
-      if (gap > kMaxPcrGap)
+      if (gap > kMaxPcrGap && !log_->Again("pcr-gap"))
         log_->Break("pcr-gap", Format("the clock reference on %s is %.1f ms apart at packet %u",
                                       Pid(pid).c_str(), Ms(gap), spn));
       pcrClock_ += gap;
@@ -288,7 +290,8 @@ class Pass {
   void Continuity(uint16_t pid, int counter, bool discontinuity, uint32_t spn) {
     int8_t& last = counters_[pid];
     const bool repeat = counter == last && !repeated_[pid];
-    if (last >= 0 && !discontinuity && counter != ((last + 1) & 0x0f) && !repeat)
+    if (last >= 0 && !discontinuity && counter != ((last + 1) & 0x0f) && !repeat &&
+        !log_->Again("continuity"))
       log_->Break("continuity", Format("%s goes from continuity count %d to %d at packet %u",
                                        Pid(pid).c_str(), last, counter, spn));
     repeated_[pid] = repeat;
@@ -300,7 +303,7 @@ class Pass {
              uint32_t spn, bool pat) {
     const bool clocked = facts_->packetSize == 192 || hasPcr_;
     const uint64_t now = facts_->packetSize == 192 ? arrivalClock_ : pcrClock_;
-    if (clocked && *last && now - **last > kMaxPsiGap)
+    if (clocked && *last && now - **last > kMaxPsiGap && !log_->Again("psi-gap"))
       log_->Break("psi-gap", Format("%.1f ms pass between two %ss (up to packet %u)",
                                     Ms(now - **last), name, spn));
     if (clocked) *last = now;
