@@ -91,11 +91,12 @@ class PictureScan {
   void Start(PictureStart start) {
     picture_ = start;
     open_ = true;
-    done_ = sps_ = pps_ = sequence_ = false;
+    done_ = sps_ = pps_ = sequence_ = idr_ = false;
     zeros_ = need_ = got_ = 0;
   }
   bool Open() const { return open_; }
   bool Done() const { return done_; }
+  bool Idr() const { return idr_; }
   // The picture as seen so far; closes it.
   PictureStart Close() {
     open_ = false;
@@ -141,7 +142,7 @@ class PictureScan {
         }
       }
       if (nal == 8) pps_ = true;
-      if (nal == 5) picture_.key = true;
+      if (nal == 5) picture_.key = idr_ = true;
       done_ = nal == 1 || nal == 5;
     } else if (type_ == 0x01 || type_ == 0x02) {
       if (code == 0xb3) {
@@ -174,7 +175,7 @@ class PictureScan {
 
   uint8_t type_;
   PictureStart picture_;
-  bool open_ = false, done_ = false, sps_ = false, pps_ = false, sequence_ = false;
+  bool open_ = false, done_ = false, sps_ = false, pps_ = false, sequence_ = false, idr_ = false;
   bool spsOpen_ = false, spsParsed_ = false;
   std::vector<uint8_t> sps_bytes_;
   int zeros_ = 0, need_ = 0, got_ = 0;
@@ -240,10 +241,9 @@ class Pass {
                          (unsigned long long)bytes, (unsigned long long)(bytes % kAlignedUnit)));
     if (int n = log_->Count("parameter-sets"))
       log_->Retell("parameter-sets",
-                   Format("%d of %d key pictures start without %s before their first slice "
-                          "(the first at %.2f s)",
-                          n, keyPictures_, video_ == 0x1b ? "SPS and PPS" : "a sequence header",
-                          firstBadKey_));
+                   Format("%d of %d IDR pictures start without SPS and PPS before their first "
+                          "slice (the first at %.2f s)",
+                          n, keyPictures_, firstBadKey_));
     Rates();
     for (const StreamFacts& s : facts_->streams)
       if (use_ == StreamUse::kBluRayClip && IsAudioType(s.type) && s.sampleRate &&
@@ -337,7 +337,6 @@ class Pass {
       facts_->streams.push_back(stream);
       if (IsVideoType(stream.type) && facts_->videoPid == 0) {
         facts_->videoPid = stream.pid;
-        video_ = stream.type;
         scan_ = std::make_unique<PictureScan>(stream.type);
       }
     }
@@ -383,6 +382,8 @@ class Pass {
     const PictureStart picture = scan_->Close();
     if (!picture.key) return;
     facts_->pictures.push_back(picture);
+    // Here only H.264 IDR pictures; every entry point of a clip is checked with its EP map.
+    if (!scan_->Idr()) return;
     ++keyPictures_;
     if (picture.parameterSets) return;
     if (!log_->Count("parameter-sets")) firstBadKey_ = double(picture.pts - *firstPts_) / 90000;
@@ -414,7 +415,6 @@ class Pass {
   uint64_t arrivalClock_ = 0, pcrClock_ = 0, lastPcr_ = 0;
   bool hasPcr_ = false;
   std::optional<uint64_t> patClock_, pmtClock_, firstPts_;
-  uint8_t video_ = 0;
   std::unique_ptr<PictureScan> scan_;
   uint64_t lowPts_ = 0, highPts_ = 0, pictureCount_ = 0;
   int keyPictures_ = 0;
