@@ -231,10 +231,10 @@ TEST(ToolkitStrict, PlantedFaultsInABluRayFolderBreakTheirRules) {
       {"length", "index.bdmv", [](Bytes& b) { ++b[U32(b, 8) + 3]; }},
       {"reserved", "MovieObject.bdmv", [](Bytes& b) { b[44] = 1; }},
       {"title-end", "MovieObject.bdmv",
-       [](Bytes& b) {  // a jump to the title after the film
+       [](Bytes& b) {  // JumpTitle 1 after the film
          MovieObject title;
          title.commands = {PlayPlaylistCommand(0),
-                           {(1u << 29) | (1u << 24) | (1u << 23) | 1, 1, 0}};
+                           {(1u << 29) | (1u << 24) | (1u << 23) | (1u << 16), 1, 0}};
          b = WriteMovieObjects({title});
        },
        false},

@@ -33,7 +33,8 @@ bool IsPlay(uint32_t opcode) {
   return ((opcode >> 27) & 3) == 0 && ((opcode >> 24) & 7) == 2;
 }
 bool GoesOn(uint32_t opcode) {
-  const uint32_t group = (opcode >> 27) & 3, sub = (opcode >> 24) & 7, option = opcode & 0x0f;
+  const uint32_t group = (opcode >> 27) & 3, sub = (opcode >> 24) & 7;
+  const uint32_t option = (opcode >> 16) & 0x0f;  // the branch option
   return group == 0 && (sub == 1 || (sub == 0 && (option == 1 || option == 2)));
 }
 
@@ -53,7 +54,7 @@ void CheckIndex(const std::vector<uint8_t>& bytes, std::vector<uint16_t>* titleO
   const uint32_t indexes = r.U32(), extension = r.U32();
   bool reserved = Zero(r, 24 * 8);
   const uint32_t appInfo = r.U32();
-  reserved = (r.U8() & 0x9f) == 0 && reserved;  // the bits beside the output mode and flag
+  reserved = (r.U8() & 0x90) == 0 && reserved;  // the two bits beside the output mode and flag
   if (appInfo != kAppInfoLength || indexes != 40 + 4 + kAppInfoLength)
     log->Break("length",
                Format("AppInfoBDMV says %u bytes long, the indexes start at %u", appInfo, indexes));

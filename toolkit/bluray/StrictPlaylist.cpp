@@ -45,18 +45,24 @@ void CheckLayout(const std::vector<uint8_t>& bytes, RuleLog* log) {
     const size_t length = r.U16();
     r.Skip(9 * 8);
     reserved = Zero(r, 11) && reserved;
-    r.Skip(1 + 4 + 8 + 32 + 32 + 64 + 8 + 8 + 16);
+    if (r.Bit()) {  // angles: their clips come before the stream table, not walked here
+      at += 2 + length;
+      continue;
+    }
+    r.Skip(4 + 8 + 32 + 32 + 64 + 8 + 8 + 16);
     const size_t stn = r.Position();
     const size_t stnLength = r.U16();
     reserved = Zero(r, 16) && reserved;
-    size_t entries = 0;
-    for (int k = 0; k < 7; ++k) entries += r.U8();
-    reserved = Zero(r, 40) && reserved;
-    for (size_t e = 0; e < entries && !r.Failed(); ++e) {
+    uint8_t counts[8];  // video, audio, PG, IG, secondary audio and video, PiP PG, DV
+    for (uint8_t& count : counts) count = uint8_t(r.U8());
+    reserved = Zero(r, 32) && reserved;
+    for (int e = 0; e < counts[0] + counts[1] + counts[2] + counts[3] && !r.Failed(); ++e) {
       r.Seek(r.Position() + 1 + r.U8());
       r.Seek(r.Position() + 1 + r.U8());
     }
-    if (r.Position() != stn + 2 + stnLength || stn + 2 + stnLength != at + 2 + length)
+    // Secondary streams add fields this reader does not walk.
+    const bool walked = !counts[4] && !counts[5] && !counts[6] && !counts[7];
+    if ((walked && r.Position() != stn + 2 + stnLength) || stn + 2 + stnLength != at + 2 + length)
       log->Break("length", Format("play item %zu: its stream table (%zu bytes) does not end the "
                                   "item (%zu bytes)",
                                   i, stnLength, length));
