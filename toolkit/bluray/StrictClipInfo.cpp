@@ -84,13 +84,19 @@ void CheckLayout(const std::vector<uint8_t>& bytes, const ClipInfoView& view, Ru
     r.Skip(16);
     const size_t length = r.U8(), start = r.Position();
     const ClipInfoView::Stream& s = view.streams[i];
-    // The coding type, then format and rate (video, audio) and a language (audio, subtitles).
+    // Five bytes of fields (video: coding, format and rate, aspect, 2 + 1 + 17 reserved bits
+    // around the overscan flag; audio: coding, format and rate, language; subtitles: coding,
+    // language, a reserved byte), the ISRC, then padding.
     const StreamKind kind = KindOf(StreamCoding(s.coding));
-    const size_t used = kind == StreamKind::kVideo ? 3 : kind == StreamKind::kAudio ? 5 : 4;
-    r.Seek(start + used);
-    if (!Zero(r, (length - std::min(length, used)) * 8))
-      log->Break("reserved",
-                 Format("the coding info of PID 0x%04x has bits set after its fields", s.pid));
+    const uint64_t fields = r.Bits(40);
+    bool clean = kind == StreamKind::kVideo ? (fields & 0xd0000ull) == 0 && (fields & 0xffff) == 0
+                 : kind == StreamKind::kSubtitle ? (fields & 0xff) == 0
+                                                 : true;
+    r.Seek(start + std::min<size_t>(length, 5 + 12));
+    clean = Zero(r, (length - std::min<size_t>(length, 5 + 12)) * 8) && clean;
+    if (!clean)
+      log->Break("reserved", Format("the coding info of PID 0x%04x has reserved bits set", s.pid));
+    r.Seek(start + length);
     content += 3 + uint32_t(length);
   }
   CheckPart("ProgramInfo", program, cpi, programLength, content, log);
