@@ -10,8 +10,9 @@
 namespace quillet::toolkit::bluray {
 namespace {
 
-// Lengths of the parts with one ATC and one STC sequence, one program, one EP map PID.
-constexpr uint32_t kClipInfoLength = 176, kSequenceInfoLength = 22;
+// The length of ClipInfo without ATC deltas; the program info and the CPI are counted for one
+// program and one EP map PID.
+constexpr uint32_t kClipInfoLength = 176;
 
 bool Zero(BitReader& r, size_t bits) {
   bool zero = true;
@@ -59,20 +60,33 @@ void CheckLayout(const std::vector<uint8_t>& bytes, const ClipInfoView& view, Ru
     return;
   }
   r.Seek(40);
-  CheckPart("ClipInfo", 40, sequence, r.U32(), kClipInfoLength, log);
+  const uint32_t clipInfoLength = r.U32();
   bool reserved = Zero(r, 16);
-  if (r.U8() != 1 || r.U8() != 1)
-    log->Break("length", "the clip is not the main transport stream of a movie");
+  const uint32_t streamType = r.U8(), applicationType = r.U8();
+  if (streamType != 1 || applicationType < 1 || applicationType > 7)
+    log->Break("length", Format("clip stream type %u, application type %u: no AV stream",
+                                streamType, applicationType));
   reserved = Zero(r, 31) && reserved;
-  r.Skip(1 + 64);
+  const bool atcDeltas = r.Bit() != 0;
+  r.Skip(64);
   reserved = Zero(r, 128 * 8) && reserved;
   if (r.U16() != 30 || r.U8() != 0x80 || r.Text(4) != "HDMV")
     log->Break("length", "the TS type info block is not the HDMV one of 30 bytes");
+  // ATC deltas and a text subtitle clip's fonts follow the block; without them it ends here.
+  const bool more = atcDeltas || applicationType == 6;
+  CheckPart("ClipInfo", 40, sequence, clipInfoLength, more ? clipInfoLength : kClipInfoLength, log);
   r.Seek(sequence);
-  CheckPart("SequenceInfo", sequence, program, r.U32(), kSequenceInfoLength, log);
+  const uint32_t sequenceLength = r.U32();
   reserved = Zero(r, 8) && reserved;
-  if (r.U8() != 1 || r.U32() != 0 || r.U8() != 1)
-    log->Break("length", "the clip is not one ATC and one STC sequence from its first packet");
+  const size_t atcs = r.U8();
+  uint32_t sequenceContent = 2;
+  for (size_t a = 0; a < atcs && !r.Failed(); ++a) {
+    r.Skip(32);
+    const size_t stcs = r.U8();
+    r.Skip(8 + 14 * 8 * stcs);
+    sequenceContent += 6 + 14 * uint32_t(stcs);
+  }
+  CheckPart("SequenceInfo", sequence, program, sequenceLength, sequenceContent, log);
   r.Seek(program);
   const uint32_t programLength = r.U32();
   reserved = Zero(r, 8) && reserved;
