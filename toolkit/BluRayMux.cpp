@@ -7,6 +7,8 @@
 #include "toolkit/Files.h"
 #include "toolkit/M2tsMux.h"
 #include "toolkit/MuxJob.h"
+#include "toolkit/StrictGate.h"
+#include "toolkit/bluray/StrictFolder.h"
 
 namespace quillet::toolkit {
 namespace {
@@ -99,6 +101,8 @@ bool MuxBluRayFolder(const MuxJob& job, const MuxPlan& plan, const std::string& 
   if (!FileHasData((disc / "BDMV" / "index.bdmv").string()) ||
       FileSize((disc / "BDMV" / "STREAM" / "00000.m2ts").string()) <= 0)
     return Fail(error, "the Blu-ray folder was not written whole");
+  if (!PassesStrictCheck(bluray::CheckBluRayFolder(disc.string(), StrictOptionsFor(plan)), error))
+    return false;
   std::error_code ec;
   fs::remove_all(out, ec);
   fs::rename(disc, out, ec);

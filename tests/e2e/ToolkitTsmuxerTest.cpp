@@ -8,8 +8,11 @@
 #include <libbluray/log_control.h>
 
 #include <cmath>
+#include <set>
 
 #include "tests/support/ToolkitRun.h"
+#include "toolkit/bluray/StrictFolder.h"
+#include "toolkit/bluray/StrictTransportStream.h"
 
 namespace quillet::test {
 namespace {
@@ -152,6 +155,18 @@ TEST_F(ToolkitTsmuxer, TextSubtitlesAreDrawnOnTheirFramesAndKeepTheirLanguage) {
                                   std::string("V:1 A:1  PG:1"), std::string("PG : rus")})
     EXPECT_NE(std::string::npos, titles.find(seen)) << seen << " in\n" << titles;
   EXPECT_EQ("hdmv_pgs_subtitle", Probe(O("disc/BDMV/STREAM/00000.m2ts"), "s:0", "codec_name"));
+  // The strict reader finds in them only what the writers are known to break still.
+  namespace b = toolkit::bluray;
+  const std::set<std::string> stillBroken = {"continuity",    "arrival-order",  "psi-gap",
+                                             "aligned-units", "recording-rate", "video-format",
+                                             "title-end"};
+  for (const b::StrictResult& read :
+       {b::CheckBluRayFolder(O("disc")),
+        b::CheckTransportStreamFile(O("rus.m2ts"), b::StreamUse::kPlainStream)}) {
+    EXPECT_TRUE(read.readable) << read.problem;
+    for (const b::BrokenRule& broken : read.broken)
+      EXPECT_TRUE(stillBroken.count(broken.rule)) << broken.file << ": " << broken.text;
+  }
 }
 
 // The picture at a second, as an MD5.

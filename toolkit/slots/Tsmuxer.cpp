@@ -10,6 +10,8 @@
 #include "toolkit/M2tsMux.h"
 #include "toolkit/MuxJob.h"
 #include "toolkit/Process.h"
+#include "toolkit/StrictGate.h"
+#include "toolkit/bluray/StrictTransportStream.h"
 #include "toolkit/slots/Slots.h"
 
 namespace quillet::toolkit {
@@ -39,6 +41,11 @@ int MuxTransportStream(const MuxJob& job, const MuxPlan& plan, const std::string
   if (!MuxToM2ts(plan, job.options.splitBytes, pathOf, &parts, &error) ||
       !CheckM2tsParts(parts, plan, job.options.splitBytes, &error))
     return Failed(error);
+  for (const std::string& part : parts)
+    if (!PassesStrictCheck(bluray::CheckTransportStreamFile(part, bluray::StreamUse::kPlainStream,
+                                                            StrictOptionsFor(plan)),
+                           &error))
+      return Failed(error);
   if (!staging.Commit()) return 1;
   RemoveStaleParts(out, static_cast<int>(parts.size()));
   return 0;
