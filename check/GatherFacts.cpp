@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "app/App.h"
+#include "base/Ffprobe.h"
 #include "base/Files.h"
 #include "base/Text.h"
 #include "base/ToolSlots.h"

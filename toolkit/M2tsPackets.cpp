@@ -294,13 +294,17 @@ bool M2tsRewriter::Put(Pending& packet, uint64_t clock) {
     clock = *lastClock_ + 1;
     if (packet.isPcr) WritePcrPacket(packet.bytes.data() + 4, options_.pcrPid, clock);
   }
+  if (!RepeatTables(clock)) return false;
   SetArrivalTime(packet.bytes.data(), clock);
+  CountTable(packet.bytes.data(), clock);
   const uint64_t limit = static_cast<uint64_t>(options_.splitBytes) / kAlignedUnit * kAlignedUnit;
   if (options_.splitBytes > 0) {
     const uint64_t headSize = pat_.size() + pmt_.size();
     if (packet.cutBefore && partBytes_ > headSize) {
       cutAt_ = partBytes_;
       cutClock_ = clock;
+      cutPat_ = putPat_;
+      cutPmt_ = putPmt_;
       cutPrevClock_ = lastClock_.value_or(clock);
     }
     if (partBytes_ + kPacket > limit) {
@@ -313,8 +317,13 @@ bool M2tsRewriter::Put(Pending& packet, uint64_t clock) {
       const uint64_t next = cutAt_ > 0 ? cutClock_ : clock;
       const uint64_t before = cutAt_ > 0 ? cutPrevClock_ : lastClock_.value_or(clock);
       const uint64_t step = next > before ? next - before : 1;
-      std::vector<uint8_t> head = pat_;
-      head.insert(head.end(), pmt_.begin(), pmt_.end());
+      std::vector<uint8_t> head = cutAt_ > 0 ? cutPat_ : putPat_;
+      std::vector<uint8_t> pmt = cutAt_ > 0 ? cutPmt_ : putPmt_;
+      if (head.empty() || pmt.empty()) {  // no tables written yet: those read so far
+        head = pat_;
+        pmt = pmt_;
+      }
+      head.insert(head.end(), pmt.begin(), pmt.end());
       const uint64_t headPackets = head.size() / kPacket;
       for (size_t at = 0; at < head.size(); at += kPacket)
         SetArrivalTime(head.data() + at, next - step * (headPackets - at / kPacket));
@@ -328,6 +337,47 @@ bool M2tsRewriter::Put(Pending& packet, uint64_t clock) {
   if (lastClock_) lastGap_ = clock - *lastClock_;
   lastClock_ = clock;
   return Write(packet.bytes.data());
+}
+
+// Gives a PAT or PMT packet the next continuity count of its PID and keeps it for repeats
+// and for the head of the next part.
+void M2tsRewriter::CountTable(uint8_t* packet, uint64_t clock) {
+  uint8_t* ts = packet + 4;
+  if (!StartsPayload(ts)) return;
+  const uint16_t pid = PidOf(ts);
+  std::vector<uint8_t>* kept = nullptr;
+  uint8_t* count = nullptr;
+  if (pid == 0x0000) {
+    kept = &putPat_;
+    count = &patCount_;
+    lastTables_ = clock;
+  } else if (pmtPid_ && pid == *pmtPid_) {
+    kept = &putPmt_;
+    count = &pmtCount_;
+  } else {
+    return;
+  }
+  *count = static_cast<uint8_t>((*count + 1) & 0x0F);
+  ts[3] = static_cast<uint8_t>((ts[3] & 0xF0) | *count);
+  kept->assign(packet, packet + kPacket);
+}
+
+// Sends the latest PAT and PMT again, between the last packet and the one due at `clock`,
+// when the last PAT is 75 ms old: packets are at most 40 ms apart (the clock references
+// are), so no two PATs are then more than 75 + 40 / 3 ms apart.
+bool M2tsRewriter::RepeatTables(uint64_t clock) {
+  constexpr uint64_t kRepeatAfter = kClock * 3 / 40;
+  if (repeating_ || !lastTables_ || !lastClock_ || putPat_.empty() || putPmt_.empty() ||
+      clock < *lastTables_ + kRepeatAfter || clock < *lastClock_ + 3)
+    return true;
+  repeating_ = true;
+  const uint64_t last = *lastClock_, gap = clock - last;
+  Pending pat, pmt;
+  std::copy(putPat_.begin(), putPat_.end(), pat.bytes.begin());
+  std::copy(putPmt_.begin(), putPmt_.end(), pmt.bytes.begin());
+  const bool ok = Put(pat, last + gap / 3) && Put(pmt, last + 2 * gap / 3);
+  repeating_ = false;
+  return ok;
 }
 
 bool M2tsRewriter::Write(const uint8_t* packet) {

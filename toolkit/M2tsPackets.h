@@ -105,6 +105,8 @@ class M2tsRewriter {
   bool AnchorPcr(uint64_t pcr, bool keyFrame);
   bool Flush(std::optional<uint64_t> nextPcr);
   bool Put(Pending& packet, uint64_t clock);
+  bool RepeatTables(uint64_t clock);
+  void CountTable(uint8_t* packet, uint64_t clock);
   bool PutPcr(uint64_t pcr);
   bool PutLead(double step);
   bool Write(const uint8_t* packet);
@@ -121,6 +123,14 @@ class M2tsRewriter {
   double lastStep_ = 0;  // clock ticks per packet in the last stretch between PCRs
   std::optional<uint16_t> pmtPid_;
   std::vector<uint8_t> pat_, pmt_;  // the latest, for the start of each part
+  // The latest PAT and PMT written out, and those in force at the latest key frame: a part
+  // starts with the tables in force where it starts, so their continuity counts run on.
+  std::vector<uint8_t> putPat_, putPmt_, cutPat_, cutPmt_;
+  // ffmpeg sends the tables only where a PES starts: a long picture keeps them back for more
+  // than the 100 ms a player allows. The pass repeats them and numbers their packets anew.
+  std::optional<uint64_t> lastTables_;  // the clock of the latest PAT written
+  uint8_t patCount_ = 15, pmtCount_ = 15;
+  bool repeating_ = false;
   uint64_t partBytes_ = 0;
   uint64_t cutAt_ = 0;  // the latest key frame of this part (0: none but its start)
   uint64_t cutClock_ = 0;

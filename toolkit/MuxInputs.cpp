@@ -217,10 +217,7 @@ std::vector<std::string> M2tsFfmpegArgv(const MuxPlan& plan) {
       argv.insert(argv.end(), {Format("-metadata:s:%zu", k), "language=" + s.info.language});
     argv.insert(argv.end(), {"-streamid", Format("%zu:%u", k, s.pid)});
   }
-  // ffmpeg repeats the PAT and PMT at the first packet after the period, which is up to a
-  // frame later: 30 ms keeps them within the 100 ms players allow.
-  argv.insert(argv.end(),
-              {"-pat_period", "0.03", "-f", "mpegts", "-mpegts_m2ts_mode", "1", "pipe:1"});
+  argv.insert(argv.end(), {"-f", "mpegts", "-mpegts_m2ts_mode", "1", "pipe:1"});
   return argv;
 }
 

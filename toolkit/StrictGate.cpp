@@ -8,27 +8,23 @@
 namespace quillet::toolkit {
 namespace {
 
-// The rules the slot holds its own output to. Those off are still broken by the writers:
-// ffmpeg's PAT/PMT period and equal arrival stamps of packets sent together, parts that start
-// with copies of the PAT and PMT out of their continuity count, clips not cut to whole units, the
-// average rate written as the recording rate, parameter sets only at the first key picture, the
-// title object ending on its PlayPL, and 480p/1080p at rates BD-ROM does not define (small and
-// 25/30 fps films). A 44.1 kHz source stays as it is.
+// The rules the slot holds its own output to: all but the picture size, which is the
+// source's (the program warns about sizes players may refuse before it makes the folder).
 struct SlotRule {
   const char* rule;
   bool enforced;
 };
 constexpr SlotRule kRulesTheSlotEnforces[] = {
-    {"packet-sync", true},     {"continuity", false},
-    {"arrival-order", false},  {"pcr-gap", true},
-    {"psi-gap", false},        {"aligned-units", false},
-    {"parameter-sets", false}, {"language", true},
-    {"sample-rate", false},    {"stream-table", true},
-    {"length", true},          {"reserved", true},
-    {"ep-map", true},          {"recording-rate", false},
-    {"video-format", false},   {"video-format-stream", true},
-    {"play-item-times", true}, {"chapter-marks", true},
-    {"title-end", false},
+    {"packet-sync", true},    {"continuity", true},
+    {"arrival-order", true},  {"pcr-gap", true},
+    {"psi-gap", true},        {"aligned-units", true},
+    {"parameter-sets", true}, {"language", true},
+    {"sample-rate", true},    {"stream-table", true},
+    {"length", true},         {"reserved", true},
+    {"ep-map", true},         {"recording-rate", true},
+    {"video-format", true},   {"video-format-stream", true},
+    {"picture-size", false},  {"play-item-times", true},
+    {"chapter-marks", true},  {"title-end", true},
 };
 
 bool Enforced(const std::string& rule) {

@@ -195,12 +195,20 @@ void CheckStreams(const ClipInfoView& view, const TransportFacts& clip,
                                        "audio runs at %d Hz",
                                        s.pid, s.rate, pmt->sampleRate));
     if (kind != StreamKind::kVideo) continue;
-    if (!AllowedPair(s.format, s.rate))
+    // Progressive pictures of 480 or 576 lines (and other small sizes written as such) are
+    // no BD-ROM format at any rate: a picture size of its own, which the program warns about
+    // before it makes the folder.
+    if (s.format == 3 || s.format == 7)
+      log->Break("picture-size", Format("video format %d (%d lines progressive) is no BD-ROM "
+                                        "format",
+                                        s.format, HeightOf(s.format)));
+    else if (!AllowedPair(s.format, s.rate))
       log->Break("video-format",
                  Format("video format %d at frame rate %d is no BD-ROM format", s.format, s.rate));
     if (pmt == clip.streams.end() || pmt->height == 0) continue;
     // Whether the pictures are fields the SPS only hints at: the sizes must agree.
-    const uint8_t format = VideoFormatCode(pmt->width, pmt->height, pmt->interlaced);
+    const uint8_t format =
+        VideoFormatCode(pmt->width, pmt->height, pmt->interlaced, pmt->framesPerSecond);
     const uint8_t rate = pmt->framesPerSecond > 0 ? FrameRateCode(pmt->framesPerSecond) : s.rate;
     if (HeightOf(format) != HeightOf(s.format) || rate != s.rate)
       log->Break("video-format-stream",

@@ -82,10 +82,14 @@ class VideoTracker {
     if (!result_->hasVideoPts || pts < result_->firstVideoPts) result_->firstVideoPts = pts;
     if (!result_->hasVideoPts || pts > result_->lastVideoPts) result_->lastVideoPts = pts;
     result_->hasVideoPts = true;
+    // The bytes decide; the muxer's random-access flag only where they say nothing yet
+    // (ffmpeg flags every frame of a stream whose frames are all marked as key frames).
+    const PictureKind kind = payloadOffset < packet.payloadSize
+                                 ? KindOfPicture(packet.payload + payloadOffset,
+                                                 packet.payloadSize - payloadOffset, coding_)
+                                 : PictureKind::kUnknown;
     const bool key =
-        packet.randomAccess || (payloadOffset < packet.payloadSize &&
-                                StartsKeyPicture(packet.payload + payloadOffset,
-                                                 packet.payloadSize - payloadOffset, coding_));
+        kind == PictureKind::kKey || (kind == PictureKind::kUnknown && packet.randomAccess);
     if (!key) return;
     result_->entryPoints.push_back({pts, spn, 0});
     openEntry_ = true;
@@ -108,31 +112,32 @@ class VideoTracker {
 
 }  // namespace
 
-bool StartsKeyPicture(const uint8_t* payload, size_t size, StreamCoding coding) {
+PictureKind KindOfPicture(const uint8_t* payload, size_t size, StreamCoding coding) {
   for (size_t i = 0; i + 3 < size; ++i) {
     if (payload[i] != 0 || payload[i + 1] != 0 || payload[i + 2] != 1) continue;
     const uint8_t code = payload[i + 3];
     switch (coding) {
       case StreamCoding::kH264: {
         const int nalType = code & 0x1f;
-        if (nalType == 5 || nalType == 7) return true;  // IDR slice or sequence parameters
-        if (nalType == 1) return false;                 // a plain slice came first
+        if (nalType == 5 || nalType == 7)
+          return PictureKind::kKey;                     // IDR slice or sequence parameters
+        if (nalType == 1) return PictureKind::kNotKey;  // a plain slice came first
         break;
       }
       case StreamCoding::kMpeg1Video:
       case StreamCoding::kMpeg2Video:
-        if (code == 0xb3) return true;   // sequence header
-        if (code == 0x00) return false;  // picture start without one
+        if (code == 0xb3) return PictureKind::kKey;     // sequence header
+        if (code == 0x00) return PictureKind::kNotKey;  // picture start without one
         break;
       case StreamCoding::kVc1:
-        if (code == 0x0f) return true;   // sequence header
-        if (code == 0x0d) return false;  // frame without one
+        if (code == 0x0f) return PictureKind::kKey;     // sequence header
+        if (code == 0x0d) return PictureKind::kNotKey;  // frame without one
         break;
       default:
-        return false;
+        return PictureKind::kUnknown;
     }
   }
-  return false;
+  return PictureKind::kUnknown;
 }
 
 bool ScanTransportStream(const std::string& path, uint16_t videoPid, StreamCoding videoCoding,

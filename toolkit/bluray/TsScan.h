@@ -38,8 +38,10 @@ struct TsScanResult {
 bool ScanTransportStream(const std::string& path, uint16_t videoPid, StreamCoding videoCoding,
                          TsScanResult* result, std::string* error);
 
-// True when an elementary-stream payload that starts a PES begins a picture a decoder
-// can start from (sequence headers or an IDR picture).
-bool StartsKeyPicture(const uint8_t* payload, size_t size, StreamCoding coding);
+// What the start of a PES payload says of the picture it begins: one a decoder can start
+// from (sequence headers or an IDR picture), one it cannot, or nothing yet (the picture's
+// start lies beyond these bytes).
+enum class PictureKind { kKey, kNotKey, kUnknown };
+PictureKind KindOfPicture(const uint8_t* payload, size_t size, StreamCoding coding);
 
 }  // namespace quillet::toolkit::bluray
