@@ -37,8 +37,14 @@ start=$(now)
 "$toolkit" TS/tsmuxer.exe "$work/movie.meta" "$work/slot.m2ts" 2>/dev/null
 slot=$(seconds "$start" "$(now)")
 
+# The slot's own strict reading of what it wrote, by itself (part of the slot's time).
+start=$(now)
+"$toolkit" --strict "$work/slot.m2ts" >/dev/null || true
+strict=$(seconds "$start" "$(now)")
+
 echo "film:        $(stat -c %s "$film") bytes"
 echo "ffmpeg:      ${plain} s  ($(stat -c %s "$work/plain.m2ts") bytes)"
 echo "tsmuxer.exe: ${slot} s  ($(stat -c %s "$work/slot.m2ts") bytes)"
 echo "ratio:       $(echo "scale=2; $slot / $plain" | bc)"
+echo "strict read: ${strict} s  ($(echo "scale=1; 100 * $strict / $slot" | bc) % of the slot)"
 rm -f "$work/plain.m2ts" "$work/slot.m2ts"

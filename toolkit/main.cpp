@@ -2,8 +2,11 @@
 // started through a link named like the slot ("MKVToolnix/mkvinfo.exe") and does that
 // slot's job with Debian's tools. Started by its own name, the first argument names the
 // slot: quillet-toolkit MKVToolnix/mkvinfo.exe film.mkv -o info.txt
-// "quillet-toolkit --slots" (for the build) prints the slots' paths, one a line.
+// "quillet-toolkit --slots" (for the build) prints the slots' paths, one a line;
+// "quillet-toolkit --strict PATH..." reads transport streams and Blu-ray folders with the
+// muxer slot's strict reader and prints every rule they break.
 
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -11,9 +14,36 @@
 #include "toolkit/Files.h"
 #include "toolkit/Process.h"
 #include "toolkit/SlotTable.h"
+#include "toolkit/bluray/StrictFolder.h"
+#include "toolkit/bluray/StrictTransportStream.h"
 #include "toolkit/progress/ProgressFile.h"
 
 using namespace quillet::toolkit;
+
+namespace {
+
+// 0: nothing broken, 1: some rule broken, 3: a path is no stream or folder.
+int ReadStrictly(const std::vector<std::string>& paths) {
+  int status = 0;
+  for (const std::string& path : paths) {
+    const bool folder = std::filesystem::is_directory(path);
+    const bluray::StrictResult result =
+        folder ? bluray::CheckBluRayFolder(path)
+               : bluray::CheckTransportStreamFile(path, bluray::StreamUse::kPlainStream);
+    if (!result.readable) {
+      std::cout << path << ": cannot be read: " << result.problem << "\n";
+      status = 3;
+      continue;
+    }
+    for (const bluray::BrokenRule& broken : result.broken)
+      std::cout << path << ": " << broken.file << ": " << broken.rule << ": " << broken.text
+                << "\n";
+    if (!result.broken.empty() && status == 0) status = 1;
+  }
+  return status;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   InstallSignalForwarding();
@@ -22,6 +52,8 @@ int main(int argc, char** argv) {
 
   const Slot* slot = FindSlot(invoked);
   if (!slot) {
+    if (!args.empty() && args[0] == "--strict")
+      return ReadStrictly(std::vector<std::string>(args.begin() + 1, args.end()));
     if (!args.empty() && args[0] == "--slots") {
       for (const Slot& s : SlotTable()) std::cout << s.path << "\n";
       return 0;
