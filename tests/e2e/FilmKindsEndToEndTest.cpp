@@ -26,17 +26,6 @@ std::string Film(const std::string& name, const std::string& options, int second
 
 const std::string kH264 = "-c:v libx264 -preset veryfast -profile:v high -level ";
 
-// AVI films by mencoder's Xvid encoder (`options` added), from an MPEG-4 AVI by ffmpeg
-// read through lavf: mencoder's own AVI reader turns it into one repeated picture.
-std::string Xvid(const std::string& name, const std::string& options) {
-  return ShelvedFilm(name,
-                     "ffmpeg -v error -f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f "
-                     "lavfi -i sine=duration=3:sample_rate=44100 -ac 2 -c:v mpeg4 -q:v 2 -c:a "
-                     "libmp3lame base.avi && mencoder -really-quiet -demuxer lavf base.avi -ovc "
-                     "xvid -xvidencopts bitrate=900" +
-                         options + " -oac mp3lame -o " + ShellQuoted(name));
-}
-
 std::string Wmv2() {
   return Film("film.wmv", "-c:v wmv2 -c:a wmav2 -ac 2", 3);
 }
@@ -60,8 +49,8 @@ TEST_F(FilmKinds, CheckGivesEveryFilmItsVerdictForEveryPlayerAndTheExitStatus) {
                   "mkvmerge -q -o srt.mkv " +
                       ShellQuoted(Film("dts.mkv", kH264 + "3.0 -c:a dca -strict -2 -ac 6")) +
                       " s.srt"),
-      Xvid("Film qpel.avi", ":qpel"),
-      Xvid("Plain.avi", ""),
+      XvidAvi("Film qpel.avi", ":qpel"),
+      XvidAvi("Plain.avi", ""),
       Wmv2(),
       big};
   const fs::path tmp = work.path() / "tmp";
@@ -131,30 +120,10 @@ TEST_F(FilmKinds, CheckGivesEveryFilmItsVerdictForEveryPlayerAndTheExitStatus) {
             0);
 }
 
-// An advanced-profile VC-1 stream written by hand (Debian packages no VC-1 encoder): 320x240
-// at 25 fps, a sequence header (profile 3, level 1, 4:2:0, frame rate 2 over 1000) and an entry
-// point before an I frame each second, skipped frames between, filler after each frame header.
-std::string SyntheticVc1(int frames) {
-  using namespace std::string_literals;  // the headers hold zero bytes
-  const std::string start = "\x00\x00\x01"s;
-  const std::string sequence =
-      start + "\x0F\xCA\x00\x09\xF0\x77\x0A\x09\xF8\x1D\xE8\x08\x48"s + start + "\x0E\x40\x00\x80"s;
-  std::string stream;
-  for (int i = 0; i < frames; ++i)
-    stream += (i % 25 ? "" : sequence) + start + (i % 25 ? "\x0D\xF0\x08" : "\x0D\xC0\x10") +
-              std::string(16, '\x55');
-  return stream;
-}
-
 // VC-1 in WMV becomes an AVCHD folder with AC3 at 48 kHz of the WMA sound (44.1 kHz); WMV 8 gets
 // its sound that far, then the folder cannot be made, and the run says so.
 TEST_F(FilmKinds, WmvFilmsTakeTheAvchdRoad) {
-  WriteFile(work.path() / "picture.vc1", SyntheticVc1(75));
-  const std::string vc1 = (work.path() / "Film vc1.wmv").string();
-  ASSERT_TRUE(Made(Around("ffmpeg -nostdin -v error -f vc1 -r 25 -i " +
-                              (work.path() / "picture.vc1").string() +
-                              " -f lavfi -i sine=d=3 -ac 2 -c:v copy -c:a wmav2 -shortest -f asf",
-                          vc1, "")));
+  const std::string vc1 = Vc1Wmv("Film vc1.wmv", 75);
   const ProgramRun run = Run({vc1, Wmv2()});
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_TRUE(Holds(run.err, "film/BDMV/index.bdmv was not created."));
@@ -174,8 +143,8 @@ TEST_F(FilmKinds, AviFilmsAreRepairedOrGetTheirSoundAnew) {
   const fs::path films = work.path() / "avi films";
   fs::create_directories(films);
   const fs::path qpel = films / "Film qpel.avi", plain = films / "Plain.avi";
-  fs::copy_file(Xvid("Film qpel.avi", ":qpel"), qpel);
-  fs::copy_file(Xvid("Plain.avi", ""), plain);
+  fs::copy_file(XvidAvi("Film qpel.avi", ":qpel"), qpel);
+  fs::copy_file(XvidAvi("Plain.avi", ""), plain);
   ASSERT_EQ(MediaInfo(qpel, "%Format_Settings_QPel%"), "Yes");
   WriteFile(films / "Film qpel.srt", "1\r\n00:00:00,000 --> 00:00:03,000\r\nQUILLET TEST\r\n");
   for (const Args& args : {Args{"--embed-subs", qpel.string()}, Args{plain.string()}}) {

@@ -181,6 +181,39 @@ inline std::string TestFilm(const std::string& name, const std::string& size, in
                                ShellQuoted("./" + name));
 }
 
+// AVI films by mencoder's Xvid encoder (`options` added), from an MPEG-4 AVI by ffmpeg
+// read through lavf: mencoder's own AVI reader turns it into one repeated picture.
+inline std::string XvidAvi(const std::string& name, const std::string& options) {
+  return ShelvedFilm(name,
+                     "ffmpeg -v error -f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f "
+                     "lavfi -i sine=duration=3:sample_rate=44100 -ac 2 -c:v mpeg4 -q:v 2 -c:a "
+                     "libmp3lame base.avi && mencoder -really-quiet -demuxer lavf base.avi -ovc "
+                     "xvid -xvidencopts bitrate=900" +
+                         options + " -oac mp3lame -o " + ShellQuoted(name));
+}
+
+// A WMV film of `frames` at 25 fps of an advanced-profile VC-1 stream written by hand
+// (Debian packages no VC-1 encoder): 320x240, a sequence header (profile 3, level 1, 4:2:0,
+// frame rate 2 over 1000) and an entry point before an I frame each second, skipped frames
+// between, filler after each frame header; WMA sound.
+inline std::string Vc1Wmv(const std::string& name, int frames) {
+  using namespace std::string_literals;  // the headers hold zero bytes
+  const std::string start = "\x00\x00\x01"s;
+  const std::string sequence =
+      start + "\x0F\xCA\x00\x09\xF0\x77\x0A\x09\xF8\x1D\xE8\x08\x48"s + start + "\x0E\x40\x00\x80"s;
+  std::string stream;
+  for (int i = 0; i < frames; ++i)
+    stream += (i % 25 ? "" : sequence) + start + (i % 25 ? "\x0D\xF0\x08" : "\x0D\xC0\x10") +
+              std::string(16, '\x55');
+  std::string bytes;  // as printf writes them
+  for (unsigned char c : stream) bytes += quillet::Format("\\%03o", c);
+  return ShelvedFilm(name, "printf '" + bytes +
+                               "' > picture.vc1 && ffmpeg -nostdin -v error -f vc1 -r 25 -i "
+                               "picture.vc1 -f lavfi -i sine=d=" +
+                               std::to_string(frames / 25) +
+                               " -ac 2 -c:v copy -c:a wmav2 -shortest -f asf " + ShellQuoted(name));
+}
+
 // The grey levels of the lower third of the picture at second `at`.
 inline std::string LowerThird(const std::string& film, double at) {
   return Quiet(Around("ffmpeg -nostdin -v error -ss " + quillet::Format("%g", at) + " -i", film,
