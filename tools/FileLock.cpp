@@ -15,8 +15,12 @@ int OpenLockFile(const std::string& path) {
 
 }  // namespace
 
+// A file removed when done is made only when the lock is tried: a run stopped before
+// that would leave it behind.
 FileLock::FileLock(const std::string& path, Lifetime lifetime)
-    : path_(path), lifetime_(lifetime), fd_(OpenLockFile(path)) {}
+    : path_(path),
+      lifetime_(lifetime),
+      fd_(lifetime == Lifetime::kKept ? OpenLockFile(path) : -1) {}
 
 FileLock::~FileLock() {
   // Removed while still held, so nobody takes the lock of a file that is going.

@@ -16,7 +16,8 @@ class FileLock {
   // deletes it when the holder lets go, so a folder of the user's keeps no file of ours.
   enum class Lifetime { kKept, kRemovedWhenDone };
 
-  // Opens (and if need be creates) the file; takes no lock yet.
+  // Opens (and if need be creates) the file, the one removed when done at the first
+  // TryLock; takes no lock yet.
   explicit FileLock(const std::string& path, Lifetime lifetime = Lifetime::kKept);
   ~FileLock();
   FileLock(const FileLock&) = delete;
