@@ -19,6 +19,9 @@
 namespace quillet {
 namespace {
 
+// The folder the muxer authors the tree into, in the output folder.
+constexpr const char* kAuthoringFolder = "movie.avchd";
+
 // False when the sound could not be made (the run has said so).
 bool ConvertAvchdAudio(App& app, const ConvertRun& run) {
   app.form.txtProgress.Text = "Creating AVCHD";
@@ -97,17 +100,30 @@ bool AvchdTreeWritten(const std::string& folder) {
   return false;
 }
 
+// The muxer authors into a working folder, moved to the film's name once the tree is
+// whole: a slot takes a name the Windows way (trailing dots and blanks dropped, bytes
+// that are no UTF-8 read in the code page), so "film." would come out as "film".
 void AuthorAndCheck(App& app, const ConvertRun& run) {
+  namespace fs = std::filesystem;
   const std::string folder = run.folder + run.strBaseName;
+  const std::string authored = run.folder + kAuthoringFolder;
+  std::error_code ec;
+  fs::remove_all(authored, ec);  // what an earlier run that died left
+  RegisterWorkFolder(app, authored);
   RunStep(app,
-          Q(ToolPath(app, tool::kTsMuxer)) + " " + Q(run.folder + work::kMeta) + " " + Q(folder));
+          Q(ToolPath(app, tool::kTsMuxer)) + " " + Q(run.folder + work::kMeta) + " " + Q(authored));
   IgnoringErrors([&] { app.ctx.ui.Sleep(100); });
-  if (AvchdTreeWritten(folder)) {
-    CleanTsTempFiles(app);
+  bool written = AvchdTreeWritten(authored);
+  if (written) {
+    fs::rename(authored, folder, ec);
+    written = !ec;
+  }
+  CleanTsTempFiles(app);
+  if (written) {
     SetProgress(app, kConversionDone);
     return;
   }
-  // The working files stay for a look at what went wrong.
+  fs::remove_all(authored, ec);
   IgnoringErrors([&] {
     app.ctx.ui.MsgBox("Error: " + folder + " was not created.", MsgStyle::kOkOnly, "info");
   });

@@ -23,6 +23,7 @@ MatroskaOutput ChooseMatroskaOutput(const Form1& form) {
 void RunMp4Branch(App& app, ConvertRun& run) {
   ClearStaleMp4Files(run);
   EarlierResult earlier(app, run);
+  if (earlier.Refused()) return;
   IgnoringErrors([&] {
     ExtractAndRecode(app, run);
     RunAudioChain(app, run);
@@ -35,10 +36,11 @@ void RunMp4Branch(App& app, ConvertRun& run) {
 void RunM2tsBranch(App& app, ConvertRun& run) {
   ClearStaleTsFiles(run);
   std::vector<EarlierResult> earlier = SetAsideEarlierM2ts(app, run);
-  IgnoringErrors([&] {
-    ExtractAndRecode(app, run);
-    MuxM2ts(app, run);
-  });
+  if (!AnyRefused(earlier))
+    IgnoringErrors([&] {
+      ExtractAndRecode(app, run);
+      MuxM2ts(app, run);
+    });
   for (EarlierResult& result : earlier) result.Settle(app.form.txtProgress.Text == kConversionDone);
 }
 

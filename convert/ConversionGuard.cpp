@@ -16,17 +16,27 @@ constexpr int kLockPollMs = 200;
 }  // namespace
 
 ConversionGuard::ConversionGuard(App& app)
-    : app_(app), lock_(ProgramPath(app.ctx.programFolder, kLockFile)), outer_(app.cleanup) {
+    : app_(app),
+      lock_(ProgramPath(app.ctx.programFolder, kLockFile)),
+      outputLock_(WithTrailingSep(AbsolutePath(app.form.txtTMP.Text)) + kOutputLockFile,
+                  FileLock::Lifetime::kRemovedWhenDone),
+      outer_(app.cleanup) {
   app_.cleanup = &cleanup_;
 }
 
+// The program folder's lock first, then the output folder's: every run takes them in
+// that order, so two runs never each hold one and wait for the other.
+bool ConversionGuard::TryTurn() {
+  return lock_.TryLock() && outputLock_.TryLock();
+}
+
 void ConversionGuard::WaitForTurn() {
-  if (lock_.TryLock()) return;
+  if (TryTurn()) return;
   SetProgress(app_, kWaitingForConversion);
   do {
     ThrowIfStopRequested();
     app_.ctx.ui.Sleep(kLockPollMs);
-  } while (!lock_.TryLock());
+  } while (!TryTurn());
 }
 
 ConversionGuard::~ConversionGuard() {

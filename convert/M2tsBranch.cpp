@@ -118,8 +118,10 @@ std::vector<EarlierResult> SetAsideEarlierM2ts(App& app, const ConvertRun& run) 
     const std::string m2ts = run.folder + M2tsPartName(run.strBaseName, part);
     const std::string mpg = MpgNameOf(m2ts);
     if (part > 1 && !Exists(m2ts) && !Exists(mpg)) break;
-    earlier.emplace_back(app, m2ts);
-    earlier.emplace_back(app, mpg);
+    for (const std::string& path : {m2ts, mpg}) {
+      earlier.emplace_back(app, path);
+      if (earlier.back().Refused()) return earlier;
+    }
   }
   return earlier;
 }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "app/AppTools.h"
 #include "convert/Arithmetic.h"
@@ -75,25 +76,29 @@ void MuxMpeg2(App& app, const ConvertRun& run) {
   SetProgress(app, kConversionDone);
 }
 
+void EncodeAndMuxMpeg2(App& app, ConvertRun& run) {
+  if (!MakeRecodeAc3(app, run, "Encoding mpeg2.")) return;
+  run.strEncFps = EncoderFpsText(app.form.txtSFPS.Text);
+  SetProgress(app, "Encoding Mpeg2");
+  RunStep(app, EncoderCommand(app, run));
+  const std::string video = run.folder + kMpeg2Video;
+  if (!HoldsData(video)) return ReportMissingResult(app, video);
+  MuxMpeg2(app, run);
+}
+
 }  // namespace
 
 void RecodeMpeg2(App& app, ConvertRun& run) {
   // An earlier result of either name would hide a failed mux, and an earlier ".mpg"
   // would stop the rename; both are set aside and settled by the outcome.
-  EarlierResult earlierM2ts(app, run.folder + run.strBaseName + ".m2ts");
-  EarlierResult earlierMpg(app, run.folder + run.strBaseName + ".mpg");
-  IgnoringErrors([&] {
-    if (!MakeRecodeAc3(app, run, "Encoding mpeg2.")) return;
-    run.strEncFps = EncoderFpsText(app.form.txtSFPS.Text);
-    SetProgress(app, "Encoding Mpeg2");
-    RunStep(app, EncoderCommand(app, run));
-    const std::string video = run.folder + kMpeg2Video;
-    if (!HoldsData(video)) return ReportMissingResult(app, video);
-    MuxMpeg2(app, run);
-  });
+  std::vector<EarlierResult> earlier;
+  for (const char* extension : {".m2ts", ".mpg"}) {
+    earlier.emplace_back(app, run.folder + run.strBaseName + extension);
+    if (earlier.back().Refused()) break;
+  }
+  if (!AnyRefused(earlier)) IgnoringErrors([&] { EncodeAndMuxMpeg2(app, run); });
   const bool converted = app.form.txtProgress.Text == kConversionDone;
-  earlierM2ts.Settle(converted);
-  earlierMpg.Settle(converted);
+  for (EarlierResult& result : earlier) result.Settle(converted);
 }
 
 }  // namespace quillet

@@ -44,6 +44,7 @@ void RepackMpeg2(App& app, const ConvertRun& run) {
   const std::string result = run.folder + run.strBaseName + ".mpg";
   // FFmpeg overwrites the earlier result first; it comes back when the repack fails.
   EarlierResult earlier(app, result);
+  if (earlier.Refused()) return;
   IgnoringErrors([&] {
     SetProgress(app, "Repacking to mpeg2 container");
     RunStep(app, RepackCommand(app, result));

@@ -2,6 +2,7 @@
 // split of a large source, the branch selection and the closing with the shutdown.
 
 #include <cctype>
+#include <filesystem>
 
 #include "app/AppTools.h"
 #include "app/Settings.h"
@@ -117,8 +118,8 @@ void InstallOptionDefaults(Form1& form) {
 }
 
 std::string BaseNameOf(const std::string& fullname) {
-  const std::string name = FileNameFromPath(fullname);
-  return name.size() >= 4 ? name.substr(0, name.size() - 4) : "";
+  // Only the extension goes: "film..mkv" keeps its "film.", "noext" stays whole.
+  return std::filesystem::path(FileNameFromPath(fullname)).stem().string();
 }
 
 void OpenConversion(App& app, ConvertRun& run) {

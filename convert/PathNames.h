@@ -81,6 +81,9 @@ inline constexpr const char* kConversionError = "Conversion error.";
 inline constexpr const char* kWaitingForConversion = "Waiting for the conversion already running";
 // The lock file in the program folder a conversion holds for its whole run.
 inline constexpr const char* kLockFile = "\\quillet.lock";
+// The lock file in the output folder a conversion holds for its whole run (hidden: it
+// stays there between runs).
+inline constexpr const char* kOutputLockFile = ".quillet-output.lock";
 // The text a conversion stopped by a signal leaves.
 inline constexpr const char* kConversionStopped = "Conversion stopped";
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/App.h"
 #include "base/StopRequest.h"
@@ -32,18 +33,27 @@ bool ResampleWavTo48k(App& app, const std::string& folder, int reportedRate);
 // aside while the run makes its own, so the muxer writes a new file and the success test
 // sees only this run's file. Settle removes it when the new result stands, and otherwise
 // puts it back in place of whatever the failed run left. Both names are registered with
-// the run's cleanup, so a stop puts the earlier result back too.
+// the run's cleanup, so a stop puts the earlier result back too. When it cannot be moved,
+// the run is refused (a box says why, the progress line shows the error) and Refused()
+// tells the road to convert nothing; the earlier result stays as it was.
 class EarlierResult {
  public:
   EarlierResult(App& app, const ConvertRun& run);
   EarlierResult(App& app, std::string path);
+  bool Refused() const { return refused_; }
   void Settle(bool converted);
 
  private:
+  void SetAside();
+
   App& app_;
   std::string result_;
   std::string aside_;  // empty when nothing was moved aside
+  bool refused_ = false;
 };
+
+// Whether one of the earlier results could not be set aside (the run is refused).
+bool AnyRefused(const std::vector<EarlierResult>& earlier);
 
 // Runs one statement of a road: a failure is skipped and the next statement runs, so no
 // error leaves the conversion. A stop (RunStopped) is no failure: it leaves the

@@ -105,6 +105,7 @@ std::vector<EarlierResult> SetAsideEarlierAvi(App& app, const ConvertRun& run) {
     std::error_code ec;
     if (part > 1 && !std::filesystem::exists(std::filesystem::symlink_status(path, ec))) break;
     earlier.emplace_back(app, path);
+    if (earlier.back().Refused()) break;
   }
   return earlier;
 }
@@ -139,7 +140,7 @@ void RecodeXvid(App& app, ConvertRun& run) {
   // The muxer writes its parts only when all went well, so an earlier AVI of the same
   // name would pass for this run's; the earlier parts are set aside until the end.
   std::vector<EarlierResult> earlier = SetAsideEarlierAvi(app, run);
-  IgnoringErrors([&] { EncodeAndMuxXvid(app, run); });
+  if (!AnyRefused(earlier)) IgnoringErrors([&] { EncodeAndMuxXvid(app, run); });
   for (EarlierResult& part : earlier) part.Settle(app.form.txtProgress.Text == kConversionDone);
 }
 

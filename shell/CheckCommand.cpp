@@ -62,9 +62,15 @@ bool IsCheckCommand(int argc, const char* const* argv) {
 
 bool ParseCheckArguments(const std::vector<std::string>& args, CheckRequest& request,
                          std::string& error) {
+  bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--json") {
+    if (optionsEnded) {
+      request.paths.push_back(arg);
+    } else if (arg == "--") {
+      // What follows is a file or folder, even when its name starts with "-".
+      optionsEnded = true;
+    } else if (arg == "--json") {
       request.json = true;
     } else if (arg == "--player") {
       if (i + 1 >= args.size()) {

@@ -58,6 +58,14 @@ bool IsFolder(const std::string& path) {
   return !path.empty() && std::filesystem::is_directory(path, ec);
 }
 
+// A source the tools cannot be handed is refused, and counts as a conversion that failed:
+// the run's status must not say all went well because the other films did.
+bool AcceptSource(App& app, const std::string& path, const std::string& what) {
+  if (AcceptPathForTools(app, path, what)) return true;
+  ++app.conversionsStarted;
+  return false;
+}
+
 void ConvertWithSourceOptions(App& app, const CommandLine& commandLine) {
   if (!ApplySourceOptions(app, commandLine)) {
     // Counted as a conversion that failed: the script asked for a track the film lacks.
@@ -104,7 +112,7 @@ void cmdLine(App& app, const CommandLine& commandLine) {
 
 void cmdlineFile(App& app, const std::string& strfile, const CommandLine& commandLine) {
   // A quote or a line break would break the tools' command lines.
-  if (!AcceptPathForTools(app, strfile, "source file")) return;
+  if (!AcceptSource(app, strfile, "source file")) return;
   Form1& f = app.form;
   const std::string extension = Lower(std::filesystem::path(strfile).extension().string());
   std::optional<SourceTypeChoice> typeChoice;
@@ -124,7 +132,7 @@ void cmdlineFile(App& app, const std::string& strfile, const CommandLine& comman
 }
 
 void cmdlineAviFolder(App& app, const std::string& strpath) {
-  if (!AcceptPathForTools(app, strpath, "source folder")) return;
+  if (!AcceptSource(app, strpath, "source folder")) return;
   folderAVI(app, strpath);
   app.form.bUnload = true;
 }
@@ -134,7 +142,7 @@ void cmdlineFolder(App& app, const std::string& strpath, const CommandLine& comm
   app.bFolderMode = true;
   f.bSplit = false;
   if (strpath.empty()) return;
-  if (!AcceptPathForTools(app, strpath, "source folder")) return;
+  if (!AcceptSource(app, strpath, "source folder")) return;
   const std::string outputFolder = f.txtTMP.Text;
 
   // Names are joined to the folder texts as they stand: a folder named with its trailing
@@ -153,7 +161,7 @@ void cmdlineFolder(App& app, const std::string& strpath, const CommandLine& comm
     f.progress.film = PositionText("film", i, count);
     f.Repaint();
     const std::string fullName = strpath + kSepStr + name;
-    if (!AcceptPathForTools(app, fullName, "source file")) continue;
+    if (!AcceptSource(app, fullName, "source file")) continue;
     f.strFullname = fullName;
 
     // A file with an earlier result in the output folder is not converted again; an empty

@@ -100,6 +100,7 @@ void RecodeAviVideo(App& app) {
   const std::string result = RepairedPath(app);
   // An earlier repaired file must not pass for this run's.
   EarlierResult earlier(app, result);
+  if (earlier.Refused()) return;
   std::string line;
   IgnoringErrors([&] { line = VideoRepairLine(app); });
   if (!line.empty()) RunStep(app, line);
@@ -110,6 +111,7 @@ void RecodeAviAudio(App& app) {
   SetProgress(app, "Recoding audio.");
   const std::string result = RepairedPath(app);
   EarlierResult earlier(app, result);
+  if (earlier.Refused()) return;
   RunStep(app, Q(ToolPath(app, tool::kMencoder)) +
                    " -oac mp3lame -srate 48000 -lameopts cbr:br=160:mode=1 -of avi -o " +
                    Q(result) + " -ovc copy " + Q(TrimBlanks(app.form.strFullname)));

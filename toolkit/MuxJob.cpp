@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <numeric>
 #include <set>
 
+#include "base/PathResolve.h"
 #include "base/Text.h"
 
 namespace quillet::toolkit {
@@ -213,8 +215,9 @@ std::optional<std::string> NormalizeLanguage(std::string_view text) {
   return code;
 }
 
-std::optional<MuxJob> ParseMuxJob(std::string_view raw, std::string* error) {
-  std::string text = IsUtf8(raw) ? std::string(raw) : Windows1252ToUtf8(raw);
+namespace {
+
+std::optional<MuxJob> ParseJobText(std::string text, std::string* error) {
   if (StartsWith(text, "\xEF\xBB\xBF")) text.erase(0, 3);
   MuxJob job;
   int number = 0;
@@ -237,6 +240,24 @@ std::optional<MuxJob> ParseMuxJob(std::string_view raw, std::string* error) {
       *error =
           job.tracks.empty() ? "the job names no track" : "the job names more than one video track";
     return std::nullopt;
+  }
+  return job;
+}
+
+}  // namespace
+
+std::optional<MuxJob> ParseMuxJob(std::string_view raw, std::string* error) {
+  if (IsUtf8(raw)) return ParseJobText(std::string(raw), error);
+  std::optional<MuxJob> job = ParseJobText(Windows1252ToUtf8(raw), error);
+  // Text that is no UTF-8 comes from Windows, or names a file whose name is bytes in
+  // another encoding ("caf\xe9.mkv" on Linux): a path that names a file as written is
+  // taken as written.
+  const std::optional<MuxJob> asWritten = ParseJobText(std::string(raw), nullptr);
+  if (!job || !asWritten || asWritten->tracks.size() != job->tracks.size()) return job;
+  for (size_t i = 0; i < job->tracks.size(); ++i) {
+    std::error_code ec;
+    if (std::filesystem::exists(LocateInput(asWritten->tracks[i].path), ec))
+      job->tracks[i].path = asWritten->tracks[i].path;
   }
   return job;
 }

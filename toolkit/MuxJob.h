@@ -60,7 +60,8 @@ struct MuxJob {
 };
 
 // Reads a job file's text (CR LF or LF; UTF-8, or the Windows code page when the text is
-// not UTF-8). nullopt with a one-line reason naming the bad option, codec or field.
+// not UTF-8, where a path that names a file as its bytes stand is kept as written).
+// nullopt with a one-line reason naming the bad option, codec or field.
 std::optional<MuxJob> ParseMuxJob(std::string_view text, std::string* error);
 
 // "4300MB", "23GB", "4.3GB", "500KB" in bytes; the units are decimal (1 MB = 1,000,000

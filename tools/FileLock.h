@@ -12,14 +12,26 @@ namespace quillet {
 
 class FileLock {
  public:
-  // Opens (and if need be creates) the file; takes no lock yet.
-  explicit FileLock(const std::string& path);
+  // kKept leaves the file for the next run (the program folder's lock); kRemovedWhenDone
+  // deletes it when the holder lets go, so a folder of the user's keeps no file of ours.
+  enum class Lifetime { kKept, kRemovedWhenDone };
+
+  // Opens (and if need be creates) the file, the one removed when done at the first
+  // TryLock; takes no lock yet.
+  explicit FileLock(const std::string& path, Lifetime lifetime = Lifetime::kKept);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
 
   // Takes the lock if nobody holds it. True when we hold it now, and also when the file
   // cannot be opened (a folder we may not write to): then there is nothing to share.
   bool TryLock();
 
  private:
+  bool StillNamed() const;
+
+  std::string path_;
+  Lifetime lifetime_;
   UniqueFd fd_;
   bool held_ = false;
 };

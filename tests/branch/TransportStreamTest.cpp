@@ -187,19 +187,19 @@ const Scenario kResults[] = {
     // An old AC3 is not muxed when the sound cannot be made now.
     {"M2tsStaleWorkingFilesAreNotMuxed", Opts(kAudioAC3, kVob, [](S& s) { s.form().SelectOption1(kAudioMP3); s.form().cmbPlatform.SetListIndex(2); s.Earlier({"movie.mp3", "movie.ac3", "movie.wav"}); s.LeavesNothing("wavgrab.exe"); }), {}, {kNotCreated}, {"movie.h264", "movie.meta"}},
     // The AVCHD folder counts as made when it holds the index and a clip with data.
-    {"AvchdFolderWithTheIndexOnly", Opts(kAudioAC3, kAvchd, [](S& s) { MuxerWritesTree(s, true, nullptr); }), {}, {kAvchdNotCreated}, {"Film", "movie.h264", "movie.meta"}},
-    {"AvchdFolderWithAnEmptyClip", Opts(kAudioAC3, kAvchd, [](S& s) { MuxerWritesTree(s, true, ""); }), {}, {kAvchdNotCreated}, {"Film", "movie.h264", "movie.meta"}},
-    {"AvchdFolderWithoutIndex", Opts(kAudioAC3, kAvchd, [](S& s) { MuxerWritesTree(s, false, "ts"); }), {}, {kAvchdNotCreated}, {"Film", "movie.h264", "movie.meta"}},
+    {"AvchdFolderWithTheIndexOnly", Opts(kAudioAC3, kAvchd, [](S& s) { MuxerWritesTree(s, true, nullptr); }), {}, {kAvchdNotCreated}, {}},
+    {"AvchdFolderWithAnEmptyClip", Opts(kAudioAC3, kAvchd, [](S& s) { MuxerWritesTree(s, true, ""); }), {}, {kAvchdNotCreated}, {}},
+    {"AvchdFolderWithoutIndex", Opts(kAudioAC3, kAvchd, [](S& s) { MuxerWritesTree(s, false, "ts"); }), {}, {kAvchdNotCreated}, {}},
     // A folder of the result's name is never written into: no tool runs.
     {"AvchdExistingFolderIsRefused", Opts(kAudioAC3, kAvchd, [](S& s) { WriteFile(s.Out("Film/keep.txt"), "mine"); }), {kNoTool}, {"info (16): Error: {out}Film already exists. Move or rename it, then convert again."}, {"Film"}},
-    {"AvchdStaleWorkingFilesAreNotMuxed", Opts(kAudioAC3, kAvchd, [](S& s) { s.form().SelectOption1(kAudioAAC); s.Earlier({"movie.ac3", "movie.h264", "movie_raw.h264"}); s.LeavesNothing("mkvextract.exe"); }), {}, {kAvchdNotCreated}, {"movie.ac3", "movie.meta"}},
+    {"AvchdStaleWorkingFilesAreNotMuxed", Opts(kAudioAC3, kAvchd, [](S& s) { s.form().SelectOption1(kAudioAAC); s.Earlier({"movie.ac3", "movie.h264", "movie_raw.h264"}); s.LeavesNothing("mkvextract.exe"); }), {}, {kAvchdNotCreated}, {}},
     // The WMV road: VC-1 to AVCHD; the first piece the muxer did not write is named.
-    {"WmvToAvchd", Opts(kAudioAC3, 0, Wmv), {R"("{app}/TS/asf2vc1.exe" "{src}" "{out}movie.vc1")", R"("{app}/aften/EncWAVtoAC3.exe" "{out}movie.wav" -b 640 "{out}movie.ac3")", kAuthorAvchd}, {}, {"Film"}, {"MUXOPT --no-pcr-on-video-pid --new-audio-pes --blu-ray --vbr  --auto-chapters=5 --split-size=4GB --vbv-len=500", R"(V_MS/VFW/WVC1, "{out}movie.vc1", fps=23.976)", R"(A_AC3, "{out}movie.ac3")"}},
+    {"WmvToAvchd", Opts(kAudioAC3, 0, Wmv), {R"("{app}/TS/asf2vc1.exe" "{src}" "{out}movie.vc1")", R"("{app}/aften/EncWAVtoAC3.exe" "{out}movie.wav" -b 640 "{out}movie.ac3")", kAuthorWmv}, {}, {"Film"}, {"MUXOPT --no-pcr-on-video-pid --new-audio-pes --blu-ray --vbr  --auto-chapters=5 --split-size=4GB --vbv-len=500", R"(V_MS/VFW/WVC1, "{out}movie.vc1", fps=23.976)", R"(A_AC3, "{out}movie.ac3")"}},
     {"WmvNothingMuxed", Opts(kAudioAC3, 0, [](S& s) { Wmv(s); s.LeavesNothing("tsmuxer.exe"); }), {}, {kWmvNotCreated}, {"movie.ac3", "movie.meta", "movie.vc1"}},
     {"WmvEmptyClip", Opts(kAudioAC3, 0, [](S& s) { Wmv(s); MuxerWritesTree(s, true, ""); }), {}, {"info (16): Error: {out}Film/BDMV/STREAM/00000.m2ts was not created."}, {"Film", "movie.ac3", "movie.meta", "movie.vc1"}},
     // A folder left by an earlier run is no proof of this one.
     {"WmvEarlierFolderDoesNotPass", Opts(kAudioAC3, 0, [](S& s) { Wmv(s); s.Earlier({"Film/BDMV/index.bdmv", "Film/BDMV/STREAM/00000.m2ts"}); fs::last_write_time(s.Out("Film/BDMV/index.bdmv"), fs::file_time_type::clock::now() - std::chrono::hours(1)); s.LeavesNothing("tsmuxer.exe"); }), {}, {kWmvNotCreated}, {"Film", "movie.ac3", "movie.meta", "movie.vc1"}},
-    {"WmvAt44kIsResampled", Opts(kAudioAC3, 0, [](S& s) { Wmv(s); s.media.wav = WavHeader(44100); }), {R"("{app}/TS/asf2vc1.exe" "{src}" "{out}movie.vc1")", kResample, R"("{app}/aften/EncWAVtoAC3.exe" "{out}movie.wav" -b 640 "{out}movie.ac3")", kAuthorAvchd}, {}, {"Film"}},
+    {"WmvAt44kIsResampled", Opts(kAudioAC3, 0, [](S& s) { Wmv(s); s.media.wav = WavHeader(44100); }), {R"("{app}/TS/asf2vc1.exe" "{src}" "{out}movie.vc1")", kResample, R"("{app}/aften/EncWAVtoAC3.exe" "{out}movie.wav" -b 640 "{out}movie.ac3")", kAuthorWmv}, {}, {"Film"}},
     {"AvchdResampleLeavingNothingFails", Opts(kAudioAAC, kAvchd, [](S& s) { Audio("eng", 44100)(s); s.LeavesNothing("FFmpeg.exe"); }), {}, {"Audio error (16): Error: {out}movie48k.wav was not created."}, {"movie.wav", "movie_raw.h264"}},
     // Without the WMA decoder no sound is made, so the muxer writes nothing.
     {"WmvMissingFilter", Opts(kAudioAC3, 0, [](S& s) { Wmv(s); s.media.missingFilter = "WAV Dest"; }), {}, {kWmvNotCreated}, {"movie.meta", "movie.vc1"}},

@@ -34,26 +34,70 @@ class CommandLine : public ProgramTest {
   fs::path films = work.path() / "films";
 };
 
-// Two conversions into one output folder through one program folder share working names
-// and the files the tools rewrite beside their slots: the second waits for the first.
+// Two conversions into one output folder share its working names: the second waits for
+// the first, whether both run from one program folder or each from its own (two users).
 TEST_F(CommandLine, TwoRunsAtOnceTakeTurnsAndEachResultHoldsItsOwnFilm) {
   const std::vector<std::pair<std::string, int>> made = {{"long film", 4}, {"short film", 2}};
-  std::vector<std::unique_ptr<StartedProgram>> runs;
-  for (const auto& [name, seconds] : made)
-    runs.push_back(std::make_unique<StartedProgram>(
-        Args{(program.folder() / "quillet").string(), Film(name + ".mkv", seconds)}, start.string(),
-        runs.empty() ? Args{} : Args{"QUILLET_VERBOSE=1"}));
-  int waited = 0;
-  for (auto& run : runs) {
-    EXPECT_EQ(run->Wait(300), 0) << run->Err();
-    waited += run->Err().find("Waiting for the conversion already running") != std::string::npos;
+  Args films;
+  for (const auto& [name, seconds] : made) films.push_back(Film(name + ".mkv", seconds));
+  const RealProgram other(work.path() / "another program");
+  other.WriteSettings({output.string() + "/", work.str() + "/"});
+  const RealProgram* first = &program;
+  for (const RealProgram* second : {first, &other}) {
+    fs::remove_all(output);
+    fs::create_directories(output);
+    std::vector<std::unique_ptr<StartedProgram>> runs;
+    for (const RealProgram* run : {first, second})
+      runs.push_back(std::make_unique<StartedProgram>(
+          Args{(run->folder() / "quillet").string(), films[runs.size()]}, start.string(),
+          runs.empty() ? Args{} : Args{"QUILLET_VERBOSE=1"}));
+    int waited = 0;
+    for (auto& run : runs) {
+      EXPECT_EQ(run->Wait(300), 0) << run->Err();
+      waited += run->Err().find("Waiting for the conversion already running") != std::string::npos;
+    }
+    EXPECT_EQ(waited, 1) << "they were started together: one of them had to wait";
+    // QUILLET_VERBOSE=1 gives the tools' words to standard error, as --verbose does.
+    EXPECT_FALSE(Holds(runs[0]->Err(), "running: mkvextract"));
+    EXPECT_TRUE(Holds(runs[1]->Err(), "running: mkvextract"));
+    EXPECT_EQ(Entries(output), (Args{"long film.mp4", "short film.mp4"}));
+    for (const auto& [name, seconds] : made) ExpectLength(Out(name + ".mp4"), seconds);
   }
-  EXPECT_EQ(waited, 1) << "they were started together: one of them had to wait";
-  // QUILLET_VERBOSE=1 gives the tools' words to standard error, as --verbose does.
-  EXPECT_FALSE(Holds(runs[0]->Err(), "running: mkvextract"));
-  EXPECT_TRUE(Holds(runs[1]->Err(), "running: mkvextract"));
-  EXPECT_EQ(Entries(output), (Args{"long film.mp4", "short film.mp4"}));
-  for (const auto& [name, seconds] : made) ExpectLength(Out(name + ".mp4"), seconds);
+}
+
+// Only the extension of a film's name changes in its result, whatever bytes the name
+// holds; a film refused or failed makes the exit status 1, and an earlier result of a name
+// too long for "NAME.earlier" still comes back whole when the run fails.
+TEST_F(CommandLine, OddNamesKeepEveryByteAndFailuresSaySo) {
+  const std::string film = Film("film.mkv", 2), latin1 = "caf\xe9", longName(246, 'x');
+  for (const std::string& name :
+       Args{"film..mkv", latin1 + ".mkv", "noext", "say \"hi\".mkv", longName + ".mkv"})
+    fs::copy_file(film, films / name);
+  const struct {
+    Args args;
+    int status;
+    Args results;
+  } cases[] = {
+      {{"--avchd", "film..mkv"}, 0, {"film."}},
+      {{"--m2ts", latin1 + ".mkv"}, 0, {latin1 + ".mpg"}},
+      {{"--avchd", latin1 + ".mkv"}, 0, {latin1}},
+      {{"noext"}, 0, {"noext.mp4"}},
+      {{"say \"hi\".mkv", "film.mkv"}, 1, {"film.mp4"}},
+      // Without the MP4 muxer the run fails; the road keeps its working files then.
+      {{longName + ".mkv"}, 1, {"movie.264", "movie.aac", longName + ".mp4"}},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(output);
+    fs::create_directories(output);
+    if (c.args[0] == longName + ".mkv") {
+      WriteFile(output / (longName + ".mp4"), "earlier");
+      fs::rename(program.folder() / "MP4Box", work.path() / "MP4Box");
+    }
+    const ProgramRun run = program.Run(c.args, films.string());
+    EXPECT_EQ(run.status, c.status) << c.args[0] << run.err;
+    EXPECT_EQ(Entries(output), c.results) << c.args[0] << run.err;
+  }
+  EXPECT_EQ(ReadFile(output / (longName + ".mp4")), "earlier");
 }
 
 // Sources named like options, relative to the folder the program starts in, one before

@@ -109,7 +109,7 @@ TEST_F(FilmKinds, CheckGivesEveryFilmItsVerdictForEveryPlayerAndTheExitStatus) {
   EXPECT_TRUE(fs::is_empty(tmp));
   EXPECT_EQ(Entries(fs::path(films[0]).parent_path()), Args{"level51 4refs.mkv"});
 
-  EXPECT_EQ(check({films[6], films[2], "--player", "ps3"}), 0);  // Plain.avi, aac51.mp4
+  EXPECT_EQ(check({"--player", "ps3", "--", films[6], films[2]}), 0);  // Plain.avi, aac51.mp4
   EXPECT_EQ(check({films[2], "--player", "xbox360"}), 1);
   EXPECT_EQ(check({(work.path() / "missing.mkv").string()}), 3);
   const ProgramRun wrong = Run({"--check", "--player", "wii", films[2]});

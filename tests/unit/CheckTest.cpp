@@ -294,6 +294,7 @@ TEST(CheckArguments, OptionsPlayersAndPaths) {
       {{"--player", "wii", "a.mkv"}, false, false, {}, {}},
       {{"a.mkv", "--player"}, false, false, {}, {}},
       {{"--verbose", "a.mkv"}, false, false, {}, {}},
+      {{"--player", "ps3", "--", "--json", "-a.mkv"}, true, false, {"ps3"}, {"--json", "-a.mkv"}},
   };
   // clang-format on
   for (const Row& r : rows) {

@@ -367,7 +367,7 @@ TEST_F(Sources, AFolderWithNothingToDoSaysSo) {
       {{"clip.avi"}, {}, "No MKV files found in " + dir + ".", 0, 0, 0},
       {{"a.mkv", "b.mkv"}, {"a.mp4", "b.mpg"}, "Nothing to convert in " + dir + ": all 2 files are done.", 0, 0, 0},
       {{"a.mkv"}, {"a.mp4="}, "", 1, 0, 1},
-      {{"a.mkv", "line\nbreak.mkv"}, {"a.mp4"}, "", 0, 1, 1},
+      {{"a.mkv", "line\nbreak.mkv"}, {"a.mp4"}, "", 1, 1, 1},
   };
   // clang-format on
   for (const auto& c : cases) {
