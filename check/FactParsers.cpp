@@ -109,6 +109,42 @@ std::vector<ReportTrack> ScanReportTracks(const std::vector<std::string>& lines)
   return tracks;
 }
 
+namespace {
+
+// The conversion's codec names ("avc", "mpeg2", "vc1") decide; other tracks are named
+// by their codec id or, in VFW mode, their FourCC.
+std::string VideoCodecOfReport(const TrackReport& report, const ReportTrack& track) {
+  if (report.strVideoCodec == "avc") return "h264";
+  if (report.strVideoCodec == "mpeg2") return "mpeg2";
+  if (report.strVideoCodec == "vc1") return "vc1";
+  if (track.codecId == "V_MS/VFW/FOURCC") return VideoCodecOfFourcc(track.fourcc);
+  return VideoCodecOfCodecId(track.codecId);
+}
+
+}  // namespace
+
+VideoFacts VideoOfReport(const std::vector<std::string>& lines, const TrackReport& report,
+                         const std::string& fpsText) {
+  VideoFacts v;
+  for (const ReportTrack& t : ScanReportTracks(lines)) {
+    if (t.type != "video") continue;
+    v.present = true;
+    v.codec = VideoCodecOfReport(report, t);
+    v.vfw = report.bVFW;
+    v.width = report.intPixelWidth > 0 ? report.intPixelWidth : t.width;
+    v.height = report.intPixelHeight > 0 ? report.intPixelHeight : t.height;
+    // The frame rate text the conversion reads stands at a fixed place of the line; a
+    // rate written wider than "23.976" is not there, and the line says it plainly.
+    char* end = nullptr;
+    const double fps = std::strtod(fpsText.c_str(), &end);
+    v.fps = fps > 0 && end && *end == '\0' ? fps : t.fps;
+    v.profile = t.profile;
+    v.level = t.level;
+    break;
+  }
+  return v;
+}
+
 std::string VideoCodecOfCodecId(const std::string& id) {
   static const std::array<std::pair<const char*, const char*>, 10> kCodecs = {{
       {"V_MPEG4/ISO/AVC", "h264"},

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "check/MediaFacts.h"
+#include "inspect/TrackReport.h"
 
 namespace quillet {
 
@@ -30,6 +31,13 @@ struct ReportTrack {
   int level = 0;
 };
 std::vector<ReportTrack> ScanReportTracks(const std::vector<std::string>& lines);
+
+// The first video track of the Matroska report, as the conversion's parser read it into
+// `report` (the frame size, its codec names, the frame-rate text `fpsText` it put in the
+// window) and as the report's lines give it besides (codec id, profile, level). Not
+// present when the report names no video track.
+VideoFacts VideoOfReport(const std::vector<std::string>& lines, const TrackReport& report,
+                         const std::string& fpsText);
 
 // Short codec names for Matroska codec ids ("A_DTS" -> "dts", "S_VOBSUB" -> "vobsub").
 std::string VideoCodecOfCodecId(const std::string& codecId);

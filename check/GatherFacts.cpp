@@ -54,16 +54,6 @@ class ScratchFolder {
   std::string path_;
 };
 
-// The conversion's codec names ("avc", "mpeg2", "vc1") decide; other tracks are named
-// by their codec id or, in VFW mode, their FourCC.
-std::string VideoCodecOf(const TrackReport& report, const ReportTrack& track) {
-  if (report.strVideoCodec == "avc") return "h264";
-  if (report.strVideoCodec == "mpeg2") return "mpeg2";
-  if (report.strVideoCodec == "vc1") return "vc1";
-  if (track.codecId == "V_MS/VFW/FOURCC") return VideoCodecOfFourcc(track.fourcc);
-  return VideoCodecOfCodecId(track.codecId);
-}
-
 void RunChecker(Context& ctx, const std::string& path, VideoFacts& video) {
   const std::string checker = ProgramPath(ctx.programFolder, slot::kX264Checker.program);
   ReadCheckerOutput(Capture(ctx, Quoted(checker) + " " + Quoted(path)), video);
@@ -74,24 +64,9 @@ void FillFromReport(const std::vector<std::string>& lines, Context& ctx, MediaFa
   TrackReport report;
   ParseReportLines(scratch, report, lines);
   f.durationSeconds = report.lngDuration;
-  bool videoSeen = false;
+  f.video = VideoOfReport(lines, report, scratch.txtSFPS.Text);
   for (const ReportTrack& t : ScanReportTracks(lines)) {
-    if (t.type == "video" && !videoSeen) {
-      videoSeen = true;
-      VideoFacts& v = f.video;
-      v.present = true;
-      v.codec = VideoCodecOf(report, t);
-      v.vfw = report.bVFW;
-      v.width = report.intPixelWidth > 0 ? report.intPixelWidth : t.width;
-      v.height = report.intPixelHeight > 0 ? report.intPixelHeight : t.height;
-      // The frame rate text the conversion reads stands at a fixed place of the line; a
-      // rate written wider than "23.976" is not there, and the line says it plainly.
-      char* end = nullptr;
-      const double fps = std::strtod(scratch.txtSFPS.Text.c_str(), &end);
-      v.fps = fps > 0 && end && *end == '\0' ? fps : t.fps;
-      v.profile = t.profile;
-      v.level = t.level;
-    } else if (t.type == "audio") {
+    if (t.type == "audio") {
       f.audio.push_back({AudioCodecOfCodecId(t.codecId), t.channels, t.sampleRate});
     } else if (t.type == "subtitles") {
       f.subtitles.push_back(SubtitleOfCodecId(t.codecId));

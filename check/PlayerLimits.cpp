@@ -250,6 +250,20 @@ bool Allows(const LimitRow& row, const std::string& value) {
   return false;
 }
 
+FrameSize FrameSizeWithin(int width, int height, Player player, std::string_view scope) {
+  const LimitRow* most = FindLimit(player, Limit::FrameWidth, scope);
+  const LimitRow* tallest = FindLimit(player, Limit::FrameHeight, scope);
+  if (width <= 0 || height <= 0) return {width, height};
+  double scale = 1;
+  if (most && width > most->maximum) scale = static_cast<double>(most->maximum) / width;
+  if (tallest && height * scale > tallest->maximum)
+    scale = static_cast<double>(tallest->maximum) / height;
+  if (scale == 1) return {width, height};
+  // Rounded down to even numbers: the encoder's 4:2:0 picture has whole chroma samples.
+  const auto even = [scale](int size) { return static_cast<int>(size * scale / 2) * 2; };
+  return {even(width), even(height)};
+}
+
 BluRayRate BluRayRateOf(int width, int height, double fps) {
   const auto at = [fps](double rate) { return std::abs(fps - rate) < 0.01; };
   const bool pal = at(25), ntsc = at(30000.0 / 1001) || at(30);

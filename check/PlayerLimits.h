@@ -62,6 +62,15 @@ const LimitRow* FindLimit(Player player, Limit limit, std::string_view scope);
 // True when the comma list of the row holds `value` (any case).
 bool Allows(const LimitRow& row, const std::string& value);
 
+// The frame size a re-encode for the player gives a picture of width x height in a file
+// of `scope`: the size itself when it is within the player's largest frame there, else
+// scaled down to fit it with its shape kept, in even numbers.
+struct FrameSize {
+  int width = 0;
+  int height = 0;
+};
+FrameSize FrameSizeWithin(int width, int height, Player player, std::string_view scope);
+
 // How a BD-ROM folder carries progressive video of `height` lines at `fps` frames. BD-ROM
 // defines 1080 lines progressive at 23.976 and 24 frames only, interlaced at 25 and
 // 29.97; 720 lines progressive at 23.976, 24, 50 and 59.94. The muxer writes 1080p at 25

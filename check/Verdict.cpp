@@ -403,6 +403,20 @@ void Append(std::vector<Reason>& to, const std::vector<Reason>& more) {
   to.insert(to.end(), more.begin(), more.end());
 }
 
+// A file of sound only: the players play films, and this program converts films.
+Verdict NoVideoVerdict(Player player) {
+  Verdict verdict;
+  verdict.player = player;
+  verdict.kind = VerdictKind::Remux;
+  verdict.reasons.push_back({Limit::VideoCodec, VerdictKind::Remux, "none", "a video track",
+                             "the file has no video track: the player's video player takes "
+                             "films with a picture"});
+  verdict.notes.push_back({Limit::Container, VerdictKind::PlaysAsIs, "", "",
+                           "this program makes nothing for it: it converts films with a "
+                           "video track"});
+  return verdict;
+}
+
 }  // namespace
 
 const char* VerdictKindId(VerdictKind kind) {
@@ -419,7 +433,23 @@ const char* VerdictKindId(VerdictKind kind) {
   return "";
 }
 
+std::vector<Reason> ReasonsToReEncode(const VideoFacts& video, Player player,
+                                      const std::string& scope) {
+  MediaFacts facts;
+  facts.video = video;
+  Judge judge(facts, player);
+  judge.SetPatchableLevel(scope == "mp4" ? 51 : 0);
+  std::vector<Reason> reasons;
+  for (const Reason& r : judge.Check(scope))
+    if (r.needs == VerdictKind::ReEncode &&
+        (r.limit == Limit::VideoCodec || r.limit == Limit::H264Profile ||
+         r.limit == Limit::FrameWidth))
+      reasons.push_back(r);
+  return reasons;
+}
+
 Verdict JudgeForPlayer(const MediaFacts& facts, Player player) {
+  if (!facts.video.present) return NoVideoVerdict(player);
   Verdict verdict;
   verdict.player = player;
   Judge judge(facts, player);

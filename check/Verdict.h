@@ -37,6 +37,14 @@ struct Verdict {
 
 Verdict JudgeForPlayer(const MediaFacts& facts, Player player);
 
+// Why the video cannot be copied into the file of `scope` ("mp4", "m2ts", "bdmv") a
+// conversion road makes for the player: the reasons the verdict gives for a codec, an
+// H.264 profile (10-bit, 4:2:2, 4:4:4) or a frame size the player's decoder refuses. A
+// re-encode to 8-bit 4:2:0 H.264 within the player's frame size mends each; empty when
+// the road may copy the video.
+std::vector<Reason> ReasonsToReEncode(const VideoFacts& video, Player player,
+                                      const std::string& scope);
+
 // The conversion cuts Matroska sources from this size on (thousands of bytes).
 inline constexpr int64_t kSplitThresholdKB = 4190000;
 

@@ -23,7 +23,8 @@ struct ConvertRun {
   int32_t lngPartSize = 0;   // thousands of bytes
   bool bRecodeH264 = false;
   bool bRecodeXvid = false;
-  std::string strExpand;  // the encoder's pad filter, empty or ",expand=W:H"
+  // The encoder's scale and pad filters: empty, ",scale=W:H" and/or ",expand=W:H".
+  std::string strExpand;
 
   // The audio chain left the AAC inside strBaseName + ".mp4" (Nero encoder), so the MP4
   // stage adds the video to that file; its size then tells whether the video went in.

@@ -8,6 +8,7 @@
 
 #include "app/App.h"
 #include "base/StopRequest.h"
+#include "check/PlayerLimits.h"
 #include "convert/ConvertRun.h"
 #include "convert/StepHelpers.h"
 #include "inspect/TextPieces.h"  // TrimBlanks, Contains
@@ -20,6 +21,17 @@ namespace quillet {
 void OpenConversion(App& app, ConvertRun& run);
 void InstallOptionDefaults(Form1& form);
 std::string BaseNameOf(const std::string& fullname);
+
+// --- VideoForPlayer.cpp ---
+// A film without video, or whose video the player the options aim at cannot take while
+// the road copies it (its codec, a 10-bit or 4:2:2 profile, a frame too large), is refused
+// with the pre-flight report's reason before any tool runs. True when it was refused.
+bool RefuseVideoThePlayerCannotTake(App& app);
+// The frame size a re-encode gives the picture: within the chosen player's largest frame
+// for the file the road makes, the picture's shape kept.
+FrameSize RecodeFrameSize(const App& app);
+// The encoder's filter that scales the picture to that size, or "" when it fits as it is.
+std::string ScaleFilterFor(const App& app);
 
 // --- SplitSource.cpp ---
 // Splits a source that is too large and converts each part through the "Convert"

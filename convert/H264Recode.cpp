@@ -18,12 +18,13 @@ namespace {
 constexpr const char* kHqFirstPass = ":pass=1:turbo=1";
 constexpr const char* kHqSecondPass = ":pass=2";
 
-// The encoder pads a letterboxed HD picture to full height for AVCHD.
+// The encoder pads a letterboxed HD picture (as it is scaled for the player) to full
+// height for AVCHD.
 std::string PadFilterFor(const App& app) {
   if (app.form.chkAVCHD.Value != 1) return "";
-  const TrackReport& r = app.report;
-  if (r.intPixelWidth == 1920 && r.intPixelHeight < 1080) return ",expand=1920:1080";
-  if (r.intPixelWidth == 1280 && r.intPixelHeight < 720) return ",expand=1280:720";
+  const FrameSize r = RecodeFrameSize(app);
+  if (r.width == 1920 && r.height < 1080) return ",expand=1920:1080";
+  if (r.width == 1280 && r.height < 720) return ",expand=1280:720";
   return "";
 }
 
@@ -89,7 +90,9 @@ bool AvchdDoublesFrameRate(const App& app) {
 
 std::string RecodeH264(App& app, ConvertRun& run) {
   Form1& f = app.form;
-  run.strExpand = PadFilterFor(app);
+  // The player's decoder takes 8-bit 4:2:0 pictures up to its largest frame: the encoder
+  // makes 8-bit 4:2:0 of any source, and scales a larger picture down.
+  run.strExpand = ScaleFilterFor(app) + PadFilterFor(app);
   int sourceSubtitle = -1;
   if (f.chkSubs.Value == 1 && !f.lblSRTFound.Visible && f.strSubBrowse.empty())
     sourceSubtitle = f.cmbSubs.ListIndex;

@@ -27,7 +27,9 @@ std::string EncoderCommand(const App& app, const ConvertRun& run) {
   const Form1& f = app.form;
   const std::string encoder = Q(ToolPath(app, tool::kMencoder));
   const std::string video = Q(run.folder + kMpeg2Video);
-  const std::string source = run.strEncFps + " -vf harddup " + Q(TrimBlanks(f.strFullname));
+  // A picture larger than the PS3's 1920x1080 is scaled down.
+  const std::string source =
+      run.strEncFps + " -vf harddup" + ScaleFilterFor(app) + " " + Q(TrimBlanks(f.strFullname));
   const std::string subtitled = encoder + " -nosound  -font " + BurnInFontOptions(app) + " -o " +
                                 video + kSubtitleEncode + source;
   switch (ChooseBurnIn(app)) {

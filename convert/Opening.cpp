@@ -177,7 +177,7 @@ void Convert(App& app) {
   bool clearSubtitleAndRaise = false;
   IgnoringErrors([&] {
     OpenConversion(app, run);
-    if (RefuseUnknownAudio(app)) return;
+    if (RefuseVideoThePlayerCannotTake(app) || RefuseUnknownAudio(app)) return;
     if (!SplitLargeSource(app, run)) clearSubtitleAndRaise = RunBranchSelection(app, run);
   });
   CloseConversion(app, clearSubtitleAndRaise);

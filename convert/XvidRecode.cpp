@@ -21,13 +21,6 @@ constexpr const char* kXvidOptions =
     ":max_bframes=2:bquant_ratio=162:bquant_offset=100:vhq=1:me_quality=6:chroma_me:"
     "nochroma_opt:hq_ac:notrellis:lumi_mask:autoaspect:bvhq=1:nogmc:noqpel";
 
-// The Xbox 360 plays at most 1280 wide; the height keeps the picture's proportions.
-std::string ScaleSuffix(const App& app) {
-  const TrackReport& r = app.report;
-  if (!app.form.b360 || r.intPixelWidth <= 1280) return "";
-  return ",scale=1280:" + GeneralNumberText(r.intPixelHeight / (r.intPixelWidth / 1280.0));
-}
-
 std::string XvidBitrate(const App& app, const ConvertRun& run) {
   int64_t target = run.lngTargetSize;
   if (app.form.chkDVD.Value != 1) {
@@ -117,7 +110,8 @@ void EncodeAndMuxXvid(App& app, ConvertRun& run) {
   const std::string templatePath = AviMuxTemplatePath(app);
   if (!ReadAviMuxTemplate(templatePath, &templateLines))
     return ReportTemplateError(app, templatePath);
-  const std::string scale = ScaleSuffix(app);
+  // The Xbox 360 plays AVI at most 1280x720, the PS3 1920x1080.
+  const std::string scale = ScaleFilterFor(app);
   if (!MakeRecodeAc3(app, run, "Encoding Xvid.")) return;
   run.strEncFps = EncoderFpsText(f.txtSFPS.Text);
   f.strH264Bitrate = XvidBitrate(app, run);

@@ -288,6 +288,7 @@ std::vector<std::string> ParseReportLines(Form1& form, TrackReport& report,
   report.strAudioTracks.Reset();
   report.strSubTracks.Reset();
   report.audioCodecIds.clear();
+  report.lines = lines;
   // Safe Sync is disabled by a source whose sound it cannot decode; the next source
   // starts from the window's own rule (only "25 FPS output" disables it there).
   form.chkFF.Enabled = form.chk25.Value != 1;

@@ -61,6 +61,8 @@ struct TrackReport {
   // also for sources whose track tables stay empty (MPEG-2 video), whose streams are
   // copied as they are: the copy must know what it carries.
   std::vector<std::string> audioCodecIds;
+  // The report's lines as read: the players' limits judge the video by what they say.
+  std::vector<std::string> lines;
 };
 
 }  // namespace quillet

@@ -140,8 +140,8 @@ const Scenario kRecodes[] = {
     // The Xbox 360 gets its picture 1280 wide: 1080 x 1280 / 1920 = 720.
     {"XvidAacXbox360IsScaled", [](S& s) { Ready(s, kXvid, kAudioAAC); s.form().cmbPlatform.SetListIndex(1); }, {kExtract + R"(2:"{out}movie.aac" )", R"("{app}/ffmpeg/faad.exe" -s 48000 "{out}movie.aac" -o "{out}movie.wav")", kAften, Xvid("C", ",scale=1280:720"), kAviMux}, {}, {"Film.avi"}},
     {"XvidAacStereo", [](S& s) { Ready(s, kXvid, kAudioAAC); s.form().cmbPlatform.SetListIndex(2); }, {kExtract + R"(2:"{out}movie.aac" )", R"("{app}/ffmpeg/faad.exe" -d -s 48000 "{out}movie.aac" -o "{out}movie.wav")", kAften, Xvid(), kAviMux}, {}, {"Film.avi"}},
-    {"XvidLetterboxedXbox360KeepsItsProportions", [](S& s) { Ready(s, kXvid, kAudioVorbis); s.form().cmbPlatform.SetListIndex(1); s.app.report.intPixelHeight = 800; }, {kWavGrabOf, kAften, Xvid("C", ",scale=1280:533.333333333333"), kAviMux}, {}, {"Film.avi"}},
-    {"XvidNarrowXbox360IsNotScaled", [](S& s) { Ready(s, kXvid, kAudioMP3); s.form().cmbPlatform.SetListIndex(1); s.app.report.intPixelWidth = 1280; }, {kWavGrabOf, kAften, Xvid(), kAviMux}, {}, {"Film.avi"}},
+    {"XvidLetterboxedXbox360KeepsItsProportions", [](S& s) { Ready(s, kXvid, kAudioVorbis); s.form().cmbPlatform.SetListIndex(1); s.app.report.intPixelHeight = 800; }, {kWavGrabOf, kAften, Xvid("C", ",scale=1280:532"), kAviMux}, {}, {"Film.avi"}},
+    {"XvidNarrowXbox360IsNotScaled", [](S& s) { Ready(s, kXvid, kAudioMP3); s.form().cmbPlatform.SetListIndex(1); s.app.report.intPixelWidth = 1280; s.app.report.intPixelHeight = 720; }, {kWavGrabOf, kAften, Xvid(), kAviMux}, {}, {"Film.avi"}},
     // A subtitle track of the source is extracted with the sound and burnt in.
     {"XvidSourceSubtitleWithTheSound", [](S& s) { Ready(s, kXvid); s.ChooseSubtitle(1); }, {kExtract + R"(2:"{out}movie.ac3"  4:"{out}movie.ASS")", Xvid("A1"), kAviMux}, {}, {"Film.avi"}},
     {"XvidSourceSubtitleBeforeTheWavTool", [](S& s) { Ready(s, kXvid, kAudioMP2); s.ChooseSubtitle(0); }, {kExtract + R"( 3:"{out}movie.srt")", kWavGrabOf, kAften, Xvid("A0"), kAviMux}, {}, {"Film.avi"}},

@@ -322,6 +322,67 @@ TEST_F(Conversion, Mpeg2IsRepackedAndAacInItRefused) {
   ExpectLength(Out("Old Film.mpg"), 4, 0.5);
 }
 
+// A picture no player decodes as it is, and what the refusal and the check say of it.
+struct Undecodable {
+  std::string name, size, video, reason, encoded;  // encoded: "width height" re-encoded
+  friend void PrintTo(const Undecodable& u, std::ostream* os) { *os << u.name; }
+};
+
+class Undecodables : public Conversion, public ::testing::WithParamInterface<Undecodable> {};
+
+// Copied into the MP4 it would not play: refused before any tool with the check's reason.
+// Re-encoded, it becomes 8-bit 4:2:0 H.264 within 1920x1080, its shape and sound kept.
+TEST_P(Undecodables, AreReencodedOrRefusedAsTheCheckSays) {
+  const Undecodable& u = GetParam();
+  const std::string film = TestFilm(u.name + ".mkv", u.size, 1, u.video + " -c:a ac3 -ac 2");
+  EXPECT_EQ(Verdict(film, "ps3"), "re-encode");
+  const ProgramRun copied = Run({film});
+  EXPECT_EQ(copied.status, 1);
+  EXPECT_TRUE(Holds(copied.err, "Video error: " + u.name + ".mkv: " + u.reason));
+  EXPECT_FALSE(Holds(copied.err, "Extracting"));
+  EXPECT_EQ(Entries(output), Args{});
+  const ProgramRun run = Run({"--recode", "h264", film});
+  EXPECT_EQ(run.status, 0) << run.err;
+  ASSERT_EQ(Entries(output), Args{u.name + ".mp4"}) << run.err;
+  const std::vector<std::string> size = Words(u.encoded);
+  ExpectFacts(Out(u.name + ".mp4"),
+              "video.codec_name=h264 video.profile=High video.level=41 "
+              "video.pix_fmt=yuv420p video.width=" +
+                  size[0] + " video.height=" + size[1] + " audio.codec_name=aac");
+  // The encoder's padding around one second of AAC adds sign changes of its own.
+  EXPECT_NEAR(ToneHertz(Out(u.name + ".mp4")), 440, 44);
+  EXPECT_EQ(Verdict(Out(u.name + ".mp4"), "ps3"), "plays");
+}
+
+// clang-format off
+const Undecodable kUndecodables[] = {
+    {"hevc", "320x240", "-c:v libx265 -preset ultrafast -x265-params log-level=none", "video codec hevc: an MP4 file for this player holds h264, mpeg4", "320 240"},
+    {"av1", "320x240", "-c:v libaom-av1 -cpu-used 8", "video codec av1", "320 240"},
+    {"vp9", "320x240", "-c:v libvpx-vp9 -deadline realtime", "video codec vp9", "320 240"},
+    {"high10", "320x240", "-c:v libx264 -preset ultrafast -pix_fmt yuv420p10le", "H.264 profile High 10: the player decodes", "320 240"},
+    {"high422", "320x240", "-c:v libx264 -preset ultrafast -pix_fmt yuv422p", "H.264 profile High 4:2:2", "320 240"},
+    {"uhd", "3840x2160", "-c:v libx264 -preset ultrafast", "frame size 3840x2160 is over 1920x1080", "1920 1080"},
+};
+// clang-format on
+INSTANTIATE_TEST_SUITE_P(Conversion, Undecodables, ::testing::ValuesIn(kUndecodables),
+                         [](const auto& info) { return info.param.name; });
+
+// Sound only: no film to convert, said before any tool runs; the check finds no film
+// either, in Matroska or MP4.
+TEST_F(Conversion, SoundWithoutPictureIsRefused) {
+  const auto sound = [](const std::string& name) {
+    return ShelvedFilm(
+        name, "ffmpeg -v error -f lavfi -i sine=r=48000 -t 1 -c:a aac " + ShellQuoted(name));
+  };
+  const ProgramRun run = Run({sound("sound only.mkv")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Holds(run.err, "Video error: sound only.mkv has no video track"));
+  EXPECT_FALSE(Holds(run.err, "Extracting"));
+  EXPECT_EQ(Entries(output), Args{});
+  for (const std::string name : {"sound only.mkv", "sound only.mp4"})
+    EXPECT_EQ(Verdict(sound(name), "ps3"), "remux") << name;
+}
+
 size_t BrightPixelsBelow(const std::string& film, double at) {
   const std::string grey = LowerThird(film, at);
   return std::count_if(grey.begin(), grey.end(), [](char c) { return uint8_t(c) > 160; });

@@ -210,6 +210,26 @@ TEST(CheckLimits, LevelFiguresAreTheLevelTables) {
   EXPECT_EQ(JudgeForPlayer(f, PS3).kind, VerdictKind::PlaysAsIs);
 }
 
+// A re-encode fits the player's largest frame with the picture's shape kept, in even numbers.
+TEST(CheckLimits, ReencodedFramesFitThePlayer) {
+  const struct {
+    int width, height;
+    Player player;
+    const char* scope;
+    int fitWidth, fitHeight;
+  } cases[] = {{3840, 1600, PS3, "mp4", 1920, 800},
+               {2880, 2160, BD, "bdmv", 1440, 1080},
+               {1920, 1080, PS3, "m2ts", 1920, 1080},
+               {1920, 1080, XB, "avi", 1280, 720},
+               {4096, 2160, PS3, "mp4", 1920, 1012}};
+  for (const auto& c : cases) {
+    const FrameSize fit = FrameSizeWithin(c.width, c.height, c.player, c.scope);
+    EXPECT_EQ(std::to_string(fit.width) + "x" + std::to_string(fit.height),
+              std::to_string(c.fitWidth) + "x" + std::to_string(c.fitHeight))
+        << c.width << "x" << c.height << " " << c.scope;
+  }
+}
+
 // --- Facts from the tools' texts ---
 
 constexpr const char* kChecker1080 =
