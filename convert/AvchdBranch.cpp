@@ -13,6 +13,7 @@
 #include "convert/MetaFile.h"
 #include "convert/PathNames.h"
 #include "convert/RunCleanup.h"
+#include "convert/WholeResult.h"
 #include "inspect/SetHeaderMod.h"
 #include "tools/Paths.h"
 
@@ -97,12 +98,15 @@ bool AvchdTreeWritten(const std::string& folder) {
   return false;
 }
 
-void AuthorAndCheck(App& app, const ConvertRun& run) {
+void AuthorAndCheck(App& app, const ConvertRun& run, bool withSubtitles) {
   const std::string folder = run.folder + run.strBaseName;
   RunStep(app,
           Q(ToolPath(app, tool::kTsMuxer)) + " " + Q(run.folder + work::kMeta) + " " + Q(folder));
   IgnoringErrors([&] { app.ctx.ui.Sleep(100); });
   if (AvchdTreeWritten(folder)) {
+    WantedStreams wanted = WantedFromSource(app, app.form.strFullname);
+    wanted.subtitles = withSubtitles;
+    if (!JudgeWholeResult(app, {folder}, wanted)) return;
     CleanTsTempFiles(app);
     SetProgress(app, kConversionDone);
     return;
@@ -153,7 +157,7 @@ void AuthorAvchd(App& app, ConvertRun& run) {
   lines.audio = AvchdAudioLine(app, run);
   if (!meta::Write(run.folder, lines))
     IgnoringErrors([&] { AppendDebugLog(app, "movie.meta could not be written"); });
-  AuthorAndCheck(app, run);
+  AuthorAndCheck(app, run, !lines.subtitle.empty());
   f.cmbSubs.Visible = false;
   f.lblSRTFound.Visible = false;
   f.Repaint();
