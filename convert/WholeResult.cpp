@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <system_error>
 
 #include "app/AppTools.h"
@@ -23,6 +25,36 @@ namespace fs = std::filesystem;
 std::optional<ProbedFile> Probe(App& app, const std::string& path) {
   return ParseProbeJson(GetCommandOutput(
       app, "ffprobe -v error -show_format -show_streams -of json " + Q(path), true, false, false));
+}
+
+// A cut file's header still gives the length the tool meant to write (an AVI writer fills
+// it in before the data), so each stream's length is taken from the packets it holds: the
+// end of its last packet less the start of its first.
+void LengthsFromPackets(App& app, const std::string& path, ProbedFile& file) {
+  const std::string packets = GetCommandOutput(
+      app,
+      "ffprobe -v error -show_entries packet=stream_index,pts_time,duration_time -of csv=p=0 " +
+          Q(path),
+      true, false, false);
+  std::map<int, std::pair<double, double>> spans;  // stream index: first start, last end
+  std::istringstream lines(packets);
+  for (std::string line; std::getline(lines, line);) {
+    int index = 0;
+    double start = 0, length = 0;
+    if (std::sscanf(line.c_str(), "%d,%lf,%lf", &index, &start, &length) < 2) continue;
+    auto [span, added] = spans.try_emplace(index, start, start + length);
+    span->second.first = std::min(span->second.first, start);
+    span->second.second = std::max(span->second.second, start + length);
+  }
+  if (spans.empty()) return;
+  file.duration = 0;
+  for (ProbedStream& stream : file.streams) {
+    const auto span = spans.find(stream.index);
+    stream.duration = span == spans.end() ? 0 : span->second.second - span->second.first;
+    // A stream without packets holds nothing; its kind is not there.
+    if (span == spans.end()) stream.type = "empty " + stream.type;
+    file.duration = std::max(file.duration, stream.duration);
+  }
 }
 
 // The clips of an AVCHD/Blu-ray folder in name order, or the file itself.
@@ -119,7 +151,9 @@ bool JudgeWholeResult(App& app, const std::vector<std::string>& results,
     for (const std::string& file : FilesOf(result)) {
       std::optional<ProbedFile> probed;
       IgnoringErrors([&] { probed = Probe(app, file); });
-      if (probed) parts.push_back(*probed);
+      if (!probed) continue;
+      IgnoringErrors([&] { LengthsFromPackets(app, file, *probed); });
+      parts.push_back(*probed);
     }
   const std::string name = results.empty() ? "" : FileNameFromPath(results.front());
   const std::string fault =
