@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -27,30 +28,48 @@ std::optional<ProbedFile> Probe(App& app, const std::string& path) {
       app, "ffprobe -v error -show_format -show_streams -of json " + Q(path), true, false, false));
 }
 
+// What the packets of one stream cover: the sum of their lengths (an AVI's sound may carry
+// times on a scale of its own), or the span of their times when some give no length.
+struct PacketSpan {
+  double first = 0, end = 0, summed = 0;
+  bool allTimed = true;
+  double Length() const { return allTimed ? summed : std::max(end - first, 0.0); }
+};
+
 // A cut file's header still gives the length the tool meant to write (an AVI writer fills
-// it in before the data), so each stream's length is taken from the packets it holds: the
-// end of its last packet less the start of its first.
+// it in before the data), so each stream's length is taken from the packets it holds.
 void LengthsFromPackets(App& app, const std::string& path, ProbedFile& file) {
   const std::string packets = GetCommandOutput(
       app,
       "ffprobe -v error -show_entries packet=stream_index,pts_time,duration_time -of csv=p=0 " +
           Q(path),
       true, false, false);
-  std::map<int, std::pair<double, double>> spans;  // stream index: first start, last end
+  std::map<int, PacketSpan> spans;  // by stream index
   std::istringstream lines(packets);
   for (std::string line; std::getline(lines, line);) {
+    // "index,start,length"; a packet of a reordered picture may give no start ("N/A").
     int index = 0;
-    double start = 0, length = 0;
-    if (std::sscanf(line.c_str(), "%d,%lf,%lf", &index, &start, &length) < 2) continue;
-    auto [span, added] = spans.try_emplace(index, start, start + length);
-    span->second.first = std::min(span->second.first, start);
-    span->second.second = std::max(span->second.second, start + length);
+    char start[32] = "", length[32] = "";
+    if (std::sscanf(line.c_str(), "%d,%31[^,],%31s", &index, start, length) < 1) continue;
+    char* end = nullptr;
+    const double at = std::strtod(start, &end);
+    const bool timed = end != start;
+    const double lasts = std::strtod(length, &end);
+    const bool hasLength = end != length && lasts > 0;
+    auto [it, added] = spans.try_emplace(index, PacketSpan{1e300, 0, 0, true});
+    PacketSpan& span = it->second;
+    if (timed) {
+      span.first = std::min(span.first, at);
+      span.end = std::max(span.end, at + (hasLength ? lasts : 0));
+    }
+    span.summed += hasLength ? lasts : 0;
+    span.allTimed = span.allTimed && hasLength;
   }
   if (spans.empty()) return;
   file.duration = 0;
   for (ProbedStream& stream : file.streams) {
     const auto span = spans.find(stream.index);
-    stream.duration = span == spans.end() ? 0 : span->second.second - span->second.first;
+    stream.duration = span == spans.end() ? 0 : span->second.Length();
     // A stream without packets holds nothing; its kind is not there.
     if (span == spans.end()) stream.type = "empty " + stream.type;
     file.duration = std::max(file.duration, stream.duration);
