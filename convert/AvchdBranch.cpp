@@ -13,6 +13,7 @@
 #include "convert/MetaFile.h"
 #include "convert/PathNames.h"
 #include "convert/RunCleanup.h"
+#include "convert/WholeResult.h"
 #include "inspect/SetHeaderMod.h"
 #include "tools/Paths.h"
 
@@ -103,7 +104,7 @@ bool AvchdTreeWritten(const std::string& folder) {
 // The muxer authors into a working folder, moved to the film's name once the tree is
 // whole: a slot takes a name the Windows way (trailing dots and blanks dropped, bytes
 // that are no UTF-8 read in the code page), so "film." would come out as "film".
-void AuthorAndCheck(App& app, const ConvertRun& run) {
+void AuthorAndCheck(App& app, const ConvertRun& run, bool withSubtitles) {
   namespace fs = std::filesystem;
   const std::string folder = run.folder + run.strBaseName;
   const std::string authored = run.folder + kAuthoringFolder;
@@ -120,6 +121,9 @@ void AuthorAndCheck(App& app, const ConvertRun& run) {
   }
   CleanTsTempFiles(app);
   if (written) {
+    WantedStreams wanted = WantedFromSource(app, app.form.strFullname);
+    wanted.subtitles = withSubtitles;
+    if (!JudgeWholeResult(app, {folder}, wanted)) return;
     SetProgress(app, kConversionDone);
     return;
   }
@@ -169,7 +173,7 @@ void AuthorAvchd(App& app, ConvertRun& run) {
   lines.audio = AvchdAudioLine(app, run);
   if (!meta::Write(run.folder, lines))
     IgnoringErrors([&] { AppendDebugLog(app, "movie.meta could not be written"); });
-  AuthorAndCheck(app, run);
+  AuthorAndCheck(app, run, !lines.subtitle.empty());
   f.cmbSubs.Visible = false;
   f.lblSRTFound.Visible = false;
   f.Repaint();

@@ -2,22 +2,11 @@
 
 #include "app/AppTools.h"
 #include "convert/ConvertSteps.h"
+#include "convert/FreeSpace.h"
 #include "convert/PathNames.h"
 
 namespace quillet {
 namespace {
-
-enum class MatroskaOutput { kMpeg2Recode, kXvid, kAvchd, kM2ts, kMp4 };
-
-// The output of the Matroska pipeline, decided by the options alone.
-MatroskaOutput ChooseMatroskaOutput(const Form1& form) {
-  const bool recode = form.chkMP2.Value == 1;
-  if (recode && form.cmdConv.ListIndex == 0) return MatroskaOutput::kMpeg2Recode;
-  if (recode && form.cmdConv.ListIndex == 2) return MatroskaOutput::kXvid;
-  if (form.chkAVCHD.Value == 1) return MatroskaOutput::kAvchd;
-  if (form.chkVob.Value == 1) return MatroskaOutput::kM2ts;
-  return MatroskaOutput::kMp4;
-}
 
 // Extraction (and re-encode), the audio chain and the MP4 assembly.
 void RunMp4Branch(App& app, ConvertRun& run) {
@@ -77,29 +66,30 @@ bool RunBranchSelection(App& app, ConvertRun& run) {
     TellVc1NeedsAvchdOrRecode(app);
     return false;
   }
-  if (codec == "mpeg2") {
-    RepackMpeg2(app, run);
-    return false;
-  }
-  const MatroskaOutput output = ChooseMatroskaOutput(form);
-  switch (output) {
-    case MatroskaOutput::kMp4:
+  switch (MatroskaRoad(app)) {
+    case Road::kMpeg2Repack:
+      RepackMpeg2(app, run);
+      return false;
+    case Road::kMp4:
       RunMp4Branch(app, run);
       return true;
-    case MatroskaOutput::kM2ts:
+    case Road::kM2ts:
       RunM2tsBranch(app, run);
       return true;
-    case MatroskaOutput::kAvchd:
+    case Road::kAvchd:
       // The AVCHD branch ends without the closing steps that drop the browsed subtitle
       // file and raise the window.
       RunAvchdBranch(app, run);
       return false;
-    case MatroskaOutput::kXvid:
+    case Road::kXvid:
       RunRecodeBranch(app, run, RecodeXvid);
       return false;
-    case MatroskaOutput::kMpeg2Recode:
+    case Road::kMpeg2Recode:
       RunRecodeBranch(app, run, RecodeMpeg2);
       return false;
+    case Road::kAviRepair:
+    case Road::kWmvToAvchd:
+      break;
   }
   return false;
 }

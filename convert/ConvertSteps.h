@@ -40,11 +40,6 @@ bool SplitLargeSource(App& app, ConvertRun& run);
 // Whether a source of that size is split into parts with these options.
 bool SourceWillBeSplit(const Form1& form, int64_t sourceBytes, int32_t threshold);
 
-// --- FreeSpace.cpp ---
-// Compares the free space of the output folder's file system with what the conversion
-// needs; when it does not fit, says so and returns false before any tool runs.
-bool EnoughFreeSpace(App& app, const std::string& source, const std::string& folder);
-
 // --- BranchSelection.cpp ---
 // Sends the run down its output branch. Returns true when the branch ended as the MP4
 // and M2TS branches do (the closing then clears strSubBrowse and raises the window).

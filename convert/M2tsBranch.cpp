@@ -10,6 +10,7 @@
 #include "convert/ConvertSteps.h"
 #include "convert/MetaFile.h"
 #include "convert/PathNames.h"
+#include "convert/WholeResult.h"
 #include "inspect/SetHeaderMod.h"
 
 namespace quillet {
@@ -93,6 +94,7 @@ void MuxAndCheck(App& app, const ConvertRun& run) {
   const std::vector<std::string> parts = RenameMuxedParts(run);
   IgnoringErrors([&] { app.ctx.ui.Sleep(100); });
   if (AllPartsHoldSomething(parts)) {
+    if (!JudgeWholeResult(app, parts)) return;
     CleanTsTempFiles(app);
     SetProgress(app, kConversionDone);
     return;

@@ -8,6 +8,7 @@
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
 #include "convert/RunCleanup.h"
+#include "convert/WholeResult.h"
 
 namespace quillet {
 namespace {
@@ -129,6 +130,8 @@ void AssembleMp4(App& app, ConvertRun& run) {
       return;
     }
   }
+  // The split leaves the whole file in place, so the whole file is judged.
+  if (!JudgeWholeResult(app, {ResultPath(run)})) return;
   CleanMp4TempFiles(app);
   if (f.Check1.Value == 1) SplitLargeMp4(app, run);
   SetProgress(app, kConversionDone);

@@ -11,6 +11,7 @@
 #include "convert/ConvertSteps.h"
 #include "convert/MetaFile.h"
 #include "convert/PathNames.h"
+#include "convert/WholeResult.h"
 
 namespace quillet {
 namespace {
@@ -74,6 +75,7 @@ void MuxMpeg2(App& app, const ConvertRun& run) {
           Q(ToolPath(app, tool::kTsMuxer)) + " " + Q(run.folder + work::kMeta) + " " + Q(m2ts));
   if (!HoldsData(m2ts)) return ReportMissingResult(app, m2ts);
   if (!Rename(m2ts, mpg) || !HoldsData(mpg)) return ReportMissingResult(app, mpg);
+  if (!JudgeWholeResult(app, {mpg})) return;
   CleanMpeg2Files(run);
   SetProgress(app, kConversionDone);
 }

@@ -6,6 +6,7 @@
 #include "base/Files.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
+#include "convert/WholeResult.h"
 
 namespace quillet {
 namespace {
@@ -49,6 +50,7 @@ void RepackMpeg2(App& app, const ConvertRun& run) {
     SetProgress(app, "Repacking to mpeg2 container");
     RunStep(app, RepackCommand(app, result));
     if (!HoldsData(result)) return ReportMissingResult(app, result);
+    if (!JudgeWholeResult(app, {result})) return;
     SetProgress(app, kConversionDone);
     for (const char* name : {work::kWav, work::kAvi, "movie.wma"}) DeleteWorkFile(run, name);
   });

@@ -11,6 +11,7 @@
 #include "base/Files.h"
 #include "convert/Convert.h"
 #include "convert/ConvertSteps.h"
+#include "convert/FreeSpace.h"
 #include "convert/PathNames.h"
 #include "convert/RunCleanup.h"
 #include "inspect/ReadInfo.h"
@@ -166,7 +167,7 @@ void Convert(App& app) {
   }
   // The parts of a split source and the remuxed copy were counted with their source.
   const bool outerRun = !app.form.bSplit && !app.form.bSRT;
-  if (outerRun && !EnoughFreeSpace(app, source, run.folder)) {
+  if (outerRun && !EnoughFreeSpace(app, source, run.folder, MatroskaRoad(app))) {
     SetProgress(app, kConversionError);
     CloseConversion(app, true);
     return;

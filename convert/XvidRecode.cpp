@@ -11,6 +11,7 @@
 #include "convert/Arithmetic.h"
 #include "convert/ConvertSteps.h"
 #include "convert/PathNames.h"
+#include "convert/WholeResult.h"
 
 namespace quillet {
 namespace {
@@ -87,6 +88,11 @@ void MuxAvi(App& app, const ConvertRun& run, const std::vector<std::string>& tem
   RunStep(app, Q(ToolPath(app, tool::kAviMux)) + " " + Q(script));
   const std::string result = run.folder + AviPartName(run.strBaseName, 1);
   if (!HoldsData(result)) return ReportMissingResult(app, result);
+  std::vector<std::string> parts;
+  for (int part = 1;
+       part <= kMostParts && HoldsData(run.folder + AviPartName(run.strBaseName, part)); ++part)
+    parts.push_back(run.folder + AviPartName(run.strBaseName, part));
+  if (!JudgeWholeResult(app, parts)) return;
   CleanXvidFiles(run);
   SetProgress(app, kConversionDone);
 }

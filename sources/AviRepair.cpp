@@ -7,8 +7,10 @@
 #include "app/AppTools.h"
 #include "app/Ui.h"
 #include "base/Files.h"
+#include "convert/FreeSpace.h"
 #include "convert/PathNames.h"
 #include "convert/StepHelpers.h"
+#include "convert/WholeResult.h"
 #include "inspect/TextPieces.h"
 #include "sources/Sources.h"
 #include "sys/FileAPI.h"
@@ -78,10 +80,12 @@ std::string VideoRepairLine(const App& app) {
 void JudgeRepair(App& app, const std::string& result, EarlierResult& earlier) {
   int64_t bytes = 0;
   const bool made = CanOpenFile(result, &bytes) && bytes > 0;
-  earlier.Settle(made);
-  if (made) {
+  // A cut film (a full disk) is named and deleted by the judge, which says so itself.
+  const bool whole = made && JudgeWholeResult(app, {result});
+  earlier.Settle(whole);
+  if (whole) {
     SetProgress(app, kConversionDoneStop);
-  } else {
+  } else if (!made) {
     const std::string text = "Error: " + result + " was not created.";
     AppendDebugLog(app, "AVI repair: " + result + " was not created");
     // A folder run goes on to its next file without waiting for anyone.
@@ -120,6 +124,10 @@ void RecodeAviAudio(App& app) {
 
 void ConvertAvi(App& app) {
   const Form1& form = app.form;
+  if (!EnoughFreeSpace(app, form.strFullname, form.txtTMP.Text, Road::kAviRepair)) {
+    SetProgress(app, kConversionError);
+    return;
+  }
   if (form.chkSubs.Value == 1 && (!form.strSubBrowse.empty() || form.lblSRTFound.Visible)) {
     RecodeAviVideo(app);
     return;

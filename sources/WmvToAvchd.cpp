@@ -10,9 +10,11 @@
 #include "app/Ui.h"
 #include "base/Files.h"
 #include "convert/Convert.h"
+#include "convert/FreeSpace.h"
 #include "convert/MetaFile.h"
 #include "convert/PathNames.h"
 #include "convert/StepHelpers.h"
+#include "convert/WholeResult.h"
 #include "sources/Sources.h"
 
 namespace quillet {
@@ -72,6 +74,10 @@ void WmvToAvchd(App& app) {
   const std::string folder = form.txtTMP.Text;
   const std::string result = folder + name.substr(0, name.size() >= 4 ? name.size() - 4 : 0);
   const fs::file_time_type runStart = RunStartStamp();
+  if (!EnoughFreeSpace(app, source, folder, Road::kWmvToAvchd)) {
+    SetProgress(app, kConversionError);
+    return;
+  }
 
   SetProgress(app, "Extracting VC1 data");
   AsfToVc1(app, source, folder);
@@ -93,6 +99,7 @@ void WmvToAvchd(App& app) {
     SetProgress(app, kConversionError);
     return;
   }
+  if (!JudgeWholeResult(app, {result})) return;
   CleanVc1TempFiles(app);
   SetProgress(app, kConversionDoneStop);
 }

@@ -8,7 +8,9 @@
 
 #include "app/StepProgress.h"
 #include "base/StopRequest.h"
+#include "convert/FreeSpace.h"
 #include "convert/PathNames.h"
+#include "convert/WholeResult.h"
 #include "tests/support/ConvertScaffold.h"
 #include "tests/support/ReportFixtures.h"
 #include "tools/FileLock.h"
@@ -292,6 +294,44 @@ TEST(ConversionGuard, AStopPutsTheOutputFolderBack) {
     EXPECT_EQ(s.form().txtFile.Text, s.source);
     EXPECT_TRUE(fs::exists(s.source));
   }
+}
+
+// A result judged by ffprobe's answers about its parts, against a 10 s film with sound.
+TEST(WholeResult, EveryKindOfStreamAsLongAsTheFilm) {
+  const auto part = [](const std::string& streams, const char* length = "10.0") {
+    return *ParseProbeJson(std::string(R"({"format":{"duration":")") + length +
+                           R"("},"streams":[)" + streams + "]}");
+  };
+  const std::string v10 = R"({"codec_type":"video","duration":"10.0"})";
+  const std::string a = R"({"codec_type":"audio","duration":")";
+  const std::string film = " of the 10.0 s film Film.mkv.";
+  const struct {
+    std::vector<ProbedFile> parts;
+    std::string fault;
+  } rows[] = {
+      {{part(v10 + "," + a + "9.6\"}")}, ""},
+      {{part(v10 + "," + a + "4.2\"}")}, "Film.mp4 holds 4.2 s of sound" + film},
+      {{part(a + "10.0\"}")}, "Film.mp4 holds no video" + film},
+      {{part(v10)}, "Film.mp4 holds no sound" + film},
+      {{part(R"({"codec_type":"video"},)" + a + "5.1\"}", "5.0"),
+        part(R"({"codec_type":"video"},)" + a + "5.0\"}", "5.0")},
+       ""},
+      {{part(v10 + "," + a + "11.0\"}")}, "Film.mp4 holds 11.0 s of sound" + film},
+      {{}, "Film.mp4 holds no video" + film},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(WholeResultFault("Film.mp4", "Film.mkv", {10.0, 0.5, true, true, false},
+                               LengthsHeld(row.parts)),
+              row.fault);
+}
+
+// The free-space message gives sizes in the unit that says something at their size.
+TEST(FreeSpace, SizesInAUsefulUnit) {
+  const std::pair<int64_t, std::string> rows[] = {
+      {180000, "180 kB"},      {1234567, "1.2 MB"},    {45600000, "46 MB"},
+      {4700000000, "4.70 GB"}, {25000000000, "25 GB"},
+  };
+  for (const auto& [bytes, text] : rows) EXPECT_EQ(SizeText(bytes), text);
 }
 
 }  // namespace

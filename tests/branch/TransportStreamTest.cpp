@@ -167,7 +167,7 @@ void MuxerWritesParts(S& s, std::vector<int> parts) {
   s.runner.On("tsmuxer.exe", [&s, parts](const Argv&) {
     for (int part : parts)
       WriteFile(s.Out(part == 1 ? "Film.m2ts" : "Film." + std::to_string(std::abs(part)) + ".m2ts"),
-                part < 0 ? "" : "part " + std::to_string(part));
+                part < 0 ? "" : "part " + std::to_string(part) + " seconds=1800");
     return std::string();
   });
 }
@@ -177,6 +177,7 @@ const Scenario kResults[] = {
     {"M2tsNothingMuxedKeepsTheWorkingFiles", Opts(kAudioAC3, kVob, [](S& s) { s.LeavesNothing("tsmuxer.exe"); }), {}, {kNotCreated}, {"movie.h264", "movie.meta"}},
     // The parts of a split stream take the ".mpg" name in order and are judged together.
     {"M2tsPartsTakeTheMpgName", Opts(kAudioAC3, kVob, [](S& s) { MuxerWritesParts(s, {1, 2, 3}); }), {}, {}, {"Film.2.mpg", "Film.3.mpg", "Film.mpg"}},
+    {"M2tsPartsShortOfTheFilmAreNoResult", Opts(kAudioAC3, kVob, [](S& s) { MuxerWritesParts(s, {1, 2}); }), {}, {"Incomplete result (16): Film.mpg holds 3600.0 s of video of the 5400.0 s film Film.mkv."}, {"movie.h264", "movie.meta"}},
     {"M2tsWithoutTheFirstPartIsNotCreated", Opts(kAudioAC3, kVob, [](S& s) { MuxerWritesParts(s, {2}); }), {}, {kNotCreated}, {"Film.2.m2ts", "movie.h264", "movie.meta"}},
     {"M2tsWithAnEmptyPartIsNotCreated", Opts(kAudioAC3, kVob, [](S& s) { MuxerWritesParts(s, {1, -2}); }), {}, {kNotCreated}, {"Film.2.mpg", "Film.mpg", "movie.h264", "movie.meta"}},
     // An earlier result is set aside, and comes back when the run fails.

@@ -146,6 +146,29 @@ std::string MkvMerge(const Argv& a) {
   return "";
 }
 
+// The first kilobytes of a file: a large source is sparse and need not be read whole.
+std::string Head(const std::string& path) {
+  std::string head(4096, '\0');
+  std::ifstream in(path, std::ios::binary);
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<size_t>(in.gcount()));
+  return head;
+}
+
+// ffprobe's JSON answer: a file that holds data is a film with picture and sound of
+// 5400 s, or of the "seconds=N" it holds, with subtitles when a text track went into it;
+// a missing or empty file is none.
+std::string Ffprobe(const Argv& a) {
+  if (!Holds(a.back())) return "";
+  const std::string head = Head(a.back());
+  const size_t given = head.find("seconds=");
+  const std::string length = given == std::string::npos ? "5400" : head.substr(given + 8);
+  const std::string s = R"({"codec_type":"subtitle"},)";
+  return R"({"format":{"duration":")" + length + R"("},"streams":[)" +
+         std::string(head.find("S_TEXT") != std::string::npos ? s : "") +
+         R"({"codec_type":"video"},{"codec_type":"audio"}]})";
+}
+
 }  // namespace
 
 bool Holds(const std::string& path) {
@@ -224,6 +247,7 @@ ConvertScaffold::ConvertScaffold() {
   runner.On("mp4creator.exe", Mp4Creator);
   runner.On("h264info.exe", HeaderTool);
   runner.On("mkvmerge.exe", MkvMerge);
+  runner.On("ffprobe", Ffprobe);
   runner.On("tsmuxer.exe", [this](const Argv& a) { return TsMuxer(a, &muxedMeta); });
   runner.On("avimux_gui.exe", [this](const Argv& a) { return AviMuxer(a, &muxedMeta); });
 }

@@ -8,6 +8,7 @@
 // whatever folder the program was started from, where two conversions would share them.
 
 #include <cmath>
+#include <cstdlib>
 #include <set>
 
 #include "base/Text.h"
@@ -234,6 +235,31 @@ bool HoldsVideo(const std::string& path) {
 
 }  // namespace
 
+// mencoder ignores a failed write (a full disk) and ends well with a cut file. Its closing
+// lines tell what it wrote of each stream ("Audio stream: ... size: 201120 bytes"), which
+// the file must hold at least.
+class MencoderRun : public MencoderProgress {
+ public:
+  long long streamBytes = 0;
+
+ protected:
+  bool TakeLine(std::string_view line) override {
+    const size_t at = line.find(" size: ");
+    if (at != std::string_view::npos && line.find("stream:") != std::string_view::npos)
+      streamBytes += std::atoll(std::string(line.substr(at + 7)).c_str());
+    return MencoderProgress::TakeLine(line);
+  }
+};
+
+bool WroteAll(long long streamBytes, const std::string& path) {
+  const long long size = FileSize(path);
+  if (size >= streamBytes) return true;
+  Log(Format("mencoder wrote %lld of its %lld bytes of streams to %s", size, streamBytes,
+             path.c_str()));
+  ReportFullDisk(FolderOf(path));
+  return false;
+}
+
 int RunMencoder(const SlotCall& call) {
   MencoderCall m = TranslateMencoderArgs(call.args);
   for (int index : m.inputs)
@@ -251,12 +277,12 @@ int RunMencoder(const SlotCall& call) {
   if (m.needsPassLog)
     argv.insert(argv.end(), {"-passlogfile", FolderOf(call.invokedAs) + "/divx2pass.log"});
   argv.insert(argv.end(), m.args.begin(), m.args.end());
-  MencoderProgress progress;
+  MencoderRun progress;
   RunOptions options;
   options.progress = &progress;
   ToolResult r = RunProgram(argv, options);
   if (!r.Ok()) return 1;
-  if (!temp.empty() && !HoldsVideo(temp)) return 1;
+  if (!temp.empty() && (!WroteAll(progress.streamBytes, temp) || !HoldsVideo(temp))) return 1;
   return staging.Commit() ? 0 : 1;
 }
 
