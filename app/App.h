@@ -47,6 +47,9 @@ struct App {
   // command-line run turns them into the exit status.
   int conversionsStarted = 0;
   int conversionsSucceeded = 0;
+  // A stop unwound a conversion or an inspection: the run ends with the stop's status. A
+  // stop that came after the last conversion had ended leaves its result standing.
+  bool stopped = false;
   // Set by a command-line folder run that had nothing to convert and refused nothing
   // ("No MKV files found in ..."): such a run succeeded, and the text says why.
   std::string nothingToConvert;

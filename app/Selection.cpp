@@ -67,7 +67,7 @@ void Command1_Click(App& app) {
   const std::string chosen = AskForFile(app, request);
   if (chosen.empty()) return;
   const std::string path = CleanDialogPath(chosen);
-  if (!AcceptPathForTools(app, path, "source file")) return;
+  if (!AcceptPathForTools(app, path, "source file") || !AcceptSourceFile(app, path)) return;
   ChooseSourceByType(app, path);
 }
 
@@ -144,7 +144,7 @@ void DropFiles(App& app, const std::vector<std::string>& paths) {
   // file-dialog choice selected.
   for (const std::string& dropped : paths) {
     const std::string path = AbsolutePath(dropped);
-    if (!AcceptPathForTools(app, path, "source file")) continue;
+    if (!AcceptPathForTools(app, path, "source file") || !AcceptSourceFile(app, path)) continue;
     ReadInfo(app, path);
     app.form.txtFile.Text = path;
     app.form.strFullname = path;

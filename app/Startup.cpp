@@ -1,4 +1,5 @@
 #include "app/Program.h"
+#include "base/StopRequest.h"
 
 namespace quillet {
 
@@ -6,6 +7,7 @@ namespace quillet {
 // Matroska files, or one whose files all have their results, is no failure of a nightly
 // script.
 int HeadlessExitStatus(const App& app) {
+  if (app.stopped) return StopExitStatus();
   if (app.conversionsStarted == 0) return app.nothingToConvert.empty() ? 1 : 0;
   return app.conversionsSucceeded == app.conversionsStarted ? 0 : 1;
 }

@@ -77,6 +77,18 @@ int64_t FileSize64(const std::string& path) {
   return size;
 }
 
+std::string NotARegularFile(const std::string& path, bool blockDeviceAllowed) {
+  struct stat st {};
+  // stat, not lstat: a link is judged by what it leads to.
+  if (stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return "";
+  if (S_ISFIFO(st.st_mode)) return "a FIFO";
+  if (S_ISDIR(st.st_mode)) return "a folder";
+  if (S_ISCHR(st.st_mode)) return "a character device";
+  if (S_ISSOCK(st.st_mode)) return "a socket";
+  if (S_ISBLK(st.st_mode)) return blockDeviceAllowed ? "" : "a block device";
+  return "an unknown kind of file";
+}
+
 long long FileSize(const std::string& path) {
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) return -1;

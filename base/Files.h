@@ -28,6 +28,12 @@ void CloseFile(int handle);
 // Size of a file in bytes, 0 when it cannot be opened (GetFileSize64 + CloseFile).
 int64_t FileSize64(const std::string& path);
 
+// What the path names when it is neither a regular file nor a link to one: "a FIFO", "a
+// folder", "a character device", "a socket" or, unless allowed, "a block device". "" for a
+// regular file and for a path that names nothing (its absence is reported elsewhere). A
+// tool opening a FIFO waits for a writer for ever, and a device never ends.
+std::string NotARegularFile(const std::string& path, bool blockDeviceAllowed = false);
+
 // Size of the regular file at exactly this path, readable or not; -1 when there is none.
 long long FileSize(const std::string& path);
 // A regular file with at least one byte.

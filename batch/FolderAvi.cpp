@@ -43,6 +43,7 @@ void CheckAviFiles(App& app, FolderRun& run, const AviFileStep& checkAndRepair) 
     SetProgress(app, "Checking AVI compatibility");
     if (AviAlreadyDone(run, name)) continue;
     ++app.conversionsStarted;
+    if (SkipNonSource(app, run, f.strFullname)) continue;
     checkAndRepair(app);
     if (AviStepFailed(app, run, name))
       NoteFailure(app, run, f.strFullname);

@@ -59,7 +59,7 @@ void folderMKV(App& app) {
     f.chkMP2.SetValue(run.recode);
     ShowCounter(app, i, run.names.size());
     f.strFullname = SourcePath(run, name);
-    if (MkvAlreadyConverted(run, name)) continue;
+    if (MkvAlreadyConverted(run, name) || SkipNonSource(app, run, f.strFullname)) continue;
     ConvertOneMkv(app, run, subtitlesWanted);
   }
   EndFolderRun(app, run);

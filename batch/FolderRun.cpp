@@ -6,6 +6,7 @@
 
 #include "app/AppTools.h"
 #include "app/Ui.h"
+#include "app/UnsafePath.h"
 #include "base/Files.h"
 #include "sys/FileAPI.h"
 #include "sys/Power.h"
@@ -60,6 +61,14 @@ std::string InOutputFolder(const FolderRun& run, const std::string& name) {
 void NoteFailure(App& app, FolderRun& run, const std::string& path) {
   run.failed.push_back(path);
   AppendDebugLog(app, "Folder conversion: not converted: " + path);
+}
+
+bool SkipNonSource(App& app, FolderRun& run, const std::string& path) {
+  const std::string why = WhyNotASource(path);
+  if (why.empty()) return false;
+  SetProgress(app, why);
+  NoteFailure(app, run, path);
+  return true;
 }
 
 void EndFolderRun(App& app, const FolderRun& run) {

@@ -46,6 +46,10 @@ std::string InOutputFolder(const FolderRun& run, const std::string& name);
 // Records a file that failed, in the run and in the debug log.
 void NoteFailure(App& app, FolderRun& run, const std::string& path);
 
+// True when the listed name is no file a tool can read (a FIFO, a device, a folder): the
+// progress line says so, and it is noted as failed; the run goes on with the next file.
+bool SkipNonSource(App& app, FolderRun& run, const std::string& path);
+
 // The end of a run: lblMulti hidden, txtTMP set to the output folder, the failures
 // named in the progress text, and the one shutdown when "Shutdown after conversion."
 // is ticked.

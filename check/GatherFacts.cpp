@@ -220,6 +220,11 @@ MediaFacts GatherMediaFacts(Context& ctx, const std::string& path) {
     return f;
   }
   std::error_code ec;
+  // A FIFO would keep the probe waiting for a writer for ever.
+  if (const std::string kind = NotARegularFile(path); !kind.empty()) {
+    f.problem = "cannot be read: not a regular file (" + kind + ")";
+    return f;
+  }
   if (!fs::is_regular_file(path, ec)) {
     f.problem = "no such file";
     return f;

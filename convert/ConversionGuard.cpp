@@ -49,7 +49,11 @@ void ConversionGuard::Run(const std::function<void()>& conversion) {
   try {
     WaitForTurn();
     conversion();
+    // The run has ended as it stands (a stop that came after its last tool changes
+    // nothing now): the earlier results it replaced go.
+    cleanup_.Commit();
   } catch (const RunStopped&) {
+    app_.stopped = true;
     cleanup_.Undo();
     // The flags of a split run would make every later conversion count as a part, and
     // the window would show a part that is gone.

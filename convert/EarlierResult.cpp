@@ -69,12 +69,14 @@ void EarlierResult::SetAside() {
 
 void EarlierResult::Settle(bool converted) {
   if (aside_.empty()) return;
-  ForgetSetAside(app_, aside_);
   std::error_code ec;
-  if (converted)
-    std::filesystem::remove(aside_, ec);
-  else
+  // Replaced, it stays until the whole conversion has ended: a stop in a later part
+  // puts it back.
+  if (converted && !RegisterReplaced(app_, aside_)) std::filesystem::remove(aside_, ec);
+  if (!converted) {
+    ForgetSetAside(app_, aside_);
     std::filesystem::rename(aside_, result_, ec);
+  }
   aside_.clear();
 }
 

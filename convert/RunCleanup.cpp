@@ -44,6 +44,15 @@ void RunCleanup::ForgetSetAside(const std::string& aside) {
   std::erase_if(setAside_, [&](const auto& entry) { return entry.first == aside; });
 }
 
+void RunCleanup::AddReplaced(const std::string& aside) {
+  AddOnce(replaced_, aside);
+}
+
+void RunCleanup::Commit() {
+  for (const std::string& aside : replaced_) RemoveFile(aside);
+  *this = RunCleanup{};
+}
+
 void RunCleanup::Undo() {
   std::error_code ec;
   for (const std::string& folder : outputFolders_)
@@ -74,6 +83,11 @@ void RegisterWorkFolder(App& app, const std::string& folder) {
 
 void ForgetSetAside(App& app, const std::string& aside) {
   if (app.cleanup) app.cleanup->ForgetSetAside(aside);
+}
+
+bool RegisterReplaced(App& app, const std::string& aside) {
+  if (app.cleanup) app.cleanup->AddReplaced(aside);
+  return app.cleanup != nullptr;
 }
 
 }  // namespace quillet

@@ -161,9 +161,9 @@ int RunWithoutDisplay(int& argc, char** argv, const CommandLine& commandLine) {
     cmdLine(app, commandLine);
   } catch (const RunStopped&) {
     // The conversion's guard has undone it already.
+    app.stopped = true;
   }
-  if (StopRequested()) return StopExitStatus();
-  if (!app.nothingToConvert.empty()) std::cerr << app.nothingToConvert << "\n";
+  if (!app.stopped && !app.nothingToConvert.empty()) std::cerr << app.nothingToConvert << "\n";
   return HeadlessExitStatus(app);
 }
 
@@ -194,8 +194,7 @@ int RunWithWindow(int& argc, char** argv, const CommandLine& commandLine) {
     window.show();
     QCoreApplication::processEvents();
     window.ConvertCommandLine(commandLine);
-    if (StopRequested()) return StopExitStatus();
-    if (app.form.bUnload) return HeadlessExitStatus(app);
+    if (app.stopped || app.form.bUnload) return HeadlessExitStatus(app);
   }
   WatchForStop(qtApp, window);
 

@@ -202,6 +202,7 @@ void MainWindow::Handle(const std::function<void()>& handler) {
   } catch (const RunStopped&) {
     // The conversion's guard has undone the run; the program ends once we are back in
     // the event loop.
+    app_.stopped = true;
   }
   Refresh();
   if (inputBlocked_) {

@@ -113,6 +113,11 @@ void cmdLine(App& app, const CommandLine& commandLine) {
 void cmdlineFile(App& app, const std::string& strfile, const CommandLine& commandLine) {
   // A quote or a line break would break the tools' command lines.
   if (!AcceptSource(app, strfile, "source file")) return;
+  // A device the user names on purpose (a disc) is read; a FIFO or a folder never ends.
+  if (!AcceptSourceFile(app, strfile, true)) {
+    ++app.conversionsStarted;  // a film that could not be converted: the run failed
+    return;
+  }
   Form1& f = app.form;
   const std::string extension = Lower(std::filesystem::path(strfile).extension().string());
   std::optional<SourceTypeChoice> typeChoice;
@@ -162,6 +167,13 @@ void cmdlineFolder(App& app, const std::string& strpath, const CommandLine& comm
     f.Repaint();
     const std::string fullName = strpath + kSepStr + name;
     if (!AcceptSource(app, fullName, "source file")) continue;
+    if (const std::string why = WhyNotASource(fullName); !why.empty()) {
+      // The rest of the folder is converted; the run fails.
+      ++app.conversionsStarted;
+      SetProgress(app, why);
+      AppendDebugLog(app, why);
+      continue;
+    }
     f.strFullname = fullName;
 
     // A file with an earlier result in the output folder is not converted again; an empty

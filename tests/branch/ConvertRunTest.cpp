@@ -6,6 +6,7 @@
 
 #include <stdexcept>
 
+#include "app/Program.h"
 #include "app/StepProgress.h"
 #include "base/StopRequest.h"
 #include "convert/FreeSpace.h"
@@ -260,21 +261,24 @@ TEST(ConversionGuard, WaitsForTheConversionAlreadyRunningAndSaysSo) {
   }
 }
 
-// A stop anywhere puts the earlier result back and removes what the run wrote.
+// A stop anywhere puts the earlier results back, of every part, and removes what the run
+// wrote.
 TEST(ConversionGuard, AStopPutsTheOutputFolderBack) {
   struct Case {
     const char* tool;
     const char* leaves;  // what the stopped tool had written
     int64_t bytes;
+    const char* earlier;
   };
-  for (const Case& c :
-       {Case{"mkvextract.exe", "movie.h264", 1000}, Case{"FFmpeg.exe", "movie.aac", 1000},
-        Case{"MP4Box.exe", "Film.mp4", 1000}, Case{"MP4Box.exe", "Film-002.mp4", 9000000000}}) {
-    SCOPED_TRACE(c.leaves);
+  for (const Case& c : {Case{"mkvextract.exe", "movie.h264", 1000, "Film.mp4"},
+                        Case{"FFmpeg.exe", "movie.aac", 1000, "Film.mp4"},
+                        Case{"MP4Box.exe", "Film.mp4", 1000, "Film.mp4"},
+                        Case{"MP4Box.exe", "Film-002.mp4", 9000000000, "Film-002.mp4"},
+                        Case{"MP4Box.exe", "Film-002.mp4", 9000000000, "Film-001.mp4"}}) {
+    SCOPED_TRACE(std::string(c.leaves) + " " + c.earlier);
     Job s(c.bytes);
     s.SplitterMakes({"Film-001.mkv", "Film-002.mkv"});
-    const std::string earlier = c.bytes > 1000 ? "Film-002.mp4" : "Film.mp4";
-    WriteFile(s.Out(earlier), "earlier result");
+    WriteFile(s.Out(c.earlier), "earlier result");
     int runs = 0;
     s.runner.On(c.tool, [&](const Argv& a) -> std::string {
       if (c.tool == std::string("MP4Box.exe")) WriteFile(a[a.size() - 3], "part result");
@@ -284,10 +288,11 @@ TEST(ConversionGuard, AStopPutsTheOutputFolderBack) {
       throw RunStopped();
     });
     EXPECT_THROW(s.Convert(), RunStopped);
-    EXPECT_EQ(s.OutputNames(), Lines{earlier});
-    EXPECT_EQ(ReadFile(s.Out(earlier)), "earlier result");
+    EXPECT_EQ(s.OutputNames(), Lines{c.earlier});
+    EXPECT_EQ(ReadFile(s.Out(c.earlier)), "earlier result");
     EXPECT_EQ(s.form().txtProgress.Text, kConversionStopped);
     EXPECT_EQ(s.app.conversionsSucceeded, 0);
+    EXPECT_EQ(HeadlessExitStatus(s.app), 143);
     EXPECT_EQ(s.app.cleanup, nullptr);
     EXPECT_FALSE(s.form().bSplit);
     EXPECT_FALSE(s.form().lblMulti.Visible);
@@ -332,6 +337,23 @@ TEST(FreeSpace, SizesInAUsefulUnit) {
       {4700000000, "4.70 GB"}, {25000000000, "25 GB"},
   };
   for (const auto& [bytes, text] : rows) EXPECT_EQ(SizeText(bytes), text);
+}
+
+// A stop that comes as the last tool ends, while its result is put in place, lets the run
+// end as it stands: done, the new result in place of the earlier one, and success.
+TEST(ConversionGuard, AStopAsTheLastToolEndsLetsTheRunEndDone) {
+  Job s;
+  WriteFile(s.Out("Film.mp4"), "earlier result");
+  s.runner.On("MP4Box.exe", [&](const Argv& a) {
+    WriteFile(a[a.size() - 3], "new result");
+    RequestStop(SIGTERM);
+    return std::string();
+  });
+  s.Convert();
+  EXPECT_EQ(s.form().txtProgress.Text, kConversionDone);
+  EXPECT_EQ(s.OutputNames(), Lines{"Film.mp4"});
+  EXPECT_EQ(ReadFile(s.Out("Film.mp4")), "new result");
+  EXPECT_EQ(HeadlessExitStatus(s.app), 0);
 }
 
 }  // namespace

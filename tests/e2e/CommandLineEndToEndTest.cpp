@@ -2,6 +2,7 @@
 // that look like options, a wrong option, and what a log or a terminal gets meanwhile.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -131,6 +132,36 @@ TEST_F(CommandLine, AWrongOptionSaysWhichRunsNothingAndWritesNothing) {
     EXPECT_EQ(ReadFile(program.folder() / "Quillet.conf"), before);
     EXPECT_EQ(Entries(program.folder()), programFiles);  // no debug log either
     EXPECT_EQ(Entries(output), Args{});
+  }
+}
+
+// A FIFO never ends, nor does a device: the first tool would wait for a writer, or read,
+// for ever. Each is refused with one line before any tool runs; a folder run converts the
+// rest, and the check says it cannot read it.
+TEST_F(CommandLine, AFifoOrADeviceIsRefusedAndNothingHangs) {
+  Film("real.mkv", 2);
+  for (const char* name : {"film.mkv", "film.avi", "film.wmv"})
+    ASSERT_EQ(mkfifo((films / name).c_str(), 0600), 0);
+  const std::string fifo = (films / "film.mkv").string();
+  struct Case {
+    Args args;
+    std::string refused;  // "<what> is not a regular file (<kind>)"
+    Args results;
+    int status = 1;  // a film refused fails the run; --check: it cannot be read
+  };
+  for (const Case& c : std::vector<Case>{
+           {{fifo}, fifo + " is not a regular file (a FIFO)", {}},
+           {{(films / "film.avi").string()}, "film.avi is not a regular file (a FIFO)", {}},
+           {{(films / "film.wmv").string()}, "film.wmv is not a regular file (a FIFO)", {}},
+           {{"--recode", "h264", "/dev/zero"}, "/dev/zero is not a regular file (a character", {}},
+           {{"--check", fifo}, "not a regular file (a FIFO)", {}, 3},
+           {{films.string()}, fifo + " is not a regular file (a FIFO)", {"real.mp4"}}}) {
+    SCOPED_TRACE(c.args.back());
+    const std::string out = (work.path() / "stdout.txt").string();
+    const ProgramRun run = program.Run(c.args, start.string(), "", out, 60);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_TRUE(Holds(run.err + ReadFile(out), c.refused)) << run.err << ReadFile(out);
+    EXPECT_EQ(Entries(output), c.results);
   }
 }
 

@@ -54,13 +54,14 @@ class RealProgram {
     WriteFile(folder_ / "Quillet.conf", text);
   }
 
-  // Runs "quillet ARGS" from `startFolder` for at most five minutes, with `env`
+  // Runs "quillet ARGS" from `startFolder` for at most `seconds`, with `env`
   // ("NAME=value ...") in its environment and its standard output into the file `out`.
   ProgramRun Run(const std::vector<std::string>& args, const std::string& startFolder,
-                 const std::string& env = "", const std::string& out = "/dev/null") const {
+                 const std::string& env = "", const std::string& out = "/dev/null",
+                 int seconds = 300) const {
     std::string command = "cd " + ShellQuoted(startFolder) + " && env -u DISPLAY -u " +
-                          "WAYLAND_DISPLAY " + env + " timeout -k 10 300 " +
-                          ShellQuoted((folder_ / "quillet").string());
+                          "WAYLAND_DISPLAY " + env + " timeout -k 10 " + std::to_string(seconds) +
+                          " " + ShellQuoted((folder_ / "quillet").string());
     for (const std::string& arg : args) command += " " + ShellQuoted(arg);
     return RunShell(command + " >" + ShellQuoted(out));
   }
