@@ -29,9 +29,10 @@ void ClearStaleTsFiles(const ConvertRun& run) {
 }
 
 void CleanMp4TempFiles(App& app) {
-  DeleteFromOutputFolder(app, {"movie.aac", "movie.h264", "movie.264", "movie.avi",
-                               "movie_video.h264", "movie.srt", "movie.ssa", "movie.ass",
-                               "movie.ac3", "movie.dts", "movie.mp3", "movie.mp2", "movie.ogg"});
+  DeleteFromOutputFolder(
+      app, {"movie.aac", "movie.h264", "movie.264", "movie.avi", "movie_video.h264", "movie.srt",
+            "movie.ssa", "movie.ass", "movie.ac3", "movie.dts", "movie.mp3", "movie.mp2",
+            "movie.ogg", work::kTimestamps});
 }
 
 void CleanVc1TempFiles(App& app) {

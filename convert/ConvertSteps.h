@@ -49,6 +49,9 @@ bool RunBranchSelection(App& app, ConvertRun& run);
 // Track extraction, the re-encode decision, the H.264 re-encode, the debug log line and
 // the level adjustment.
 void ExtractAndRecode(App& app, ConvertRun& run);
+// An H.264 source whose rate varies, remuxed without a re-encode: the extractor writes
+// each frame's time beside the stream ("movie_times.txt") for the MP4 to keep.
+bool KeepsFrameTimes(const App& app, const ConvertRun& run);
 
 // --- H264Recode.cpp ---
 // An AVCHD folder of 720-line video at 25 or 29.97/30 frames, which BD-ROM does not

@@ -80,7 +80,18 @@ void AdjustHeaderLevel(App& app, const ConvertRun& run) {
   IgnoringErrors([&] { SetHeaderLevel(stream); });
 }
 
+void ExtractFrameTimes(App& app, const ConvertRun& run) {
+  RunStep(app, Q(app.form.strMKV) + " timestamps_v2 " + Q(TrimBlanks(app.form.strFullname)) + " " +
+                   app.form.txtS1.Text + ":" + Q(run.folder + work::kTimestamps));
+}
+
 }  // namespace
+
+bool KeepsFrameTimes(const App& app, const ConvertRun& run) {
+  const Form1& f = app.form;
+  return app.report.bVariableRate && app.report.strVideoCodec == "avc" && !app.report.bVFW &&
+         !run.bRecodeH264 && f.chkAVCHD.Value != 1 && f.chkVob.Value != 1;
+}
 
 void ExtractAndRecode(App& app, ConvertRun& run) {
   const Form1& f = app.form;
@@ -93,6 +104,7 @@ void ExtractAndRecode(App& app, ConvertRun& run) {
   run.bRecodeH264 = (recode && (conv == 1 || conv == 3)) || AvchdDoublesFrameRate(app);
   run.bRecodeXvid = recode && conv == 2;
   if (run.bRecodeH264) lastCommand = RecodeH264(app, run);
+  if (KeepsFrameTimes(app, run)) ExtractFrameTimes(app, run);
 
   const bool mpeg2Recode = recode && conv == 0;
   if (!mpeg2Recode && !run.bRecodeXvid) IgnoringErrors([&] { AppendDebugLog(app, lastCommand); });

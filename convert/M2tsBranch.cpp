@@ -19,9 +19,12 @@ namespace {
 constexpr int kMostParts = 999;
 
 // Fast Mux reads the video straight from the source, but a re-encoded stream and the
-// stream of a VFW-mode source exist only in the output folder, under "movie.h264".
+// stream of a VFW-mode source exist only in the output folder, under "movie.h264". A
+// video whose rate varies is read from the source too: there each frame keeps its own
+// time, where the extracted stream would be muxed at one rate and drift from the sound.
 bool VideoFromSource(const App& app, const ConvertRun& run) {
-  return app.form.chkFF.Value == 1 && !run.bRecodeH264 && !app.report.bVFW;
+  return (app.form.chkFF.Value == 1 || app.report.bVariableRate) && !run.bRecodeH264 &&
+         !app.report.bVFW;
 }
 
 void AdjustHeader(App& app, const ConvertRun& run) {

@@ -56,7 +56,9 @@ std::string H264FromFolder(const std::string& folder, const std::string& fps) {
 
 std::string H264FromSource(const std::string& source, const std::string& track,
                            const std::string& fps) {
-  return "V_MPEG4/ISO/AVC, " + Q(source) + ", track=" + track + ", level=4.1, fps=" + fps;
+  // A video of varying rate has no one rate to give: the muxer keeps its frames' times.
+  return "V_MPEG4/ISO/AVC, " + Q(source) + ", track=" + track + ", level=4.1" +
+         (fps.empty() ? "" : ", fps=" + fps);
 }
 
 std::string Vc1FromSource(const std::string& source, const std::string& track,

@@ -24,6 +24,15 @@ std::string TmpDir(const ConvertRun& run) {
   return run.folder.empty() ? run.folder : run.folder.substr(0, run.folder.size() - 1);
 }
 
+// The video's import: at the rate given, or, when the source's rate varies, with each
+// frame's own time, so that no part of the picture is stretched against the sound.
+std::string VideoImport(const App& app, const ConvertRun& run) {
+  const std::string timing = KeepsFrameTimes(app, run)
+                                 ? ":timestamps=" + run.folder + work::kTimestamps
+                                 : ":fps=" + run.strEncFps;
+  return Q(run.folder + work::kH264 + timing + app.report.strPar);
+}
+
 std::string FirstMp4Command(App& app, ConvertRun& run) {
   const TrackReport& r = app.report;
   const std::string result = Q(ResultPath(run));
@@ -36,8 +45,7 @@ std::string FirstMp4Command(App& app, ConvertRun& run) {
     return Q(app.form.strMP4) + "  -fps " + run.strEncFps + " -add " +
            Q(run.folder + work::kH264 + r.strPar) + " " + result + " " + " -tmp " + Q(TmpDir(run));
   return Q(app.form.strMP4) + " -add " + Q(run.folder + work::kAac) + " -add " +
-         Q(run.folder + work::kH264 + ":fps=" + run.strEncFps + r.strPar) + " " + result + " " +
-         " -tmp " + Q(TmpDir(run));
+         VideoImport(app, run) + " " + result + " " + " -tmp " + Q(TmpDir(run));
 }
 
 // The result opens and holds something; on the Nero road it must also have grown
@@ -102,7 +110,8 @@ void ClearStaleMp4Files(const ConvertRun& run) {
   for (const std::string& name :
        {std::string(work::kAac), std::string(work::kH264), std::string(work::k264),
         std::string(work::kAvi), std::string(work::kVideoH264), std::string(work::kVideo264),
-        std::string(work::kWav), std::string(work::kWav2), work::Audio(run.strAudioExt)})
+        std::string(work::kWav), std::string(work::kWav2), std::string(work::kTimestamps),
+        work::Audio(run.strAudioExt)})
     DeleteWorkFile(run, name);
 }
 

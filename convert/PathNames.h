@@ -56,6 +56,8 @@ inline constexpr const char* kMeta = "movie.meta";
 inline constexpr const char* kVc1 = "movie.vc1";
 inline constexpr const char* kAc3 = "movie.ac3";
 inline constexpr const char* kSrt = "movie.srt";
+// The time of each frame of a video whose rate varies, as the extractor writes it.
+inline constexpr const char* kTimestamps = "movie_times.txt";
 // The extracted audio track: "movie." + audio extension.
 inline std::string Audio(const std::string& ext) {
   return "movie." + ext;
@@ -65,10 +67,10 @@ inline std::string Audio(const std::string& ext) {
 inline constexpr const char* kMpeg2Video = "movie.mpg";      // the MPEG-2 encode, no sound
 inline constexpr const char* kAviMuxScript = "quillet.amg";  // the AVI muxer's script
 inline constexpr const char* kEveryFile[] = {
-    kH264,       kRawH264,    kVideoH264,  k264,         kVideo264,   kAvi,
-    kAac,        kWav,        kWav2,       kWav48k,      kMeta,       kVc1,
-    kAc3,        kSrt,        "movie.ssa", "movie.ass",  "movie.dts", "movie.mp3",
-    "movie.mp2", "movie.ogg", kMpeg2Video, kAviMuxScript};
+    kH264,       kRawH264,    kVideoH264,  k264,          kVideo264,   kAvi,
+    kAac,        kWav,        kWav2,       kWav48k,       kMeta,       kVc1,
+    kAc3,        kSrt,        "movie.ssa", "movie.ass",   "movie.dts", "movie.mp3",
+    "movie.mp2", "movie.ogg", kMpeg2Video, kAviMuxScript, kTimestamps};
 }  // namespace work
 
 // The success text every branch ends with.

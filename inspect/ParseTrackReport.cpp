@@ -134,7 +134,10 @@ class TrackReportParser {
     form_.txtS1.Text = trackId;
     log_.push_back("Video found on track " + trackId);
 
-    form_.txtSFPS.Text = PieceAt(SeekInTrack("fps for a video track"), 34, 6);
+    const Stop rateStop = SeekInTrack("fps for a video track");
+    form_.txtSFPS.Text = PieceAt(rateStop, 34, 6);
+    report_.bVariableRate = rateStop != Stop::Found;
+    if (report_.bVariableRate) log_.push_back("Video has no default duration: variable frame rate");
 
     const Stop widthStop = SeekInTrack("Pixel width");
     std::string widthText = PieceAt(widthStop, 20);
@@ -281,6 +284,7 @@ class TrackReportParser {
 std::vector<std::string> ParseReportLines(Form1& form, TrackReport& report,
                                           std::vector<std::string> lines) {
   report.bVFW = false;
+  report.bVariableRate = false;
   report.strPar.clear();
   report.strQTSize.clear();
   report.strVideoCodec.clear();

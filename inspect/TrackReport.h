@@ -50,6 +50,9 @@ struct TrackTable {
 struct TrackReport {
   std::string strVideoCodec;  // "avc", "mpeg2", "vc1" or empty
   bool bVFW = false;
+  // The video track gives no default duration: its frames come at no one rate (a film
+  // cut from parts of different rates), and each keeps its own time stamp.
+  bool bVariableRate = false;
   int32_t lngDuration = 0;  // whole seconds
   int16_t intPixelWidth = 0;
   int16_t intPixelHeight = 0;

@@ -18,9 +18,9 @@ namespace {
 
 // Option names that may follow a file name in an MP4Box -add argument.
 bool StartsWithMp4BoxOption(const std::string& rest) {
-  static const char* keys[] = {"fps=",  "par=",  "lang=",      "name=",  "delay=",
-                               "dur=",  "hdlr=", "timescale=", "group=", "disable",
-                               "rate=", "sbr",   "ps"};
+  static const char* keys[] = {"fps=",  "par=",  "lang=",      "name=",      "delay=",
+                               "dur=",  "hdlr=", "timescale=", "group=",     "disable",
+                               "rate=", "sbr",   "ps",         "timestamps="};
   for (const char* key : keys)
     if (StartsWith(rest, key)) return true;
   return false;
@@ -46,7 +46,8 @@ std::optional<Mp4Input> ParseMp4BoxInput(const std::string& argument, const Exis
     return std::nullopt;
   };
   Mp4Input input;
-  size_t nameStart = argument.rfind('/');
+  // A ":timestamps=" file is a path of its own: the name ends before it.
+  size_t nameStart = argument.rfind('/', argument.find(":timestamps="));
   nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
   std::string path = argument, options;
   if (!exists(argument)) {
@@ -77,6 +78,8 @@ std::optional<Mp4Input> ParseMp4BoxInput(const std::string& argument, const Exis
     const std::string& part = parts[i];
     if (StartsWith(part, "fps=")) {
       input.fps = part.substr(4);
+    } else if (StartsWith(part, "timestamps=")) {
+      input.timestamps = part.substr(11);
     } else if (StartsWith(part, "par=")) {
       input.par = part.substr(4);
       if (input.par.find(':') == std::string::npos && i + 1 < parts.size())
@@ -258,7 +261,11 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
       p.source = (fs::path(scratch) / Format("track%zu.mkv", n)).string();
       std::vector<std::string> argv = {"mkvmerge",          "-q",  "-o", p.source,
                                        "--timestamp-scale", "1000"};
-      if (track.fps) {
+      if (!track.timestamps.empty()) {
+        // A film whose rate varies keeps each frame's own time: a constant rate would
+        // stretch or squeeze parts of it against the sound.
+        argv.insert(argv.end(), {"--timestamps", "0:" + LocateInput(track.timestamps)});
+      } else if (track.fps) {
         argv.insert(argv.end(),
                     {"--default-duration", Format("0:%lld/%lldp", track.fps->num, track.fps->den)});
         timescale = TrackTimescale(*track.fps);

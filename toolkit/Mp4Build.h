@@ -17,9 +17,10 @@ namespace quillet::toolkit {
 // optional "#video" / "#audio" selector.
 struct Mp4Input {
   std::string path;
-  std::string fps;       // text as given (":fps=" or the global -fps)
-  std::string par;       // "W:H" as given
-  std::string selector;  // "", "video", "audio"
+  std::string fps;         // text as given (":fps=" or the global -fps)
+  std::string par;         // "W:H" as given
+  std::string selector;    // "", "video", "audio"
+  std::string timestamps;  // ":timestamps=" file of each frame's time (mkvextract's v2)
 };
 
 struct Mp4BoxCall {
@@ -60,6 +61,7 @@ struct Mp4Track {
   std::optional<Rational> fps;  // for raw H.264
   std::optional<Rational> par;  // pixel aspect of the video
   std::string selector;         // "", "video", "audio"
+  std::string timestamps;       // for raw H.264 of a varying rate: each frame's time
 };
 
 // Writes destination from the tracks, after the tracks of the destination itself when

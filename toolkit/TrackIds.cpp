@@ -174,9 +174,10 @@ std::optional<MkvextractCall> ParseMkvextractArgs(const std::vector<std::string>
     if (error) *error = message;
     return std::nullopt;
   };
-  if (args.size() < 2 || args[0] != "tracks")
-    return fail("expected: tracks SOURCE [options] TRACK:FILE ...");
+  if (args.size() < 2 || (args[0] != "tracks" && args[0] != "timestamps_v2"))
+    return fail("expected: tracks|timestamps_v2 SOURCE [options] TRACK:FILE ...");
   MkvextractCall call;
+  call.mode = args[0];
   static const std::set<std::string> flags = {"--raw",     "--fullraw", "-f", "--parse-fully",
                                               "-v",        "--verbose", "-q", "--quiet",
                                               "--cuesheet"};
@@ -211,7 +212,7 @@ std::optional<MkvextractCall> ParseMkvextractArgs(const std::vector<std::string>
 }
 
 std::vector<std::string> MkvextractArgv(const MkvextractCall& call) {
-  std::vector<std::string> argv = {"mkvextract", call.source, "tracks"};
+  std::vector<std::string> argv = {"mkvextract", call.source, call.mode};
   argv.insert(argv.end(), call.options.begin(), call.options.end());
   for (const auto& [id, path] : call.tracks) argv.push_back(std::to_string(id) + ":" + path);
   return argv;

@@ -15,15 +15,16 @@ namespace quillet::toolkit {
 // An old track number (1-based) as today's id; nullopt for 0, a negative or a non-number.
 std::optional<long long> ShiftTrackId(const std::string& legacy);
 
-// `mkvextract tracks SOURCE [options] N:FILE ...` (the old form).
+// `mkvextract tracks|timestamps_v2 SOURCE [options] N:FILE ...` (the old form).
 struct MkvextractCall {
+  std::string mode;  // "tracks", or "timestamps_v2": each frame's time, one a line
   std::string source;
   std::vector<std::string> options;                       // passed on unchanged
   std::vector<std::pair<long long, std::string>> tracks;  // today's id, output file
 };
 std::optional<MkvextractCall> ParseMkvextractArgs(const std::vector<std::string>& args,
                                                   std::string* error);
-// Today's argv: mkvextract SOURCE tracks [options] ID:FILE ...
+// Today's argv: mkvextract SOURCE MODE [options] ID:FILE ...
 std::vector<std::string> MkvextractArgv(const MkvextractCall& call);
 
 // mkvmerge's arguments with the track ids of the options that precede each Matroska

@@ -481,5 +481,26 @@ TEST_F(Conversion, ASlotThatRunsOutOfSpaceSaysWhereAndLeavesNothing) {
   EXPECT_EQ(Entries(disk.point), Args{});
 }
 
+// A film whose rate changes halfway (5 s at 60 fps, then 5 s at 30), with 10 s of sound: as
+// an MP4 and as a transport stream each stream of the result lasts as long as the source's.
+TEST_F(Conversion, AFilmOfVaryingRateKeepsItsLength) {
+  const std::string source = ShelvedFilm(
+      "Varying rate.mkv",
+      kFfmpeg +
+          "-f lavfi -i testsrc=size=320x240:rate=60:d=5 -f lavfi -i "
+          "testsrc=size=320x240:rate=30:d=5 -f lavfi -i sine=d=10:sample_rate=48000 "
+          "-filter_complex '[0][1]concat=n=2:v=1:a=0[v]' -map '[v]' -map 2 -c:v libx264 "
+          "-preset ultrafast -pix_fmt yuv420p -fps_mode vfr -c:a ac3 -ac 2 "
+          "'Varying rate.mkv'");
+  const struct {
+    std::string option, result;
+  } roads[] = {{"--mp4", "Varying rate.mp4"}, {"--m2ts", "Varying rate.mpg"}};
+  for (const auto& road : roads) {
+    const ProgramRun run = Run({road.option, source});
+    EXPECT_EQ(run.status, 0) << road.option << "\n" << run.err;
+    ExpectLength(Out(road.result), 10, 0.5);
+  }
+}
+
 }  // namespace
 }  // namespace quillet::test

@@ -90,7 +90,8 @@ const ReportCase kCases[] = {
     // which must still be read as a track of its own.
     {"vfr_no_frame_rate.txt", "avc", false, 1320, "1", "", "2", kAudioAAC, false, 0, 555, "", "",
      {{" jpn", "4", "2"}, {" eng", "0", "3"}}, {},
-     {"AVC mkv", "Video found on track 1", VideoInfo("0x", "")}},
+     {"AVC mkv", "Video found on track 1", "Video has no default duration: variable frame rate",
+      VideoInfo("0x", "")}},
 };
 // clang-format on
 

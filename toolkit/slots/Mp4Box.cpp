@@ -1,5 +1,6 @@
 // MP4Box/MP4Box.exe
-//   [-fps R] -add FILE[:fps=R][:par=W:H] ... MP4 [-tmp FOLDER]   build or add to an MP4
+//   [-fps R] -add FILE[:fps=R][:par=W:H][:timestamps=TC] ... MP4 [-tmp FOLDER]
+//                                                              build or add to an MP4
 //   -splits KB MP4                                              cut into playable parts
 //   -aviraw video AVI                                           raw video out of an AVI
 // Debian 12 has no MP4Box; the work is done by mkvmerge and ffmpeg (Mp4Build).
@@ -32,6 +33,7 @@ int RunMp4Box(const SlotCall& call) {
     Mp4Track track;
     track.path = input.path;
     track.selector = input.selector;
+    track.timestamps = input.timestamps;
     std::string fps = input.fps.empty() ? parsed->globalFps : input.fps;
     if (!fps.empty()) {
       track.fps = ParseFrameRate(fps);
