@@ -29,11 +29,17 @@ std::optional<ProbedFile> Probe(App& app, const std::string& path) {
 }
 
 // What the packets of one stream cover: the sum of their lengths (an AVI's sound may carry
-// times on a scale of its own), or the span of their times when some give no length.
+// times on a scale of its own), or the span of their times when some give no length. The
+// pictures of a film whose rate varies all carry the length of the first rate's frames, so
+// for pictures the span counts when it is the longer.
 struct PacketSpan {
   double first = 0, end = 0, summed = 0;
   bool allTimed = true;
-  double Length() const { return allTimed ? summed : std::max(end - first, 0.0); }
+  double Length(bool pictures) const {
+    const double span = std::max(end - first, 0.0);
+    if (!allTimed) return span;
+    return pictures ? std::max(summed, span) : summed;
+  }
 };
 
 // A cut file's header still gives the length the tool meant to write (an AVI writer fills
@@ -69,7 +75,7 @@ void LengthsFromPackets(App& app, const std::string& path, ProbedFile& file) {
   file.duration = 0;
   for (ProbedStream& stream : file.streams) {
     const auto span = spans.find(stream.index);
-    stream.duration = span == spans.end() ? 0 : span->second.Length();
+    stream.duration = span == spans.end() ? 0 : span->second.Length(stream.type == "video");
     // A stream without packets holds nothing; its kind is not there.
     if (span == spans.end()) stream.type = "empty " + stream.type;
     file.duration = std::max(file.duration, stream.duration);

@@ -28,7 +28,7 @@ class CommandLine : public ProgramTest {
   std::string Film(const std::string& name, int seconds) {
     fs::create_directories(films);
     fs::copy_file(
-        TestFilm(name, "160x120", seconds, "-c:v libx264 -preset ultrafast -c:a ac3 -ac 6"),
+        TestFilm(name, "160x120", seconds, "-c:v libx264 -preset veryfast -c:a ac3 -ac 6"),
         films / name);
     return (films / name).string();
   }

@@ -2,6 +2,8 @@
 // Today's mkvinfo prints another layout and cannot print the old one, so the report is
 // written from mkvmerge's identification in the classic layout the program parses.
 
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 
 #include "base/Text.h"
@@ -12,6 +14,47 @@
 #include "toolkit/slots/Slots.h"
 
 namespace quillet::toolkit {
+namespace {
+
+// Frames a second as the first video track's packets are stamped: frames less one over the
+// span of their times; 0 when ffprobe cannot say.
+double StampedFrameRate(const std::string& source) {
+  RunOptions options;
+  options.captureOut = true;
+  options.captureErr = true;
+  const ToolResult r = RunProgram({"ffprobe", "-v", "error", "-select_streams", "v:0",
+                                   "-show_entries", "packet=pts_time", "-of", "csv=p=0", source},
+                                  options);
+  if (!r.Ok()) return 0;
+  double first = 0, last = 0;
+  long frames = 0;
+  for (const std::string& line : Split(r.out, '\n')) {
+    const std::optional<double> t = ParseDecimal(Trim(line));
+    if (!t) continue;
+    first = frames == 0 ? *t : std::min(first, *t);
+    last = frames == 0 ? *t : std::max(last, *t);
+    ++frames;
+  }
+  return frames > 2 && last > first ? (frames - 1) / (last - first) : 0;
+}
+
+// A header's default duration that the frames do not keep (a film whose rate changes,
+// muxed with the rate of its first frames) is left out of the report, as mkvmerge leaves
+// it out of a film it knows to vary: the program then takes each frame's own time.
+void DropDefaultDurationFramesDoNotKeep(MkvIdentification& id, const std::string& source) {
+  for (MkvTrack& t : id.tracks) {
+    if (t.type != "video" || t.defaultDurationNs <= 0) continue;
+    const double stated = 1e9 / t.defaultDurationNs, stamped = StampedFrameRate(source);
+    if (stamped > 0 && std::abs(stamped - stated) > 0.01 * stated) {
+      Log(Format("video frames come at %.3f fps, not the %.3f of the header: the rate varies",
+                 stamped, stated));
+      t.defaultDurationNs = 0;
+    }
+    return;  // the first video track is the one the program reads
+  }
+}
+
+}  // namespace
 
 int RunMkvinfo(const SlotCall& call) {
   std::string source, report;
@@ -46,6 +89,7 @@ int RunMkvinfo(const SlotCall& call) {
     Log(source + " is no Matroska file (" + id->containerType + ")");
     return 1;
   }
+  DropDefaultDurationFramesDoNotKeep(*id, source);
   auto firstBytes = ReadBytes(source, 65536);
   EbmlHead head = firstBytes ? ReadEbmlHead(*firstBytes) : EbmlHead{};
   std::string text = WriteLegacyReport(*id, head);
