@@ -80,22 +80,6 @@ void PlantInPes(const fs::path& clip, uint16_t pid,
 
 class Conversion : public ProgramTest {
  protected:
-  // The verdict "quillet --check" gives the film on one player, and the rules of the
-  // format it names as broken.
-  std::string Verdict(const std::string& film, const std::string& player,
-                      std::set<std::string>* broken = nullptr) const {
-    const std::string json = (work.path() / "check.json").string();
-    const ProgramRun run =
-        program.Run({"--check", "--json", "--player", player, film}, start.string(), "", json);
-    const auto doc = quillet::ParseJson(ReadFile(json), nullptr);
-    if (!doc) return run.err;
-    const auto& verdict = doc->at("files").at(0).at("verdicts").at(0);
-    for (const auto& reason : verdict.at("reasons"))
-      if (broken && reason.value("limit", "") == "structure")
-        broken->insert(reason.value("value", ""));
-    return verdict.value("verdict", "");
-  }
-
   // A copy of a folder the program made, with one fault planted, is named by the check.
   void ExpectPlantedFaultsNamed(const fs::path& made) {
     struct Plant {

@@ -6,9 +6,11 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "base/JsonFields.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TestApp.h"
 
@@ -95,6 +97,22 @@ class ProgramTest : public ::testing::Test {
     return program.Run(args, start.string());
   }
   std::string Out(const std::string& name) const { return (output / name).string(); }
+
+  // The verdict "quillet --check" gives the film on one player, and the rules of the
+  // format it names as broken.
+  std::string Verdict(const std::string& film, const std::string& player,
+                      std::set<std::string>* broken = nullptr) const {
+    const std::string json = (work.path() / "check.json").string();
+    const ProgramRun run =
+        program.Run({"--check", "--json", "--player", player, film}, start.string(), "", json);
+    const auto doc = quillet::ParseJson(ReadFile(json), nullptr);
+    if (!doc || doc->at("files").empty()) return run.err;
+    const auto& verdict = doc->at("files").at(0).at("verdicts").at(0);
+    for (const auto& reason : verdict.at("reasons"))
+      if (broken && reason.value("limit", "") == "structure")
+        broken->insert(reason.value("value", ""));
+    return verdict.value("verdict", "");
+  }
 
   TempFolder work{"quillet-e2e"};
   std::filesystem::path output = work.path() / "out folder", start = work.path() / "started here";
