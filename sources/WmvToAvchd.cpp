@@ -13,6 +13,7 @@
 #include "convert/FreeSpace.h"
 #include "convert/MetaFile.h"
 #include "convert/PathNames.h"
+#include "convert/RunCleanup.h"
 #include "convert/StepHelpers.h"
 #include "convert/WholeResult.h"
 #include "sources/Sources.h"
@@ -64,6 +65,14 @@ fs::file_time_type RunStartStamp() {
   return fs::file_time_type::clock::now() - std::chrono::seconds(2);
 }
 
+// What a stop deletes: the working files, and the authored folder when this run makes it.
+// A folder an earlier run left is written into (see MissingAvchdPart), so it stays.
+void RegisterThisRunsFiles(App& app, const std::string& folder, const std::string& result) {
+  RegisterOutputFolder(app, folder);
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(result, ec)) && !ec) RegisterWorkFolder(app, result);
+}
+
 }  // namespace
 
 void WmvToAvchd(App& app) {
@@ -78,6 +87,7 @@ void WmvToAvchd(App& app) {
     SetProgress(app, kConversionError);
     return;
   }
+  RegisterThisRunsFiles(app, folder, result);
 
   SetProgress(app, "Extracting VC1 data");
   AsfToVc1(app, source, folder);

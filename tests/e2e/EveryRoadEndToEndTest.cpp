@@ -3,16 +3,20 @@
 // form the player decodes, and nothing of ours beside it; any other run exits 1 with a line
 // naming the film and leaves no working file. "quillet --check" agrees with the road.
 
+#include <signal.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/JsonFields.h"
 #include "tests/e2e/MediaTools.h"
 #include "tests/e2e/RealProgram.h"
+#include "tests/support/StartedProgram.h"
 
 namespace quillet::test {
 namespace {
@@ -245,6 +249,27 @@ TEST_F(ProgramTest, AFifoIsRefusedAndTheRestConverted) {
   }
   EXPECT_EQ(Entries(output), Args{"plain.mp4"});
   ExpectLength(Out("plain.mp4"), 3, 0.5);
+}
+
+// A stop while the WMV road decodes the sound ends the graph and every tool at once, and
+// leaves neither a working file nor the folder this run began.
+TEST_F(ProgramTest, AStopOnTheWmvRoadLeavesNothing) {
+  const std::string film = Vc1Wmv("vc1 long.wmv", 25 * 40);
+  ASSERT_FALSE(film.empty());
+  StartedProgram quillet({(program.folder() / "quillet").string(), film}, start.string());
+  for (int i = 0; i < 600 && !fs::exists(output / "movie.wav"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(fs::exists(output / "movie.wav")) << quillet.Err();
+  const auto sent = std::chrono::steady_clock::now();
+  quillet.Signal(SIGTERM);
+  EXPECT_EQ(quillet.Wait(30), 143) << quillet.Err();
+  EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(2));
+  EXPECT_EQ(Entries(output), Args{});
+  // The pattern's brackets keep the shell that runs pgrep from matching itself.
+  const std::string path = program.folder().string();
+  const ProgramRun left =
+      RunShell("pgrep -fa " + ShellQuoted("[" + path.substr(0, 1) + "]" + path.substr(1)) + " >&2");
+  EXPECT_EQ(left.status, 1) << "still running: " << left.err;
 }
 
 }  // namespace
