@@ -66,6 +66,9 @@ std::string VfwMatroska() {
 std::string Vc1At25() {
   return Vc1Wmv("vc1 25.wmv", 75);
 }
+std::string Vc1At25RateInAsfOnly() {
+  return Vc1Wmv("vc1 25 bare.wmv", 75, false);
+}
 std::string Qpel() {
   return XvidAvi("qpel.avi", ":qpel");
 }
@@ -112,6 +115,7 @@ const Case kCases[] = {
     {"VfwMatroskaRecodedMp4", VfwMatroska, {"--recode", "h264"}, Outcome::Whole, "ps3", 25},
     {"VfwMatroskaRecodedM2ts", VfwMatroska, {"--m2ts", "--recode", "h264"}, Outcome::Whole, "ps3", 25},
     {"Vc1WmvAt25", Vc1At25, {}, Outcome::Whole, "bluray", 25},
+    {"Vc1WmvAt25RateInAsfOnly", Vc1At25RateInAsfOnly, {}, Outcome::Whole, "bluray", 25},
     {"QpelAviRepair", Qpel, {}, Outcome::Whole},
     {"ZeroDeviceRecoded", Zero, {"--recode", "h264"}, Outcome::Refused},
 };
