@@ -259,7 +259,6 @@ TEST_F(ProgramTest, AFifoIsRefusedAndTheRestConverted) {
 // leaves neither a working file nor the folder this run began.
 TEST_F(ProgramTest, AStopOnTheWmvRoadLeavesNothing) {
   const std::string film = Vc1Wmv("vc1 long.wmv", 25 * 40);
-  ASSERT_FALSE(film.empty());
   StartedProgram quillet({(program.folder() / "quillet").string(), film}, start.string());
   for (int i = 0; i < 600 && !fs::exists(output / "movie.wav"); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
