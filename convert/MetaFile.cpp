@@ -70,8 +70,8 @@ std::string Mpeg2FromFolder(const std::string& folder, const std::string& fps) {
   return "V_MPEG-2, " + Q(folder + "movie.mpg") + ", fps=" + fps + ", track=224";
 }
 
-std::string Vc1FromFolder(const std::string& folder) {
-  return "V_MS/VFW/WVC1, " + Q(folder + work::kVc1) + ", fps=23.976";
+std::string Vc1FromFolder(const std::string& folder, const std::string& fps) {
+  return "V_MS/VFW/WVC1, " + Q(folder + work::kVc1) + ", fps=" + fps;
 }
 
 std::string Ac3FromFolder(const std::string& folder, const std::string& language) {

@@ -28,8 +28,8 @@ std::string Vc1FromSource(const std::string& source, const std::string& track,
                           const std::string& fps);
 // The MPEG-2 recode's "movie.mpg" in the output folder.
 std::string Mpeg2FromFolder(const std::string& folder, const std::string& fps);
-// The VC-1 stream taken out of a WMV source, at 23.976 frames per second.
-std::string Vc1FromFolder(const std::string& folder);
+// The VC-1 stream taken out of a WMV source, at the source's rate ("25", "23.976").
+std::string Vc1FromFolder(const std::string& folder, const std::string& fps);
 
 // --- Audio lines ---
 // A track taken from a Matroska source keeps the language it has there; a file the

@@ -1,6 +1,7 @@
 // The WMA sound of a WMV source decoded to "movie.wav" through the media graph, with the
 // bytes written shown while the graph runs.
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 
@@ -14,6 +15,9 @@
 namespace quillet {
 namespace {
 
+// How often the wait looks for a stop.
+constexpr int kStopCheckMs = 100;
+
 enum class WaitEnd { kStoppedGrowing, kGraphEnded, kGraphFailed, kNoData };
 
 struct WavWait {
@@ -21,6 +25,16 @@ struct WavWait {
   int64_t bytes = 0;
   std::string error;
 };
+
+// One poll interval, waited in short steps: a stop leaves at once, and the graph, ended by
+// its owner on the way out, writes no more.
+void WaitOnePoll(App& app) {
+  for (int waited = 0; waited < kWavPollMs; waited += kStopCheckMs) {
+    ThrowIfStopRequested();
+    IgnoringErrors([&] { app.ctx.ui.Sleep(std::min(kStopCheckMs, kWavPollMs - waited)); });
+  }
+  ThrowIfStopRequested();
+}
 
 // Polls every two seconds. The file is taken as finished once it holds data and has not
 // grown for one interval; the graph's own end or error and a long silence end it too, so
@@ -37,7 +51,7 @@ WavWait WaitForWav(App& app, AudioGraph& graph, const std::string& wavPath) {
     int64_t size = 0;
     if (CanOpenFile(wavPath, &size)) current = size;
     quietMs = current > previous ? 0 : quietMs + kWavPollMs;
-    IgnoringErrors([&] { app.ctx.ui.Sleep(kWavPollMs); });
+    WaitOnePoll(app);
     wait.bytes = current;
     SetProgress(app, std::to_string(current) + " Bytes WAV written");
     if (state == AudioGraph::State::kEnded) wait.end = WaitEnd::kGraphEnded;

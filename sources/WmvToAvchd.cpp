@@ -9,10 +9,13 @@
 #include "app/AppTools.h"
 #include "app/Ui.h"
 #include "base/Files.h"
+#include "base/Text.h"
+#include "check/GatherFacts.h"
 #include "convert/Convert.h"
 #include "convert/FreeSpace.h"
 #include "convert/MetaFile.h"
 #include "convert/PathNames.h"
+#include "convert/RunCleanup.h"
 #include "convert/StepHelpers.h"
 #include "convert/WholeResult.h"
 #include "sources/Sources.h"
@@ -32,11 +35,25 @@ void WavToAc3(App& app, const std::string& folder) {
   IgnoringErrors([&] { DeleteFileQuietly(folder + work::kWav); });
 }
 
-// The job file always says 23.976 frames per second and splits at 4 GB.
-void WriteVc1Meta(App& app, const std::string& name, const std::string& folder) {
+// The rate of the source's video as the job file writes it ("25", "23.976"). The VC-1
+// stream's own header need not carry one, so the ASF file's rate is what the player keeps;
+// 23.976 when ffprobe gives none.
+std::string SourceFrameRateText(App& app, const std::string& source) {
+  double fps = 0;
+  IgnoringErrors([&] { fps = GatherMediaFacts(app.ctx, source).video.fps; });
+  if (!(fps > 0)) return "23.976";
+  std::string text = Format("%.3f", fps);
+  while (text.back() == '0') text.pop_back();
+  if (text.back() == '.') text.pop_back();
+  return text;
+}
+
+// The job file splits at 4 GB.
+void WriteVc1Meta(App& app, const std::string& name, const std::string& folder,
+                  const std::string& fps) {
   meta::Lines lines;
   lines.options = meta::Vc1Options();
-  lines.video = meta::Vc1FromFolder(folder);
+  lines.video = meta::Vc1FromFolder(folder, fps);
   // The road reads no track list of the source, so its sound names no language.
   lines.audio = meta::Ac3FromFolder(folder);
   IgnoringErrors([&] { meta::Write(folder, lines); });
@@ -64,6 +81,14 @@ fs::file_time_type RunStartStamp() {
   return fs::file_time_type::clock::now() - std::chrono::seconds(2);
 }
 
+// What a stop deletes: the working files, and the authored folder when this run makes it.
+// A folder an earlier run left is written into (see MissingAvchdPart), so it stays.
+void RegisterThisRunsFiles(App& app, const std::string& folder, const std::string& result) {
+  RegisterOutputFolder(app, folder);
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(result, ec)) && !ec) RegisterWorkFolder(app, result);
+}
+
 }  // namespace
 
 void WmvToAvchd(App& app) {
@@ -78,6 +103,7 @@ void WmvToAvchd(App& app) {
     SetProgress(app, kConversionError);
     return;
   }
+  RegisterThisRunsFiles(app, folder, result);
 
   SetProgress(app, "Extracting VC1 data");
   AsfToVc1(app, source, folder);
@@ -87,7 +113,7 @@ void WmvToAvchd(App& app) {
   SetProgress(app, "Converting to AC3");
   WavToAc3(app, folder);
   SetProgress(app, "Creating AVCHD format");
-  WriteVc1Meta(app, name, folder);
+  WriteVc1Meta(app, name, folder, SourceFrameRateText(app, source));
 
   const std::string missing = MissingAvchdPart(result, runStart);
   if (!missing.empty()) {

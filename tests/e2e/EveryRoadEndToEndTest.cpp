@@ -3,13 +3,18 @@
 // form the player decodes, and nothing of ours beside it; any other run exits 1 with a line
 // naming the film and leaves no working file. "quillet --check" agrees with the road.
 
+#include <signal.h>
+
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/e2e/MediaTools.h"
 #include "tests/e2e/RealProgram.h"
+#include "tests/support/StartedProgram.h"
 
 namespace quillet::test {
 namespace {
@@ -56,6 +61,9 @@ std::string VfwMatroska() {
 std::string Vc1At25() {
   return Vc1Wmv("vc1 25.wmv", 75);
 }
+std::string Vc1At25RateInAsfOnly() {
+  return Vc1Wmv("vc1 25 bare.wmv", 75, false);
+}
 std::string Qpel() {
   return XvidAvi("qpel.avi", ":qpel");
 }
@@ -94,6 +102,7 @@ const Case kCases[] = {
     {"VfwMatroskaRecodedMp4", VfwMatroska, {"--recode", "h264"}, Outcome::Whole, "ps3", true},
     {"VfwMatroskaRecodedM2ts", VfwMatroska, {"--m2ts", "--recode", "h264"}, Outcome::Whole, "ps3", true},
     {"Vc1WmvAt25", Vc1At25, {}, Outcome::Whole, "bluray", true},
+    {"Vc1WmvAt25RateInAsfOnly", Vc1At25RateInAsfOnly, {}, Outcome::Whole, "bluray", true},
     {"QpelAviRepair", Qpel, {}, Outcome::Whole},
 };
 // clang-format on
@@ -176,6 +185,26 @@ TEST_P(EveryRoad, DoneHoldsTheWholeFilmElseOneLineSaysWhy) {
 
 INSTANTIATE_TEST_SUITE_P(Roads, EveryRoad, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.label); });
+
+// A stop while the WMV road decodes the sound ends the graph and every tool at once, and
+// leaves neither a working file nor the folder this run began.
+TEST_F(ProgramTest, AStopOnTheWmvRoadLeavesNothing) {
+  const std::string film = Vc1Wmv("vc1 long.wmv", 25 * 40);
+  StartedProgram quillet({(program.folder() / "quillet").string(), film}, start.string());
+  for (int i = 0; i < 600 && !fs::exists(output / "movie.wav"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(fs::exists(output / "movie.wav")) << quillet.Err();
+  const auto sent = std::chrono::steady_clock::now();
+  quillet.Signal(SIGTERM);
+  EXPECT_EQ(quillet.Wait(30), 143) << quillet.Err();
+  EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(2));
+  EXPECT_EQ(Entries(output), Args{});
+  // The pattern's brackets keep the shell that runs pgrep from matching itself.
+  const std::string path = program.folder().string();
+  const ProgramRun left =
+      RunShell("pgrep -fa " + ShellQuoted("[" + path.substr(0, 1) + "]" + path.substr(1)) + " >&2");
+  EXPECT_EQ(left.status, 1) << "still running: " << left.err;
+}
 
 }  // namespace
 }  // namespace quillet::test

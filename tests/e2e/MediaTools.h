@@ -195,12 +195,14 @@ inline std::string XvidAvi(const std::string& name, const std::string& options) 
 // A WMV film of `frames` at 25 fps of an advanced-profile VC-1 stream written by hand
 // (Debian packages no VC-1 encoder): 320x240, a sequence header (profile 3, level 1, 4:2:0,
 // frame rate 2 over 1000) and an entry point before an I frame each second, skipped frames
-// between, filler after each frame header; WMA sound.
-inline std::string Vc1Wmv(const std::string& name, int frames) {
+// between, filler after each frame header; WMA sound. Without `rateInHeader` the sequence
+// header's FRAMERATE_FLAG is 0: only the ASF file tells the rate.
+inline std::string Vc1Wmv(const std::string& name, int frames, bool rateInHeader = true) {
   using namespace std::string_literals;  // the headers hold zero bytes
   const std::string start = "\x00\x00\x01"s;
-  const std::string sequence =
-      start + "\x0F\xCA\x00\x09\xF0\x77\x0A\x09\xF8\x1D\xE8\x08\x48"s + start + "\x0E\x40\x00\x80"s;
+  const std::string sequence = start + "\x0F\xCA\x00\x09\xF0\x77\x0A\x09\xF8\x1D"s +
+                               (rateInHeader ? "\xE8\x08\x48"s : "\xE1"s) + start +
+                               "\x0E\x40\x00\x80"s;
   std::string stream;
   for (int i = 0; i < frames; ++i)
     stream += (i % 25 ? "" : sequence) + start + (i % 25 ? "\x0D\xF0\x08" : "\x0D\xC0\x10") +

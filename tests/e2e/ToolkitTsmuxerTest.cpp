@@ -6,10 +6,14 @@
 #include <libbluray/bluray.h>
 #include <libbluray/clpi_data.h>
 #include <libbluray/log_control.h>
+#include <signal.h>
 
+#include <chrono>
 #include <cmath>
 #include <set>
+#include <thread>
 
+#include "tests/support/StartedProgram.h"
 #include "tests/support/ToolkitRun.h"
 #include "toolkit/bluray/StrictFolder.h"
 #include "toolkit/bluray/StrictTransportStream.h"
@@ -328,6 +332,32 @@ TEST_F(ToolkitTsmuxer, BluRayClipsPlayFromEveryEntryAndTheTitleEnds) {
     EXPECT_EQ(PictureMd5(clip, 100), PictureMd5(O("seek.m2ts")))
         << name << ": no picture, or another one, after a seek to 4 s";
   }
+}
+
+// A SIGTERM while the subtitles of a long film are drawn ends the slot at once, and the
+// hidden folder the drawing went to goes with it.
+TEST_F(ToolkitTsmuxer, AStopEndsTheSubtitleDrawing) {
+  std::string srt;
+  for (int n = 0; n < 3000; ++n)
+    srt += Format("%d\n%02d:%02d:%02d,000 --> %02d:%02d:%02d,500\nline number %d\n\n", n + 1,
+                  n / 3600, n / 60 % 60, n % 60, n / 3600, n / 60 % 60, n % 60, n);
+  WriteFile(O("long.srt"), srt);
+  WriteFile(O("movie.meta"),
+            meta::Text({meta::M2tsOptions(""), meta::H264FromSource(mkv_, "1", "25"),
+                        meta::Ac3FromSource(mkv_, "2"),
+                        meta::BrowsedSubtitle(O("long.srt"), kPicture, "25")}));
+  StartedProgram muxer({kProgram + "/TS/tsmuxer.exe", O("movie.meta"), O("film.m2ts")}, out.str());
+  // The sources are probed by ffprobe, then the drawing runs in the slot alone.
+  for (int i = 0; i < 500 && (Entries(out.path()).size() < 3 || !ChildrenOf(muxer.pid()).empty());
+       ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  ASSERT_EQ(3u, Entries(out.path()).size()) << "the hidden folder of the drawing";
+  const auto sent = std::chrono::steady_clock::now();
+  muxer.Signal(SIGTERM);
+  EXPECT_EQ(143, muxer.Wait(5)) << muxer.Err();
+  EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(1));
+  EXPECT_EQ((Args{"long.srt", "movie.meta"}), Entries(out.path()));
 }
 
 }  // namespace

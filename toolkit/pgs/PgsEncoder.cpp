@@ -1,5 +1,6 @@
 #include "toolkit/pgs/PgsEncoder.h"
 
+#include "toolkit/Process.h"
 #include "toolkit/pgs/CueDrawing.h"
 #include "toolkit/pgs/CueTimeline.h"
 #include "toolkit/pgs/PgsStream.h"
@@ -13,6 +14,8 @@ std::optional<std::string> EncodePgs(const std::vector<Cue>& cues, const Subtitl
   CanvasFormat canvas{style.width, style.height};
   std::vector<Composition> pictures;
   for (const ShownCues& shown : VisibleCueSets(cues, fps)) {
+    // A long film has thousands of pictures: a stop must not wait for the last one.
+    if (Interrupted()) return std::nullopt;
     std::vector<std::vector<CueLine>> together;
     for (size_t i : shown.cues) together.push_back(markup[i]);
     auto bitmap = DrawCues(together, style);

@@ -12,7 +12,8 @@
 
 namespace quillet::toolkit::pgs {
 
-// nullopt when no cue draws anything. fps <= 0 keeps the times to the millisecond.
+// nullopt when no cue draws anything, or when a stop signal came (Interrupted()) before
+// the last picture was drawn. fps <= 0 keeps the times to the millisecond.
 std::optional<std::string> EncodePgs(const std::vector<Cue>& cues, const SubtitleStyle& style,
                                      double fps);
 

@@ -8,6 +8,7 @@
 #include "base/Text.h"
 #include "toolkit/MuxInputs.h"
 #include "toolkit/MuxJob.h"
+#include "toolkit/Process.h"
 #include "toolkit/pgs/PgsEncoder.h"
 #include "toolkit/pgs/SubtitleSource.h"
 
@@ -37,6 +38,7 @@ std::optional<MuxStream> DrawTextSubtitles(const MuxTrack& track, const std::str
   if (auto rate = ParseFrameRate(track.fps))
     fps = static_cast<double>(rate->num) / static_cast<double>(rate->den);
   auto stream = pgs::EncodePgs(*cues, *style, fps);
+  if (!stream && Interrupted()) return fail("stopped while drawing the subtitles of " + track.path);
   if (!stream) return fail("no subtitle in " + track.path + " has any text to show");
   std::string sup = (std::filesystem::path(scratch) / Format("line%d.sup", track.line)).string();
   if (!WriteFile(sup, *stream)) return fail("cannot write " + sup);
