@@ -65,6 +65,9 @@ std::string Vc1At25() {
 std::string Qpel() {
   return XvidAvi("qpel.avi", ":qpel");
 }
+std::string PlainXvidAvi() {
+  return XvidAvi("xvid.avi", "");
+}
 std::string Zero() {
   return "/dev/zero";
 }
@@ -109,6 +112,7 @@ const Case kCases[] = {
     {"VfwMatroskaRecodedM2ts", VfwMatroska, {"--m2ts", "--recode", "h264"}, Outcome::Whole, "ps3", 25},
     {"Vc1WmvAt25", Vc1At25, {}, Outcome::Whole, "bluray", 25},
     {"QpelAviRepair", Qpel, {}, Outcome::Whole},
+    {"PlainAviRepair", PlainXvidAvi, {}, Outcome::Whole},
     {"ZeroDeviceRecoded", Zero, {"--recode", "h264"}, Outcome::Refused},
 };
 // clang-format on
@@ -226,6 +230,12 @@ TEST_P(EveryRoad, DoneHoldsTheWholeFilmElseOneLineSaysWhy) {
     }
   for (const auto& [kind, k] : from)
     EXPECT_NEAR(seconds[kind], k.seconds, 0.5) << kind << " of " << name << "\n" << run.err;
+  // A player reads an AVI's sound length from its header, as mediainfo does, and times the
+  // sound by its chunks, as ffmpeg's decoder does.
+  for (const std::string& result : results)
+    if (fs::path(result).extension() == ".avi" && from.count("audio"))
+      for (double heard : {HeaderSoundSeconds(result), DecodedSoundSeconds(result)})
+        EXPECT_NEAR(heard, from.at("audio").seconds, 0.5) << result;
 }
 
 INSTANTIATE_TEST_SUITE_P(Roads, EveryRoad, ::testing::ValuesIn(kCases),

@@ -12,6 +12,7 @@
 #include <set>
 
 #include "base/Text.h"
+#include "toolkit/AviMp3Chunks.h"
 #include "toolkit/Files.h"
 #include "toolkit/Probe.h"
 #include "toolkit/Process.h"
@@ -167,6 +168,7 @@ MencoderCall TranslateMencoderArgs(const std::vector<std::string>& args) {
     call.args.push_back(FixOptionValue(a, value));
     if (a == "-o") call.outputIndex = at;
     if (a == "-ovc") call.videoCodec = value;
+    if (a == "-oac") call.audioCodec = value;
     if (ReadsFile(a)) call.inputs.push_back(at);
     if (a == "-x264encopts")
       for (const std::string& part : Split(value, ':'))
@@ -266,9 +268,10 @@ int RunMencoder(const SlotCall& call) {
     m.args[static_cast<size_t>(index)] = LocateInput(m.args[static_cast<size_t>(index)]);
   if (!SetRateForWantedSize(m)) return 1;
   Staging staging;
-  std::string temp;
+  std::string output, temp;
   if (m.outputIndex >= 0) {
-    temp = staging.Add(LocateOutput(m.args[static_cast<size_t>(m.outputIndex)]));
+    output = LocateOutput(m.args[static_cast<size_t>(m.outputIndex)]);
+    temp = staging.Add(output);
     if (temp.empty()) return 1;
     m.args[static_cast<size_t>(m.outputIndex)] = temp;
   }
@@ -283,6 +286,10 @@ int RunMencoder(const SlotCall& call) {
   ToolResult r = RunProgram(argv, options);
   if (!r.Ok()) return 1;
   if (!temp.empty() && (!WroteAll(progress.streamBytes, temp) || !HoldsVideo(temp))) return 1;
+  // A copied MP3 sound keeps mencoder's false header unless it is put one frame to a chunk.
+  if (!temp.empty() && m.audioCodec == "copy" && IsAviFile(temp) &&
+      !RechunkAviMp3(temp, staging.Scratch(FolderOf(output))))
+    return 1;
   return staging.Commit() ? 0 : 1;
 }
 
