@@ -1,10 +1,10 @@
 #pragma once
-// mencoder copies MP3 sound into an AVI several frames to a chunk under a header whose
-// scale, rate and sample size it takes from the source's reader: players then read the
-// sound's length as a third of the film's (the header counts chunks as frames), and
-// ffmpeg times it far beyond the film's end. The sound is put back one MP3 frame to a
-// chunk under a frame-based header (scale = samples per frame, rate = sample rate,
-// sample size 0, length = frames), the header a player reads for VBR MP3.
+// mencoder copies MP3 sound from an AVI read through lavf several frames to a chunk,
+// under a header that counts each chunk as one frame: players read the sound as a
+// fraction of the film's length, and ffmpeg times it far beyond the film's end. The sound
+// is put back one MP3 frame to a chunk under a frame-based header (scale = samples per
+// frame, rate = sample rate, sample size 0, length = frames), the header a player reads
+// for VBR MP3.
 
 #include <string>
 

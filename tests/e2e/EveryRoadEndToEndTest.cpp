@@ -65,9 +65,6 @@ std::string Vc1At25() {
 std::string Qpel() {
   return XvidAvi("qpel.avi", ":qpel");
 }
-std::string PlainXvidAvi() {
-  return XvidAvi("xvid.avi", "");
-}
 std::string Zero() {
   return "/dev/zero";
 }
@@ -112,7 +109,6 @@ const Case kCases[] = {
     {"VfwMatroskaRecodedM2ts", VfwMatroska, {"--m2ts", "--recode", "h264"}, Outcome::Whole, "ps3", 25},
     {"Vc1WmvAt25", Vc1At25, {}, Outcome::Whole, "bluray", 25},
     {"QpelAviRepair", Qpel, {}, Outcome::Whole},
-    {"PlainAviRepair", PlainXvidAvi, {}, Outcome::Whole},
     {"ZeroDeviceRecoded", Zero, {"--recode", "h264"}, Outcome::Refused},
 };
 // clang-format on

@@ -276,7 +276,8 @@ int RunMencoder(const SlotCall& call) {
     m.args[static_cast<size_t>(m.outputIndex)] = temp;
   }
   std::vector<std::string> argv = {"mencoder"};
-  if (NeedsLavfDemuxer(m, IsAviFile)) argv.insert(argv.end(), {"-demuxer", "lavf"});
+  const bool throughLavf = NeedsLavfDemuxer(m, IsAviFile);
+  if (throughLavf) argv.insert(argv.end(), {"-demuxer", "lavf"});
   if (m.needsPassLog)
     argv.insert(argv.end(), {"-passlogfile", FolderOf(call.invokedAs) + "/divx2pass.log"});
   argv.insert(argv.end(), m.args.begin(), m.args.end());
@@ -286,8 +287,9 @@ int RunMencoder(const SlotCall& call) {
   ToolResult r = RunProgram(argv, options);
   if (!r.Ok()) return 1;
   if (!temp.empty() && (!WroteAll(progress.streamBytes, temp) || !HoldsVideo(temp))) return 1;
-  // A copied MP3 sound keeps mencoder's false header unless it is put one frame to a chunk.
-  if (!temp.empty() && m.audioCodec == "copy" && IsAviFile(temp) &&
+  // Sound copied from an AVI read through lavf gets a header that lavf made up for it (its
+  // own AVI reader gives the source's): MP3 is put one frame to a chunk under a true one.
+  if (!temp.empty() && throughLavf && m.audioCodec == "copy" && IsAviFile(temp) &&
       !RechunkAviMp3(temp, staging.Scratch(FolderOf(output))))
     return 1;
   return staging.Commit() ? 0 : 1;
