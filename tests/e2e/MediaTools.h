@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -118,6 +119,25 @@ inline void ExpectLength(const std::string& path, double seconds, double toleran
 // mediainfo's line of video `fields` ("%Format_Settings_QPel%").
 inline std::string MediaInfo(const std::string& path, const std::string& fields) {
   return quillet::Trim(Quiet({"mediainfo", "--Inform=Video;" + fields, path}).out);
+}
+
+// The sound's length in seconds as mediainfo reads it from the file's headers.
+inline double HeaderSoundSeconds(const std::string& path) {
+  const std::string ms = quillet::Trim(Quiet({"mediainfo", "--Inform=Audio;%Duration%", path}).out);
+  return quillet::ParseDecimal(ms).value_or(-1000) / 1000;
+}
+
+// The time ffmpeg reaches decoding the first sound track, in seconds; -1 when it says none.
+inline double DecodedSoundSeconds(const std::string& path) {
+  const std::string err =
+      Quiet({"ffmpeg", "-nostdin", "-i", path, "-map", "0:a:0", "-f", "null", "-"}).err;
+  const size_t at = err.rfind("time=");
+  int hours = 0, minutes = 0;
+  double seconds = -1;
+  if (at == std::string::npos ||
+      std::sscanf(err.c_str() + at, "time=%d:%d:%lf", &hours, &minutes, &seconds) != 3)
+    return -1;
+  return hours * 3600 + minutes * 60 + seconds;
 }
 
 // The frequency of the tone in the first channel of an audio track ("0:a:0"), counted

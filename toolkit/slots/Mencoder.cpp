@@ -12,6 +12,7 @@
 #include <set>
 
 #include "base/Text.h"
+#include "toolkit/AviMp3Chunks.h"
 #include "toolkit/Files.h"
 #include "toolkit/Probe.h"
 #include "toolkit/Process.h"
@@ -167,6 +168,7 @@ MencoderCall TranslateMencoderArgs(const std::vector<std::string>& args) {
     call.args.push_back(FixOptionValue(a, value));
     if (a == "-o") call.outputIndex = at;
     if (a == "-ovc") call.videoCodec = value;
+    if (a == "-oac") call.audioCodec = value;
     if (ReadsFile(a)) call.inputs.push_back(at);
     if (a == "-x264encopts")
       for (const std::string& part : Split(value, ':'))
@@ -266,14 +268,16 @@ int RunMencoder(const SlotCall& call) {
     m.args[static_cast<size_t>(index)] = LocateInput(m.args[static_cast<size_t>(index)]);
   if (!SetRateForWantedSize(m)) return 1;
   Staging staging;
-  std::string temp;
+  std::string output, temp;
   if (m.outputIndex >= 0) {
-    temp = staging.Add(LocateOutput(m.args[static_cast<size_t>(m.outputIndex)]));
+    output = LocateOutput(m.args[static_cast<size_t>(m.outputIndex)]);
+    temp = staging.Add(output);
     if (temp.empty()) return 1;
     m.args[static_cast<size_t>(m.outputIndex)] = temp;
   }
   std::vector<std::string> argv = {"mencoder"};
-  if (NeedsLavfDemuxer(m, IsAviFile)) argv.insert(argv.end(), {"-demuxer", "lavf"});
+  const bool throughLavf = NeedsLavfDemuxer(m, IsAviFile);
+  if (throughLavf) argv.insert(argv.end(), {"-demuxer", "lavf"});
   if (m.needsPassLog)
     argv.insert(argv.end(), {"-passlogfile", FolderOf(call.invokedAs) + "/divx2pass.log"});
   argv.insert(argv.end(), m.args.begin(), m.args.end());
@@ -283,6 +287,11 @@ int RunMencoder(const SlotCall& call) {
   ToolResult r = RunProgram(argv, options);
   if (!r.Ok()) return 1;
   if (!temp.empty() && (!WroteAll(progress.streamBytes, temp) || !HoldsVideo(temp))) return 1;
+  // Sound copied from an AVI read through lavf gets a header that lavf made up for it (its
+  // own AVI reader gives the source's): MP3 is put one frame to a chunk under a true one.
+  if (!temp.empty() && throughLavf && m.audioCodec == "copy" && IsAviFile(temp) &&
+      !RechunkAviMp3(temp, staging.Scratch(FolderOf(output))))
+    return 1;
   return staging.Commit() ? 0 : 1;
 }
 

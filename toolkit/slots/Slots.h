@@ -71,6 +71,7 @@ struct MencoderCall {
   int xvidOptsIndex = -1;
   long long wantedVideoKb = 0;
   std::string videoCodec;     // the -ovc value
+  std::string audioCodec;     // the -oac value
   bool demuxerGiven = false;  // -demuxer was given
 };
 MencoderCall TranslateMencoderArgs(const std::vector<std::string>& args);
