@@ -95,7 +95,7 @@ const Case kCases[] = {
     {"PlainFolderRun", Plain, {"folder"}, Outcome::Whole},
     {"VariableRateMp4", VariableRate, {}, Outcome::Whole},
     {"VariableRateM2ts", VariableRate, {"--m2ts"}, Outcome::Whole},
-    {"VariableRateAvchd", VariableRate, {"--avchd"}, Outcome::Whole, "bluray"},
+    {"VariableRateAvchd", VariableRate, {"--avchd"}, Outcome::Refused, "bluray"},
     {"SoundOnlyMp4", SoundOnly, {}, Outcome::Refused},
     {"SoundOnlyFolderRun", SoundOnly, {"folder"}, Outcome::Refused},
     {"HevcMp4", Hevc, {}, Outcome::Refused},
