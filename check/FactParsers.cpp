@@ -131,6 +131,7 @@ VideoFacts VideoOfReport(const std::vector<std::string>& lines, const TrackRepor
     v.present = true;
     v.codec = VideoCodecOfReport(report, t);
     v.vfw = report.bVFW;
+    v.variableRate = report.bVariableRate;
     v.width = report.intPixelWidth > 0 ? report.intPixelWidth : t.width;
     v.height = report.intPixelHeight > 0 ? report.intPixelHeight : t.height;
     // The frame rate text the conversion reads stands at a fixed place of the line; a

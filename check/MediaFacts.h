@@ -54,6 +54,7 @@ struct VideoFacts {
   bool qpel = false;            // MPEG-4 Part 2 quarter-pixel motion
   bool gmc = false;             // MPEG-4 Part 2 global motion compensation
   bool vfw = false;             // Matroska track in VFW compatibility mode
+  bool variableRate = false;    // no one frame rate: each frame keeps its own time
 };
 
 struct AudioFacts {

@@ -339,6 +339,8 @@ class Judge {
         Add(Limit::FrameRate, VerdictKind::ReEncode, Fps(v.fps), Fps(most),
             "frame rate " + Fps(v.fps) + " at " + Number(v.height) + " lines is over " + Fps(most));
     }
+    if (BluRayFolder(scope) && v.variableRate)
+      Add(Limit::FrameRate, VerdictKind::ReEncode, "variable", "one rate", kVariableRateOnBluRay);
     if (BluRayFolder(scope) && !v.interlaced &&
         BluRayRateOf(v.width, v.height, v.fps) == BluRayRate::Doubled)
       Add(Limit::FrameRate, VerdictKind::ReEncode, Fps(v.fps), "23.976, 24, 50, 59.940 fps",

@@ -42,6 +42,10 @@ Verdict JudgeForPlayer(const MediaFacts& facts, Player player);
 // H.264 profile (10-bit, 4:2:2, 4:4:4) or a frame size the player's decoder refuses. A
 // re-encode to 8-bit 4:2:0 H.264 within the player's frame size mends each; empty when
 // the road may copy the video.
+// Why a film whose frame rate varies makes no Blu-ray folder as it is.
+inline constexpr const char* kVariableRateOnBluRay =
+    "the frame rate varies; a Blu-ray folder needs one";
+
 std::vector<Reason> ReasonsToReEncode(const VideoFacts& video, Player player,
                                       const std::string& scope);
 

@@ -51,9 +51,9 @@ std::string ChooseExtraction(App& app, ConvertRun& run, const ExtractorForms& fo
     // other format (a VFW-mode source through "movie.avi") and the Vorbis track beside
     // an ordinary one.
     if (f.chkAVCHD.Value == 1) return "";
-    if (!app.report.bVFW) return forms.videoAndAudio;
+    if (!app.report.VideoThroughAvi()) return forms.videoAndAudio;
   }
-  if (app.report.bVFW) {
+  if (app.report.VideoThroughAvi()) {
     RunStep(app, forms.VideoTo(app, run, work::kAvi));
     return Q(f.strMP4) + " -aviraw video " + Q(run.folder + work::kAvi);
   }
@@ -76,7 +76,8 @@ std::string ExtractTracks(App& app, ConvertRun& run) {
 
 void AdjustHeaderLevel(App& app, const ConvertRun& run) {
   SetProgress(app, "Adjusting header");
-  const std::string stream = run.folder + (app.report.bVFW ? work::kVideoH264 : work::kH264);
+  const std::string stream =
+      run.folder + (app.report.VideoThroughAvi() ? work::kVideoH264 : work::kH264);
   IgnoringErrors([&] { SetHeaderLevel(stream); });
 }
 
@@ -89,8 +90,9 @@ void ExtractFrameTimes(App& app, const ConvertRun& run) {
 
 bool KeepsFrameTimes(const App& app, const ConvertRun& run) {
   const Form1& f = app.form;
-  return app.report.bVariableRate && app.report.strVideoCodec == "avc" && !app.report.bVFW &&
-         !run.bRecodeH264 && f.chkAVCHD.Value != 1 && f.chkVob.Value != 1;
+  return app.report.bVariableRate && app.report.strVideoCodec == "avc" &&
+         !app.report.VideoThroughAvi() && !run.bRecodeH264 && f.chkAVCHD.Value != 1 &&
+         f.chkVob.Value != 1;
 }
 
 void ExtractAndRecode(App& app, ConvertRun& run) {

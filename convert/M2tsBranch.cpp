@@ -24,7 +24,7 @@ constexpr int kMostParts = 999;
 // time, where the extracted stream would be muxed at one rate and drift from the sound.
 bool VideoFromSource(const App& app, const ConvertRun& run) {
   return (app.form.chkFF.Value == 1 || app.report.bVariableRate) && !run.bRecodeH264 &&
-         !app.report.bVFW;
+         !app.report.VideoThroughAvi();
 }
 
 void AdjustHeader(App& app, const ConvertRun& run) {

@@ -36,7 +36,7 @@ std::string VideoImport(const App& app, const ConvertRun& run) {
 std::string FirstMp4Command(App& app, ConvertRun& run) {
   const TrackReport& r = app.report;
   const std::string result = Q(ResultPath(run));
-  if (r.bVFW) {
+  if (r.VideoThroughAvi()) {
     MoveWorkFile(run, work::kVideoH264, work::kVideo264);
     return Q(ToolPath(app, tool::kMp4Creator)) + " -rate=" + run.strEncFps + " " + r.strPar +
            " -create=" + Q(run.folder + work::kVideo264) + " " + result;
@@ -61,7 +61,7 @@ bool Mp4Made(const ConvertRun& run) {
 // makes a video-only file, which is no conversion. A VFW-mode source's MP4 holds the
 // video alone; on the Nero road the audio is already inside the result.
 bool AudioReady(const App& app, const ConvertRun& run) {
-  if (app.report.bVFW || run.bNeroRoad) return true;
+  if (app.report.VideoThroughAvi() || run.bNeroRoad) return true;
   int64_t size = 0;
   return CanOpenFile(run.folder + work::kAac, &size) && size > 0;
 }

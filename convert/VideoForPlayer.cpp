@@ -50,6 +50,12 @@ bool RefuseVideoThePlayerCannotTake(App& app) {
   }
   // MPEG-2 and VC-1 video take roads of their own, which say what they cannot do.
   if (video.codec == "mpeg2" || video.codec == "vc1" || RoadReEncodes(app)) return false;
+  // The muxer would stamp every frame at one rate, and the film would drift from its sound.
+  if (video.variableRate && RoadScope(app.form) == "bdmv") {
+    Refuse(app, film + ": " + kVariableRateOnBluRay +
+                    ". Tick \"MPEG2 Recode\" with \"Re-encode to: H264\" to re-encode it.");
+    return true;
+  }
   const std::vector<Reason> reasons =
       ReasonsToReEncode(video, ChosenPlayer(app.form), RoadScope(app.form));
   if (reasons.empty()) return false;

@@ -11,6 +11,7 @@
 
 #include "app/App.h"
 #include "base/Files.h"
+#include "check/FactParsers.h"
 #include "inspect/ReadInfo.h"
 #include "inspect/ReportReader.h"
 #include "inspect/StreamControls.h"
@@ -37,9 +38,10 @@ class TrackReportParser {
   void Run() {
     CopyReportAndTestVfw();
     FindCodecAndDuration();
-    const bool vc1 = report_.strVideoCodec == "vc1";
-    // A VFW track that is not VC-1, and MPEG-2 video, are converted without the track lists.
-    if ((report_.bVFW && !vc1) || report_.strVideoCodec == "mpeg2") return;
+    const bool ownTracks = report_.strVideoCodec == "vc1" || report_.strVideoCodec == "mpeg4";
+    // A VFW track that is not VC-1 or MPEG-4 Part 2, and MPEG-2 video, are converted without
+    // the track lists.
+    if ((report_.bVFW && !ownTracks) || report_.strVideoCodec == "mpeg2") return;
     ScanVideoAndAudioTracks();
     ReadAudioFacts();
     ScanSubtitleTracks();
@@ -75,7 +77,14 @@ class TrackReportParser {
       if (Contains(line, "FourCC: WVC1")) SetCodec("vc1", "VC1 mkv");
       if (Contains(line, "Codec ID: V_MPEG2")) SetCodec("mpeg2", "mpeg2 mkv");
       if (Contains(line, "Codec ID: V_MPEG4/ISO/AVC")) SetCodec("avc", "AVC mkv");
+      if (report_.bVFW && IsMpeg4Part2(line)) SetCodec("mpeg4", "Xvid/DivX (MPEG-4 Part 2) mkv");
     }
+  }
+
+  // The BITMAPINFOHEADER line of a VFW track names its codec by FourCC ("FourCC: XVID, ...").
+  static bool IsMpeg4Part2(const std::string& line) {
+    const std::size_t at = line.find("FourCC: ");
+    return at != std::string::npos && VideoCodecOfFourcc(line.substr(at + 8, 4)) == "mpeg4";
   }
 
   void SetCodec(const char* codec, const char* logLine) {

@@ -18,7 +18,8 @@ namespace quillet {
 namespace {
 
 constexpr const char* kDpbFailed = "dpb check: [FAILED]";
-constexpr int kRecodeToH264 = 1;  // "H264" in "Re-encode to:"
+constexpr int kRecodeToH264 = 1;    // "H264" in "Re-encode to:"
+constexpr int kRecodeToH264HQ = 3;  // "H264 (HQ)"
 
 constexpr const char* kDpbWarning =
     "This AVC file is not playable on PS3 (black screen) or 360 (extreme artifacts).\r"
@@ -48,6 +49,21 @@ void CheckAvcStream(App& app, const std::string& source) {
     AppendDebugLog(app,
                    "Re-encode to: none chosen, H264 taken for the stream that fails the dpb check");
   }
+}
+
+// The MP4, transport-stream and AVCHD roads copy H.264 only: Xvid or DivX video in VFW mode
+// goes through the H.264 encoder when no re-encode was chosen. An AVI (the Xvid road) or
+// MPEG-2 re-encode the user chose stays.
+void ChooseRecodeForMpeg4Part2(App& app) {
+  Form1& form = app.form;
+  if (form.chkMP2.Value == 1 && form.cmdConv.ListIndex >= 0) return;
+  form.chkMP2.SetValue(1);
+  if (form.cmdConv.ListIndex != kRecodeToH264HQ) form.cmdConv.SetListIndex(kRecodeToH264);
+  const std::string line =
+      "Xvid/DivX video in Matroska: re-encoding to H264, the players take no such video from "
+      "this program but in an AVI (Re-encode to: Xvid)";
+  AppendDebugLog(app, line);
+  SetProgress(app, line);
 }
 
 }  // namespace
@@ -82,6 +98,8 @@ void ReadInfo(App& app, const std::string& sourcePath) {
     form.chkFF.Enabled = false;
   } else if (codec == "avc") {
     CheckAvcStream(app, source);
+  } else if (codec == "mpeg4") {
+    ChooseRecodeForMpeg4Part2(app);
   }
 }
 

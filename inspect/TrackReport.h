@@ -48,7 +48,7 @@ struct TrackTable {
 };
 
 struct TrackReport {
-  std::string strVideoCodec;  // "avc", "mpeg2", "vc1" or empty
+  std::string strVideoCodec;  // "avc", "mpeg2", "vc1", "mpeg4" (Xvid/DivX in VFW mode) or empty
   bool bVFW = false;
   // The video track gives no default duration: its frames come at no one rate (a film
   // cut from parts of different rates), and each keeps its own time stamp.
@@ -66,6 +66,11 @@ struct TrackReport {
   std::vector<std::string> audioCodecIds;
   // The report's lines as read: the players' limits judge the video by what they say.
   std::vector<std::string> lines;
+
+  // A VFW-mode stream the MP4 and transport-stream roads take out through an AVI file as it
+  // is. Xvid or DivX video in VFW mode is no stream those players take from this program: it
+  // is re-encoded, or remuxed into an AVI, from the source itself.
+  bool VideoThroughAvi() const { return bVFW && strVideoCodec != "mpeg4"; }
 };
 
 }  // namespace quillet

@@ -76,8 +76,10 @@ const ReportCase kCases[] = {
     {"vc1_compat.txt", "vc1", true, 7262, "2", "23.976", "1", kAudioAC3, true, 1920, 1080, "", "",
      {{" eng", "0", "1"}}, {{"dut", "srt", "3"}},
      {"VC1 mkv", "Video found on track 2", VideoInfo("1920x 1080", "")}},
-    // Any other VFW video is converted from track 1 without track lists.
-    {"vfw_xvid.txt", "", true, 5940, "1", "FPS", "", kAudioVorbis, true, 777, 555, "", "", {}, {}, {}},
+    // Xvid in compatibility mode is known by its FourCC and parsed fully: it is re-encoded.
+    {"vfw_xvid.txt", "mpeg4", true, 5940, "1", "25.000", "2", kAudioMP3, false, 720, 304, "", "",
+     {{" eng", "3", "2"}}, {{"eng", "srt", "3"}},
+     {"Xvid/DivX (MPEG-4 Part 2) mkv", "Video found on track 1", VideoInfo("720x 304", "")}},
     {"mpeg2.txt", "mpeg2", false, 6632, "S1", "FPS", "", kAudioVorbis, true, 777, 555, "", "", {}, {},
      {"mpeg2 mkv"}},
     // No duration, no language lines; a DVD picture shown 1024 wide. The last track, a
