@@ -223,10 +223,13 @@ class Pass {
       Table(payload, size, &pmtClock_, "PMT", spn, false);
     const int stream = index_[pid];
     if (stream < 0) return;
-    if (pid == facts_->videoPid)
+    if (pid == facts_->videoPid) {
       Video(payload, size, unitStart, randomAccess, spn);
-    else if (unitStart && facts_->streams[size_t(stream)].sampleRate == 0)
-      Audio(facts_->streams[size_t(stream)], payload, size);
+      return;
+    }
+    StreamFacts& facts = facts_->streams[size_t(stream)];
+    if (unitStart && !IsVideoType(facts.type)) PesLength(pid, payload, size, spn);
+    if (unitStart && facts.sampleRate == 0) Audio(facts, payload, size);
   }
 
   void Finish(uint64_t bytes) {
@@ -389,6 +392,15 @@ class Pass {
     if (picture.parameterSets) return;
     if (!log_->Count("parameter-sets")) firstBadKey_ = double(picture.pts - *firstPts_) / 90000;
     log_->Break("parameter-sets", "");
+  }
+
+  // A PES of unbounded length (0) is allowed for video only: a decoder of audio or
+  // graphics waits for the length to know where the packet ends.
+  void PesLength(uint16_t pid, const uint8_t* p, size_t size, uint32_t spn) {
+    if (size < 6 || p[0] != 0 || p[1] != 0 || p[2] != 1 || p[4] != 0 || p[5] != 0) return;
+    if (!log_->Again("pes-length"))
+      log_->Break("pes-length",
+                  Format("a PES on %s gives no length at packet %u", Pid(pid).c_str(), spn));
   }
 
   void Audio(StreamFacts& s, const uint8_t* p, size_t size) {
