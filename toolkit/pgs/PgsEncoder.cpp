@@ -11,7 +11,7 @@ std::optional<std::string> EncodePgs(const std::vector<Cue>& cues, const Subtitl
                                      double fps) {
   std::vector<std::vector<CueLine>> markup;
   for (const Cue& cue : cues) markup.push_back(ParseCueMarkup(cue.text));
-  CanvasFormat canvas{style.width, style.height};
+  CanvasFormat canvas{style.width, style.height, fps};
   std::vector<Composition> pictures;
   for (const ShownCues& shown : VisibleCueSets(cues, fps)) {
     // A long film has thousands of pictures: a stop must not wait for the last one.

@@ -1,13 +1,13 @@
 #include "toolkit/pgs/PgsStream.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "toolkit/pgs/PgsRle.h"
 
 namespace quillet::toolkit::pgs {
 namespace {
 
-constexpr size_t kMaxSegmentData = 0xFFFF;
 constexpr size_t kFirstFragmentHead = 11;  // id, version, flags, length (3), width, height
 constexpr size_t kNextFragmentHead = 4;    // id, version, flags
 
@@ -76,8 +76,9 @@ std::vector<uint8_t> WindowData(const Composition& c) {
   return d;
 }
 
-std::vector<uint8_t> PaletteData(const IndexedBitmap& picture) {
-  std::vector<uint8_t> d = {0, 0};  // palette 0, version 0
+// Within an epoch a decoder knows a new palette or object by its version.
+std::vector<uint8_t> PaletteData(const IndexedBitmap& picture, uint8_t version) {
+  std::vector<uint8_t> d = {0, version};  // palette 0
   for (size_t i = 0; i < picture.palette.size() && i < 256; ++i) {
     const PaletteEntry& e = picture.palette[i];
     d.insert(d.end(), {static_cast<uint8_t>(i), e.y, e.cr, e.cb, e.alpha});
@@ -85,8 +86,8 @@ std::vector<uint8_t> PaletteData(const IndexedBitmap& picture) {
   return d;
 }
 
-// The object in fragments that each fit one segment.
-std::vector<std::vector<uint8_t>> ObjectFragments(const IndexedBitmap& picture) {
+// The object in fragments that each fit one segment, and so one PES.
+std::vector<std::vector<uint8_t>> ObjectFragments(const IndexedBitmap& picture, uint8_t version) {
   std::vector<uint8_t> code = EncodeRle(picture.pixels, picture.width, picture.height);
   std::vector<std::vector<uint8_t>> fragments;
   size_t at = 0;
@@ -96,8 +97,8 @@ std::vector<std::vector<uint8_t>> ObjectFragments(const IndexedBitmap& picture) 
     size_t take = std::min(room, code.size() - at);
     bool last = at + take == code.size();
     std::vector<uint8_t> d;
-    Put16(d, 0);     // object 0
-    d.push_back(0);  // version 0
+    Put16(d, 0);  // object 0
+    d.push_back(version);
     d.push_back(static_cast<uint8_t>((first ? 0x80 : 0) | (last ? 0x40 : 0)));
     if (first) {
       Put24(d, code.size() + 4);
@@ -112,33 +113,74 @@ std::vector<std::vector<uint8_t>> ObjectFragments(const IndexedBitmap& picture) 
   return fragments;
 }
 
+// When a display set that needs `ticks` to decode is shown: at `at` when it can start
+// decoding in time, and not before `earliest`; else later by the least it needs, but at
+// most a frame (the film's frames lie on the millisecond: a frame is the whole
+// milliseconds of one) and never at or after `until`.
+struct Slot {
+  int64_t dts, pts;
+};
+Slot Schedule(int64_t at, int64_t ticks, int64_t earliest, int64_t until,
+              const CanvasFormat& canvas) {
+  int64_t latest = until - 1;
+  if (canvas.fps > 0) latest = std::min(latest, at + 90 * static_cast<int64_t>(1000 / canvas.fps));
+  int64_t dts = std::max(earliest, at - ticks);
+  return {dts, std::clamp(dts + ticks, at, std::max(at, latest))};
+}
+
+// The window of the display set last written, if it is this picture's.
+bool InLastWindow(const std::vector<Segment>& out, const Composition& c) {
+  for (auto s = out.rbegin(); s != out.rend(); ++s)
+    if (s->type == kWindowSegment) return s->data == WindowData(c);
+  return false;
+}
+
+// An epoch with the first picture's window: its window needs no plane clear, so a cue at
+// 0 is not shown late. Its time stamp 0 starts the stream's time line where the film's
+// starts: ffmpeg moves every source so that its first time stamp meets the others'.
+int64_t AddAnchor(std::vector<Segment>& out, const std::vector<Composition>& pictures,
+                  const CanvasFormat& canvas, int number) {
+  Composition whole;
+  whole.picture.width = canvas.width, whole.picture.height = canvas.height;
+  DisplaySet anchor(out, 0);
+  anchor.Add(kCompositionSegment, 0, CompositionData(canvas, number, true, nullptr));
+  anchor.Add(kWindowSegment, 0, WindowData(pictures.empty() ? whole : pictures.front()));
+  anchor.Add(kEndSegment, 0, {});
+  return anchor.NextDts();
+}
+
 // Shows a picture at its start; returns the first free decode time.
 int64_t AddPicture(std::vector<Segment>& out, const Composition& c, const CanvasFormat& canvas,
                    int number, int64_t earliest) {
   const int w = c.picture.width, h = c.picture.height;
-  int64_t decode = ObjectDecodeTicks(w, h), draw = WindowDrawTicks(w, h);
-  int64_t dts = std::clamp(c.start - PlaneClearTicks(canvas) - decode - draw, earliest,
-                           std::max(earliest, c.start - 8));
-  DisplaySet set(out, dts);
-  set.Add(kCompositionSegment, c.start, CompositionData(canvas, number, true, &c));
-  set.Add(kWindowSegment, c.start - draw, WindowData(c));
-  set.Add(kPaletteSegment, dts, PaletteData(c.picture));
-  int64_t decoded = std::min(dts + decode, c.start - draw);
-  for (auto& fragment : ObjectFragments(c.picture))
-    set.Add(kObjectSegment, decoded, std::move(fragment));
+  const bool epochStart = !InLastWindow(out, c);
+  const auto version = static_cast<uint8_t>(number);
+  auto fragments = ObjectFragments(c.picture, version);
+  // PCS, WDS and PDS come first, the object decodes once its last fragment is in.
+  const int64_t objectAt = 2 + static_cast<int64_t>(fragments.size());
+  const int64_t ticks = DisplaySetTicks(canvas, epochStart, w, h, objectAt);
+  const Slot slot = Schedule(c.start, ticks, earliest, c.end, canvas);
+  const int64_t draw = WindowDrawTicks(w, h);
+  const int64_t decoded = std::min(slot.dts + objectAt + ObjectDecodeTicks(w, h), slot.pts);
+  DisplaySet set(out, slot.dts);
+  set.Add(kCompositionSegment, slot.pts, CompositionData(canvas, number, epochStart, &c));
+  set.Add(kWindowSegment, slot.pts - draw, WindowData(c));
+  set.Add(kPaletteSegment, slot.dts, PaletteData(c.picture, version));
+  for (auto& fragment : fragments) set.Add(kObjectSegment, decoded, std::move(fragment));
   set.Add(kEndSegment, decoded, {});
   return std::max(set.NextDts(), decoded);
 }
 
+// Clears the picture's window when it goes (the decoder clears a window left empty).
 int64_t AddClear(std::vector<Segment>& out, const Composition& c, const CanvasFormat& canvas,
                  int number, int64_t earliest) {
-  int64_t draw = WindowDrawTicks(c.picture.width, c.picture.height);
-  int64_t dts = std::clamp(c.end - draw, earliest, std::max(earliest, c.end - 4));
-  DisplaySet set(out, dts);
-  set.Add(kCompositionSegment, c.end, CompositionData(canvas, number, false, nullptr));
-  set.Add(kWindowSegment, dts, WindowData(c));
-  set.Add(kEndSegment, dts, {});
-  return std::max(set.NextDts(), c.end);
+  const int64_t ticks = WindowDrawTicks(c.picture.width, c.picture.height);
+  const Slot slot = Schedule(c.end, ticks, earliest, INT64_MAX, canvas);
+  DisplaySet set(out, slot.dts);
+  set.Add(kCompositionSegment, slot.pts, CompositionData(canvas, number, false, nullptr));
+  set.Add(kWindowSegment, slot.dts, WindowData(c));
+  set.Add(kEndSegment, slot.dts, {});
+  return std::max(set.NextDts(), slot.pts);
 }
 
 }  // namespace
@@ -155,16 +197,18 @@ int64_t WindowDrawTicks(int width, int height) {
   return CeilDiv(9LL * width * height, 3200);
 }
 
+int64_t DisplaySetTicks(const CanvasFormat& canvas, bool epochStart, int width, int height,
+                        int64_t objectAt) {
+  const int64_t clear = epochStart ? PlaneClearTicks(canvas) : 0;
+  return std::max(clear, objectAt + ObjectDecodeTicks(width, height)) +
+         WindowDrawTicks(width, height);
+}
+
 std::vector<Segment> BuildSegments(const std::vector<Composition>& pictures,
                                    const CanvasFormat& canvas) {
   std::vector<Segment> out;
   int number = 0;
-  // An empty display set at time 0 starts the stream's time line where the film's
-  // starts: ffmpeg moves every source so that its first time stamp meets the others'.
-  DisplaySet anchor(out, 0);
-  anchor.Add(kCompositionSegment, 0, CompositionData(canvas, number++, true, nullptr));
-  anchor.Add(kEndSegment, 0, {});
-  int64_t free = anchor.NextDts();
+  int64_t free = AddAnchor(out, pictures, canvas, number++);
   for (size_t i = 0; i < pictures.size(); ++i) {
     free = AddPicture(out, pictures[i], canvas, number++, free);
     bool followed = i + 1 < pictures.size() && pictures[i + 1].start <= pictures[i].end;

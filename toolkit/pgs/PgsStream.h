@@ -1,10 +1,12 @@
 #pragma once
 // A presentation-graphics (PGS) elementary stream as a .sup file holds it: segments, each
-// "PG", PTS, DTS (90 kHz), type, size, data. Every picture is an epoch of its own:
-// composition (PCS), window (WDS), palette (PDS), object (ODS, in fragments when larger
-// than a segment), end (END); when it goes, a composition without objects (+WDS, END)
-// clears the window, unless the next picture starts right then. The stream opens with an
-// empty display set at time 0.
+// "PG", PTS, DTS (90 kHz), type, size, data. A picture is a display set of composition
+// (PCS), window (WDS), palette (PDS), object (ODS, in fragments small enough for a PES
+// each) and end (END); when it goes, a composition without objects (+WDS, END) clears the
+// window, unless the next picture starts right then. The stream opens with an empty display
+// set at time 0 that starts an epoch with the first picture's window: a picture in the
+// window defined before goes on in that epoch, any other starts an epoch of its own (and
+// the decoder clears the whole plane first).
 
 #include <cstdint>
 #include <optional>
@@ -37,6 +39,7 @@ struct Composition {
 
 struct CanvasFormat {
   int width = 1920, height = 1080;
+  double fps = 0;  // of the film; 0 when unknown
   bool HighDefinition() const { return height >= 720; }
 };
 
@@ -45,10 +48,19 @@ struct CanvasFormat {
 int64_t PlaneClearTicks(const CanvasFormat& canvas);
 int64_t ObjectDecodeTicks(int width, int height);
 int64_t WindowDrawTicks(int width, int height);
+// From a display set's first decode time to when it can be shown: the plane cleared at an
+// epoch start while the object decodes (from `objectAt` ticks in), then the window drawn.
+int64_t DisplaySetTicks(const CanvasFormat& canvas, bool epochStart, int width, int height,
+                        int64_t objectAt);
+
+// Room for an ODS: what a PES holds (65,535 bytes after its length field) less its header
+// with PTS and DTS and the segment's head (type, size).
+constexpr size_t kMaxSegmentData = 0xFFFF - 13 - 3;
 
 // The segments of the pictures, which must be in time order and not overlap. Decoding
 // starts early enough for each picture to be shown at its start, but never before the
-// previous display set is done; decode times rise from segment to segment.
+// previous display set is done; one without that room is shown later by the least the
+// decoder needs, at most a frame. Decode times rise from segment to segment.
 std::vector<Segment> BuildSegments(const std::vector<Composition>& pictures,
                                    const CanvasFormat& canvas);
 
