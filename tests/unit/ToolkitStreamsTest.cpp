@@ -7,7 +7,9 @@
 #include "base/Text.h"
 #include "toolkit/M2tsPackets.h"
 #include "toolkit/pgs/CueDrawing.h"
+#include "toolkit/pgs/CueTimeline.h"
 #include "toolkit/pgs/PgsBitmap.h"
+#include "toolkit/pgs/PgsStream.h"
 #include "toolkit/pgs/SrtReader.h"
 
 namespace quillet::toolkit {
@@ -208,6 +210,47 @@ TEST(ToolkitPgs, ManyColoursFitThePalette) {
     for (int shift : {0, 24})
       ASSERT_NEAR((bitmap.argb[i] >> shift) & 0xFF, (back >> shift) & 0xFF, 20) << i;
   }
+}
+
+p::Composition Picture(int64_t start, int64_t end, int width, int height) {
+  p::Composition c{start, end, 100, 900, {width, height, {}, {{}, {200, 128, 128, 255}}}};
+  for (int i = 0; i < width * height; ++i) c.picture.pixels.push_back(uint8_t(i * 7919 % 3 / 2));
+  return c;
+}
+
+// Each picture at 1080p gets the decoder's time before it is shown (the plane cleared at an
+// epoch start, its object decoded, its window drawn), a frame late at most; every segment
+// fits one PES; the opening display set has a window; cue times lie where the video's are.
+TEST(ToolkitPgs, PicturesGetTheirDecodeTimeAndFitThePes) {
+  const double fps = 24000.0 / 1001;
+  const int64_t frame = 3754;
+  const std::vector<p::Composition> cases[] = {
+      {Picture(0, 90090, 600, 60)},                                         // a cue at 0
+      {Picture(0, 9000, 90, 60), Picture(9000 + frame, 99000, 1200, 120)},  // a frame's gap
+      {Picture(90090, 180180, 1500, 300)}};                                 // a large object
+  for (const auto& pictures : cases) {
+    SCOPED_TRACE(pictures.back().picture.width);
+    const auto segments = p::BuildSegments(pictures, {1920, 1080, fps});
+    EXPECT_TRUE(segments[1].type == p::kWindowSegment && segments[1].data[0] == 1)
+        << "the opening display set defines one window";
+    size_t shown = 0;
+    for (size_t i = 1; i < segments.size(); ++i) {
+      const p::Segment& s = segments[i];
+      EXPECT_LE(s.data.size() + 3 + 13, 0xFFFFu) << "a segment longer than a PES holds";
+      EXPECT_GE(s.dts, segments[i - 1].dts);
+      if (s.type != p::kObjectSegment || !(s.data[3] & 0x80)) continue;
+      const p::Composition& c = pictures.at(shown++);
+      const auto pcs = std::find_if(segments.rend() - long(i), segments.rend(),
+                                    [](auto& x) { return x.type == p::kCompositionSegment; });
+      int64_t room = p::ObjectDecodeTicks(c.picture.width, c.picture.height);
+      if (pcs->data[7] & 0x80) room = std::max(room, p::PlaneClearTicks({1920, 1080}));
+      EXPECT_GE(pcs->pts - pcs->dts, room + p::WindowDrawTicks(c.picture.width, c.picture.height));
+      EXPECT_TRUE(pcs->pts >= c.start && pcs->pts - c.start <= frame) << pcs->pts - c.start;
+    }
+    EXPECT_EQ(shown, pictures.size());
+  }
+  for (auto [ms, ticks] : {std::pair{1042, 93870}, {83, 7470}, {500, 45090}})
+    EXPECT_EQ(p::FrameTime90k(ms, fps), ticks) << ms;
 }
 
 // A font without a letter would draw the same empty box for each of them.

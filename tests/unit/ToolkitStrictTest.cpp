@@ -51,6 +51,7 @@ Bytes Pes(uint8_t id, uint64_t pts, const Bytes& es) {
   for (uint64_t part : {pts >> 22, (pts >> 14) | 1, pts >> 7, (pts << 1) | 1})
     p.push_back(uint8_t(part));
   p.insert(p.end(), es.begin(), es.end());
+  if (id != 0xe0) p[4] = uint8_t((p.size() - 6) >> 8), p[5] = uint8_t(p.size() - 6);
   return p;
 }
 
@@ -170,6 +171,7 @@ TEST(ToolkitStrict, PlantedFaultsInATransportStreamBreakTheirRules) {
                (key[i + 3] == 0x67 || key[i + 3] == 0x68))
              key[i + 3] = 0x06;
        }},
+      {"pes-length", {}, [](Stream& s) { Nth(s, 0x1100, 3)[192 - 15] = 0; }},
       {"language", {"und"}, nullptr},
       {"sample-rate", {"ger", 1}, nullptr},  // 44.1 kHz
   };
