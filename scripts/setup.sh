@@ -11,7 +11,7 @@ PACKAGES=(
   xvfb xauth
   mkvtoolnix ffmpeg mencoder faad normalize-audio soundstretch sox mediainfo
   libbluray-bin libbluray-dev
-  fonts-dejavu-core fonts-liberation
+  fonts-dejavu-core fonts-liberation fonts-wqy-microhei tesseract-ocr tesseract-ocr-heb
   nlohmann-json3-dev
 )
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/Text.h"
+#include "tests/support/ProgramRun.h"
 #include "toolkit/M2tsPackets.h"
 #include "toolkit/pgs/CueDrawing.h"
 #include "toolkit/pgs/CueTimeline.h"
@@ -268,6 +269,58 @@ TEST(ToolkitPgs, DrawnGlyphsAreDistinct) {
     for (size_t k = 0; k < shapes.size(); ++k)
       EXPECT_NE(shapes[k], drawn->argb) << letter << " looks like " << letters[k];
     shapes.push_back(drawn->argb);
+  }
+}
+
+// The Hebrew text tesseract reads in a drawn cue, put dark on white with a margin as it likes.
+std::string ReadHebrew(const p::Bitmap& drawn) {
+  test::TempFolder folder("quillet-ocr");
+  const int pad = 20, width = drawn.width + 2 * pad, height = drawn.height + 2 * pad;
+  std::string pixels(static_cast<size_t>(width) * height, '\xFF');
+  for (int y = 0; y < drawn.height; ++y)
+    for (int x = 0; x < drawn.width; ++x) {
+      const uint32_t px = drawn.argb[static_cast<size_t>(y) * drawn.width + x];
+      pixels[static_cast<size_t>(y + pad) * width + x + pad] =
+          static_cast<char>(255 - (px >> 24) * (px & 0xFF) / 255);
+    }
+  test::WriteFile(folder.path() / "cue.pgm", Format("P5\n%d %d\n255\n", width, height) + pixels);
+  const auto run = test::RunShell("cd " + test::ShellQuoted(folder.str()) +
+                                  " && tesseract cue.pgm text --psm 7 -l heb");
+  EXPECT_EQ(run.status, 0) << run.err;
+  return Trim(test::ReadFile(folder.path() / "text.txt"));
+}
+
+// Every script in its order, wrapped within the safe area (0.9 of the width), the box
+// centred above the bottom offset.
+TEST(ToolkitPgs, LinesAreLaidOutInTheirScriptsOrderAndWrappedWithinTheSafeArea) {
+  const p::SubtitleStyle style;  // 1920 x 1080
+  const struct {
+    std::string text;
+    bool read;  // by tesseract: the words in their order
+    bool wraps;
+  } cases[] = {
+      {"שלום לכולם, מה שלומכם היום?", true, false},
+      {"これは日本語の長い字幕の行です。画面の幅を超えるので、折り返されなければなりません。"
+       "本当に長い行ですね。",
+       false, true},
+      {"https://example.com/a/very/long/address/without/any/blanks/so/that/it/never/fits/"
+       "on/one/line/of/the/picture/index.html",
+       false, true},
+      {"Quickly, the judge paid every bill", false, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const auto drawn = p::DrawCues({{{{c.text, false, false}}}}, style);
+    ASSERT_TRUE(drawn);
+    const int right = drawn->x + drawn->width, bottom = drawn->y + drawn->height;
+    EXPECT_GE(drawn->x, style.width * 0.05 - style.border - 1);
+    EXPECT_LE(right, style.width * 0.95 + style.border + 1);
+    EXPECT_NEAR(drawn->x + right, style.width, 8) << "centred";
+    EXPECT_LE(bottom, style.height - style.bottomOffset + style.border + 1);
+    EXPECT_GE(bottom, style.height - style.bottomOffset - style.fontSize / 3);
+    EXPECT_EQ(drawn->height > style.fontSize * 3 / 2, c.wraps) << "lines: " << drawn->height;
+    if (c.read) {
+      EXPECT_EQ(ReadHebrew(*drawn), c.text);
+    }
   }
 }
 

@@ -1,7 +1,9 @@
 #pragma once
-// Drawing cues with Qt on an offscreen canvas the size of the video: lines centred (or
-// as aligned) above the bottom offset, wrapped where wider than the picture allows,
-// outlined in black. Qt is started without a display when the process has none.
+// Drawing cues with Qt's text layout on a canvas the size of the video: lines in their
+// script's order (right to left, shaped), centred (or as aligned) above the bottom offset,
+// wrapped where wider than the picture allows, bordered in black. Only the lines' box is
+// drawn. Qt is started without a display when the process has none; once it is (by
+// ResolvedFontFamily on the main thread), DrawCues may run on several threads at once.
 
 #include <optional>
 #include <string>
