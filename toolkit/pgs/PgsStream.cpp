@@ -155,21 +155,48 @@ int64_t WindowDrawTicks(int width, int height) {
   return CeilDiv(9LL * width * height, 3200);
 }
 
+SegmentWriter::SegmentWriter(const CanvasFormat& canvas, Sink sink)
+    : canvas_(canvas), sink_(std::move(sink)) {
+  // An empty display set at time 0 starts the stream's time line where the film's
+  // starts: ffmpeg moves every source so that its first time stamp meets the others'.
+  DisplaySet anchor(made_, 0);
+  anchor.Add(kCompositionSegment, 0, CompositionData(canvas_, number_++, true, nullptr));
+  anchor.Add(kEndSegment, 0, {});
+  free_ = anchor.NextDts();
+  Hand();
+}
+
+void SegmentWriter::Add(Composition picture) {
+  // The window stays when the next picture starts as the last one ends.
+  if (pending_ && picture.start > pending_->end) Clear();
+  free_ = AddPicture(made_, picture, canvas_, number_++, free_);
+  pending_ = std::move(picture);
+  Hand();
+}
+
+void SegmentWriter::Finish() {
+  if (pending_) Clear();
+  Hand();
+}
+
+void SegmentWriter::Clear() {
+  free_ = AddClear(made_, *pending_, canvas_, number_++, free_);
+  pending_.reset();
+}
+
+void SegmentWriter::Hand() {
+  if (!made_.empty()) sink_(made_);
+  made_.clear();
+}
+
 std::vector<Segment> BuildSegments(const std::vector<Composition>& pictures,
                                    const CanvasFormat& canvas) {
   std::vector<Segment> out;
-  int number = 0;
-  // An empty display set at time 0 starts the stream's time line where the film's
-  // starts: ffmpeg moves every source so that its first time stamp meets the others'.
-  DisplaySet anchor(out, 0);
-  anchor.Add(kCompositionSegment, 0, CompositionData(canvas, number++, true, nullptr));
-  anchor.Add(kEndSegment, 0, {});
-  int64_t free = anchor.NextDts();
-  for (size_t i = 0; i < pictures.size(); ++i) {
-    free = AddPicture(out, pictures[i], canvas, number++, free);
-    bool followed = i + 1 < pictures.size() && pictures[i + 1].start <= pictures[i].end;
-    if (!followed) free = AddClear(out, pictures[i], canvas, number++, free);
-  }
+  SegmentWriter writer(canvas, [&](const std::vector<Segment>& made) {
+    out.insert(out.end(), made.begin(), made.end());
+  });
+  for (const Composition& picture : pictures) writer.Add(picture);
+  writer.Finish();
   return out;
 }
 

@@ -7,6 +7,7 @@
 // empty display set at time 0.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,9 +47,31 @@ int64_t PlaneClearTicks(const CanvasFormat& canvas);
 int64_t ObjectDecodeTicks(int width, int height);
 int64_t WindowDrawTicks(int width, int height);
 
-// The segments of the pictures, which must be in time order and not overlap. Decoding
-// starts early enough for each picture to be shown at its start, but never before the
-// previous display set is done; decode times rise from segment to segment.
+// The segments of pictures handed one at a time, which must be in time order and not
+// overlap. Decoding starts early enough for each picture to be shown at its start, but
+// never before the previous display set is done; decode times rise from segment to
+// segment. Finished segments go to the sink as they are made; only the last picture is
+// kept, until the next tells whether the window must be cleared in between.
+class SegmentWriter {
+ public:
+  using Sink = std::function<void(const std::vector<Segment>&)>;
+  SegmentWriter(const CanvasFormat& canvas, Sink sink);
+  void Add(Composition picture);
+  void Finish();  // after the last picture
+
+ private:
+  void Clear();
+  void Hand();
+
+  CanvasFormat canvas_;
+  Sink sink_;
+  std::vector<Segment> made_;
+  int number_ = 0;
+  int64_t free_ = 0;  // the first free decode time
+  std::optional<Composition> pending_;
+};
+
+// The segments of all the pictures at once.
 std::vector<Segment> BuildSegments(const std::vector<Composition>& pictures,
                                    const CanvasFormat& canvas);
 
