@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 
 #include "base/Text.h"
 #include "tests/support/ProgramRun.h"
@@ -10,6 +11,7 @@
 #include "toolkit/pgs/CueDrawing.h"
 #include "toolkit/pgs/CueTimeline.h"
 #include "toolkit/pgs/PgsBitmap.h"
+#include "toolkit/pgs/PgsEncoder.h"
 #include "toolkit/pgs/PgsStream.h"
 #include "toolkit/pgs/SrtReader.h"
 
@@ -324,40 +326,75 @@ TEST(ToolkitPgs, LinesAreLaidOutInTheirScriptsOrderAndWrappedWithinTheSafeArea) 
   }
 }
 
+// The cues of a SubRip file as "start-end:text|" each.
+std::string CuesOf(const std::string& bytes) {
+  auto file = p::SrtFile::Read(std::make_unique<std::istringstream>(bytes));
+  std::string cues;
+  for (const p::CueSpan& cue : file->cues())
+    cues += Format("%d-%d:%s|", cue.startMs, cue.endMs, file->Text(cue).c_str());
+  return cues;
+}
+
 TEST(ToolkitPgs, SubtitleBytesBecomeUtf8AndEveryLayoutGivesTheSameCues) {
+  const std::string one = "1\n00:00:01,000 --> 00:00:02,000\n", cue = "1000-2000:";
   const std::pair<std::string, std::string> text[] = {
-      {"Caf\xC3\xA9 \xD0\x96", "Caf\xC3\xA9 \xD0\x96"},
-      {"\xEF\xBB\xBFStra\xC3\x9F!", "Stra\xC3\x9F!"},                // byte-order mark dropped
-      {"Caf\xE9 \xC4pfel", "Caf\xC3\xA9 \xC3\x84pfel"},              // Latin-1
-      {"\x80 \x93q\x94", "\xE2\x82\xAC \xE2\x80\x9Cq\xE2\x80\x9D"},  // Windows additions
-      {"end\xC3", "end\xC3\x83"}};  // a cut UTF-8 sequence is Latin-1
-  for (const auto& [raw, utf8] : text) EXPECT_EQ(p::SubtitleTextToUtf8(raw), utf8);
+      {one + "Caf\xC3\xA9 \xD0\x96", cue + "Caf\xC3\xA9 \xD0\x96|"},
+      {"\xEF\xBB\xBF" + one + "Stra\xC3\x9F!", cue + "Stra\xC3\x9F!|"},           // byte-order mark
+      {one + "Caf\xE9 \xC4pfel", cue + "Caf\xC3\xA9 \xC3\x84pfel|"},              // Latin-1
+      {one + "\x80 \x93q\x94", cue + "\xE2\x82\xAC \xE2\x80\x9Cq\xE2\x80\x9D|"},  // Windows
+      {one + "end\xC3", cue + "end\xC3\x83|"},                 // a cut UTF-8 sequence is Latin-1
+      {"-00:00:01,000 --> 00:00:02,000\nx", "-1000-2000:x|"},  // before the film
+      {"00:00:09,000 --> 00:00:10,000\nlater\n\n00:00:05,000 --> 00:00:04,000\nends before\n\n"
+       "00:00:0x,000 --> 00:00:06,000\nbroken\n\n" +
+           one + "first",
+       cue + "first|9000-10000:later|"}};  // bad cues left out, the rest sorted
+  for (const auto& [raw, cues] : text) EXPECT_EQ(CuesOf(raw), cues);
 
   const std::string layouts[] = {
       "1\n00:00:01,000 --> 00:00:02,500\nFirst line\nsecond line\n\n"
       "2\n00:01:02,250 --> 01:00:00,000\n<i>Last</i>\n",
       "1\r\n00:00:01,000 --> 00:00:02,500\r\nFirst line\r\nsecond line\r\n\r\n"
       "2\r\n00:01:02,250 --> 01:00:00,000\r\n<i>Last</i>\r\n",
-      "00:00:01.000 --> 00:00:02.500\nFirst line\nsecond line\n\n"  // no numbers, dots
-      "00:01:02.250 --> 01:00:00.000\n<i>Last</i>",
-      "1\n00:00:01,000 --> 00:00:02,500 X1:10 X2:20\n  First line \nsecond line\n\n"
-      "2\n00:01:02,250-->01:00:00,000\n<i>Last</i>\n"};
-  for (const std::string& layout : layouts) {
-    std::string cues;
-    for (const p::Cue& cue : p::ParseSrt(layout))
-      cues += Format("%lld-%lld:%s|", static_cast<long long>(cue.startMs),
-                     static_cast<long long>(cue.endMs), cue.text.c_str());
-    EXPECT_EQ(cues, "1000-2500:First line\nsecond line|62250-3600000:<i>Last</i>|") << layout;
-  }
-  // Bad cues are left out, the rest sorted, a Latin-1 file read as such.
-  auto cues = p::ReadSrtBytes(
-      "\xEF\xBB\xBF"
-      "3\r\n00:00:09,000 --> 00:00:10,000\r\nlater\r\n\r\n"
-      "1\r\n00:00:05,000 --> 00:00:04,000\r\nends before it starts\r\n\r\n"
-      "2\r\n00:00:0x,000 --> 00:00:06,000\r\nbroken time\r\n\r\n"
-      "4\r\n00:00:01,000 --> 00:00:02,000\r\nGr\xFC\xDF!\r\n");
-  ASSERT_EQ(cues.size(), 2u);
-  EXPECT_EQ(cues[0].text + "|" + cues[1].text, "Gr\xC3\xBC\xC3\x9F!|later");
+      "00:00:01.000 --> 00:00:02.500\rFirst line\rsecond line\r\r"  // no numbers, dots, CR
+      "00:01:02.250 --> 01:00:00.000\r<i>Last</i>",
+      "1\n00:00:01,000 --> 00:00:02,500 X1:10 X2:20\n  First line \nsecond line\n"
+      "2\n00:01:02,250-->01:00:00,000\n<i>Last</i>\n"};  // no blank line after a cue
+  for (const std::string& layout : layouts)
+    EXPECT_EQ(CuesOf(layout), "1000-2500:First line\nsecond line|62250-3600000:<i>Last</i>|")
+        << layout;
+}
+
+// The display sets drawn from a SubRip file for a 30 s film at 25 frames: what fitting to
+// the film did (shifted/ended before/started after), then "+ms" for a picture, "-ms" for
+// the window cleared.
+std::string ShownOf(const std::string& srt) {
+  auto file = p::SrtFile::Read(std::make_unique<std::istringstream>(srt));
+  p::SubtitleStyle style;
+  style.width = 640, style.height = 360, style.bottomOffset = 30;
+  std::ostringstream out;
+  const p::FilmFit fit = p::EncodePgs(*file, style, 25, 30000, out).fit;
+  std::string shown = Format("%zu/%zu/%zu", fit.shifted, fit.endedBefore, fit.startedAfter);
+  const auto segments = p::ParseSegments(out.str());
+  for (const p::Segment& s : segments.value())
+    if (s.type == p::kCompositionSegment && (s.data[10] > 0 || s.pts >= 90))  // not the anchor
+      shown += Format(" %c%u", s.data[10] > 0 ? '+' : '-', s.pts / 90);
+  return shown;
+}
+
+TEST(ToolkitPgs, CuesAreFittedToTheFilmAndEachSetIsShownAsOnePicture) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"-00:00:01,000 --> 00:00:02,000\nbefore", "1/0/0 +0 -2000"},
+      {"-00:00:03,000 --> -00:00:01,000\ngone\n\n00:00:04,000 --> 00:00:05,000\nkept",
+       "0/1/0 +4000 -5000"},
+      {"00:00:10,000 --> 00:00:12,000\nin\n\n00:00:33,000 --> 00:00:34,000\nafter\n\n"
+       "00:00:40,000 --> 00:00:41,000\nlater",
+       "0/0/2 +10000 -12000"},
+      {"00:00:01,000 --> 00:00:03,000\nA\n\n00:00:02,000 --> 00:00:04,000\nB",
+       "0/0/0 +1000 +2000 +3000 -4000"},
+      {"00:00:01,000 --> 00:00:02,000\nSame\n\n00:00:02,000 --> 00:00:03,000\nSame\n\n"
+       "00:00:05,000 --> 00:00:06,000\nSame",
+       "0/0/0 +1000 -3000 +5000 -6000"}};
+  for (const auto& [srt, shown] : cases) EXPECT_EQ(ShownOf(srt), shown) << srt;
 }
 
 }  // namespace

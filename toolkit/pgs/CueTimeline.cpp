@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace quillet::toolkit::pgs {
 
@@ -15,33 +16,37 @@ int64_t FrameTime90k(int64_t ms, double fps) {
   return std::llround(frame * 1000.0 / fps + 1e-6) * 90;
 }
 
-std::vector<ShownCues> VisibleCueSets(const std::vector<Cue>& cues, double fps) {
-  struct Span {
-    int64_t start, end;
-  };
-  std::vector<Span> spans;
-  std::vector<int64_t> bounds;
-  for (const Cue& cue : cues) {
-    Span s{FrameTime90k(cue.startMs, fps), FrameTime90k(cue.endMs, fps)};
-    spans.push_back(s);
-    if (s.end > s.start) bounds.insert(bounds.end(), {s.start, s.end});
+FilmFit FitToFilm(std::vector<CueSpan>& cues, int64_t filmEndMs) {
+  FilmFit fit;
+  auto kept = std::remove_if(cues.begin(), cues.end(), [&](CueSpan& cue) {
+    if (cue.endMs <= 0) return ++fit.endedBefore, true;
+    if (filmEndMs > 0 && cue.startMs >= filmEndMs) return ++fit.startedAfter, true;
+    if (cue.startMs < 0) cue.startMs = 0, ++fit.shifted;
+    return false;
+  });
+  cues.erase(kept, cues.end());
+  return fit;
+}
+
+int64_t CueTimeline::NextChange() {
+  // Cues shorter than a frame never show.
+  while (next_ < cues_.size() && End(next_) <= Start(next_)) ++next_;
+  int64_t at = next_ < cues_.size() ? Start(next_) : std::numeric_limits<int64_t>::max();
+  return ends_.empty() ? at : std::min(at, ends_.top().first);
+}
+
+std::optional<ShownCues> CueTimeline::Next() {
+  for (int64_t at = NextChange(); at != std::numeric_limits<int64_t>::max(); at = NextChange()) {
+    for (; !ends_.empty() && ends_.top().first == at; ends_.pop())
+      shown_.erase(std::lower_bound(shown_.begin(), shown_.end(), ends_.top().second));
+    for (; next_ < cues_.size() && Start(next_) == at; ++next_) {
+      if (End(next_) <= at) continue;
+      shown_.insert(std::upper_bound(shown_.begin(), shown_.end(), next_), next_);
+      ends_.push({End(next_), next_});
+    }
+    if (!shown_.empty()) return ShownCues{at, NextChange(), shown_};
   }
-  std::sort(bounds.begin(), bounds.end());
-  bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
-  std::vector<ShownCues> shown;
-  for (size_t b = 0; b + 1 < bounds.size(); ++b) {
-    ShownCues piece{bounds[b], bounds[b + 1], {}};
-    for (size_t i = 0; i < spans.size(); ++i)
-      if (spans[i].start <= piece.start && spans[i].end >= piece.end &&
-          spans[i].end > spans[i].start)
-        piece.cues.push_back(i);
-    if (piece.cues.empty()) continue;
-    if (!shown.empty() && shown.back().end == piece.start && shown.back().cues == piece.cues)
-      shown.back().end = piece.end;
-    else
-      shown.push_back(std::move(piece));
-  }
-  return shown;
+  return std::nullopt;
 }
 
 }  // namespace quillet::toolkit::pgs

@@ -128,32 +128,23 @@ Slot Schedule(int64_t at, int64_t ticks, int64_t earliest, int64_t until,
   return {dts, std::clamp(dts + ticks, at, std::max(at, latest))};
 }
 
-// The window of the display set last written, if it is this picture's.
-bool InLastWindow(const std::vector<Segment>& out, const Composition& c) {
-  for (auto s = out.rbegin(); s != out.rend(); ++s)
-    if (s->type == kWindowSegment) return s->data == WindowData(c);
-  return false;
-}
-
 // An epoch with the first picture's window: its window needs no plane clear, so a cue at
 // 0 is not shown late. Its time stamp 0 starts the stream's time line where the film's
 // starts: ffmpeg moves every source so that its first time stamp meets the others'.
-int64_t AddAnchor(std::vector<Segment>& out, const std::vector<Composition>& pictures,
+int64_t AddAnchor(std::vector<Segment>& out, const std::vector<uint8_t>& window,
                   const CanvasFormat& canvas, int number) {
-  Composition whole;
-  whole.picture.width = canvas.width, whole.picture.height = canvas.height;
   DisplaySet anchor(out, 0);
   anchor.Add(kCompositionSegment, 0, CompositionData(canvas, number, true, nullptr));
-  anchor.Add(kWindowSegment, 0, WindowData(pictures.empty() ? whole : pictures.front()));
+  anchor.Add(kWindowSegment, 0, window);
   anchor.Add(kEndSegment, 0, {});
   return anchor.NextDts();
 }
 
 // Shows a picture at its start; returns the first free decode time.
+// A picture in the window defined last goes on in its epoch; any other starts one.
 int64_t AddPicture(std::vector<Segment>& out, const Composition& c, const CanvasFormat& canvas,
-                   int number, int64_t earliest) {
+                   int number, int64_t earliest, bool epochStart) {
   const int w = c.picture.width, h = c.picture.height;
-  const bool epochStart = !InLastWindow(out, c);
   const auto version = static_cast<uint8_t>(number);
   auto fragments = ObjectFragments(c.picture, version);
   // PCS, WDS and PDS come first, the object decodes once its last fragment is in.
@@ -204,16 +195,53 @@ int64_t DisplaySetTicks(const CanvasFormat& canvas, bool epochStart, int width, 
          WindowDrawTicks(width, height);
 }
 
+SegmentWriter::SegmentWriter(const CanvasFormat& canvas, Sink sink)
+    : canvas_(canvas), sink_(std::move(sink)) {}
+
+// The opening display set waits for the first picture: it defines that picture's window.
+void SegmentWriter::Open(const Composition* first) {
+  Composition whole;
+  whole.picture.width = canvas_.width, whole.picture.height = canvas_.height;
+  window_ = WindowData(first ? *first : whole);
+  free_ = AddAnchor(made_, window_, canvas_, number_++);
+  opened_ = true;
+}
+
+void SegmentWriter::Add(Composition picture) {
+  if (!opened_) Open(&picture);
+  // The window stays when the next picture starts as the last one ends.
+  if (pending_ && picture.start > pending_->end) Clear();
+  std::vector<uint8_t> window = WindowData(picture);
+  free_ = AddPicture(made_, picture, canvas_, number_++, free_, window != window_);
+  window_ = std::move(window);
+  pending_ = std::move(picture);
+  Hand();
+}
+
+void SegmentWriter::Finish() {
+  if (!opened_) Open(nullptr);
+  if (pending_) Clear();
+  Hand();
+}
+
+void SegmentWriter::Clear() {
+  free_ = AddClear(made_, *pending_, canvas_, number_++, free_);
+  pending_.reset();
+}
+
+void SegmentWriter::Hand() {
+  if (!made_.empty()) sink_(made_);
+  made_.clear();
+}
+
 std::vector<Segment> BuildSegments(const std::vector<Composition>& pictures,
                                    const CanvasFormat& canvas) {
   std::vector<Segment> out;
-  int number = 0;
-  int64_t free = AddAnchor(out, pictures, canvas, number++);
-  for (size_t i = 0; i < pictures.size(); ++i) {
-    free = AddPicture(out, pictures[i], canvas, number++, free);
-    bool followed = i + 1 < pictures.size() && pictures[i + 1].start <= pictures[i].end;
-    if (!followed) free = AddClear(out, pictures[i], canvas, number++, free);
-  }
+  SegmentWriter writer(canvas, [&](const std::vector<Segment>& made) {
+    out.insert(out.end(), made.begin(), made.end());
+  });
+  for (const Composition& picture : pictures) writer.Add(picture);
+  writer.Finish();
   return out;
 }
 

@@ -9,6 +9,7 @@
 // the decoder clears the whole plane first).
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,10 +58,35 @@ int64_t DisplaySetTicks(const CanvasFormat& canvas, bool epochStart, int width, 
 // with PTS and DTS and the segment's head (type, size).
 constexpr size_t kMaxSegmentData = 0xFFFF - 13 - 3;
 
-// The segments of the pictures, which must be in time order and not overlap. Decoding
-// starts early enough for each picture to be shown at its start, but never before the
-// previous display set is done; one without that room is shown later by the least the
-// decoder needs, at most a frame. Decode times rise from segment to segment.
+// The segments of pictures handed one at a time, which must be in time order and not
+// overlap. Decoding starts early enough for each picture to be shown at its start, but
+// never before the previous display set is done; one without that room is shown later by
+// the least the decoder needs, at most a frame. Decode times rise from segment to segment. Finished
+// segments go to the sink as they are made; only the last picture is kept, until the next tells
+// whether the window must be cleared in between.
+class SegmentWriter {
+ public:
+  using Sink = std::function<void(const std::vector<Segment>&)>;
+  SegmentWriter(const CanvasFormat& canvas, Sink sink);
+  void Add(Composition picture);
+  void Finish();  // after the last picture
+
+ private:
+  void Open(const Composition* first);
+  void Clear();
+  void Hand();
+
+  CanvasFormat canvas_;
+  Sink sink_;
+  std::vector<Segment> made_;
+  int number_ = 0;
+  int64_t free_ = 0;  // the first free decode time
+  std::optional<Composition> pending_;
+  bool opened_ = false;
+  std::vector<uint8_t> window_;  // the window defined last
+};
+
+// The segments of all the pictures at once.
 std::vector<Segment> BuildSegments(const std::vector<Composition>& pictures,
                                    const CanvasFormat& canvas);
 

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <optional>
+#include <limits>
+#include <string_view>
+
+#include "toolkit/Process.h"
 
 namespace quillet::toolkit::pgs {
 namespace {
@@ -19,6 +22,7 @@ size_t Utf8SequenceAt(std::string_view text, size_t i) {
   return n;
 }
 
+// Line ends are ASCII, so no sequence spans two lines: checking line by line checks the file.
 bool IsUtf8(std::string_view text) {
   for (size_t i = 0; i < text.size();) {
     size_t n = Utf8SequenceAt(text, i);
@@ -59,16 +63,6 @@ std::string CodePageToUtf8(std::string_view text) {
   return out;
 }
 
-// "01:02:03,456" (or with a '.') in milliseconds.
-std::optional<int64_t> ParseClock(std::string_view text) {
-  int h = 0, m = 0, s = 0, ms = 0, used = 0;
-  std::string copy(text);
-  std::replace(copy.begin(), copy.end(), '.', ',');
-  if (std::sscanf(copy.c_str(), "%d:%d:%d,%d%n", &h, &m, &s, &ms, &used) != 4) return std::nullopt;
-  if (m > 59 || s > 59 || ms > 999 || h < 0 || m < 0 || s < 0 || ms < 0) return std::nullopt;
-  return ((static_cast<int64_t>(h) * 60 + m) * 60 + s) * 1000 + ms;
-}
-
 std::string_view TrimView(std::string_view text) {
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
     text.remove_prefix(1);
@@ -77,8 +71,22 @@ std::string_view TrimView(std::string_view text) {
   return text;
 }
 
+// "01:02:03,456" (or with a '.') in milliseconds; a leading '-' puts it before the film.
+std::optional<int32_t> ParseClock(std::string_view text) {
+  bool before = !text.empty() && text.front() == '-';
+  if (before) text.remove_prefix(1);
+  int h = 0, m = 0, s = 0, ms = 0, used = 0;
+  std::string copy(text);
+  std::replace(copy.begin(), copy.end(), '.', ',');
+  if (std::sscanf(copy.c_str(), "%d:%d:%d,%d%n", &h, &m, &s, &ms, &used) != 4) return std::nullopt;
+  if (m > 59 || s > 59 || ms > 999 || h < 0 || m < 0 || s < 0 || ms < 0) return std::nullopt;
+  int64_t total = ((static_cast<int64_t>(h) * 60 + m) * 60 + s) * 1000 + ms;
+  if (total > std::numeric_limits<int32_t>::max()) return std::nullopt;
+  return static_cast<int32_t>(before ? -total : total);
+}
+
 struct Timing {
-  int64_t start, end;
+  int32_t start, end;
 };
 
 std::optional<Timing> ParseTimingLine(std::string_view line) {
@@ -100,53 +108,139 @@ bool IsNumber(std::string_view line) {
   });
 }
 
-std::vector<std::string_view> SplitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  size_t at = 0;
-  while (at <= text.size()) {
-    size_t end = text.find_first_of("\r\n", at);
-    if (end == std::string_view::npos) end = text.size();
-    lines.push_back(text.substr(at, end - at));
-    if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
-      ++end;
-    at = end + 1;
+// The lines of a stream with their offsets, read in large pieces; only the current line
+// is held.
+class LineReader {
+ public:
+  explicit LineReader(std::istream& in) : in_(in) {}
+
+  // The next line without its end; false at the end of the stream.
+  bool Next(std::string_view& line, uint64_t& offset) {
+    size_t end;
+    while ((end = buf_.find_first_of("\r\n", at_)) == std::string::npos ||
+           (buf_[end] == '\r' && end + 1 == buf_.size() && !ended_)) {
+      if (ended_) break;
+      Refill();
+    }
+    if (end == std::string::npos && at_ == buf_.size()) return false;
+    if (end == std::string::npos) end = buf_.size();
+    line = std::string_view(buf_).substr(at_, end - at_);
+    offset = base_ + at_;
+    at_ = end + (end + 1 < buf_.size() && buf_[end] == '\r' && buf_[end + 1] == '\n' ? 2 : 1);
+    at_ = std::min(at_, buf_.size());
+    return true;
   }
-  return lines;
-}
+
+ private:
+  void Refill() {
+    buf_.erase(0, at_);
+    base_ += at_;
+    at_ = 0;
+    size_t had = buf_.size();
+    buf_.resize(had + kPiece);
+    in_.read(buf_.data() + had, kPiece);
+    buf_.resize(had + static_cast<size_t>(in_.gcount()));
+    ended_ = in_.gcount() == 0;
+  }
+
+  static constexpr size_t kPiece = 1 << 20;
+  std::istream& in_;
+  std::string buf_;
+  size_t at_ = 0;
+  uint64_t base_ = 0;
+  bool ended_ = false;
+};
+
+// The cues of the lines as they come. A number line inside a cue's text is held until the
+// next line tells whether it numbers a new cue (a cue that lost its closing blank line).
+class CueIndexer {
+ public:
+  std::vector<CueSpan> cues;
+  bool utf8 = true;
+
+  void Line(std::string_view line, uint64_t offset) {
+    utf8 = utf8 && IsUtf8(line);
+    if (auto timing = ParseTimingLine(line)) {
+      held_ = false;  // the next cue's number
+      Close();
+      open_ = true;
+      cue_ = CueSpan{timing->start, timing->end};
+      empty_ = true;
+      return;
+    }
+    if (!open_) return;
+    if (held_) AddText(heldBegin_, heldEnd_);
+    held_ = false;
+    if (TrimView(line).empty()) return Close();
+    if (IsNumber(line)) {
+      held_ = true, heldBegin_ = offset, heldEnd_ = offset + line.size();
+      return;
+    }
+    AddText(offset, offset + line.size());
+  }
+
+  void Close() {
+    if (held_) AddText(heldBegin_, heldEnd_);
+    held_ = false;
+    if (open_ && cue_.endMs > cue_.startMs) cues.push_back(cue_);
+    open_ = false;
+  }
+
+ private:
+  void AddText(uint64_t begin, uint64_t end) {
+    if (empty_) cue_.offset = begin;
+    empty_ = false;
+    cue_.length = std::min<uint64_t>(end - cue_.offset, (1 << 24) - 1);
+  }
+
+  CueSpan cue_;
+  bool open_ = false, empty_ = true, held_ = false;
+  uint64_t heldBegin_ = 0, heldEnd_ = 0;
+};
 
 }  // namespace
 
-std::string SubtitleTextToUtf8(std::string_view raw) {
-  if (raw.substr(0, 3) == "\xEF\xBB\xBF") raw.remove_prefix(3);
-  return IsUtf8(raw) ? std::string(raw) : CodePageToUtf8(raw);
-}
-
-std::vector<Cue> ParseSrt(std::string_view utf8) {
-  std::vector<Cue> cues;
-  std::vector<std::string_view> lines = SplitLines(utf8);
-  for (size_t i = 0; i < lines.size(); ++i) {
-    auto timing = ParseTimingLine(lines[i]);
-    if (!timing) continue;
-    Cue cue{timing->start, timing->end, ""};
-    size_t k = i + 1;
-    for (; k < lines.size() && !TrimView(lines[k]).empty(); ++k) {
-      // A cue that lost its closing blank line: the next number and timing start anew.
-      if (IsNumber(lines[k]) && k + 1 < lines.size() && ParseTimingLine(lines[k + 1])) break;
-      if (ParseTimingLine(lines[k])) break;
-      if (!cue.text.empty()) cue.text += '\n';
-      cue.text += TrimView(lines[k]);
-    }
-    i = k - 1;
-    if (cue.endMs > cue.startMs) cues.push_back(std::move(cue));
+std::optional<SrtFile> SrtFile::Read(std::unique_ptr<std::istream> in) {
+  CueIndexer indexer;
+  LineReader lines(*in);
+  std::string_view line;
+  uint64_t offset = 0;
+  for (size_t n = 0; lines.Next(line, offset); ++n) {
+    // A byte-order mark is no text.
+    if (n == 0 && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3), offset += 3;
+    // A file of millions of cues takes seconds: a stop must not wait for its end.
+    if (n % 4096 == 0 && Interrupted()) return std::nullopt;
+    indexer.Line(line, offset);
   }
-  return cues;
+  indexer.Close();
+  SrtFile file;
+  file.in_ = std::move(in);
+  file.codePage_ = !indexer.utf8;
+  file.cues_ = std::move(indexer.cues);
+  std::stable_sort(file.cues_.begin(), file.cues_.end(),
+                   [](const CueSpan& a, const CueSpan& b) { return a.startMs < b.startMs; });
+  return file;
 }
 
-std::vector<Cue> ReadSrtBytes(std::string_view raw) {
-  std::vector<Cue> cues = ParseSrt(SubtitleTextToUtf8(raw));
-  std::stable_sort(cues.begin(), cues.end(),
-                   [](const Cue& a, const Cue& b) { return a.startMs < b.startMs; });
-  return cues;
+std::string SrtFile::Text(const CueSpan& cue) {
+  std::string raw(cue.length, '\0');
+  in_->clear();
+  in_->seekg(static_cast<std::streamoff>(cue.offset));
+  in_->read(raw.data(), static_cast<std::streamsize>(raw.size()));
+  raw.resize(static_cast<size_t>(in_->gcount()));
+  if (codePage_) raw = CodePageToUtf8(raw);
+  std::string text;
+  std::string_view rest = raw;
+  while (!rest.empty()) {
+    size_t end = std::min(rest.find_first_of("\r\n"), rest.size());
+    std::string_view piece = TrimView(rest.substr(0, end));
+    if (!piece.empty()) {
+      if (!text.empty()) text += '\n';
+      text += piece;
+    }
+    rest.remove_prefix(std::min(rest.size(), end + 1));
+  }
+  return text;
 }
 
 }  // namespace quillet::toolkit::pgs

@@ -1,6 +1,7 @@
 #include "toolkit/pgs/SubtitleSource.h"
 
 #include <filesystem>
+#include <fstream>
 
 #include "base/Text.h"
 #include "toolkit/Files.h"
@@ -10,10 +11,19 @@
 namespace quillet::toolkit::pgs {
 namespace {
 
-std::optional<std::vector<Cue>> Fail(const MuxTrack& track, const std::string& why,
-                                     std::string* error) {
+std::optional<SrtFile> Fail(const MuxTrack& track, const std::string& why, std::string* error) {
   if (error) *error = Format("line %d: %s", track.line, why.c_str());
   return std::nullopt;
+}
+
+// The cues of a SubRip file, read as a stream.
+std::optional<SrtFile> ReadCues(const MuxTrack& track, const std::string& path,
+                                std::string* error) {
+  auto in = std::make_unique<std::ifstream>(path, std::ios::binary);
+  if (!*in) return Fail(track, "cannot read " + track.path, error);
+  auto file = SrtFile::Read(std::move(in));
+  if (!file) return Fail(track, "stopped while reading the subtitles of " + track.path, error);
+  return file;
 }
 
 // The Matroska track the line names (its first text track without track=).
@@ -25,8 +35,8 @@ const MkvTrack* FindTextTrack(const MuxTrack& track, const MkvIdentification& id
   return nullptr;
 }
 
-std::optional<std::vector<Cue>> ExtractCues(const MuxTrack& track, const std::string& path,
-                                            const std::string& scratch, std::string* error) {
+std::optional<SrtFile> ExtractCues(const MuxTrack& track, const std::string& path,
+                                   const std::string& scratch, std::string* error) {
   auto id = IdentifyFile(path);
   if (!id) return Fail(track, "mkvmerge cannot read " + track.path, error);
   const MkvTrack* text = FindTextTrack(track, *id);
@@ -44,23 +54,20 @@ std::optional<std::vector<Cue>> ExtractCues(const MuxTrack& track, const std::st
   ToolResult r =
       RunProgram({"mkvextract", path, "tracks", Format("%lld:%s", text->id, srt.c_str())}, quiet);
   // mkvextract ends with 1 after warnings; the file is then whole.
-  auto bytes = ReadBytes(srt);
-  if (!r.started || r.signal != 0 || r.exitCode > 1 || !bytes)
+  if (!r.started || r.signal != 0 || r.exitCode > 1 || FileSize(srt) < 0)
     return Fail(track, "mkvextract cannot take out track" + number + " of " + track.path, error);
-  return ReadSrtBytes(*bytes);
+  return ReadCues(track, srt, error);
 }
 
 }  // namespace
 
-std::optional<std::vector<Cue>> LoadCues(const MuxTrack& track, const std::string& scratch,
-                                         std::string* error) {
+std::optional<SrtFile> LoadCues(const MuxTrack& track, const std::string& scratch,
+                                std::string* error) {
   std::string path = LocateInput(track.path);
   if (FileSize(path) < 0) return Fail(track, "missing source file " + track.path, error);
   if (!FileHasData(path)) return Fail(track, "empty source file " + track.path, error);
   if (IsMatroskaFile(path)) return ExtractCues(track, path, scratch, error);
-  auto bytes = ReadBytes(path);
-  if (!bytes) return Fail(track, "cannot read " + track.path, error);
-  return ReadSrtBytes(*bytes);
+  return ReadCues(track, path, error);
 }
 
 }  // namespace quillet::toolkit::pgs

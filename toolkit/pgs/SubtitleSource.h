@@ -4,7 +4,6 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "toolkit/MuxJob.h"
 #include "toolkit/pgs/SrtReader.h"
@@ -12,8 +11,8 @@
 namespace quillet::toolkit::pgs {
 
 // The cues, sorted by start; nullopt with a one-line reason (missing file, no such text
-// track, a track of another kind).
-std::optional<std::vector<Cue>> LoadCues(const MuxTrack& track, const std::string& scratch,
-                                         std::string* error);
+// track, a track of another kind, a stop signal).
+std::optional<SrtFile> LoadCues(const MuxTrack& track, const std::string& scratch,
+                                std::string* error);
 
 }  // namespace quillet::toolkit::pgs

@@ -2,6 +2,7 @@
 // and written as a .sup file in the scratch folder, which ffmpeg then muxes like any
 // other source.
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -15,10 +16,25 @@
 namespace quillet::toolkit {
 namespace {
 
-bool WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out.flush());
+// The length of the film in milliseconds (its video's), 0 when the plan has no video yet.
+int64_t FilmEndMs(const MuxPlan& plan) {
+  for (const MuxInput& input : plan.inputs)
+    for (const ProbedStream& s : input.probe.streams)
+      if (s.type == "video")
+        return std::llround(1000 * (s.duration > 0 ? s.duration : input.probe.duration));
+  return 0;
+}
+
+// One line for the cues that start before the film, one for those after its end.
+void TellFit(const pgs::FilmFit& fit, const MuxTrack& track, int64_t filmEndMs) {
+  if (fit.shifted + fit.endedBefore > 0)
+    Log(
+        Format("%zu subtitles of %s start before the film: %zu shown from its start, %zu that "
+               "end before it left out",
+               fit.shifted + fit.endedBefore, track.path.c_str(), fit.shifted, fit.endedBefore));
+  if (fit.startedAfter > 0)
+    Log(Format("%zu subtitles of %s start after the film's end at %.3f s and are left out",
+               fit.startedAfter, track.path.c_str(), static_cast<double>(filmEndMs) / 1000));
 }
 
 }  // namespace
@@ -37,11 +53,15 @@ std::optional<MuxStream> DrawTextSubtitles(const MuxTrack& track, const std::str
   double fps = 0;
   if (auto rate = ParseFrameRate(track.fps))
     fps = static_cast<double>(rate->num) / static_cast<double>(rate->den);
-  auto stream = pgs::EncodePgs(*cues, *style, fps);
-  if (!stream && Interrupted()) return fail("stopped while drawing the subtitles of " + track.path);
-  if (!stream) return fail("no subtitle in " + track.path + " has any text to show");
   std::string sup = (std::filesystem::path(scratch) / Format("line%d.sup", track.line)).string();
-  if (!WriteFile(sup, *stream)) return fail("cannot write " + sup);
+  std::ofstream out(sup, std::ios::binary | std::ios::trunc);
+  const int64_t filmEndMs = FilmEndMs(plan);
+  pgs::PgsResult drawn = pgs::EncodePgs(*cues, *style, fps, filmEndMs, out);
+  TellFit(drawn.fit, track, filmEndMs);
+  if (drawn.stopped) return fail("stopped while drawing the subtitles of " + track.path);
+  if (drawn.pictures == 0) return fail("no subtitle in " + track.path + " has any text to show");
+  if (!out.flush()) return fail("cannot write " + sup);
+  out.close();
   auto probe = ProbeMediaFile(sup);
   if (!probe || probe->streams.size() != 1 || probe->streams[0].codec != "hdmv_pgs_subtitle")
     return fail("ffmpeg cannot read the subtitle pictures drawn from " + track.path);
