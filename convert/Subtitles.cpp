@@ -13,6 +13,7 @@
 #include "convert/PathNames.h"
 #include "convert/RunCleanup.h"
 #include "inspect/ReadInfo.h"
+#include "inspect/SubtitleBeside.h"
 #include "sys/FileAPI.h"
 #include "tools/Paths.h"
 
@@ -31,13 +32,6 @@ bool SubtitleFileChosen(const Form1& f) {
 int ChosenSourceTrack(const App& app) {
   const int row = app.form.cmbSubs.ListIndex;
   return row >= 0 && row < app.report.strSubTracks.count ? row : -1;
-}
-
-// The browsed file wins over the ".srt" beside the source.
-std::string SubtitleFileOf(const Form1& f) {
-  if (!f.strSubBrowse.empty()) return f.strSubBrowse;
-  const std::string& source = f.strFullname;
-  return source.substr(0, source.size() >= 3 ? source.size() - 3 : 0) + "srt";
 }
 
 bool Exists(const std::string& path) {
@@ -86,6 +80,16 @@ void ReportRemuxFailure(App& app, const std::string& subtitle) {
 
 }  // namespace
 
+std::string SubtitleFileOfRun(const App& app) {
+  const Form1& f = app.form;
+  if (!f.strSubBrowse.empty()) return f.strSubBrowse;
+  return f.lblSRTFound.Visible ? SubtitleBesideSource(f.strFullname, ChosenAudioLanguage(app)) : "";
+}
+
+void TellSubtitleFile(App& app, const std::string& path) {
+  IgnoringErrors([&] { app.ctx.ui.Tell("Subtitles: " + FileNameFromPath(path)); });
+}
+
 BurnIn ChooseBurnIn(const App& app) {
   const Form1& f = app.form;
   if (f.chkSubs.Value != 1) return BurnIn::kNone;
@@ -112,7 +116,8 @@ bool SubtitleRemuxWanted(const Form1& form) {
 void SubtitleRemux(App& app, const ConvertRun& run) {
   Form1& f = app.form;
   f.bSRT = true;
-  const std::string subtitle = SubtitleFileOf(f);
+  const std::string subtitle = SubtitleFileOfRun(app);
+  TellSubtitleFile(app, subtitle);
   const std::string folder = run.folder + kTempSrtFolder;
   const std::string copy = folder + kSepStr + run.strBaseName + ".mkv";
   IgnoringErrors([&] {

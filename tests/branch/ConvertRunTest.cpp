@@ -215,7 +215,7 @@ const SplitRow kSplits[] = {
     {"AvchdNeverSplits", 9000000000, [](Job& s) { s.form().chkAVCHD.SetValue(1); }, R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie_raw.h264")"},
     {"OptionOff", 9000000000, [](Job& s) { s.form().Check1.SetValue(0); }, kExtractVideo},
     {"ExternalSubtitleFile", 9000000000, [](Job& s) { s.form().strSubBrowse = "/subs/Film.srt"; s.form().chkSubs.SetValue(1); }, kSplitter + R"( -S "{src}" -s 0 -D -A "/subs/Film.srt" --split size:3000000K)"},
-    {"SubtitleBesideTheSource", 9000000000, [](Job& s) { s.form().lblSRTFound.Visible = true; s.form().chkSubs.SetValue(1); }, kSplitter + R"( -S "{src}" -s 0 -D -A "{srcdir}/Film.srt" --split size:3000000K)"},
+    {"SubtitleBesideTheSource", 9000000000, [](Job& s) { WriteFile(s.sourceDir.path() / "Film.srt", "1"); s.form().lblSRTFound.Visible = true; s.form().chkSubs.SetValue(1); }, kSplitter + R"( -S "{src}" -s 0 -D -A "{srcdir}/Film.srt" --split size:3000000K)"},
     // The chosen subtitle track of the source goes into each part.
     {"ChosenSubtitleTrack", 9000000000, [](Job& s) { s.ChooseSubtitle(1); }, kSplitter + R"(  -s 4 "{src}" --split size:3000000K)"},
 };
