@@ -119,6 +119,9 @@ void AuthorAvchd(App& app, ConvertRun& run);
 std::string TextSubtitleLine(App& app, const ConvertRun& run);
 
 // --- Subtitles.cpp ---
+// A subtitle file given (browsed for, or --subs) that the road would drop: a box says why
+// and the run fails before any tool runs.
+bool RefuseSubtitlesTheRoadDrops(App& app);
 // How the encoder of a recode burns in subtitles.
 enum class BurnIn {
   kSourceTrack,  // a subtitle track of the source, extracted beside the video ("-sid N")

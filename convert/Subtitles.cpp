@@ -10,6 +10,7 @@
 #include "base/Files.h"
 #include "convert/Convert.h"
 #include "convert/ConvertSteps.h"
+#include "convert/FreeSpace.h"
 #include "convert/PathNames.h"
 #include "convert/RunCleanup.h"
 #include "inspect/ReadInfo.h"
@@ -78,7 +79,42 @@ void ReportRemuxFailure(App& app, const std::string& subtitle) {
   SetProgress(app, kConversionError);
 }
 
+// Why the road this run takes would drop a subtitle file; "" when it carries it (as a
+// track of its own, or burnt into the re-encoded video).
+std::string WhyTheRoadDropsSubtitles(const App& app) {
+  const bool recode = app.form.chkMP2.Value == 1;
+  switch (MatroskaRoad(app)) {
+    case Road::kMp4:
+      return recode ? ""
+                    : "an MP4 of the video as it is has no subtitle track the players show; "
+                      "re-encode the video to burn them in, or make a transport stream or an "
+                      "AVCHD folder";
+    case Road::kAvchd:
+      return recode ? "the re-encode of an AVCHD folder burns in no subtitle file; convert "
+                      "without the re-encode to carry it as a subtitle track"
+                    : "";
+    case Road::kMpeg2Repack:
+      return "an MPEG-2 film is repacked as it is, without subtitles";
+    default:
+      return "";
+  }
+}
+
 }  // namespace
+
+bool RefuseSubtitlesTheRoadDrops(App& app) {
+  const std::string& file = app.form.strSubBrowse;
+  if (file.empty()) return false;
+  const std::string why = WhyTheRoadDropsSubtitles(app);
+  if (why.empty()) return false;
+  IgnoringErrors([&] {
+    app.ctx.ui.MsgBox("The subtitle file " + FileNameFromPath(file) + " cannot be carried: " + why +
+                          ". Nothing was converted.",
+                      MsgStyle::kCritical, "Subtitle error");
+  });
+  SetProgress(app, kConversionError);
+  return true;
+}
 
 std::string SubtitleFileOfRun(const App& app) {
   const Form1& f = app.form;
@@ -109,8 +145,11 @@ std::string BurnInFontOptions(const App& app) {
 }
 
 bool SubtitleRemuxWanted(const Form1& form) {
-  return form.chkAVCHD.Value != 1 && !form.bSplit && !form.bSRT && form.chkSubs.Value == 1 &&
-         SubtitleFileChosen(form);
+  // An AVCHD folder, and a transport stream of the video as it is, carry the file as a
+  // subtitle track of their own (TextSubtitleLine).
+  const bool carriedAsTrack = form.chkVob.Value == 1 && form.chkMP2.Value != 1;
+  return form.chkAVCHD.Value != 1 && !carriedAsTrack && !form.bSplit && !form.bSRT &&
+         form.chkSubs.Value == 1 && SubtitleFileChosen(form);
 }
 
 void SubtitleRemux(App& app, const ConvertRun& run) {
