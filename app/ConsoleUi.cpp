@@ -71,6 +71,12 @@ void ConsoleUi::Repaint() {
   if (form_) progress_.Show(form_->txtProgress.Text, form_->progress);
 }
 
+void ConsoleUi::Tell(const std::string& line) {
+  if (!out_) return;
+  progress_.BreakLine();  // a terminal's status line must not run into it
+  *out_ << line << std::endl;
+}
+
 void ConsoleUi::ShowFolderWindow() {
   progress_.BreakLine();
   err_ << "Folder conversion: the folder window needs a display; name the folder on the "

@@ -23,11 +23,14 @@ class ConsoleUi : public Ui {
   ~ConsoleUi() override;
   // The window model whose progress text is echoed at each repaint.
   void Attach(const Form1& form) { form_ = &form; }
+  // Where Tell writes; nowhere until set.
+  void TellTo(std::ostream& out) { out_ = &out; }
 
   int MsgBox(const std::string& text, int style, const std::string& title) override;
   std::string OpenFile(const OpenFileRequest& request) override;
   std::string BrowseForFolder(const std::string& prompt) override;
   void Repaint() override;
+  void Tell(const std::string& line) override;
   void SetTopMost(bool) override {}
   void Sleep(int milliseconds) override;
   // Nobody can press the folder window's buttons: showing it says so instead.
@@ -37,6 +40,7 @@ class ConsoleUi : public Ui {
  private:
   std::ostream& err_;
   const Form1* form_ = nullptr;
+  std::ostream* out_ = nullptr;
   ConsoleProgress progress_;
 };
 

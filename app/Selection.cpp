@@ -8,6 +8,7 @@
 #include "base/Files.h"
 #include "convert/Convert.h"
 #include "inspect/ReadInfo.h"
+#include "inspect/SubtitleBeside.h"
 #include "tools/Paths.h"
 
 namespace quillet {
@@ -43,11 +44,6 @@ std::string LastThreeLower(const std::string& path) {
   return tail;
 }
 
-// A subtitle file beside the source: its name with the last three characters "srt".
-bool SubtitleBesideSource(const std::string& path) {
-  return path.size() >= 3 && FileHasLength(path.substr(0, path.size() - 3) + "srt");
-}
-
 }  // namespace
 
 void Command1_Click(App& app) {
@@ -80,19 +76,12 @@ void ChooseSourceByType(App& app, const std::string& path) {
   if (extension == "mkv") {
     f.strType = "mkv";
     ReadInfo(app, path);
-    if (SubtitleBesideSource(path)) {
-      f.lblSRTFound.Visible = true;
-      f.chkSubs.Visible = true;
-      f.cmbSubs.Visible = false;
-    }
+    if (FindSubtitleBeside(app, path)) f.cmbSubs.Visible = false;
   } else if (extension == "avi") {
     f.strType = "avi";
     f.chkMP2.SetValue(1);
     f.cmdConv.SetListIndex(2);  // Xvid
-    if (SubtitleBesideSource(path)) {
-      f.lblSRTFound.Visible = true;
-      f.chkSubs.Visible = true;
-    }
+    FindSubtitleBeside(app, path);
   } else {
     // Everything else takes the WMV road, which authors an AVCHD tree.
     f.strType = "wmv";
@@ -101,6 +90,14 @@ void ChooseSourceByType(App& app, const std::string& path) {
     f.chkFF.Enabled = false;
     f.chkVob.Enabled = false;
   }
+}
+
+bool FindSubtitleBeside(App& app, const std::string& source) {
+  Form1& f = app.form;
+  // Which of several languages is taken waits for the sound chosen when converting.
+  f.lblSRTFound.Visible = !SubtitleBesideSource(source, "").empty();
+  if (f.lblSRTFound.Visible) f.chkSubs.Visible = true;
+  return f.lblSRTFound.Visible;
 }
 
 void cmdSubs_Click(App& app) {
@@ -146,6 +143,7 @@ void DropFiles(App& app, const std::vector<std::string>& paths) {
     const std::string path = AbsolutePath(dropped);
     if (!AcceptPathForTools(app, path, "source file") || !AcceptSourceFile(app, path)) continue;
     ReadInfo(app, path);
+    FindSubtitleBeside(app, path);
     app.form.txtFile.Text = path;
     app.form.strFullname = path;
     Command2_Click(app);

@@ -64,6 +64,10 @@ class Ui {
   // Waits the given time while the screen keeps repainting.
   virtual void Sleep(int milliseconds) = 0;
 
+  // A line for the user about what the run does ("Subtitles: film.en.srt"): standard
+  // output without a display; the window shows it in its controls instead.
+  virtual void Tell(const std::string& /*line*/) {}
+
   // Shows or hides the folder window (App::frmFolder). It is not modal: showing it
   // returns at once, and its buttons start the folder runs.
   virtual void ShowFolderWindow() = 0;

@@ -2,6 +2,7 @@
 // "Convert" button with the window's options, files with an earlier result skipped.
 
 #include "app/AppTools.h"
+#include "app/Program.h"
 #include "batch/FolderConversion.h"
 #include "batch/FolderRun.h"
 #include "convert/Convert.h"
@@ -20,6 +21,7 @@ bool MkvAlreadyConverted(const FolderRun& run, const std::string& name) {
 void ConvertOneMkv(App& app, FolderRun& run, bool subtitlesWanted) {
   Form1& f = app.form;
   ReadInfo(app, f.strFullname);
+  FindSubtitleBeside(app, f.strFullname);
   // Subtitles are burnt in only where this file has them.
   f.chkSubs.SetValue(subtitlesWanted && f.chkSubs.Visible ? 1 : 0);
   f.txtFile.Text = f.strFullname;

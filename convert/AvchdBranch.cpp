@@ -167,7 +167,7 @@ void AuthorAvchd(App& app, ConvertRun& run) {
   WarnAboutFrameSize(app, run);
   meta::Lines lines;
   lines.options = meta::AvchdOptions(AvchdSplitOption(app));
-  lines.subtitle = AvchdSubtitleLine(app, run);
+  lines.subtitle = TextSubtitleLine(app, run);
   AdjustHeader(app, run);
   lines.video = AvchdVideoLine(app, run);
   lines.audio = AvchdAudioLine(app, run);

@@ -107,15 +107,21 @@ std::string M2tsPartName(const std::string& baseName, int part);
 // Every earlier result (and muxer output) under this run's part names, set aside.
 std::vector<EarlierResult> SetAsideEarlierM2ts(App& app, const ConvertRun& run);
 
-// --- AvchdBranch.cpp, AvchdSubtitles.cpp ---
+// --- AvchdBranch.cpp ---
 // False (after saying so) when the folder the muxer is to write exists already.
 bool AvchdFolderIsFree(App& app, const ConvertRun& run);
 // Sound, warnings, job file and authoring of the AVCHD folder, after the extraction.
 void AuthorAvchd(App& app, ConvertRun& run);
-// The subtitle line of the job file, or "" when there is none.
-std::string AvchdSubtitleLine(App& app, const ConvertRun& run);
+
+// --- TextSubtitleLine.cpp ---
+// The subtitle line of an AVCHD or transport-stream job file, drawn by the muxer, or ""
+// when there is none (or the video is re-encoded, which burns subtitles in instead).
+std::string TextSubtitleLine(App& app, const ConvertRun& run);
 
 // --- Subtitles.cpp ---
+// A subtitle file given (browsed for, or --subs) that the road would drop: a box says why
+// and the run fails before any tool runs.
+bool RefuseSubtitlesTheRoadDrops(App& app);
 // How the encoder of a recode burns in subtitles.
 enum class BurnIn {
   kSourceTrack,  // a subtitle track of the source, extracted beside the video ("-sid N")

@@ -1,5 +1,6 @@
 // The PS3 transport stream: the extracted H.264 stream with its level set to 4.1 (or the
-// source's own stream with Fast Mux) and AC3 sound, muxed into strBaseName + ".mpg".
+// source's own stream with Fast Mux), AC3 sound and text subtitles drawn by the muxer,
+// muxed into strBaseName + ".mpg".
 
 #include <filesystem>
 #include <system_error>
@@ -48,7 +49,7 @@ std::string M2tsSplitOption(const App& app) {
   return meta::SizeSplitOption(bytes);
 }
 
-meta::Lines M2tsLines(const App& app, const ConvertRun& run, const std::string& split) {
+meta::Lines M2tsLines(App& app, const ConvertRun& run, const std::string& split) {
   const std::string& source = app.form.strFullname;
   meta::Lines lines;
   lines.options = meta::M2tsOptions(split);
@@ -58,6 +59,7 @@ meta::Lines M2tsLines(const App& app, const ConvertRun& run, const std::string& 
   lines.audio = TsTakesAc3FromSource(app, run)
                     ? meta::Ac3FromSource(source, app.form.txtS2.Text)
                     : meta::Ac3FromFolder(run.folder, ChosenAudioLanguage(app));
+  lines.subtitle = TextSubtitleLine(app, run);
   return lines;
 }
 
@@ -90,14 +92,16 @@ bool AllPartsHoldSomething(const std::vector<std::string>& parts) {
   return !parts.empty();
 }
 
-void MuxAndCheck(App& app, const ConvertRun& run) {
+void MuxAndCheck(App& app, const ConvertRun& run, bool withSubtitles) {
   const std::string first = run.folder + M2tsPartName(run.strBaseName, 1);
   RunStep(app,
           Q(ToolPath(app, tool::kTsMuxer)) + " " + Q(run.folder + work::kMeta) + " " + Q(first));
   const std::vector<std::string> parts = RenameMuxedParts(run);
   IgnoringErrors([&] { app.ctx.ui.Sleep(100); });
   if (AllPartsHoldSomething(parts)) {
-    if (!JudgeWholeResult(app, parts)) return;
+    WantedStreams wanted = WantedFromSource(app, app.form.strFullname);
+    wanted.subtitles = withSubtitles;
+    if (!JudgeWholeResult(app, parts, wanted)) return;
     CleanTsTempFiles(app);
     SetProgress(app, kConversionDone);
     return;
@@ -137,9 +141,10 @@ void MuxM2ts(App& app, ConvertRun& run) {
   ConvertTsAudio(app, run);
   SetProgress(app, "Muxing M2TS");
   const std::string split = M2tsSplitOption(app);
-  if (!meta::Write(run.folder, M2tsLines(app, run, split)))
+  const meta::Lines lines = M2tsLines(app, run, split);
+  if (!meta::Write(run.folder, lines))
     IgnoringErrors([&] { AppendDebugLog(app, "movie.meta could not be written"); });
-  MuxAndCheck(app, run);
+  MuxAndCheck(app, run, !lines.subtitle.empty());
   f.cmbSubs.Visible = false;
   f.lblSRTFound.Visible = false;
   f.Repaint();

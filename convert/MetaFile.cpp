@@ -94,14 +94,10 @@ std::string SourceSubtitle(const std::string& source, const Picture& picture,
          ", lang=" + language;
 }
 
-std::string SrtBesideSource(const std::string& source, const Picture& picture,
-                            const std::string& fps, const std::string& language) {
-  return "S_TEXT/UTF8, " + Q(SrtBesideSourcePath(source)) + ArialStyle(picture) + ", , fps=" + fps +
+std::string SrtBesideSource(const std::string& file, const Picture& picture, const std::string& fps,
+                            const std::string& language) {
+  return "S_TEXT/UTF8, " + Q(file) + ArialStyle(picture) + ", , fps=" + fps +
          LanguageField(language);
-}
-
-std::string SrtBesideSourcePath(const std::string& source) {
-  return source.substr(0, source.size() >= 3 ? source.size() - 3 : 0) + "srt";
 }
 
 std::string BrowsedSubtitle(const std::string& file, const Picture& picture, const std::string& fps,

@@ -52,12 +52,10 @@ struct Picture {
 std::string SourceSubtitle(const std::string& source, const Picture& picture,
                            const std::string& track, const std::string& fps,
                            const std::string& language);
-// The ".srt" file beside the source (the source path with "srt" for its last three
-// characters). Subtitle files name their language as the audio lines do.
-std::string SrtBesideSource(const std::string& source, const Picture& picture,
-                            const std::string& fps, const std::string& language = "");
-// The path of that ".srt" file.
-std::string SrtBesideSourcePath(const std::string& source);
+// The ".srt" file found beside the source. Subtitle files name their language as the
+// audio lines do.
+std::string SrtBesideSource(const std::string& file, const Picture& picture, const std::string& fps,
+                            const std::string& language = "");
 // A subtitle file the user browsed for.
 std::string BrowsedSubtitle(const std::string& file, const Picture& picture, const std::string& fps,
                             const std::string& language = "");

@@ -178,7 +178,9 @@ void Convert(App& app) {
   bool clearSubtitleAndRaise = false;
   IgnoringErrors([&] {
     OpenConversion(app, run);
-    if (RefuseVideoThePlayerCannotTake(app) || RefuseUnknownAudio(app)) return;
+    if (RefuseVideoThePlayerCannotTake(app) || RefuseUnknownAudio(app) ||
+        RefuseSubtitlesTheRoadDrops(app))
+      return;
     if (!SplitLargeSource(app, run)) clearSubtitleAndRaise = RunBranchSelection(app, run);
   });
   CloseConversion(app, clearSubtitleAndRaise);

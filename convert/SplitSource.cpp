@@ -59,12 +59,9 @@ std::string SplitterCommand(const App& app, const ConvertRun& run) {
                            " --compression " + Q(v + ":none");
   const std::string tail = " --split size:" + std::to_string(run.lngPartSize) + "K";
   const std::string& source = form.strFullname;
-  if (!form.strSubBrowse.empty())
-    return head + " -S " + Q(source) + " -s 0 -D -A " + Q(form.strSubBrowse) + tail;
-  if (form.lblSRTFound.Visible) {
-    const std::string srt = source.size() >= 3 ? source.substr(0, source.size() - 3) : "";
-    return head + " -S " + Q(source) + " -s 0 -D -A " + Q(srt + "srt") + tail;
-  }
+  // A subtitle file goes into every part in place of the source's subtitle tracks.
+  const std::string subtitles = SubtitleFileOfRun(app);
+  if (!subtitles.empty()) return head + " -S " + Q(source) + " -s 0 -D -A " + Q(subtitles) + tail;
   return head + " " + run.strSubSelect + " " + Q(source) + tail;
 }
 
@@ -150,6 +147,8 @@ bool SplitLargeSource(App& app, ConvertRun& run) {
   // every later conversion would count as a part.
   IgnoringErrors([&] {
     ChooseSplitSubtitle(app, run);
+    if (const std::string subtitles = SubtitleFileOfRun(app); !subtitles.empty())
+      TellSubtitleFile(app, subtitles);
     const std::string command = SplitterCommand(app, run);
     RunStep(app, command);
     IgnoringErrors([&] { AppendDebugLog(app, command); });

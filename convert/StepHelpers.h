@@ -19,6 +19,14 @@ void RunStep(App& app, const std::string& commandLine);
 // Whether the file can be opened, and its size (0 when it cannot be opened).
 bool CanOpenFile(const std::string& path, int64_t* size = nullptr);
 
+// --- Subtitles.cpp ---
+// The subtitle file this conversion takes: the one browsed for (or given with --subs),
+// else the one beside the source, in the chosen sound's language when there are several;
+// "" when there is none.
+std::string SubtitleFileOfRun(const App& app);
+// Names the subtitle file a road takes in the output: "Subtitles: film.en.srt".
+void TellSubtitleFile(App& app, const std::string& path);
+
 // --- BluRayAudio.cpp ---
 // The sample rate a WAV file's header gives (RIFF or RF64), 0 when it gives none.
 int WavSampleRate(const std::string& path);

@@ -10,9 +10,11 @@
 #include "base/Files.h"
 #include "convert/Convert.h"
 #include "convert/ConvertSteps.h"
+#include "convert/FreeSpace.h"
 #include "convert/PathNames.h"
 #include "convert/RunCleanup.h"
 #include "inspect/ReadInfo.h"
+#include "inspect/SubtitleBeside.h"
 #include "sys/FileAPI.h"
 #include "tools/Paths.h"
 
@@ -31,13 +33,6 @@ bool SubtitleFileChosen(const Form1& f) {
 int ChosenSourceTrack(const App& app) {
   const int row = app.form.cmbSubs.ListIndex;
   return row >= 0 && row < app.report.strSubTracks.count ? row : -1;
-}
-
-// The browsed file wins over the ".srt" beside the source.
-std::string SubtitleFileOf(const Form1& f) {
-  if (!f.strSubBrowse.empty()) return f.strSubBrowse;
-  const std::string& source = f.strFullname;
-  return source.substr(0, source.size() >= 3 ? source.size() - 3 : 0) + "srt";
 }
 
 bool Exists(const std::string& path) {
@@ -84,7 +79,52 @@ void ReportRemuxFailure(App& app, const std::string& subtitle) {
   SetProgress(app, kConversionError);
 }
 
+// Why the road this run takes would drop a subtitle file; "" when it carries it (as a
+// track of its own, or burnt into the re-encoded video).
+std::string WhyTheRoadDropsSubtitles(const App& app) {
+  const bool recode = app.form.chkMP2.Value == 1;
+  switch (MatroskaRoad(app)) {
+    case Road::kMp4:
+      return recode ? ""
+                    : "an MP4 of the video as it is has no subtitle track the players show; "
+                      "re-encode the video to burn them in, or make a transport stream or an "
+                      "AVCHD folder";
+    case Road::kAvchd:
+      return recode ? "the re-encode of an AVCHD folder burns in no subtitle file; convert "
+                      "without the re-encode to carry it as a subtitle track"
+                    : "";
+    case Road::kMpeg2Repack:
+      return "an MPEG-2 film is repacked as it is, without subtitles";
+    default:
+      return "";
+  }
+}
+
 }  // namespace
+
+bool RefuseSubtitlesTheRoadDrops(App& app) {
+  const std::string& file = app.form.strSubBrowse;
+  if (file.empty()) return false;
+  const std::string why = WhyTheRoadDropsSubtitles(app);
+  if (why.empty()) return false;
+  IgnoringErrors([&] {
+    app.ctx.ui.MsgBox("The subtitle file " + FileNameFromPath(file) + " cannot be carried: " + why +
+                          ". Nothing was converted.",
+                      MsgStyle::kCritical, "Subtitle error");
+  });
+  SetProgress(app, kConversionError);
+  return true;
+}
+
+std::string SubtitleFileOfRun(const App& app) {
+  const Form1& f = app.form;
+  if (!f.strSubBrowse.empty()) return f.strSubBrowse;
+  return f.lblSRTFound.Visible ? SubtitleBesideSource(f.strFullname, ChosenAudioLanguage(app)) : "";
+}
+
+void TellSubtitleFile(App& app, const std::string& path) {
+  IgnoringErrors([&] { app.ctx.ui.Tell("Subtitles: " + FileNameFromPath(path)); });
+}
 
 BurnIn ChooseBurnIn(const App& app) {
   const Form1& f = app.form;
@@ -105,14 +145,18 @@ std::string BurnInFontOptions(const App& app) {
 }
 
 bool SubtitleRemuxWanted(const Form1& form) {
-  return form.chkAVCHD.Value != 1 && !form.bSplit && !form.bSRT && form.chkSubs.Value == 1 &&
-         SubtitleFileChosen(form);
+  // An AVCHD folder, and a transport stream of the video as it is, carry the file as a
+  // subtitle track of their own (TextSubtitleLine).
+  const bool carriedAsTrack = form.chkVob.Value == 1 && form.chkMP2.Value != 1;
+  return form.chkAVCHD.Value != 1 && !carriedAsTrack && !form.bSplit && !form.bSRT &&
+         form.chkSubs.Value == 1 && SubtitleFileChosen(form);
 }
 
 void SubtitleRemux(App& app, const ConvertRun& run) {
   Form1& f = app.form;
   f.bSRT = true;
-  const std::string subtitle = SubtitleFileOf(f);
+  const std::string subtitle = SubtitleFileOfRun(app);
+  TellSubtitleFile(app, subtitle);
   const std::string folder = run.folder + kTempSrtFolder;
   const std::string copy = folder + kSepStr + run.strBaseName + ".mkv";
   IgnoringErrors([&] {

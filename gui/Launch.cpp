@@ -154,6 +154,7 @@ int RunWithoutDisplay(int& argc, char** argv, const CommandLine& commandLine) {
     return AnswerWithoutRun(Refusal(*refused));
   // From here on the progress goes to standard error.
   ui.Attach(app.form);
+  ui.TellTo(std::cout);
   ChooseToolOutput(ports.runner, ctx.programFolder);
   // How far a tool is shows while it runs.
   ports.runner.SetIdleCallback([&ui] { ui.Repaint(); });

@@ -128,6 +128,7 @@ void cmdlineFile(App& app, const std::string& strfile, const CommandLine& comman
     // A Matroska file (or any other name) goes to Convert, which inspects it.
     f.strType = "mkv";
     ReadInfo(app, strfile);
+    FindSubtitleBeside(app, strfile);
     f.txtFile.Text = strfile;
     f.strFullname = strfile;
   }
@@ -185,6 +186,7 @@ void cmdlineFolder(App& app, const std::string& strpath, const CommandLine& comm
       continue;
     }
     ReadInfo(app, f.strFullname);
+    FindSubtitleBeside(app, f.strFullname);
     f.txtFile.Text = f.strFullname;
     ConvertWithSourceOptions(app, commandLine);
     f.bSplit = false;

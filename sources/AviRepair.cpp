@@ -11,6 +11,7 @@
 #include "convert/PathNames.h"
 #include "convert/StepHelpers.h"
 #include "convert/WholeResult.h"
+#include "inspect/SubtitleBeside.h"
 #include "inspect/TextPieces.h"
 #include "sources/Sources.h"
 #include "sys/FileAPI.h"
@@ -31,6 +32,12 @@ SubtitleSource ChooseSubtitles(const Form1& form) {
   if (form.lblSRTFound.Visible) return SubtitleSource::kBesideSource;
   if (!form.strSubBrowse.empty()) return SubtitleSource::kBrowsed;
   return SubtitleSource::kMissing;
+}
+
+// An AVI has no sound language to choose among subtitle files by.
+std::string SubtitleFileOf(const Form1& form, SubtitleSource subtitles) {
+  if (subtitles == SubtitleSource::kBesideSource) return SubtitleBesideSource(form.strFullname, "");
+  return subtitles == SubtitleSource::kBrowsed ? form.strSubBrowse : "";
 }
 
 std::string RepairedPath(const App& app) {
@@ -65,15 +72,8 @@ std::string VideoRepairLine(const App& app) {
   else
     line += " -vf harddup ";
   line += Q(TrimBlanks(form.strFullname));
-  const std::string& source = form.strFullname;
-  if (subtitles == SubtitleSource::kBesideSource)
-    line +=
-        " -noskip -sub " + Q(source.substr(0, source.size() >= 3 ? source.size() - 3 : 0) + "srt");
-  else if (subtitles == SubtitleSource::kBrowsed)
-    line += " -noskip -sub " + Q(form.strSubBrowse);
-  else
-    line += " -noskip";
-  return line;
+  if (subtitles == SubtitleSource::kNone) return line + " -noskip";
+  return line + " -noskip -sub " + Q(SubtitleFileOf(form, subtitles));
 }
 
 // The repair is judged by its file: it must hold data, else the box names it.
@@ -107,6 +107,8 @@ void RecodeAviVideo(App& app) {
   if (earlier.Refused()) return;
   std::string line;
   IgnoringErrors([&] { line = VideoRepairLine(app); });
+  const std::string subtitles = SubtitleFileOf(app.form, ChooseSubtitles(app.form));
+  if (!line.empty() && !subtitles.empty()) TellSubtitleFile(app, subtitles);
   if (!line.empty()) RunStep(app, line);
   JudgeRepair(app, result, earlier);
 }

@@ -76,7 +76,7 @@ const RefusalRow kRefusals[] = {
     // The muxer's "-tmp" is the folder without its separator: a quote after a backslash.
     {"FolderEndingInABackslash", [](Job& s) { fs::create_directories(s.Out("out\\")); s.form().txtTMP.Text = s.Out("out\\/"); }, "Unsafe path (48): This output folder cannot be used: its name ends in a backslash, which cannot be passed to the conversion tools. Please rename it.\r{out}out\\"},
     // A "split" folder already there is not this run's to fill and delete.
-    {"ExistingSplitFolder", [](Job& s) { s.MakeSource(9000000000); WriteFile(s.Out("split/Holiday.mkv"), "mine"); }, "Split error (16): The output folder already holds a folder \"split\". The parts of a large source are made there, and it is deleted with everything in it afterwards. Move or rename it, then convert again.\r{out}split", false},
+    {"ExistingSplitFolder", [](Job& s) { s.MakeSource(9000000000); s.Recode(1); WriteFile(s.Out("split/Holiday.mkv"), "mine"); }, "Split error (16): The output folder already holds a folder \"split\". The parts of a large source are made there, and it is deleted with everything in it afterwards. Move or rename it, then convert again.\r{out}split", false},
 };
 // clang-format on
 
@@ -193,6 +193,7 @@ TEST(SplitSource, EveryPartKeepsTheBrowsedSubtitles) {
   const std::string subtitles = (s.sourceDir.path() / "Film.srt").string();
   WriteFile(subtitles, "1\r\n00:00:01,000 --> 00:00:02,000\r\nHello\r\n");
   s.form().strSubBrowse = subtitles;
+  s.Recode(1);  // the parts' MP4 carries them burnt in
   s.Convert();
   EXPECT_EQ(browsedPerPart, Lines(3, subtitles));
   EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
@@ -214,8 +215,8 @@ const SplitRow kSplits[] = {
     {"FitToNeverSplits", 9000000000, [](Job& s) { s.form().chkDVD.SetValue(1); }, kExtractVideo},
     {"AvchdNeverSplits", 9000000000, [](Job& s) { s.form().chkAVCHD.SetValue(1); }, R"("{app}/MKVToolnix/mkvextract.exe" tracks "{src}" 1:"{out}movie_raw.h264")"},
     {"OptionOff", 9000000000, [](Job& s) { s.form().Check1.SetValue(0); }, kExtractVideo},
-    {"ExternalSubtitleFile", 9000000000, [](Job& s) { s.form().strSubBrowse = "/subs/Film.srt"; s.form().chkSubs.SetValue(1); }, kSplitter + R"( -S "{src}" -s 0 -D -A "/subs/Film.srt" --split size:3000000K)"},
-    {"SubtitleBesideTheSource", 9000000000, [](Job& s) { s.form().lblSRTFound.Visible = true; s.form().chkSubs.SetValue(1); }, kSplitter + R"( -S "{src}" -s 0 -D -A "{srcdir}/Film.srt" --split size:3000000K)"},
+    {"ExternalSubtitleFile", 9000000000, [](Job& s) { s.form().strSubBrowse = "/subs/Film.srt"; s.Recode(1); s.form().chkSubs.SetValue(1); }, kSplitter + R"( -S "{src}" -s 0 -D -A "/subs/Film.srt" --split size:3000000K)"},
+    {"SubtitleBesideTheSource", 9000000000, [](Job& s) { WriteFile(s.sourceDir.path() / "Film.srt", "1"); s.form().lblSRTFound.Visible = true; s.form().chkSubs.SetValue(1); }, kSplitter + R"( -S "{src}" -s 0 -D -A "{srcdir}/Film.srt" --split size:3000000K)"},
     // The chosen subtitle track of the source goes into each part.
     {"ChosenSubtitleTrack", 9000000000, [](Job& s) { s.ChooseSubtitle(1); }, kSplitter + R"(  -s 4 "{src}" --split size:3000000K)"},
 };

@@ -46,8 +46,8 @@ void Track(S& s, int index) {  // a subtitle track of the source chosen, "Embed 
   s.ChooseSubtitle(index);
   s.form().chkSubs.SetValue(0);
 }
-void Beside(S& s) {  // a ".srt" beside the source
-  WriteFile(s.sourceDir.path() / "Film.srt", "1");
+void Beside(S& s, const Lines& names = {"Film.srt"}) {  // subtitle files beside the source
+  for (const std::string& name : names) WriteFile(s.sourceDir.path() / name, "1");
   s.form().lblSRTFound.Visible = true;
 }
 void Browsed(S& s, const char* name = "browsed.srt") {  // a subtitle file browsed for
@@ -120,7 +120,11 @@ const Scenario kTs[] = {
     {"AvchdBrowsedFileFirst", Opts(kAudioAC3, kAvchd, [](S& s) { Track(s, 0); Beside(s); Browsed(s); }), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3, kBrowsedLine}},
     {"AvchdAssTrackIsWarnedAboutAndLeftOut", Opts(kAudioAC3, kAvchd, [](S& s) { Track(s, 1); }), {kRaw, kHeaderTool, kAuthorAvchd}, {kAssWarning}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}, true},
     {"AvchdAssTrackWithABrowsedFileIsNoWarning", Opts(kAudioAC3, kAvchd, [](S& s) { Track(s, 1); Browsed(s); }), {kRaw, kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3, kBrowsedLine}},
-    {"AvchdReencodeCarriesNoSubtitle", Opts(kAudioAC3, kAvchd | kH264, [](S& s) { Browsed(s); }), {Encoded(), kHeaderTool, kAuthorAvchd}, {}, {"Film"}, {kBd, kFolderVideo, kSourceAc3}},
+    {"AvchdReencodeRefusesASubtitleFile", Opts(kAudioAC3, kAvchd | kH264, [](S& s) { Browsed(s); }), {kNoTool}, {"Subtitle error (16): The subtitle file browsed.srt cannot be carried: the re-encode of an AVCHD folder burns in no subtitle file; convert without the re-encode to carry it as a subtitle track. Nothing was converted."}, {}},
+    // The transport stream carries a subtitle file as the AVCHD folder does; of several
+    // beside the source, the one in the sound's language (English).
+    {"M2tsCarriesTheSubtitleFileGiven", Opts(kAudioAC3, kVob, [](S& s) { Browsed(s, "Film.he.srt"); s.form().chkSubs.SetValue(1); }), {kExtractVideo, kHeaderTool, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kSourceAc3, R"(S_TEXT/UTF8, "{srcdir}/Film.he.srt")" + kArial + ", fps=23.976, lang=heb"}},
+    {"M2tsTakesTheFileBesideInTheSoundsLanguage", Opts(kAudioAC3, kVob, [](S& s) { Beside(s, {"Film.de.srt", "Film.English.srt"}); }), {kExtractVideo, kHeaderTool, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kFolderVideo, kSourceAc3, R"(S_TEXT/UTF8, "{srcdir}/Film.English.srt")" + kArial + ", , fps=23.976, lang=eng"}},
     // Fast Mux takes only what the muxer cannot read from the source.
     {"M2tsDtsFastMuxTakesTheAudioOnly", Opts(kAudioDTS, kVob | kFF), {kExtract + R"(2:"{out}movie.dts")", Valdec("dts", "0"), kAc3AtDefault, kMuxM2ts}, {}, {"Film.mpg"}, {kM2ts, kSourceVideo, kAc3}},
     {"AvchdDtsFastMux", Opts(kAudioDTS, kAvchd | kFF), {VideoAnd("dts"), kAuthorAvchd}, {}, {"Film"}, {kBd, kSourceVideo, R"(A_DTS, "{src}", track=2)"}},

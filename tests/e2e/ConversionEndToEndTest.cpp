@@ -14,6 +14,7 @@
 
 #include "tests/e2e/MediaTools.h"
 #include "tests/e2e/RealProgram.h"
+#include "tests/support/ToolkitRun.h"
 
 namespace quillet::test {
 namespace {
@@ -267,6 +268,21 @@ TEST_F(Conversion, AvchdFolderTakesSoundAt48kHzAndKeepsTheLanguages) {
   ExpectLength(clip, 3, 0.5);
   const std::string titles = Quiet({"bd_list_titles", "-l", folder.string()}).out;
   EXPECT_TRUE(Holds(titles, "AUD: ger") && Holds(titles, "PG : fre")) << titles;
+}
+
+// The transport stream carries the subtitle file kept beside the film, named in the output,
+// as a subtitle stream in the language its name gives.
+TEST_F(Conversion, TransportStreamCarriesTheSubtitlesBesideTheFilm) {
+  fs::create_directories(work.path() / "films");
+  const fs::path source = work.path() / "films" / "Film.mkv";
+  fs::copy_file(Film(), source);
+  WriteFile(work.path() / "films" / "Film.he.srt", "1\r\n00:00:00,500 --> 00:00:02,000\r\nQ\r\n");
+  const std::string said = (work.path() / "said.txt").string();
+  const ProgramRun run = program.Run({"--m2ts", source.string()}, start.string(), "", said);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(said), "Subtitles: Film.he.srt\n");
+  EXPECT_EQ(Probe(Out("Film.mpg"), "s:0", "codec_name"), "hdmv_pgs_subtitle");
+  EXPECT_EQ(ProbeEntry(Out("Film.mpg"), "stream_tags=language", "s:0"), "heb");
 }
 
 // Sixteen reference frames overflow the level 4.1 buffer at 1024x576: the checker asks

@@ -135,7 +135,7 @@ TEST_F(ToolkitTsmuxer, TextSubtitlesAreDrawnOnTheirFramesAndKeepTheirLanguage) {
   // one frame, and nothing between.
   meta::Lines job = {meta::M2tsOptions(""), meta::H264FromSource(mkv_, "1", "23.976"),
                      meta::Ac3FromSource(mkv_, "2"),
-                     meta::SrtBesideSource(mkv_, kPicture, "23.976")};
+                     meta::SrtBesideSource(d_ + "film.srt", kPicture, "23.976")};
   ASSERT_TRUE(Done(Mux(job, O("film.m2ts"))));
   EXPECT_EQ("h264,0x1011 ac3,0x1100 hdmv_pgs_subtitle,0x1200",
             Streams(O("film.m2ts"), "codec_name,id"));

@@ -8,6 +8,7 @@
 #include "inspect/Languages.h"
 #include "inspect/ReadInfo.h"
 #include "inspect/SetHeaderMod.h"
+#include "inspect/SubtitleBeside.h"
 #include "tests/support/ReportFixtures.h"
 #include "tests/support/TestApp.h"
 
@@ -197,6 +198,32 @@ TEST(Languages, TrackLanguagesAndSubtitleFileNames) {
                                                        {"/films/en.srt", ""},
                                                        {"/sub.en/Film.srt", ""}};
   for (auto [name, code] : names) EXPECT_EQ(LanguageOfFileName(name), code) << name;
+}
+
+// The subtitle file beside a film: "Film.srt" first, else one named with its language, in
+// the sound's language when there are several, else the first by name; none of another film.
+TEST(SubtitleBeside, FilmSrtThenTheSoundsLanguageThenTheFirstByName) {
+  struct Case {
+    std::vector<std::string> files;
+    const char* sound;
+    const char* found;
+  } cases[] = {
+      {{"Film.srt"}, "", "Film.srt"},
+      {{"Film.en.srt"}, "", "Film.en.srt"},
+      {{"Film.eng.srt"}, "", "Film.eng.srt"},
+      {{"Film.English.srt"}, "ger", "Film.English.srt"},
+      {{"film.HE.SRT"}, "", "film.HE.SRT"},
+      {{"Film.de.srt", "Film.English.srt", "Film.srt"}, "eng", "Film.srt"},
+      {{"Film.de.srt", "Film.English.srt", "Film.fr.srt"}, "eng", "Film.English.srt"},
+      {{"Film.fr.srt", "Film.German.srt"}, "", "Film.fr.srt"},
+      {{"Film 2.srt", "Film.2009.srt", "Film.en.forced.srt", "Other.en.srt", "Film.mkv"}, "", ""},
+  };
+  for (const Case& c : cases) {
+    TempFolder folder;
+    for (const std::string& name : c.files) WriteFile(folder.path() / name, "1");
+    const std::string found = SubtitleBesideSource((folder.path() / "Film.mkv").string(), c.sound);
+    EXPECT_EQ(found.empty() ? "" : fs::path(found).filename().string(), c.found) << c.files[0];
+  }
 }
 
 // A DTS source disables Safe Sync; the next AC3 source enables it unless 25 FPS is ticked.

@@ -1,5 +1,5 @@
-// The one text subtitle track an AVCHD folder can carry: a browsed file first, then the
-// ".srt" file beside the source, then the source's own text track.
+// The one text subtitle track an AVCHD folder or a transport stream can carry: a browsed
+// file first, then the ".srt" file beside the source, then the source's own text track.
 
 #include "app/Ui.h"
 #include "convert/ConvertSteps.h"
@@ -38,19 +38,17 @@ std::string SubtitleFileLanguage(const App& app, const std::string& file) {
 
 }  // namespace
 
-std::string AvchdSubtitleLine(App& app, const ConvertRun& run) {
+std::string TextSubtitleLine(App& app, const ConvertRun& run) {
   const Form1& f = app.form;
   if (f.chkMP2.Value == 1) return "";  // a re-encode burns no track in and carries none
   const meta::Picture picture{app.report.intPixelWidth, app.report.intPixelHeight};
-  std::string line = SourceTrackLine(app, run, picture);
-  if (f.lblSRTFound.Visible)
-    line =
-        meta::SrtBesideSource(f.strFullname, picture, run.strEncFps,
-                              SubtitleFileLanguage(app, meta::SrtBesideSourcePath(f.strFullname)));
-  if (!f.strSubBrowse.empty())
-    line = meta::BrowsedSubtitle(f.strSubBrowse, picture, run.strEncFps,
-                                 SubtitleFileLanguage(app, f.strSubBrowse));
-  return line;
+  const std::string line = SourceTrackLine(app, run, picture);
+  const std::string file = SubtitleFileOfRun(app);
+  if (file.empty()) return line;
+  if (!f.bSplit && !f.bSRT) TellSubtitleFile(app, file);  // the parts' run said it once
+  const std::string language = SubtitleFileLanguage(app, file);
+  return f.strSubBrowse.empty() ? meta::SrtBesideSource(file, picture, run.strEncFps, language)
+                                : meta::BrowsedSubtitle(file, picture, run.strEncFps, language);
 }
 
 }  // namespace quillet
