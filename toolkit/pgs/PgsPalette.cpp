@@ -2,6 +2,8 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "toolkit/pgs/PgsBitmap.h"
 
@@ -25,11 +27,11 @@ uint32_t GroupKey(uint32_t argb, int shift) {
 }
 
 // The fewest bits dropped that leave at most `limit` groups of the visible colours.
-int ShiftForLimit(const std::map<uint32_t, size_t>& counts, size_t limit) {
+int ShiftForLimit(const std::unordered_map<uint32_t, size_t>& counts, size_t limit) {
   for (int shift = 0; shift < 8; ++shift) {
-    std::map<uint32_t, bool> groups;
+    std::unordered_set<uint32_t> groups;
     for (const auto& [argb, n] : counts) {
-      groups[GroupKey(argb, shift)] = true;
+      groups.insert(GroupKey(argb, shift));
       if (groups.size() > limit) break;
     }
     if (groups.size() <= limit) return shift;
@@ -58,10 +60,25 @@ uint32_t ToArgb(const PaletteEntry& e, bool highDefinition) {
          Clamp8(b * 255);
 }
 
+namespace {
+
+// How many visible pixels have each colour. Drawn text comes in runs of one colour, so a run
+// is counted at once.
+std::unordered_map<uint32_t, size_t> CountColours(const std::vector<uint32_t>& argb) {
+  std::unordered_map<uint32_t, size_t> counts;
+  for (size_t i = 0; i < argb.size();) {
+    size_t run = 1;
+    while (i + run < argb.size() && argb[i + run] == argb[i]) ++run;
+    if (argb[i] >> 24) counts[argb[i]] += run;
+    i += run;
+  }
+  return counts;
+}
+
+}  // namespace
+
 IndexedBitmap QuantizeBitmap(const Bitmap& bitmap, bool highDefinition) {
-  std::map<uint32_t, size_t> counts;
-  for (uint32_t p : bitmap.argb)
-    if (p >> 24) ++counts[p];
+  const std::unordered_map<uint32_t, size_t> counts = CountColours(bitmap.argb);
   int shift = ShiftForLimit(counts, 255);
   // Each group's mean colour, weighted by how many pixels have it.
   std::map<uint32_t, std::array<double, 5>> sums;
@@ -84,8 +101,14 @@ IndexedBitmap QuantizeBitmap(const Bitmap& bitmap, bool highDefinition) {
     out.palette.push_back(entry);
   }
   out.pixels.resize(bitmap.argb.size(), 0);
-  for (size_t i = 0; i < bitmap.argb.size(); ++i)
-    if (bitmap.argb[i] >> 24) out.pixels[i] = indexOf[GroupKey(bitmap.argb[i], shift)];
+  uint32_t last = 0;
+  uint8_t lastIndex = 0;
+  for (size_t i = 0; i < bitmap.argb.size(); ++i) {
+    const uint32_t p = bitmap.argb[i];
+    if (!(p >> 24)) continue;
+    if (p != last) last = p, lastIndex = indexOf[GroupKey(p, shift)];
+    out.pixels[i] = lastIndex;
+  }
   return out;
 }
 

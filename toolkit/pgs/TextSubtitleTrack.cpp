@@ -2,6 +2,7 @@
 // and written as a .sup file in the scratch folder, which ffmpeg then muxes like any
 // other source.
 
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -48,6 +49,7 @@ std::optional<MuxStream> DrawTextSubtitles(const MuxTrack& track, const std::str
   std::string why;
   auto style = pgs::StyleFromFields(track.style, &why);
   if (!style) return fail(why);
+  const auto started = std::chrono::steady_clock::now();
   auto cues = pgs::LoadCues(track, scratch, error);
   if (!cues) return std::nullopt;
   double fps = 0;
@@ -58,6 +60,9 @@ std::optional<MuxStream> DrawTextSubtitles(const MuxTrack& track, const std::str
   const int64_t filmEndMs = FilmEndMs(plan);
   pgs::PgsResult drawn = pgs::EncodePgs(*cues, *style, fps, filmEndMs, out);
   TellFit(drawn.fit, track, filmEndMs);
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+  Log(Format("%zu subtitles of %s read and drawn as %zu pictures in %.2f s", cues->cues().size(),
+             track.path.c_str(), drawn.pictures, took.count()));
   if (drawn.stopped) return fail("stopped while drawing the subtitles of " + track.path);
   if (drawn.pictures == 0) return fail("no subtitle in " + track.path + " has any text to show");
   if (!out.flush()) return fail("cannot write " + sup);
