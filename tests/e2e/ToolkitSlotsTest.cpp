@@ -116,16 +116,23 @@ TEST_F(ToolkitSlots, MatroskaSlotsKeepTheOldTrackNumbersAndTheLevelIsSet) {
                       "film.srt --split size:" + std::to_string(FileSize(film_) / 3 / 1024) + "K"));
   EXPECT_EQ("h264 ac3 subrip/h264 ac3 subrip",
             Streams(O("film-001.mkv")) + "/" + Streams(O("film-002.mkv")));
-  // h264info, with its ini beside the slot in a program folder of its own, sets level 4.1.
+  // h264info, with its ini beside the slot in a program folder of its own, sets level 4.1
+  // in every parameter set and changes nothing else, as ffmpeg's level filter does.
   const std::string slot = O("program/h264info/h264info.exe");
   fs::create_directories(O("program/h264info"));
   fs::create_symlink(kProgram + "/quillet-toolkit", slot);
   WriteFile(O("program/h264info/h264info.ini"),
-            "[Paths]\r\nInputPath=" + O("movie.h264") + "\r\nOutputPath=" + O("l41.h264") + "\r\n");
+            "[Paths]\r\nInputPath=" + O("sets.h264") + "\r\nOutputPath=" + O("l41.h264") + "\r\n");
+  ASSERT_TRUE(Ffmpeg("-i " + film_ +
+                         " -map 0:v -c:v libx264 -g 12 -x264-params "
+                         "repeat-headers=1:slices=2 -f h264",
+                     O("sets.h264")));
   ASSERT_TRUE(Made({slot}));
-  EXPECT_NE("41", Probe(O("movie.h264"), "v:0", "level"));
-  EXPECT_EQ("41", Probe(O("l41.h264"), "v:0", "level"));
-  EXPECT_EQ(144, VideoFrames(O("l41.h264")));
+  ASSERT_TRUE(
+      Ffmpeg("-f h264 -i " + O("sets.h264") + " -c copy -bsf:v h264_metadata=level=4.1 -f h264",
+             O("ffmpeg.h264")));
+  EXPECT_NE("41", Probe(O("sets.h264"), "v:0", "level"));
+  EXPECT_TRUE(ReadFile(O("l41.h264")) == ReadFile(O("ffmpeg.h264")));
 }
 
 TEST_F(ToolkitSlots, Mp4SlotsBuildReplaceSplitAndUnwrap) {

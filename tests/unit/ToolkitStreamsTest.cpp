@@ -7,6 +7,7 @@
 
 #include "base/Text.h"
 #include "tests/support/ProgramRun.h"
+#include "toolkit/H264Level.h"
 #include "toolkit/M2tsPackets.h"
 #include "toolkit/pgs/CueDrawing.h"
 #include "toolkit/pgs/CueTimeline.h"
@@ -118,6 +119,23 @@ m::MemoryParts Rewrite(const Bytes& stream, long long splitBytes, size_t chunk) 
 
 const uint8_t* Ts(const Packet& p) {
   return p.data() + 4;
+}
+
+TEST(ToolkitH264Level, EveryParameterSetIsFoundInPiecesOfAnySize) {
+  // Parameter sets behind 3- and 4-byte start codes, at the very start and end; a slice
+  // and an SPS type byte behind no start code stay as they are.
+  const Bytes stream = {0,    0, 1, 0x67, 100,  0,  51, 9,    0,  0, 0, 1,
+                        0x65, 0, 0, 1,    0x67, 77, 64, 40,   0,  0, 1, 0x41,
+                        0x67, 1, 2, 51,   0,    0,  1,  0x27, 66, 0, 30};
+  Bytes expected = stream;
+  for (size_t at : {6, 19, 34}) expected[at] = 41;
+  for (size_t piece : {1, 2, 3, 4, 5, 7, 64}) {
+    Bytes data = stream;
+    SpsLevelPatcher patcher(41);
+    for (size_t from = 0; from < data.size(); from += piece)
+      patcher.Patch(data.data() + from, std::min(piece, data.size() - from));
+    EXPECT_EQ(data, expected) << "pieces of " << piece;
+  }
 }
 
 TEST(ToolkitM2ts, TheClockGetsItsOwnPidAndArrivalTimesFollowIt) {

@@ -1,12 +1,14 @@
 // h264info/h264info.exe (no arguments)
 // Reads InputPath and OutputPath from h264info.ini beside itself and writes the input
-// H.264 stream to the output with level 4.1 in its sequence parameter sets.
+// H.264 stream to the output with level 4.1 in its sequence parameter sets: a plain copy
+// in large pieces in which only their level bytes change.
 
 #include <filesystem>
 
 #include "base/Text.h"
 #include "toolkit/Files.h"
 #include "toolkit/H264.h"
+#include "toolkit/H264Level.h"
 #include "toolkit/Process.h"
 #include "toolkit/slots/Slots.h"
 
@@ -50,10 +52,12 @@ int RunH264Info(const SlotCall& call) {
   Staging staging;
   std::string temp = staging.Add(LocateOutput(paths->output));
   if (temp.empty()) return 1;
-  ToolResult r = RunProgram({"ffmpeg", "-nostdin", "-y", "-v", "error", "-f", "h264", "-i", input,
-                             "-map", "0:v:0", "-c:v", "copy", "-bsf:v", "h264_metadata=level=4.1",
-                             "-f", "h264", temp});
-  if (!r.Ok()) return 1;
+  std::string error;
+  if (!CopyWithSpsLevel(input, temp, 41, &error)) {
+    Log(error);
+    ReportFullDisk(FolderOf(temp));
+    return 1;
+  }
   auto head = ReadBytes(temp, 1 << 20);
   auto units = head ? SpsFromAnnexB(*head, 1) : std::vector<std::vector<uint8_t>>{};
   auto sps = units.empty() ? std::nullopt : ParseSps(units[0]);
