@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <iostream>
 #include <numeric>
 #include <set>
 
@@ -24,6 +25,43 @@ bool StartsWithMp4BoxOption(const std::string& rest) {
   for (const char* key : keys)
     if (StartsWith(rest, key)) return true;
   return false;
+}
+
+// Room for the index at the front of the file, from the frames the tracks hold: each
+// frame takes a few table entries (size, time offset, key flag, chunk), far less than
+// this. Writing the index into reserved room spares a second pass over the whole file.
+long long IndexRoom(const std::vector<ProbedStream>& streams, double seconds) {
+  constexpr long long kTables = 64 * 1024, kPerVideoFrame = 40, kPerOtherFrame = 24;
+  double bytes = kTables;
+  for (const ProbedStream& s : streams) {
+    const double length = s.duration > 0 ? s.duration : seconds;
+    if (s.type == "video")
+      bytes += length * std::max(s.fps, 24.0) * kPerVideoFrame;
+    else
+      bytes += length * std::max(s.sampleRate / 1024.0, 50.0) * kPerOtherFrame;
+  }
+  return static_cast<long long>(bytes);
+}
+
+// ffmpeg writing the MP4 with its index in reserved room at the front; when the room is
+// too small, once more with the index moved to the front after writing.
+bool WriteMp4(std::vector<std::string> argv, const std::string& temp, long long indexRoom) {
+  const size_t tail = argv.size();
+  argv.insert(argv.end(), {"-moov_size", std::to_string(indexRoom), "-f", "mp4", temp});
+  RunOptions capture;
+  capture.captureErr = true;
+  ToolResult r = RunProgram(argv, capture);
+  std::cerr << r.err;
+  // ffmpeg ends well even when the index did not fit: only its message tells.
+  if (r.err.find("reserved_moov_size is too small") == std::string::npos)
+    return r.Ok() && FileHasData(temp);
+  Log(Format(
+      "%lld bytes were too few for the index: written again, the index moved to the front after",
+      indexRoom));
+  argv.resize(tail);
+  argv.insert(argv.end(), {"-movflags", "+faststart", "-f", "mp4", temp});
+  r = RunProgram(argv);
+  return r.Ok() && FileHasData(temp);
 }
 
 long long TrackTimescale(const Rational& fps) {
@@ -246,6 +284,7 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
   std::vector<std::string> addedKinds;
   int rawWithRate = 0;
   std::optional<long long> timescale;
+  long long indexRoom = 0;
   for (size_t n = 0; n < tracks.size(); ++n) {
     const Mp4Track& track = tracks[n];
     std::string path = LocateInput(track.path);
@@ -289,6 +328,7 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
     auto streams = ProbeStreams(p.source);
     if (!streams) return false;
     p.streams = *streams;
+    indexRoom += IndexRoom(p.streams, ProbeSeconds(p.source).value_or(0));
     for (const ProbedStream& s : p.streams)
       if (track.selector.empty() || track.selector == s.type) addedKinds.push_back(s.type);
     prepared.push_back(p);
@@ -308,6 +348,7 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
     for (const ProbedStream& s : *streams) existingKinds.push_back(s.type);
     if (ExtendsExisting(existingKinds, addedKinds)) {
       int index = addInput(target);
+      indexRoom += IndexRoom(*streams, ProbeSeconds(target).value_or(0));
       maps.insert(maps.end(), {"-map", std::to_string(index)});
       for (const ProbedStream& s : *streams) videoOut += s.type == "video";
       Log("adding to " + target);
@@ -351,9 +392,7 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
   argv.insert(argv.end(), streamOptions.begin(), streamOptions.end());
   if (timescale && rawWithRate == 1)
     argv.insert(argv.end(), {"-video_track_timescale", std::to_string(*timescale)});
-  argv.insert(argv.end(), {"-movflags", "+faststart", "-f", "mp4", temp});
-  ToolResult r = RunProgram(argv);
-  if (!r.Ok() || !FileHasData(temp)) return false;
+  if (!WriteMp4(argv, temp, indexRoom)) return false;
   return staging.Commit();
 }
 

@@ -143,6 +143,7 @@ TEST_F(ToolkitSlots, Mp4SlotsBuildReplaceSplitAndUnwrap) {
   EXPECT_EQ("4:3\n24000/1001\n144",
             ProbeEntry(mp4, "stream=sample_aspect_ratio,avg_frame_rate,nb_frames"));
   EXPECT_TRUE(DecodesCleanly(mp4));
+  EXPECT_LT(ReadFile(mp4).find("moov"), ReadFile(mp4).find("mdat"));  // the index in front
   // Packets in decoding order, some shown before the one before: the B-frames kept.
   const Args pts = quillet::Split(ProbeEntry(mp4, "packet=pts"), '\n');
   EXPECT_FALSE(std::is_sorted(pts.begin(), pts.end(),
