@@ -10,6 +10,7 @@ PACKAGES=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
   xvfb xauth
   mkvtoolnix ffmpeg mencoder faad normalize-audio soundstretch sox mediainfo
+  time bc strace
   libbluray-bin libbluray-dev
   fonts-dejavu-core fonts-liberation fonts-wqy-microhei tesseract-ocr tesseract-ocr-heb
   nlohmann-json3-dev
