@@ -102,7 +102,8 @@ mux_step() {
     slot=$(timed "$toolkit" TS/tsmuxer.exe "$dir/movie.meta" "$out")
     print_step "TS/tsmuxer.exe" $slot "${floor% *}"
     # The slot's own strict reading of what it wrote, by itself (part of the slot's time).
-    [ "$road" = m2ts ] && print_step "of which the strict read" $(timed "$toolkit" --strict "$out" || true)
+    [ "$road" = m2ts ] && print_step "of which the strict read" \
+      $(timed sh -c '"$0" --strict "$1" || true' "$toolkit" "$out")
   fi
   rm -rf "$dir"
 }
