@@ -9,6 +9,8 @@
 #include "tests/support/ProgramRun.h"
 #include "toolkit/H264Level.h"
 #include "toolkit/M2tsPackets.h"
+#include "toolkit/es/AudioUnits.h"
+#include "toolkit/es/SupUnits.h"
 #include "toolkit/pgs/CueDrawing.h"
 #include "toolkit/pgs/CueTimeline.h"
 #include "toolkit/pgs/PgsBitmap.h"
@@ -413,6 +415,74 @@ TEST(ToolkitPgs, CuesAreFittedToTheFilmAndEachSetIsShownAsOnePicture) {
        "00:00:05,000 --> 00:00:06,000\nSame",
        "0/0/0 +1000 -3000 +5000 -6000"}};
   for (const auto& [srt, shown] : cases) EXPECT_EQ(ShownOf(srt), shown) << srt;
+}
+
+// Access units read from elementary-stream files: a hash of the bytes, pts, dts.
+using Units = std::vector<std::tuple<size_t, int64_t, int64_t>>;
+const std::hash<std::string> kHash;
+Units Read(es::UnitReader& reader) {
+  Units units;
+  for (es::Unit u; reader.Next(u);)
+    units.emplace_back(kHash(std::string(u.bytes.begin(), u.bytes.end())), u.pts, u.dts);
+  return units;
+}
+
+// ffmpeg's packets of the file read raw as `format` (in a .sup, after "PG" and the times).
+Units Probe(const std::string& file, const std::string& format) {
+  test::RunShell("ffprobe -v error -of csv=p=0 -show_entries packet=pts,dts,size,pos:stream=" +
+                 ("time_base -f " + format + " " + file + " >" + file + ".csv"));
+  const std::string bytes = test::ReadFile(file);
+  std::istringstream lines(test::ReadFile(file + ".csv"));
+  long long pts, dts, size, pos, num = 1, den = 1;
+  Units units;
+  for (std::string line; std::getline(lines, line);)
+    if (std::sscanf(line.c_str(), "%lld,%lld,%lld,%lld", &pts, &dts, &size, &pos) == 4)
+      units.emplace_back(kHash(bytes.substr(pos + 10 * (format == "sup"), size)), pts, dts);
+    else  // the time base, after the packets
+      std::sscanf(line.c_str(), "%lld/%lld", &num, &den);
+  auto ticks = [&](int64_t& t) { t = (t * 90000 * num * 2 + den) / (2 * den); };
+  for (auto& [unit, pts, dts] : units) ticks(pts), ticks(dts);
+  return units;
+}
+
+// Units are ffmpeg's packets of files it wrote or the subtitle drawing made: tags are no frames,
+// a cut frame spliced in is passed over and logged, a decoding time of 0 (many tools') is none.
+TEST(ToolkitUnits, UnitsAreThePacketsFfmpegReads) {
+  const std::tuple<const char*, const char*, const char*, TrackCodec, es::AudioFormat> cases[] = {
+      {"a.ac3", "-ac 6", "ac3", TrackCodec::Ac3, {48000, 6}},
+      {"cut.ac3", "-ac 6", "ac3", TrackCodec::Ac3, {48000, 6}},
+      {"a.eac3", "-ac 2", "eac3", TrackCodec::Ac3, {48000, 2}},
+      {"a.dts", "-ac 2 -strict -2", "dts", TrackCodec::Dts, {48000, 2}},
+      {"a.aac", "-ar 44100 -f adts", "aac", TrackCodec::Aac, {44100, 1}},
+      {"a.mp2", "", "mp3", TrackCodec::Mp2, {48000, 1}},
+      {"a.mp3", "-ar 44100 -write_id3v1 1 -metadata title=x", "mp3", TrackCodec::Mp3, {44100, 1}}};
+  test::TempFolder folder("quillet-units");
+  std::string error;
+  for (const auto& [name, options, format, codec, first] : cases) {
+    SCOPED_TRACE(name);
+    const std::string file = folder.str() + "/" + name;
+    const bool cut = name[0] == 'c';
+    test::RunShell("ffmpeg -v 0 -f lavfi -i sine=r=48000:d=3 " + std::string(options) + " " + file);
+    const Units frames = Probe(file, format);
+    std::string bytes = test::ReadFile(file);
+    if (cut) test::WriteFile(file, bytes.insert(10 * bytes.size() / frames.size(), bytes, 0, 999));
+    testing::internal::CaptureStderr();
+    auto reader = es::OpenAudioUnits(codec, file, &error);
+    ASSERT_TRUE(reader) << error;
+    EXPECT_EQ(Read(*reader), frames);
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(log.find("passed over") != std::string::npos, cut) << log;
+    EXPECT_EQ(reader->Format(), first);
+  }
+  auto segments = p::BuildSegments({Picture(0, 90090, 600, 60), Picture(99000, 180000, 30, 9)},
+                                   {1920, 1080, 24000.0 / 1001});
+  for (int pass = 0; pass < 2; ++pass) {
+    test::WriteFile(folder.path() / "a.sup", p::SerializeSegments(segments));
+    auto reader = es::OpenSupUnits(folder.str() + "/a.sup", &error);
+    ASSERT_TRUE(reader) << error;
+    EXPECT_EQ(Read(*reader), Probe(folder.str() + "/a.sup", "sup")) << pass;
+    for (auto& s : segments) s.dts = 0;
+  }
 }
 
 }  // namespace
