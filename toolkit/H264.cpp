@@ -9,20 +9,6 @@ namespace {
 
 constexpr int kLevel41MaxDpbMbs = 32768;
 
-std::vector<uint8_t> ToRbsp(const std::vector<uint8_t>& nal, size_t from) {
-  std::vector<uint8_t> out;
-  int zeros = 0;
-  for (size_t i = from; i < nal.size(); ++i) {
-    if (zeros >= 2 && nal[i] == 3) {
-      zeros = 0;
-      continue;
-    }
-    zeros = nal[i] == 0 ? zeros + 1 : 0;
-    out.push_back(nal[i]);
-  }
-  return out;
-}
-
 void SkipScalingList(BitReader& r, int size) {
   int last = 8, next = 8;
   for (int j = 0; j < size; ++j) {
@@ -52,20 +38,70 @@ bool HasChromaInfo(int profile) {
   }
 }
 
+void SkipHrd(BitReader& r) {
+  unsigned count = r.Ue() + 1;
+  r.Bits(8);  // bit_rate_scale, cpb_size_scale
+  for (unsigned i = 0; i < count && !r.Failed(); ++i) r.Ue(), r.Ue(), r.Bit();
+  r.Bits(20);  // the delay and time offset lengths
+}
+
+// The clock and the reorder depth; the rest of the usability information is skipped.
+void ReadVui(BitReader& r, Sps& s) {
+  if (r.Bit() && r.Bits(8) == 255) r.Bits(32);  // aspect_ratio_idc, extended SAR
+  if (r.Bit()) r.Bit();                         // overscan
+  if (r.Bit()) {                                // video_signal_type
+    r.Bits(4);
+    if (r.Bit()) r.Bits(24);  // colour description
+  }
+  if (r.Bit()) r.Ue(), r.Ue();  // chroma_loc_info
+  if (r.Bit()) {
+    s.numUnitsInTick = r.U32();
+    s.timeScale = r.U32();
+    r.Bit();  // fixed_frame_rate_flag
+  }
+  bool nalHrd = r.Bit();
+  if (nalHrd) SkipHrd(r);
+  bool vclHrd = r.Bit();
+  if (vclHrd) SkipHrd(r);
+  if (nalHrd || vclHrd) r.Bit();  // low_delay_hrd_flag
+  r.Bit();                        // pic_struct_present_flag
+  if (r.Bit()) {                  // bitstream_restriction_flag
+    r.Bit();
+    for (int i = 0; i < 4; ++i) r.Ue();  // sizes and motion vector lengths
+    int reorder = static_cast<int>(r.Ue());
+    r.Ue();  // max_dec_frame_buffering
+    if (!r.Failed()) s.maxNumReorderFrames = reorder;
+  }
+}
+
 }  // namespace
+
+std::vector<uint8_t> NalPayload(const uint8_t* nal, size_t size, size_t from) {
+  std::vector<uint8_t> out;
+  out.reserve(size > from ? size - from : 0);
+  int zeros = 0;
+  for (size_t i = from; i < size; ++i) {
+    if (zeros >= 2 && nal[i] == 3) {
+      zeros = 0;
+      continue;
+    }
+    zeros = nal[i] == 0 ? zeros + 1 : 0;
+    out.push_back(nal[i]);
+  }
+  return out;
+}
 
 std::optional<Sps> ParseSps(const std::vector<uint8_t>& nal) {
   if (nal.size() < 4 || (nal[0] & 0x1F) != 7) return std::nullopt;
-  BitReader r(ToRbsp(nal, 1));
+  BitReader r(NalPayload(nal.data(), nal.size(), 1));
   Sps s;
   s.profileIdc = static_cast<int>(r.Bits(8));
   s.constraintFlags = static_cast<int>(r.Bits(8));
   s.levelIdc = static_cast<int>(r.Bits(8));
   s.id = static_cast<int>(r.Ue());
-  bool separateColourPlanes = false;
   if (HasChromaInfo(s.profileIdc)) {
     s.chromaFormatIdc = static_cast<int>(r.Ue());
-    if (s.chromaFormatIdc == 3) separateColourPlanes = r.Bit();
+    if (s.chromaFormatIdc == 3) s.separateColourPlanes = r.Bit();
     r.Ue();         // bit_depth_luma_minus8
     r.Ue();         // bit_depth_chroma_minus8
     r.Bit();        // qpprime_y_zero_transform_bypass_flag
@@ -75,18 +111,19 @@ std::optional<Sps> ParseSps(const std::vector<uint8_t>& nal) {
         if (r.Bit()) SkipScalingList(r, i < 6 ? 16 : 64);
     }
   }
-  r.Ue();  // log2_max_frame_num_minus4
-  unsigned pocType = r.Ue();
-  if (pocType == 0) {
-    r.Ue();  // log2_max_pic_order_cnt_lsb_minus4
-  } else if (pocType == 1) {
-    r.Bit();  // delta_pic_order_always_zero_flag
-    r.Se();   // offset_for_non_ref_pic
-    r.Se();   // offset_for_top_to_bottom_field
+  s.log2MaxFrameNum = static_cast<int>(r.Ue()) + 4;
+  s.pocType = static_cast<int>(r.Ue());
+  if (s.pocType == 0) {
+    s.log2MaxPocLsb = static_cast<int>(r.Ue()) + 4;
+  } else if (s.pocType == 1) {
+    s.deltaPicOrderAlwaysZero = r.Bit();
+    s.offsetForNonRefPic = r.Se();
+    s.offsetForTopToBottomField = r.Se();
     unsigned cycle = r.Ue();
     if (cycle > 255) return std::nullopt;
-    for (unsigned i = 0; i < cycle; ++i) r.Se();
+    for (unsigned i = 0; i < cycle; ++i) s.offsetsForRefFrame.push_back(r.Se());
   }
+  if (s.pocType > 2 || s.log2MaxFrameNum > 16 || s.log2MaxPocLsb > 16) return std::nullopt;
   s.maxNumRefFrames = static_cast<int>(r.Ue());
   r.Bit();  // gaps_in_frame_num_value_allowed_flag
   s.widthInMbs = static_cast<int>(r.Ue()) + 1;
@@ -103,7 +140,10 @@ std::optional<Sps> ParseSps(const std::vector<uint8_t>& nal) {
     cropBottom = static_cast<int>(r.Ue());
   }
   if (r.Failed() || s.widthInMbs > 1024 || s.heightInMbs > 1024) return std::nullopt;
-  int chroma = separateColourPlanes ? 0 : s.chromaFormatIdc;
+  // A cut-off usability part leaves the clock unknown, the picture still known.
+  if (r.Bit()) ReadVui(r, s);
+  if (r.Failed()) s.numUnitsInTick = s.timeScale = 0;
+  int chroma = s.separateColourPlanes ? 0 : s.chromaFormatIdc;
   int cropUnitX = chroma == 0 ? 1 : (chroma == 3 ? 1 : 2);
   int cropUnitY = (chroma == 0 ? 1 : (chroma == 1 ? 2 : 1)) * (s.frameMbsOnly ? 1 : 2);
   s.width = s.widthInMbs * 16 - cropUnitX * (cropLeft + cropRight);

@@ -22,7 +22,22 @@ struct Sps {
   int heightInMbs = 0;  // of a whole frame (two fields count twice)
   bool frameMbsOnly = true;
   int width = 0, height = 0;  // after cropping
+  // What a slice header and its picture order count need.
+  bool separateColourPlanes = false;
+  int log2MaxFrameNum = 4;
+  int pocType = 0;
+  int log2MaxPocLsb = 4;  // type 0
+  bool deltaPicOrderAlwaysZero = false;
+  int offsetForNonRefPic = 0, offsetForTopToBottomField = 0;  // type 1
+  std::vector<int> offsetsForRefFrame;                        // type 1, one cycle
+  // The video usability information: the clock (0 when absent) and the reorder depth a
+  // decoder should buffer (-1 when not given).
+  uint32_t numUnitsInTick = 0, timeScale = 0;
+  int maxNumReorderFrames = -1;
 };
+
+// A NAL unit's payload from `from` on, emulation prevention bytes taken out.
+std::vector<uint8_t> NalPayload(const uint8_t* nal, size_t size, size_t from);
 
 // One SPS NAL unit (header byte first, emulation prevention bytes still in).
 std::optional<Sps> ParseSps(const std::vector<uint8_t>& nal);

@@ -4,16 +4,15 @@
 #include <cmath>
 #include <limits>
 
+#include "toolkit/es/FrameClock.h"
+
 namespace quillet::toolkit::pgs {
 
 int64_t FrameTime90k(int64_t ms, double fps) {
   if (fps <= 0) return ms * 90;
-  double frame = std::round(static_cast<double>(ms) * fps / 1000.0);
-  // Matroska keeps the video's frame times to the millisecond (rounded, halves up): the
-  // cue goes on that clock, not on the exact frame grid, or half of them would come a
-  // frame late on a 23.976 film. The nudge keeps a half that the division left a hair
-  // below it.
-  return std::llround(frame * 1000.0 / fps + 1e-6) * 90;
+  // The cue goes on the video's millisecond clock, not on the exact frame grid, or half of
+  // them would come a frame late on a 23.976 film.
+  return es::FrameTicks(std::llround(static_cast<double>(ms) * fps / 1000.0), fps);
 }
 
 FilmFit FitToFilm(std::vector<CueSpan>& cues, int64_t filmEndMs) {

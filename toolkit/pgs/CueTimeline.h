@@ -13,7 +13,7 @@
 namespace quillet::toolkit::pgs {
 
 // A time in milliseconds at the nearest frame boundary, that frame's time as the video
-// carries it (to the millisecond), in 90 kHz ticks.
+// carries it (es::FrameMs), in 90 kHz ticks.
 int64_t FrameTime90k(int64_t ms, double fps);
 
 // What fitting the cues to the film did.
