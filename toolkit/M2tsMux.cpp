@@ -12,6 +12,7 @@
 #include "toolkit/Files.h"
 #include "toolkit/M2tsPackets.h"
 #include "toolkit/Process.h"
+#include "toolkit/es/NativeMux.h"
 
 namespace quillet::toolkit {
 namespace {
@@ -99,6 +100,31 @@ bool Fail(std::string* error, const std::string& why) {
   return false;
 }
 
+// ffmpeg muxes the plan into a pipe, whose packets the rewriter takes.
+bool FeedFfmpegPackets(const MuxPlan& plan, m2ts::M2tsRewriter& rewriter, std::string* error) {
+  RunOptions run;
+  run.captureErr = true;
+  run.onOut = [&](const char* data, size_t size) {
+    return rewriter.Feed(reinterpret_cast<const uint8_t*>(data), size);
+  };
+  ToolResult r = RunProgram(M2tsFfmpegArgv(plan), run);
+  if (!rewriter.Error().empty()) return Fail(error, rewriter.Error());
+  if (!r.Ok()) {
+    std::string said = Trim(r.err);
+    said = said.substr(0, said.find('\n'));
+    return Fail(error, "ffmpeg cannot mux the tracks" + (said.empty() ? "" : ": " + said));
+  }
+  return true;
+}
+
+bool FeedOwnPackets(const MuxPlan& plan, m2ts::M2tsRewriter& rewriter, std::string* error) {
+  std::string why;
+  const bool written = WriteOwnTransportStream(
+      plan, [&](const uint8_t* data, size_t size) { return rewriter.Feed(data, size); }, &why);
+  if (!rewriter.Error().empty()) return Fail(error, rewriter.Error());
+  return written || Fail(error, why);
+}
+
 }  // namespace
 
 std::string PartName(const std::string& path, int n) {
@@ -119,18 +145,9 @@ bool MuxToM2ts(const MuxPlan& plan, long long splitBytes,
     if (s.track.codec == TrackCodec::TextSubtitle && !s.info.language.empty())
       options.languages[s.pid] = s.info.language;
   m2ts::M2tsRewriter rewriter(options, files);
-  RunOptions run;
-  run.captureErr = true;
-  run.onOut = [&](const char* data, size_t size) {
-    return rewriter.Feed(reinterpret_cast<const uint8_t*>(data), size);
-  };
-  ToolResult r = RunProgram(M2tsFfmpegArgv(plan), run);
-  if (!rewriter.Error().empty()) return Fail(error, rewriter.Error());
-  if (!r.Ok()) {
-    std::string said = Trim(r.err);
-    said = said.substr(0, said.find('\n'));
-    return Fail(error, "ffmpeg cannot mux the tracks" + (said.empty() ? "" : ": " + said));
-  }
+  const bool fed = plan.ownPacketizer ? FeedOwnPackets(plan, rewriter, error)
+                                      : FeedFfmpegPackets(plan, rewriter, error);
+  if (!fed) return false;
   if (!rewriter.Finish()) return Fail(error, rewriter.Error());
   if (!files.Close()) return Fail(error, "cannot write the transport stream");
   *parts = files.Paths();

@@ -1,5 +1,7 @@
 #include "toolkit/MuxInputs.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 
@@ -8,6 +10,7 @@
 #include "toolkit/M2tsPackets.h"
 #include "toolkit/MuxJob.h"
 #include "toolkit/Process.h"
+#include "toolkit/es/NativeMux.h"
 
 namespace quillet::toolkit {
 namespace {
@@ -64,6 +67,23 @@ std::optional<int> FindStream(const MuxTrack& track, const ProbedFile& probe, bo
   return std::nullopt;
 }
 
+// The toolkit reads the raw elementary streams of these codecs itself; ffmpeg reads the rest
+// (Matroska sources, program streams, VC-1 and MPEG-2 video).
+bool ReadsItself(const MuxTrack& track) {
+  if (track.codec == TrackCodec::TextSubtitle) return true;  // drawn into a .sup file
+  if (track.codec == TrackCodec::Vc1 || track.codec == TrackCodec::Mpeg2Video) return false;
+  const std::string path = LocateInput(track.path);
+  return FileHasData(path) && !IsMatroskaFile(path) && !IsProgramStream(path);
+}
+
+// The muxer needs a video stream, which carries the clock. The tests set
+// QUILLET_MUX_THROUGH_FFMPEG to compare the two ways.
+bool TakesOwnPacketizer(const MuxJob& job) {
+  return !std::getenv("QUILLET_MUX_THROUGH_FFMPEG") && !job.tracks.empty() &&
+         job.tracks[0].codec == TrackCodec::H264 &&
+         std::all_of(job.tracks.begin(), job.tracks.end(), ReadsItself);
+}
+
 struct Opened {
   int input;
   bool programStream;
@@ -85,7 +105,7 @@ std::optional<Opened> OpenSource(const MuxTrack& track, const std::string& scrat
   input.path = path;
   if (programStream) {
     input.options = {"-f", "mpeg"};
-  } else if (raw && IsVideoCodec(track.codec)) {
+  } else if (raw && IsVideoCodec(track.codec) && !plan.ownPacketizer) {
     auto wrapped = WrapRawVideo(track, path, scratch, error);
     if (!wrapped) return std::nullopt;
     input.path = *wrapped;
@@ -104,6 +124,20 @@ std::optional<Opened> OpenSource(const MuxTrack& track, const std::string& scrat
   input.probe = *probe;
   plan.inputs.push_back(input);
   return Opened{static_cast<int>(plan.inputs.size() - 1), programStream, raw};
+}
+
+// A raw video stream's frames, indexed: ffprobe only guesses the length of such a stream, and
+// the subtitles drawn later end with the film.
+bool FramesOfRawVideo(MuxStream& stream, MuxPlan& plan, std::string* error) {
+  double seconds = 0;
+  stream.units = OpenRawVideo(stream.track, plan.inputs[stream.input].path, &seconds, error);
+  if (!stream.units) return false;
+  stream.info.duration = seconds;
+  if (auto fps = ParseFrameRate(stream.track.fps))
+    stream.info.fps = static_cast<double>(fps->num) / static_cast<double>(fps->den);
+  for (ProbedStream& probed : plan.inputs[stream.input].probe.streams)
+    if (probed.index == stream.stream) probed.duration = seconds;
+  return true;
 }
 
 std::optional<MuxStream> PlanTrack(const MuxTrack& track, const std::string& scratch, MuxPlan& plan,
@@ -135,6 +169,8 @@ std::optional<MuxStream> PlanTrack(const MuxTrack& track, const std::string& scr
   }
   if (stream.info.duration <= 0) stream.info.duration = input.probe.duration;
   if (!track.language.empty()) stream.info.language = track.language;
+  if (plan.ownPacketizer && IsVideoCodec(track.codec) && !FramesOfRawVideo(stream, plan, error))
+    return std::nullopt;
   return stream;
 }
 
@@ -174,6 +210,7 @@ std::optional<ProbedFile> ProbeMediaFile(const std::string& path) {
 
 std::optional<MuxPlan> PlanMux(const MuxJob& job, const std::string& scratch, std::string* error) {
   MuxPlan plan;
+  plan.ownPacketizer = TakesOwnPacketizer(job);
   std::vector<MuxStream> video, audio, subtitles;
   for (const MuxTrack& track : job.tracks) {
     auto stream = PlanTrack(track, scratch, plan, error);

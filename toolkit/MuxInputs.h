@@ -3,12 +3,14 @@
 // and what the stream is (from ffprobe), with the PID it gets in the transport stream.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "base/Ffprobe.h"
 #include "toolkit/MuxJob.h"
+#include "toolkit/es/Units.h"
 
 namespace quillet::toolkit {
 
@@ -27,16 +29,20 @@ struct MuxStream {
   MuxTrack track;
   ProbedStream info;
   uint16_t pid = 0;
+  std::shared_ptr<es::UnitReader> units;  // raw H.264: its frames, indexed while planning
 };
 
 struct MuxPlan {
   std::vector<MuxInput> inputs;
   std::vector<MuxStream> streams;  // video first, then audio, then subtitles
   double duration = 0;             // the longest stream, 0 when unknown
+  // Every stream is a raw elementary stream (or drawn subtitles) that the toolkit reads
+  // itself and packetizes without ffmpeg; otherwise ffmpeg muxes (M2tsFfmpegArgv).
+  bool ownPacketizer = false;
 };
 
-// Finds every track of the job in its source. Raw video streams are first given time
-// stamps by mkvmerge in `scratch` (ffmpeg cannot order the frames of a raw stream).
+// Finds every track of the job in its source. When ffmpeg muxes, raw video streams are first
+// given time stamps by mkvmerge in `scratch` (ffmpeg cannot order the frames of a raw stream).
 // nullopt with a one-line reason: a missing file, a track the source lacks, a stream of
 // another codec than the line names.
 std::optional<MuxPlan> PlanMux(const MuxJob& job, const std::string& scratch, std::string* error);

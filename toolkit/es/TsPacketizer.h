@@ -18,7 +18,7 @@
 namespace quillet::toolkit::es {
 
 struct TsTrack {
-  std::unique_ptr<UnitReader> reader;
+  std::shared_ptr<UnitReader> reader;
   TrackCodec codec = TrackCodec::H264;  // TextSubtitle: presentation graphics
   uint16_t pid = 0;
   std::string language;  // ISO 639-2, or empty

@@ -1,0 +1,61 @@
+#include "toolkit/es/NativeMux.h"
+
+#include "base/Text.h"
+#include "toolkit/es/AudioUnits.h"
+#include "toolkit/es/H264Units.h"
+#include "toolkit/es/SupUnits.h"
+
+namespace quillet::toolkit {
+namespace {
+
+std::shared_ptr<es::UnitReader> OpenUnits(const MuxStream& s, const std::string& path,
+                                          std::string* error) {
+  if (s.units) return s.units;
+  if (s.track.codec == TrackCodec::TextSubtitle) return es::OpenSupUnits(path, error);
+  if (IsAudioCodec(s.track.codec)) return es::OpenAudioUnits(s.track.codec, path, error);
+  return OpenRawVideo(s.track, path, nullptr, error);
+}
+
+}  // namespace
+
+std::shared_ptr<es::UnitReader> OpenRawVideo(const MuxTrack& track, const std::string& path,
+                                             double* seconds, std::string* error) {
+  es::H264Options options;
+  if (auto fps = ParseFrameRate(track.fps)) options.fpsNum = fps->num, options.fpsDen = fps->den;
+  options.level = track.level;
+  std::string why;
+  std::shared_ptr<es::H264Units> units = es::OpenH264Units(path, options, &why);
+  if (!units) {
+    if (error) *error = Format("line %d: %s", track.line, why.c_str());
+    return nullptr;
+  }
+  if (seconds) *seconds = static_cast<double>(units->Summary().durationTicks) / 90000;
+  return units;
+}
+
+bool WriteOwnTransportStream(const MuxPlan& plan, const es::TsSink& sink, std::string* error) {
+  std::vector<es::TsTrack> tracks;
+  for (const MuxStream& s : plan.streams) {
+    es::TsTrack track;
+    std::string why;
+    track.reader = OpenUnits(s, plan.inputs[s.input].path, &why);
+    if (!track.reader) {
+      if (error)
+        *error =
+            why.rfind("line ", 0) == 0 ? why : Format("line %d: %s", s.track.line, why.c_str());
+      return false;
+    }
+    track.codec = s.track.codec;
+    track.pid = s.pid;
+    track.language = s.info.language;
+    track.sampleRate = s.info.sampleRate;
+    // the line's rate, else the stream's own (23.976 read as 24000/1001)
+    auto fps = ParseFrameRate(s.track.fps);
+    if (!fps && s.info.fps > 0) fps = ParseFrameRate(Format("%.3f", s.info.fps));
+    if (fps) track.frameRate = *fps;
+    tracks.push_back(std::move(track));
+  }
+  return es::WriteTransportStream(tracks, sink, error);
+}
+
+}  // namespace quillet::toolkit
