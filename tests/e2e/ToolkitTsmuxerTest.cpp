@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -111,6 +112,58 @@ TEST_F(ToolkitTsmuxer, RawAndMatroskaSourcesBecomeBluRayStreamsAndBadJobsLeaveNo
     seconds += StreamSeconds(O("parts/" + name), "v:0");
   }
   EXPECT_NEAR(11, seconds, 0.2);
+}
+
+// Per stream of the parts ("0x1011 h264"), each packet as ffprobe reads it: "pts dts flags",
+// the decoding time left out for the first two video frames, which each road extrapolates.
+std::map<std::string, Args> PacketsOf(const Args& parts) {
+  std::map<std::string, Args> packets;
+  for (const std::string& part : parts) {
+    Args ids = quillet::Split(Streams(part, "id,codec_name"), ' ');
+    for (const std::string& line :
+         quillet::Split(Quiet(Words("ffprobe -v error -of csv=p=0 -show_entries packet=stream_"
+                                    "index,pts,dts,flags " +
+                                    part))
+                            .out,
+                        '\n')) {
+      const Args f = quillet::Split(line, ',');
+      if (f.size() < 4) continue;
+      Args& stream = packets[ids.at(std::stoul(f[0]))];
+      stream.push_back(f[1] + " " + (stream.size() < 2 ? "" : f[2]) + " " + f[3]);
+    }
+  }
+  return packets;
+}
+
+// Raw streams muxed by the toolkit's own packetizer give the packets ffmpeg gives (the way
+// taken before, still taken for Matroska sources): same streams, times and key frames.
+TEST_F(ToolkitTsmuxer, OwnPacketizerGivesFfmpegsPackets) {
+  ASSERT_TRUE(Ffmpeg("-i " + mkv_ + " -map 0:a -c:a dca -strict -2 -ac 2 -f dts", O("movie.dts")));
+  const std::string video = meta::H264FromFolder(d_, "23.976"), ac3 = meta::Ac3FromFolder(d_);
+  const std::string srt = meta::SrtBesideSource(d_ + "film.srt", kPicture, "23.976", "heb");
+  const std::pair<std::string, meta::Lines> rows[] = {
+      {"ac3", {meta::M2tsOptions(""), video, ac3, ""}},
+      {"srt", {meta::M2tsOptions(""), video, ac3, srt}},
+      {"dts", {meta::M2tsOptions(""), video, meta::SourceAudio("dts", O("movie.dts"), "1"), srt}},
+      {"parts", {meta::M2tsOptions(" --split-size=0.2MB "), video, ac3, srt}}};
+  namespace b = toolkit::bluray;
+  for (const auto& [name, job] : rows) {
+    ASSERT_TRUE(Done(Mux(job, O(name + "/own.m2ts")))) << name;
+    setenv("QUILLET_MUX_THROUGH_FFMPEG", "1", 1);
+    ASSERT_TRUE(Done(Mux(job, O(name + "/ffmpeg.m2ts")))) << name;
+    unsetenv("QUILLET_MUX_THROUGH_FFMPEG");
+    Args own, ffmpeg;
+    for (const std::string& file : Entries(out.path() / name))
+      (file.find("own") == 0 ? own : ffmpeg).push_back(O(name + "/" + file));
+    ASSERT_EQ(own.size(), ffmpeg.size()) << name;
+    EXPECT_EQ(PacketsOf(ffmpeg), PacketsOf(own)) << name;
+    for (const std::string& part : own) {
+      const b::StrictResult read = b::CheckTransportStreamFile(part, b::StreamUse::kPlainStream);
+      EXPECT_TRUE(read.readable) << read.problem;
+      for (const b::BrokenRule& broken : read.broken)
+        EXPECT_EQ("picture-size", broken.rule) << part << ": " << broken.text;
+    }
+  }
 }
 
 // The runs of frames (first, last) with light pixels low in the picture, subtitles laid over.
