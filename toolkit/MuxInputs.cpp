@@ -105,8 +105,9 @@ std::optional<Opened> OpenSource(const MuxTrack& track, const std::string& scrat
   input.path = path;
   if (programStream) {
     input.options = {"-f", "mpeg"};
-  } else if (raw && IsVideoCodec(track.codec) && !plan.ownPacketizer) {
-    auto wrapped = WrapRawVideo(track, path, scratch, error);
+  } else if (raw && IsVideoCodec(track.codec)) {
+    // the toolkit orders the frames itself when it packetizes
+    auto wrapped = plan.ownPacketizer ? path : WrapRawVideo(track, path, scratch, error);
     if (!wrapped) return std::nullopt;
     input.path = *wrapped;
   } else if (raw) {
