@@ -130,8 +130,8 @@ std::optional<Sps> ParseSps(const std::vector<uint8_t>& nal) {
   int mapUnits = static_cast<int>(r.Ue()) + 1;
   s.frameMbsOnly = r.Bit();
   s.heightInMbs = mapUnits * (s.frameMbsOnly ? 1 : 2);
-  if (!s.frameMbsOnly) r.Bit();  // mb_adaptive_frame_field_flag
-  r.Bit();                       // direct_8x8_inference_flag
+  if (!s.frameMbsOnly) s.mbAdaptiveFrameField = r.Bit();
+  r.Bit();  // direct_8x8_inference_flag
   int cropLeft = 0, cropRight = 0, cropTop = 0, cropBottom = 0;
   if (r.Bit()) {
     cropLeft = static_cast<int>(r.Ue());

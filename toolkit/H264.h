@@ -21,7 +21,8 @@ struct Sps {
   int widthInMbs = 0;
   int heightInMbs = 0;  // of a whole frame (two fields count twice)
   bool frameMbsOnly = true;
-  int width = 0, height = 0;  // after cropping
+  bool mbAdaptiveFrameField = false;  // frames may mix field and frame macroblock pairs
+  int width = 0, height = 0;          // after cropping
   // What a slice header and its picture order count need.
   bool separateColourPlanes = false;
   int log2MaxFrameNum = 4;

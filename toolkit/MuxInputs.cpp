@@ -105,9 +105,14 @@ std::optional<Opened> OpenSource(const MuxTrack& track, const std::string& scrat
   input.path = path;
   if (programStream) {
     input.options = {"-f", "mpeg"};
+  } else if (raw && IsVideoCodec(track.codec) && plan.ownPacketizer) {
+    // the toolkit orders the frames itself, and reads what ffprobe would tell from them
+    auto video = OpenRawVideo(track, path, error);
+    if (!video) return std::nullopt;
+    plan.inputs.push_back(*video);
+    return Opened{static_cast<int>(plan.inputs.size() - 1), false, true};
   } else if (raw && IsVideoCodec(track.codec)) {
-    // the toolkit orders the frames itself when it packetizes
-    auto wrapped = plan.ownPacketizer ? path : WrapRawVideo(track, path, scratch, error);
+    auto wrapped = WrapRawVideo(track, path, scratch, error);
     if (!wrapped) return std::nullopt;
     input.path = *wrapped;
   } else if (raw) {
@@ -125,20 +130,6 @@ std::optional<Opened> OpenSource(const MuxTrack& track, const std::string& scrat
   input.probe = *probe;
   plan.inputs.push_back(input);
   return Opened{static_cast<int>(plan.inputs.size() - 1), programStream, raw};
-}
-
-// A raw video stream's frames, indexed: ffprobe only guesses the length of such a stream, and
-// the subtitles drawn later end with the film.
-bool FramesOfRawVideo(MuxStream& stream, MuxPlan& plan, std::string* error) {
-  double seconds = 0;
-  stream.units = OpenRawVideo(stream.track, plan.inputs[stream.input].path, &seconds, error);
-  if (!stream.units) return false;
-  stream.info.duration = seconds;
-  if (auto fps = ParseFrameRate(stream.track.fps))
-    stream.info.fps = static_cast<double>(fps->num) / static_cast<double>(fps->den);
-  for (ProbedStream& probed : plan.inputs[stream.input].probe.streams)
-    if (probed.index == stream.stream) probed.duration = seconds;
-  return true;
 }
 
 std::optional<MuxStream> PlanTrack(const MuxTrack& track, const std::string& scratch, MuxPlan& plan,
@@ -170,8 +161,7 @@ std::optional<MuxStream> PlanTrack(const MuxTrack& track, const std::string& scr
   }
   if (stream.info.duration <= 0) stream.info.duration = input.probe.duration;
   if (!track.language.empty()) stream.info.language = track.language;
-  if (plan.ownPacketizer && IsVideoCodec(track.codec) && !FramesOfRawVideo(stream, plan, error))
-    return std::nullopt;
+  stream.units = input.units;
   return stream;
 }
 

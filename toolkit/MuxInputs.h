@@ -21,6 +21,7 @@ struct MuxInput {
   std::string path;                  // what ffmpeg reads
   std::vector<std::string> options;  // ffmpeg's options before -i ("-f", "ac3")
   ProbedFile probe;
+  std::shared_ptr<es::UnitReader> units;  // raw H.264 the toolkit packetizes: its frames
 };
 
 struct MuxStream {

@@ -42,6 +42,8 @@ class Indexer {
   void Finish() { Commit(); }
 
   bool sawSps = false;
+  Sps first;                                   // the first SPS met
+  bool interlaced = false;                     // a picture coded as fields
   uint32_t numUnitsInTick = 0, timeScale = 0;  // the first clock an SPS gives
   int reorder = 0;                             // the deepest an SPS asks for
 
@@ -96,6 +98,7 @@ void Indexer::OnNal(const NalSpan& nal) {
 void Indexer::OnSps(const NalSpan& nal) {
   auto sps = ParseSps(std::vector<uint8_t>(nal.data, nal.data + nal.size));
   if (!sps) return;
+  if (!sawSps) first = *sps;
   sawSps = true;
   if (timeScale == 0 && sps->numUnitsInTick > 0 && sps->timeScale > 0)
     numUnitsInTick = sps->numUnitsInTick, timeScale = sps->timeScale;
@@ -130,6 +133,7 @@ void Indexer::OnSlice(const NalSpan& nal) {
 
 void Indexer::StartPicture(const SliceHeader& slice, const Sps& sps) {
   const PocCounter::Counted counted = poc_.Next(slice, sps);
+  interlaced = interlaced || slice.field || sps.mbAdaptiveFrameField;
   cur_.vcl = true;
   cur_.last = slice;
   if (unpairedField_ && !frames_.empty() && SecondFieldOf(field_, slice)) {
@@ -308,6 +312,10 @@ std::unique_ptr<H264Units> OpenH264Units(const std::string& path, const H264Opti
     o.fpsNum /= common, o.fpsDen /= common;
   }
   units->PlaceInTime(indexer.reorder);
+  H264Summary& summary = units->summary_;
+  summary.width = indexer.first.width, summary.height = indexer.first.height;
+  summary.profileIdc = indexer.first.profileIdc, summary.levelIdc = indexer.first.levelIdc;
+  summary.interlaced = indexer.interlaced;
   return units;
 }
 

@@ -20,6 +20,10 @@ struct H264Summary {
   size_t frames = 0;
   int reorderDelay = 0;  // frames decoded before the first one shown
   int64_t durationTicks = 0;
+  // What the first sequence parameter set says, and whether any picture is coded as fields
+  // (field pictures, or frames of field and frame macroblock pairs), as ffprobe reads it.
+  int width = 0, height = 0, profileIdc = 0, levelIdc = 0;
+  bool interlaced = false;
 };
 
 class H264Units : public UnitReader {

@@ -1,6 +1,7 @@
 #include "toolkit/es/NativeMux.h"
 
 #include "base/Text.h"
+#include "toolkit/H264.h"
 #include "toolkit/es/AudioUnits.h"
 #include "toolkit/es/H264Units.h"
 #include "toolkit/es/SupUnits.h"
@@ -13,13 +14,14 @@ std::shared_ptr<es::UnitReader> OpenUnits(const MuxStream& s, const std::string&
   if (s.units) return s.units;
   if (s.track.codec == TrackCodec::TextSubtitle) return es::OpenSupUnits(path, error);
   if (IsAudioCodec(s.track.codec)) return es::OpenAudioUnits(s.track.codec, path, error);
-  return OpenRawVideo(s.track, path, nullptr, error);
+  auto video = OpenRawVideo(s.track, path, error);
+  return video ? video->units : nullptr;
 }
 
 }  // namespace
 
-std::shared_ptr<es::UnitReader> OpenRawVideo(const MuxTrack& track, const std::string& path,
-                                             double* seconds, std::string* error) {
+std::optional<MuxInput> OpenRawVideo(const MuxTrack& track, const std::string& path,
+                                     std::string* error) {
   es::H264Options options;
   if (auto fps = ParseFrameRate(track.fps)) options.fpsNum = fps->num, options.fpsDen = fps->den;
   options.level = track.level;
@@ -27,10 +29,28 @@ std::shared_ptr<es::UnitReader> OpenRawVideo(const MuxTrack& track, const std::s
   std::shared_ptr<es::H264Units> units = es::OpenH264Units(path, options, &why);
   if (!units) {
     if (error) *error = Format("line %d: %s", track.line, why.c_str());
-    return nullptr;
+    return std::nullopt;
   }
-  if (seconds) *seconds = static_cast<double>(units->Summary().durationTicks) / 90000;
-  return units;
+  const es::H264Summary& summary = units->Summary();
+  ProbedStream video;
+  video.type = "video";
+  video.codec = "h264";
+  video.profile = ProfileName(summary.profileIdc);
+  video.level = summary.levelIdc;
+  video.width = summary.width;
+  video.height = summary.height;
+  video.interlaced = summary.interlaced;
+  video.duration = static_cast<double>(summary.durationTicks) / 90000;
+  if (video.duration > 0) video.fps = static_cast<double>(summary.frames) / video.duration;
+  if (auto fps = ParseFrameRate(track.fps))
+    video.fps = static_cast<double>(fps->num) / static_cast<double>(fps->den);
+  MuxInput input;
+  input.path = path;
+  input.probe.format = "h264";
+  input.probe.duration = video.duration;
+  input.probe.streams = {video};
+  input.units = std::move(units);
+  return input;
 }
 
 bool WriteOwnTransportStream(const MuxPlan& plan, const es::TsSink& sink, std::string* error) {

@@ -4,6 +4,7 @@
 // frames, and no pipe stands between the muxing and the rewriting of the packets.
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "toolkit/MuxInputs.h"
@@ -11,11 +12,12 @@
 
 namespace quillet::toolkit {
 
-// The frames of a raw H.264 line (its level patched as the line asks), indexed: the plan
-// takes the film's length from them, and the packetizer their bytes. nullptr with a one-line
+// The frames of a raw H.264 line (its level patched as the line asks), indexed, and what
+// they tell of the stream as ffprobe would give it (size, field coding, rate, length),
+// without decoding a picture. The packetizer takes their bytes. nullopt with a one-line
 // reason.
-std::shared_ptr<es::UnitReader> OpenRawVideo(const MuxTrack& track, const std::string& path,
-                                             double* seconds, std::string* error);
+std::optional<MuxInput> OpenRawVideo(const MuxTrack& track, const std::string& path,
+                                     std::string* error);
 
 // Writes the plan's streams (every one a raw elementary stream, see MuxPlan::ownPacketizer)
 // as one transport stream into the sink. False with a one-line reason.
