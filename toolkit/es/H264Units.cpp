@@ -259,13 +259,14 @@ std::vector<uint8_t> H264Units::Packed(std::vector<uint8_t>& raw, const Frame& f
   if (!delimiter) out.assign(std::begin(kDelimiter), std::end(kDelimiter));
   out.insert(out.end(), raw.begin(), raw.begin() + long(delimiterEnd));
   // A player starting at a key frame needs the parameter sets in front of it.
-  if (frame.key && !sps) {
+  const bool sets = frame.key && options_.setsOnKeyFrames;
+  if (sets && !sps) {
     std::vector<uint8_t> copy = sets_[frame.sps];
     withLevel(copy, 0);
     out.insert(out.end(), std::begin(kStartCode), std::end(kStartCode));
     out.insert(out.end(), copy.begin(), copy.end());
   }
-  if (frame.key && !pps) {
+  if (sets && !pps) {
     out.insert(out.end(), std::begin(kStartCode), std::end(kStartCode));
     out.insert(out.end(), sets_[frame.pps].begin(), sets_[frame.pps].end());
   }

@@ -18,6 +18,9 @@ struct H264Options {
   // rate (MP4), instead of on mkvmerge's millisecond clock (FrameClock.h).
   bool exactClock = false;
   uint16_t sarWidth = 0, sarHeight = 0;  // set as the sample aspect ratio of every SPS
+  // The parameter sets put in front of every key frame that lacks them, for players that
+  // start there; an MP4 keeps them once, in its sample description.
+  bool setsOnKeyFrames = true;
 };
 
 struct H264Summary {
