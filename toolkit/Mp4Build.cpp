@@ -101,6 +101,7 @@ bool FeedRawVideo(const Mp4Track& track, const std::string& path, const std::str
   es::H264Options options;
   options.fpsNum = track.fps->num, options.fpsDen = track.fps->den;
   options.exactClock = true;
+  options.setsOnKeyFrames = false;
   const Rational sar = track.par ? Reduce(*track.par) : Rational{0, 1};
   // The pixel aspect goes into the stream's parameter sets, where ffmpeg takes it from
   // exactly (its -aspect rounds to 255ths).
