@@ -55,6 +55,7 @@ class BitReader {
   void Skip(size_t bits);
   void Seek(size_t bytePosition) { bitPosition_ = bytePosition * 8; }
   size_t Position() const { return bitPosition_ / 8; }
+  size_t BitPosition() const { return bitPosition_; }
   size_t SizeBytes() const { return bytes_.size(); }
   bool Failed() const { return failed_; }
 

@@ -141,6 +141,7 @@ std::optional<Sps> ParseSps(const std::vector<uint8_t>& nal) {
   }
   if (r.Failed() || s.widthInMbs > 1024 || s.heightInMbs > 1024) return std::nullopt;
   // A cut-off usability part leaves the clock unknown, the picture still known.
+  s.vuiFlagBit = r.BitPosition();
   if (r.Bit()) ReadVui(r, s);
   if (r.Failed()) s.numUnitsInTick = s.timeScale = 0;
   int chroma = s.separateColourPlanes ? 0 : s.chromaFormatIdc;
@@ -149,6 +150,48 @@ std::optional<Sps> ParseSps(const std::vector<uint8_t>& nal) {
   s.width = s.widthInMbs * 16 - cropUnitX * (cropLeft + cropRight);
   s.height = s.heightInMbs * 16 - cropUnitY * (cropTop + cropBottom);
   return s;
+}
+
+std::vector<uint8_t> SpsWithSampleAspect(const std::vector<uint8_t>& nal, uint16_t width,
+                                         uint16_t height) {
+  auto sps = ParseSps(nal);
+  if (!sps) return nal;
+  const std::vector<uint8_t> rbsp = NalPayload(nal.data(), nal.size(), 1);
+  // The payload ends at its stop bit, the last bit set.
+  size_t stop = rbsp.size() * 8;
+  while (stop > 0 && !((rbsp[(stop - 1) / 8] >> (7 - (stop - 1) % 8)) & 1)) --stop;
+  if (stop == 0 || stop - 1 < sps->vuiFlagBit + 1) return nal;
+  --stop;
+  BitReader r(rbsp);
+  BitWriter w;
+  auto copyTo = [&](size_t bit) {
+    while (r.BitPosition() < bit) {
+      const int n = static_cast<int>(std::min<size_t>(32, bit - r.BitPosition()));
+      w.Bits(r.Bits(n), n);
+    }
+  };
+  copyTo(sps->vuiFlagBit);
+  const bool hadVui = r.Bit();
+  w.Bits(1, 1);             // vui_parameters_present_flag
+  w.Bits(1, 1), w.U8(255);  // aspect_ratio_info_present_flag, Extended_SAR
+  w.U16(width), w.U16(height);
+  if (!hadVui)
+    w.Bits(0, 8);  // none of the other usability flags
+  else if (r.Bit() && r.Bits(8) == 255)
+    r.Bits(32);  // the old ratio goes
+  if (r.BitPosition() > stop) return nal;
+  copyTo(stop);
+  w.Bits(1, 1);  // rbsp_stop_one_bit
+  while (!w.Aligned()) w.Bits(0, 1);
+  // Emulation prevention back in: no 00 00 followed by 00..03 inside the unit.
+  std::vector<uint8_t> out{nal[0]};
+  int zeros = 0;
+  for (uint8_t b : w.Bytes()) {
+    if (zeros >= 2 && b <= 3) out.push_back(3), zeros = 0;
+    out.push_back(b);
+    zeros = b == 0 ? zeros + 1 : 0;
+  }
+  return out;
 }
 
 std::vector<std::vector<uint8_t>> SpsFromAvcC(const std::vector<uint8_t>& avcc) {

@@ -35,6 +35,7 @@ struct Sps {
   // decoder should buffer (-1 when not given).
   uint32_t numUnitsInTick = 0, timeScale = 0;
   int maxNumReorderFrames = -1;
+  size_t vuiFlagBit = 0;  // where vui_parameters_present_flag sits, after the header byte
 };
 
 // A NAL unit's payload from `from` on, emulation prevention bytes taken out.
@@ -42,6 +43,11 @@ std::vector<uint8_t> NalPayload(const uint8_t* nal, size_t size, size_t from);
 
 // One SPS NAL unit (header byte first, emulation prevention bytes still in).
 std::optional<Sps> ParseSps(const std::vector<uint8_t>& nal);
+
+// The SPS NAL unit with its sample aspect ratio set to width:height (usability information
+// added when it has none); the unit as it was when it cannot be read.
+std::vector<uint8_t> SpsWithSampleAspect(const std::vector<uint8_t>& nal, uint16_t width,
+                                         uint16_t height);
 
 // The SPS NAL units of an avcC record; empty when it is none.
 std::vector<std::vector<uint8_t>> SpsFromAvcC(const std::vector<uint8_t>& avcc);

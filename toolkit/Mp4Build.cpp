@@ -12,6 +12,7 @@
 #include "toolkit/H264.h"
 #include "toolkit/Probe.h"
 #include "toolkit/Process.h"
+#include "toolkit/RawVideoFeed.h"
 
 namespace quillet::toolkit {
 namespace fs = std::filesystem;
@@ -44,13 +45,24 @@ long long IndexRoom(const std::vector<ProbedStream>& streams, double seconds) {
 }
 
 // ffmpeg writing the MP4 with its index in reserved room at the front; when the room is
-// too small, once more with the index moved to the front after writing.
-bool WriteMp4(std::vector<std::string> argv, const std::string& temp, long long indexRoom) {
+// too small, once more with the index moved to the front after writing. The feeds give
+// ffmpeg raw video through their FIFOs during each run.
+bool WriteMp4(std::vector<std::string> argv, const std::string& temp, long long indexRoom,
+              const std::vector<RawVideoFeed*>& feeds) {
+  auto run = [&](const RunOptions& options) {
+    for (RawVideoFeed* feed : feeds) feed->Start();
+    ToolResult r = RunProgram(argv, options);
+    bool fed = true;
+    for (RawVideoFeed* feed : feeds) fed = feed->Finish() && fed;
+    // ffmpeg takes a stream cut short for the whole film
+    if (!fed && r.Ok()) r.exitCode = 1;
+    return r;
+  };
   const size_t tail = argv.size();
   argv.insert(argv.end(), {"-moov_size", std::to_string(indexRoom), "-f", "mp4", temp});
   RunOptions capture;
   capture.captureErr = true;
-  ToolResult r = RunProgram(argv, capture);
+  ToolResult r = run(capture);
   std::cerr << r.err;
   // ffmpeg ends well even when the index did not fit: only its message tells.
   if (r.err.find("reserved_moov_size is too small") == std::string::npos)
@@ -60,7 +72,7 @@ bool WriteMp4(std::vector<std::string> argv, const std::string& temp, long long 
       indexRoom));
   argv.resize(tail);
   argv.insert(argv.end(), {"-movflags", "+faststart", "-f", "mp4", temp});
-  r = RunProgram(argv);
+  r = run({});
   return r.Ok() && FileHasData(temp);
 }
 
@@ -68,6 +80,73 @@ long long TrackTimescale(const Rational& fps) {
   if (fps.den == 1001) return fps.num;
   if (fps.den > 0 && 1000 % fps.den == 0) return fps.num * (1000 / fps.den);
   return 90000;
+}
+
+// Each track's source as ffmpeg will read it, with its streams.
+struct Prepared {
+  std::string source;
+  std::vector<ProbedStream> streams;
+  double seconds = 0;
+  bool aspectInSource = false;
+  bool constantRate = false;           // raw video at the rate given
+  std::unique_ptr<RawVideoFeed> feed;  // source is its FIFO
+};
+
+// ffmpeg reads a raw stream without its frame order. At a constant rate the frames go to it
+// with their times through a FIFO, on the exact clock of the rate, so that every sample lasts
+// the same in the track's timescale. False (with a log line) when the stream cannot go so.
+bool FeedRawVideo(const Mp4Track& track, const std::string& path, const std::string& fifo,
+                  Prepared& p) {
+  if (!track.fps || !track.timestamps.empty()) return false;
+  es::H264Options options;
+  options.fpsNum = track.fps->num, options.fpsDen = track.fps->den;
+  options.exactClock = true;
+  options.setsOnKeyFrames = false;
+  const Rational sar = track.par ? Reduce(*track.par) : Rational{0, 1};
+  // The pixel aspect goes into the stream's parameter sets, where ffmpeg takes it from
+  // exactly (its -aspect rounds to 255ths).
+  p.aspectInSource = sar.num > 0 && sar.den > 0 && sar.num <= 0xFFFF && sar.den <= 0xFFFF;
+  if (p.aspectInSource) options.sarWidth = uint16_t(sar.num), options.sarHeight = uint16_t(sar.den);
+  std::string error;
+  p.feed = RawVideoFeed::Open(path, fifo, options, &error);
+  if (!p.feed) {
+    Log(error + ": the stream is wrapped by mkvmerge instead");
+    p.aspectInSource = false;
+    return false;
+  }
+  p.source = fifo;
+  p.streams = {p.feed->Stream()};
+  p.seconds = p.feed->Stream().duration;
+  p.constantRate = true;
+  return true;
+}
+
+// mkvmerge gives every frame of a raw stream its time stamp first, at microsecond precision.
+bool WrapRawVideo(const Mp4Track& track, const std::string& path, const std::string& wrapped,
+                  Prepared& p) {
+  p.source = wrapped;
+  std::vector<std::string> argv = {"mkvmerge", "-q", "-o", wrapped, "--timestamp-scale", "1000"};
+  if (!track.timestamps.empty()) {
+    // A film whose rate varies keeps each frame's own time: a constant rate would
+    // stretch or squeeze parts of it against the sound.
+    argv.insert(argv.end(), {"--timestamps", "0:" + LocateInput(track.timestamps)});
+  } else if (track.fps) {
+    argv.insert(argv.end(),
+                {"--default-duration", Format("0:%lld/%lldp", track.fps->num, track.fps->den)});
+    p.constantRate = true;
+  }
+  int width = 0, height = 0;
+  if (track.par && RawH264PictureSize(path, width, height)) {
+    // The display size as an exact ratio, so that the pixel aspect read back from it is
+    // exactly the one asked for (ffmpeg's -aspect rounds to 255ths).
+    Rational display = Reduce({width * track.par->num, height * track.par->den});
+    argv.insert(argv.end(),
+                {"--display-dimensions", Format("0:%lldx%lld", display.num, display.den)});
+    p.aspectInSource = true;
+  }
+  argv.push_back(path);
+  ToolResult r = RunProgram(argv);
+  return r.started && r.signal == 0 && (r.exitCode == 0 || r.exitCode == 1) && FileHasData(wrapped);
 }
 
 }  // namespace
@@ -274,13 +353,8 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
   std::string scratch = staging.Scratch(tmpDir.empty() ? FolderOf(target) : LocateInput(tmpDir));
   if (scratch.empty()) return false;
 
-  // Each track's source as ffmpeg will read it, with its streams.
-  struct Prepared {
-    std::string source;
-    std::vector<ProbedStream> streams;
-    bool aspectInSource = false;
-  };
   std::vector<Prepared> prepared;
+  std::vector<RawVideoFeed*> feeds;
   std::vector<std::string> addedKinds;
   int rawWithRate = 0;
   std::optional<long long> timescale;
@@ -294,49 +368,31 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
     }
     Prepared p;
     p.source = path;
-    if (IsRawH264(path)) {
-      // ffmpeg reads a raw stream without its frame order; mkvmerge gives every frame
-      // its time stamp first, at microsecond precision.
-      p.source = (fs::path(scratch) / Format("track%zu.mkv", n)).string();
-      std::vector<std::string> argv = {"mkvmerge",          "-q",  "-o", p.source,
-                                       "--timestamp-scale", "1000"};
-      if (!track.timestamps.empty()) {
-        // A film whose rate varies keeps each frame's own time: a constant rate would
-        // stretch or squeeze parts of it against the sound.
-        argv.insert(argv.end(), {"--timestamps", "0:" + LocateInput(track.timestamps)});
-      } else if (track.fps) {
-        argv.insert(argv.end(),
-                    {"--default-duration", Format("0:%lld/%lldp", track.fps->num, track.fps->den)});
-        timescale = TrackTimescale(*track.fps);
-        ++rawWithRate;
-      }
-      int width = 0, height = 0;
-      if (track.par && RawH264PictureSize(path, width, height)) {
-        // The display size as an exact ratio, so that the pixel aspect read back from it is
-        // exactly the one asked for (ffmpeg's -aspect rounds to 255ths).
-        Rational display = Reduce({width * track.par->num, height * track.par->den});
-        argv.insert(argv.end(),
-                    {"--display-dimensions", Format("0:%lldx%lld", display.num, display.den)});
-        p.aspectInSource = true;
-      }
-      argv.push_back(path);
-      ToolResult r = RunProgram(argv);
-      if (!r.started || r.signal != 0 || (r.exitCode != 0 && r.exitCode != 1) ||
-          !FileHasData(p.source))
-        return false;
+    const std::string scratchBase = (fs::path(scratch) / Format("track%zu", n)).string();
+    if (IsRawH264(path) && !FeedRawVideo(track, path, scratchBase + ".ts", p) &&
+        !WrapRawVideo(track, path, scratchBase + ".mkv", p))
+      return false;
+    if (p.feed) feeds.push_back(p.feed.get());
+    if (p.constantRate) {
+      timescale = TrackTimescale(*track.fps);
+      ++rawWithRate;
     }
-    auto streams = ProbeStreams(p.source);
-    if (!streams) return false;
-    p.streams = *streams;
-    indexRoom += IndexRoom(p.streams, ProbeSeconds(p.source).value_or(0));
+    if (!p.feed) {
+      auto streams = ProbeStreams(p.source);
+      if (!streams) return false;
+      p.streams = *streams;
+      p.seconds = ProbeSeconds(p.source).value_or(0);
+    }
+    indexRoom += IndexRoom(p.streams, p.seconds);
     for (const ProbedStream& s : p.streams)
       if (track.selector.empty() || track.selector == s.type) addedKinds.push_back(s.type);
-    prepared.push_back(p);
+    prepared.push_back(std::move(p));
   }
 
   std::vector<std::string> inputs, maps, streamOptions;
   int inputCount = 0, videoOut = 0;
-  auto addInput = [&](const std::string& path) {
+  auto addInput = [&](const std::string& path, const std::vector<std::string>& format = {}) {
+    inputs.insert(inputs.end(), format.begin(), format.end());
     inputs.insert(inputs.end(), {"-i", path});
     return inputCount++;
   };
@@ -361,25 +417,27 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
   for (size_t n = 0; n < tracks.size(); ++n) {
     const Mp4Track& track = tracks[n];
     const Prepared& p = prepared[n];
-    int index = addInput(p.source);
+    int index = addInput(
+        p.source, p.feed ? std::vector<std::string>{"-f", "mpegts"} : std::vector<std::string>{});
     std::string map = std::to_string(index);
     if (track.selector == "video") map += ":v";
     if (track.selector == "audio") map += ":a";
     maps.insert(maps.end(), {"-map", map});
     for (const ProbedStream& s : p.streams) {
       if (s.type != "video" || track.selector == "audio") continue;
-      if (track.par) {
-        std::string streamSelector = ":v:" + std::to_string(videoOut);
-        if (s.codec == "h264")
-          streamOptions.insert(
-              streamOptions.end(),
-              {"-bsf" + streamSelector, Format("h264_metadata=sample_aspect_ratio=%lld/%lld",
-                                               track.par->num, track.par->den)});
-        if (!p.aspectInSource && s.width > 0 && s.height > 0) {
-          Rational dar = Reduce({s.width * track.par->num, s.height * track.par->den});
-          streamOptions.insert(streamOptions.end(),
-                               {"-aspect" + streamSelector, Format("%lld:%lld", dar.num, dar.den)});
-        }
+      const std::string streamSelector = ":v:" + std::to_string(videoOut);
+      std::vector<std::string> filters;
+      if (track.par && s.codec == "h264")
+        filters.push_back(
+            Format("h264_metadata=sample_aspect_ratio=%lld/%lld", track.par->num, track.par->den));
+      // The delimiters the transport stream needs have no place in an MP4 sample.
+      if (p.feed) filters.push_back("filter_units=remove_types=9");
+      if (!filters.empty())
+        streamOptions.insert(streamOptions.end(), {"-bsf" + streamSelector, Join(filters, ",")});
+      if (track.par && !p.aspectInSource && s.width > 0 && s.height > 0) {
+        Rational dar = Reduce({s.width * track.par->num, s.height * track.par->den});
+        streamOptions.insert(streamOptions.end(),
+                             {"-aspect" + streamSelector, Format("%lld:%lld", dar.num, dar.den)});
       }
       ++videoOut;
     }
@@ -392,7 +450,7 @@ bool AssembleMp4(const std::vector<Mp4Track>& tracks, const std::string& destina
   argv.insert(argv.end(), streamOptions.begin(), streamOptions.end());
   if (timescale && rawWithRate == 1)
     argv.insert(argv.end(), {"-video_track_timescale", std::to_string(*timescale)});
-  if (!WriteMp4(argv, temp, indexRoom)) return false;
+  if (!WriteMp4(argv, temp, indexRoom, feeds)) return false;
   return staging.Commit();
 }
 

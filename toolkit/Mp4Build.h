@@ -1,7 +1,8 @@
 #pragma once
-// Building MP4 files for the MP4Box and mp4creator slots (Debian 12 has neither): raw
-// H.264 is first wrapped by mkvmerge with its frame rate (so that the B-frame order
-// survives), then ffmpeg writes the MP4. Also the MP4Box command lines as data, and the
+// Building MP4 files for the MP4Box and mp4creator slots (Debian 12 has neither): ffmpeg
+// writes the MP4; raw H.264 at a given rate reaches it through a FIFO with each frame's
+// times (RawVideoFeed.h), raw H.264 of a varying rate is wrapped by mkvmerge first (so that
+// the B-frame order survives). Also the MP4Box command lines as data, and the
 // plan of a split into parts that each play.
 
 #include <functional>

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <numeric>
 
+#include "toolkit/H264.h"
 #include "toolkit/es/AnnexBScanner.h"
 #include "toolkit/es/FrameClock.h"
 #include "toolkit/es/H264Pictures.h"
@@ -192,6 +193,24 @@ int64_t TicksBefore(int64_t frames, int64_t fpsNum, int64_t fpsDen) {
   return (micros * 9 + 50) / 100;
 }
 
+// Frame n of the exact clock, half a tick rounded away from 0.
+int64_t ExactTicks(int64_t frame, int64_t fpsNum, int64_t fpsDen) {
+  if (frame < 0) return -ExactTicks(-frame, fpsNum, fpsDen);
+  return (frame * 90000 * fpsDen * 2 + fpsNum) / (2 * fpsNum);
+}
+
+// The frame's bytes with every SPS in it given the sample aspect ratio.
+void SetSampleAspect(std::vector<uint8_t>& raw, uint16_t width, uint16_t height) {
+  const std::vector<NalAt> nals = NalsOf(raw);
+  for (size_t i = nals.size(); i-- > 0;) {
+    if ((raw[nals[i].header] & 0x1F) != 7) continue;
+    const auto begin = raw.begin() + long(nals[i].header);
+    const auto end = i + 1 < nals.size() ? raw.begin() + long(nals[i + 1].start) : raw.end();
+    const std::vector<uint8_t> sps = SpsWithSampleAspect({begin, end}, width, height);
+    raw.insert(raw.erase(begin, end), sps.begin(), sps.end());
+  }
+}
+
 }  // namespace
 
 H264Units::~H264Units() {
@@ -244,13 +263,14 @@ std::vector<uint8_t> H264Units::Packed(std::vector<uint8_t>& raw, const Frame& f
   if (!delimiter) out.assign(std::begin(kDelimiter), std::end(kDelimiter));
   out.insert(out.end(), raw.begin(), raw.begin() + long(delimiterEnd));
   // A player starting at a key frame needs the parameter sets in front of it.
-  if (frame.key && !sps) {
+  const bool sets = frame.key && options_.setsOnKeyFrames;
+  if (sets && !sps) {
     std::vector<uint8_t> copy = sets_[frame.sps];
     withLevel(copy, 0);
     out.insert(out.end(), std::begin(kStartCode), std::end(kStartCode));
     out.insert(out.end(), copy.begin(), copy.end());
   }
-  if (frame.key && !pps) {
+  if (sets && !pps) {
     out.insert(out.end(), std::begin(kStartCode), std::end(kStartCode));
     out.insert(out.end(), sets_[frame.pps].begin(), sets_[frame.pps].end());
   }
@@ -267,13 +287,17 @@ bool H264Units::Next(Unit& unit) {
     error_ = "cannot read " + path_ + ": " + (errno ? std::strerror(errno) : "cut short");
     return false;
   }
-  const double fps = double(options_.fpsNum) / double(options_.fpsDen);
+  const int64_t num = options_.fpsNum, den = options_.fpsDen;
   const int64_t k = int64_t(next_), delay = summary_.reorderDelay;
+  auto at = [&](int64_t n) {
+    return options_.exactClock ? ExactTicks(n, num, den) : FrameTicks(n, double(num) / double(den));
+  };
+  if (options_.sarWidth > 0 && options_.sarHeight > 0)
+    SetSampleAspect(raw, options_.sarWidth, options_.sarHeight);
   unit.bytes = Packed(raw, frame);
   unit.key = frame.key;
-  unit.pts = FrameTicks(display_[next_], fps);
-  unit.dts = k >= delay ? FrameTicks(k - delay, fps)
-                        : -TicksBefore(delay - k, options_.fpsNum, options_.fpsDen);
+  unit.pts = at(display_[next_]);
+  unit.dts = k >= delay || options_.exactClock ? at(k - delay) : -TicksBefore(delay - k, num, den);
   ++next_;
   return true;
 }
@@ -316,6 +340,9 @@ std::unique_ptr<H264Units> OpenH264Units(const std::string& path, const H264Opti
   summary.width = indexer.first.width, summary.height = indexer.first.height;
   summary.profileIdc = indexer.first.profileIdc, summary.levelIdc = indexer.first.levelIdc;
   summary.interlaced = indexer.interlaced;
+  if (o.sarWidth > 0 && o.sarHeight > 0)
+    for (std::vector<uint8_t>& set : units->sets_)
+      if ((set[0] & 0x1F) == 7) set = SpsWithSampleAspect(set, o.sarWidth, o.sarHeight);
   return units;
 }
 

@@ -14,6 +14,13 @@ namespace quillet::toolkit::es {
 struct H264Options {
   int64_t fpsNum = 0, fpsDen = 1;  // 0: from the stream's timing information
   int level = 0;                   // 41: level_idc 41 in every SPS
+  // Frame n at n frame durations rounded to the tick, for a container that keeps the exact
+  // rate (MP4), instead of on mkvmerge's millisecond clock (FrameClock.h).
+  bool exactClock = false;
+  uint16_t sarWidth = 0, sarHeight = 0;  // set as the sample aspect ratio of every SPS
+  // The parameter sets put in front of every key frame that lacks them, for players that
+  // start there; an MP4 keeps them once, in its sample description.
+  bool setsOnKeyFrames = true;
 };
 
 struct H264Summary {
