@@ -47,6 +47,7 @@ ProbedStream ReadStream(const JsonValue& s) {
   if (info.bitrate == 0) info.bitrate = IntOf(Member(tags, "BPS"));
   info.language = TextOf(Member(tags, "language"));
   info.duration = NumberOf(Member(s, "duration"));
+  info.start = NumberOf(Member(s, "start_time"));
   if (info.duration <= 0) info.duration = Clock(TextOf(Member(tags, "DURATION")));
   info.isDefault = IntOf(Member(Member(s, "disposition"), "default")) != 0;
   return info;
@@ -57,6 +58,7 @@ ProbedFile ReadFile(const JsonValue& doc) {
   const JsonValue& format = Member(doc, "format");
   file.format = TextOf(Member(format, "format_name"));
   file.duration = NumberOf(Member(format, "duration"));
+  file.start = NumberOf(Member(format, "start_time"));
   file.bitrate = IntOf(Member(format, "bit_rate"));
   for (const JsonValue& s : Elements(Member(doc, "streams")))
     if (s.is_object()) file.streams.push_back(ReadStream(s));

@@ -26,12 +26,14 @@ struct ProbedStream {
   int64_t bitrate = 0;  // the stream's, else the BPS statistics tag
   std::string language;
   double duration = 0;  // 0 when unknown
+  double start = 0;     // the first time stamp, in seconds
   bool isDefault = false;
 };
 
 struct ProbedFile {
   std::string format;  // ffprobe's format_name
   double duration = 0;
+  double start = 0;  // the earliest time stamp of its streams, in seconds
   int64_t bitrate = 0;
   std::vector<ProbedStream> streams;
 };

@@ -69,11 +69,54 @@ std::optional<int> FindStream(const MuxTrack& track, const ProbedFile& probe, bo
 
 // The toolkit reads the raw elementary streams of these codecs itself; ffmpeg reads the rest
 // (Matroska sources, program streams, VC-1 and MPEG-2 video).
+// Sound from a Matroska file is first taken out into a raw stream of its own (TakeOutSound).
 bool ReadsItself(const MuxTrack& track) {
   if (track.codec == TrackCodec::TextSubtitle) return true;  // drawn into a .sup file
   if (track.codec == TrackCodec::Vc1 || track.codec == TrackCodec::Mpeg2Video) return false;
   const std::string path = LocateInput(track.path);
-  return FileHasData(path) && !IsMatroskaFile(path) && !IsProgramStream(path);
+  if (!FileHasData(path) || IsProgramStream(path)) return false;
+  return !IsMatroskaFile(path) || IsAudioCodec(track.codec);
+}
+
+// ffmpeg's muxer for a raw audio stream of the line's codec.
+const char* RawAudioMuxer(TrackCodec codec) {
+  static const std::map<TrackCodec, const char*> kMuxers = {{TrackCodec::Ac3, "ac3"},
+                                                            {TrackCodec::Dts, "dts"},
+                                                            {TrackCodec::Mp3, "mp3"},
+                                                            {TrackCodec::Mp2, "mp2"},
+                                                            {TrackCodec::Aac, "adts"}};
+  const auto found = kMuxers.find(codec);
+  return found == kMuxers.end() ? nullptr : found->second;
+}
+
+// A sound track of a Matroska file copied out as a raw stream into `scratch` (a few percent
+// of the film), for the toolkit's packetizer. It keeps its start within the file, as ffmpeg
+// reads it: from the file's earliest time stamp.
+bool TakeOutSound(MuxStream& stream, const std::string& scratch, MuxPlan& plan,
+                  std::string* error) {
+  const MuxInput& source = plan.inputs[stream.input];
+  std::string raw =
+      (std::filesystem::path(scratch) / Format("line%d.audio", stream.track.line)).string();
+  ToolResult r = RunProgram({"ffmpeg", "-nostdin", "-v", "error", "-i", source.path, "-map",
+                             Format("0:%d", stream.stream), "-c", "copy", "-f",
+                             RawAudioMuxer(stream.track.codec), raw});
+  if (!r.Ok() || !FileHasData(raw)) {
+    if (error)
+      *error = Format("line %d: ffmpeg cannot copy track %d of %s", stream.track.line,
+                      stream.stream + 1, stream.track.path.c_str());
+    return false;
+  }
+  MuxInput input;
+  input.path = raw;
+  input.options = {"-f", RawAudioFormat(stream.track.codec)};
+  input.probe.streams = {stream.info};
+  input.probe.streams[0].index = 0;
+  input.probe.duration = stream.info.duration;
+  stream.start = stream.info.start - source.probe.start;
+  plan.inputs.push_back(input);
+  stream.input = static_cast<int>(plan.inputs.size() - 1);
+  stream.stream = 0;
+  return true;
 }
 
 // The muxer needs a video stream, which carries the clock. The tests set
@@ -162,6 +205,9 @@ std::optional<MuxStream> PlanTrack(const MuxTrack& track, const std::string& scr
   if (stream.info.duration <= 0) stream.info.duration = input.probe.duration;
   if (!track.language.empty()) stream.info.language = track.language;
   stream.units = input.units;
+  if (plan.ownPacketizer && !opened->raw && !opened->programStream && IsAudioCodec(track.codec) &&
+      !TakeOutSound(stream, scratch, plan, error))
+    return std::nullopt;
   return stream;
 }
 

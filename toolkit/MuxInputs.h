@@ -30,6 +30,7 @@ struct MuxStream {
   MuxTrack track;
   ProbedStream info;
   uint16_t pid = 0;
+  double start = 0;  // seconds its first frame comes after the video's first (own packetizer)
   std::shared_ptr<es::UnitReader> units;  // raw H.264: its frames, indexed while planning
 };
 

@@ -140,12 +140,15 @@ std::map<std::string, Args> PacketsOf(const Args& parts) {
 // taken before, still taken for Matroska sources): same streams, times and key frames.
 TEST_F(ToolkitTsmuxer, OwnPacketizerGivesFfmpegsPackets) {
   ASSERT_TRUE(Ffmpeg("-i " + mkv_ + " -map 0:a -c:a dca -strict -2 -ac 2 -f dts", O("movie.dts")));
+  // the sound of a Matroska film, starting 100 ms after its picture
+  ASSERT_TRUE(Made({"mkvmerge", "-q", "-o", O("late.mkv"), "--sync", "1:100", mkv_}));
   const std::string video = meta::H264FromFolder(d_, "23.976"), ac3 = meta::Ac3FromFolder(d_);
   const std::string srt = meta::SrtBesideSource(d_ + "film.srt", kPicture, "23.976", "heb");
   const std::pair<std::string, meta::Lines> rows[] = {
       {"ac3", {meta::M2tsOptions(""), video, ac3, ""}},
       {"srt", {meta::M2tsOptions(""), video, ac3, srt}},
       {"dts", {meta::M2tsOptions(""), video, meta::SourceAudio("dts", O("movie.dts"), "1"), srt}},
+      {"mkv", {meta::M2tsOptions(""), video, meta::Ac3FromSource(O("late.mkv"), "2"), ""}},
       {"parts", {meta::M2tsOptions(" --split-size=0.2MB "), video, ac3, srt}}};
   namespace b = toolkit::bluray;
   for (const auto& [name, job] : rows) {

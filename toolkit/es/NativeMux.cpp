@@ -1,5 +1,7 @@
 #include "toolkit/es/NativeMux.h"
 
+#include <cmath>
+
 #include "base/Text.h"
 #include "toolkit/H264.h"
 #include "toolkit/es/AudioUnits.h"
@@ -17,6 +19,23 @@ std::shared_ptr<es::UnitReader> OpenUnits(const MuxStream& s, const std::string&
   auto video = OpenRawVideo(s.track, path, error);
   return video ? video->units : nullptr;
 }
+
+// A stream whose frames all come a fixed time later (sound that starts after the video).
+class Delayed : public es::UnitReader {
+ public:
+  Delayed(std::shared_ptr<es::UnitReader> units, int64_t ticks)
+      : units_(std::move(units)), ticks_(ticks) {}
+  bool Next(es::Unit& unit) override {
+    if (!units_->Next(unit)) return false;
+    unit.pts += ticks_, unit.dts += ticks_;
+    return true;
+  }
+  const std::string& Error() const override { return units_->Error(); }
+
+ private:
+  std::shared_ptr<es::UnitReader> units_;
+  int64_t ticks_;
+};
 
 }  // namespace
 
@@ -65,6 +84,8 @@ bool WriteOwnTransportStream(const MuxPlan& plan, const es::TsSink& sink, std::s
             why.rfind("line ", 0) == 0 ? why : Format("line %d: %s", s.track.line, why.c_str());
       return false;
     }
+    if (const auto ticks = static_cast<int64_t>(std::llround(s.start * 90000)); ticks != 0)
+      track.reader = std::make_shared<Delayed>(track.reader, ticks);
     track.codec = s.track.codec;
     track.pid = s.pid;
     track.language = s.info.language;
