@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times the program's roads on 1080p films of ~10 Mbit/s (x264 with B-frames, AC3 5.1
 # 448 kbit/s, ffmpeg's testsrc2). Not a test. For each road and film it prints
-#  (a) the road's muxer step, run on the working files as the road hands them, against the
+#  (a) the road's muxer step, run on the working files as the road hands them (the median of
+#      three runs for the transport-stream roads), against the
 #      floor: one ffmpeg remux of the film (for mp4 with the sound encoded to AAC), with
 #      the ratio and the peak memory of each;
 #  (b) the whole `quillet` run of the road: its time, the peak disk of the output folder
@@ -64,6 +65,19 @@ working_files() {
   rm -f "$dir/movie_raw.h264"
 }
 
+# Runs a command three times under GNU time, OUTPUT removed (and synced) before each run;
+# prints the median "SECONDS PEAK_KB" (the page cache and the disk's write-back make single
+# runs swing by half). Usage: median3 OUTPUT COMMAND...
+median3() {
+  local out=$1 runs=()
+  shift
+  for _ in 1 2 3; do
+    rm -rf "$out" && sync
+    runs+=("$(timed "$@")") || return 1
+  done
+  printf '%s\n' "${runs[@]}" | sort -n | sed -n 2p
+}
+
 print_step() { # NAME SECONDS PEAK_KB [FLOOR_SECONDS]
   printf '  %-34s %7.2f s  %7d MB' "$1" "$2" $(($3 / 1024))
   [ -n "${4:-}" ] && printf '   x%s of the floor' "$(ratio "$2" "$4")"
@@ -89,7 +103,7 @@ mux_step() {
     slot="$(echo "${encode% *} + ${mux% *}" | bc) $(( ${encode#* } > ${mux#* } ? ${encode#* } : ${mux#* } ))"
     print_step "both slots" $slot "${floor% *}"
   else
-    floor=$(timed ffmpeg -nostdin -v error -y -i "$film" -map 0 -c copy -f mpegts -mpegts_m2ts_mode 1 "$dir/floor.m2ts")
+    floor=$(median3 "$dir/floor.m2ts" ffmpeg -nostdin -v error -y -i "$film" -map 0 -c copy -f mpegts -mpegts_m2ts_mode 1 "$dir/floor.m2ts")
     print_step "floor: ffmpeg remux into m2ts" $floor
     local options='MUXOPT--no-pcr-on-video-pid --new-audio-pes --vbr --auto-chapters=5  --vbv-len=500'
     local out="$dir/film.m2ts"
@@ -99,7 +113,7 @@ mux_step() {
     fi
     printf '%s\r\nV_MPEG4/ISO/AVC, "%s", fps=23.976\r\nA_AC3, "%s"\r\n' "$options" \
       "$dir/movie.h264" "$dir/movie.ac3" >"$dir/movie.meta"
-    slot=$(timed "$toolkit" TS/tsmuxer.exe "$dir/movie.meta" "$out")
+    slot=$(median3 "$out" "$toolkit" TS/tsmuxer.exe "$dir/movie.meta" "$out")
     print_step "TS/tsmuxer.exe" $slot "${floor% *}"
     # The slot's own strict reading of what it wrote, by itself (part of the slot's time).
     [ "$road" = m2ts ] && print_step "of which the strict read" \
