@@ -91,11 +91,11 @@ mux_step() {
   cat "$film" "$dir"/movie.* >/dev/null # neither run pays for a cold cache
   local floor slot
   if [ "$road" = mp4 ]; then
-    floor=$(timed ffmpeg -nostdin -v error -y -i "$film" -map 0 -c:v copy -c:a aac -f mp4 "$dir/floor.mp4")
-    print_step "floor: ffmpeg remux, AAC encode" $floor
+    floor=$(timed ffmpeg -nostdin -v error -y -i "$film" -map 0 -c:v copy -c:a aac -ac 2 -b:a 224k -f mp4 "$dir/floor.mp4")
+    print_step "floor: remux, AAC 2.0 224k encode" $floor
     ffmpeg -nostdin -v error -y -i "$dir/movie.ac3" -c:a pcm_s16le "$dir/movie.wav"
     local encode mux
-    encode=$(timed "$program/FFMpeg/FFmpeg.exe" -f wav -i "$dir/movie.wav" -acodec libfaac -ab 224kb "$dir/movie.aac")
+    encode=$(timed "$program/FFMpeg/FFmpeg.exe" -f wav -i "$dir/movie.wav" -acodec libfaac -ac 2 -ab 224kb "$dir/movie.aac")
     mux=$(timed "$program/MP4Box/MP4Box.exe" -add "$dir/movie.aac" -add "$dir/movie.h264:fps=23.976" \
       "$dir/film.mp4" -tmp "$dir")
     print_step "FFmpeg.exe (AAC encode)" $encode
