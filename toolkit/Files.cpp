@@ -2,8 +2,10 @@
 
 #include <stdlib.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -176,6 +178,17 @@ bool CheckWav(const std::string& path) {
   if (info.dataBytes == 0) {
     Log("the WAV file holds no sound: " + path);
     return false;
+  }
+  return true;
+}
+
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= size_t(n);
   }
   return true;
 }

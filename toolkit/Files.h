@@ -69,4 +69,7 @@ WavInfo ReadWavInfo(const std::string& path);
 // A WAV result that holds sound: valid, with sample data. Logs why not.
 bool CheckWav(const std::string& path);
 
+// Writes all `size` bytes to the descriptor (again after an interruption); false on a fault.
+bool WriteAll(int fd, const uint8_t* data, size_t size);
+
 }  // namespace quillet::toolkit

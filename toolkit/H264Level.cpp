@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "toolkit/Files.h"
+
 namespace quillet::toolkit {
 namespace {
 
@@ -34,17 +36,6 @@ class Fd {
  private:
   int fd_;
 };
-
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= size_t(n);
-  }
-  return true;
-}
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "base/Text.h"
+#include "toolkit/Files.h"
 #include "toolkit/Mp4Build.h"
 #include "toolkit/Process.h"
 #include "toolkit/es/TsPacketizer.h"
@@ -19,17 +20,6 @@ namespace quillet::toolkit {
 namespace {
 
 constexpr size_t kTsPacket = 188, kArrivalTime = 4;
-
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= size_t(n);
-  }
-  return true;
-}
 
 }  // namespace
 
