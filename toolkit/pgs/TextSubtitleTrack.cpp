@@ -70,7 +70,7 @@ std::optional<MuxStream> DrawTextSubtitles(const MuxTrack& track, const std::str
   auto probe = ProbeMediaFile(sup);
   if (!probe || probe->streams.size() != 1 || probe->streams[0].codec != "hdmv_pgs_subtitle")
     return fail("ffmpeg cannot read the subtitle pictures drawn from " + track.path);
-  plan.inputs.push_back({sup, {"-f", "sup"}, *probe});
+  plan.inputs.push_back({sup, {"-f", "sup"}, *probe, nullptr});
   MuxStream s;
   s.input = static_cast<int>(plan.inputs.size() - 1);
   s.stream = 0;
