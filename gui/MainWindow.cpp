@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "app/Program.h"
+#include "app/RunNotice.h"
 #include "app/Settings.h"
 #include "base/StopRequest.h"
 #include "convert/Convert.h"
@@ -197,6 +198,7 @@ void MainWindow::ConvertCommandLine(const CommandLine& commandLine) {
 void MainWindow::Handle(const std::function<void()>& handler) {
   if (busy_) return;
   busy_ = true;
+  const RunNotice notice(app_);
   try {
     handler();
   } catch (const RunStopped&) {
@@ -214,6 +216,7 @@ void MainWindow::Handle(const std::function<void()>& handler) {
     inputBlocked_ = false;
   }
   busy_ = false;
+  notice.End();
 }
 
 void MainWindow::WhileWaiting() {

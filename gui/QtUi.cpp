@@ -1,6 +1,7 @@
 #include "gui/QtUi.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
@@ -10,6 +11,8 @@
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
+
+#include "platform/DesktopNotification.h"
 
 namespace quillet {
 namespace {
@@ -133,6 +136,10 @@ void QtUi::SetTopMost(bool onTop) {
   native->setFlag(Qt::WindowStaysOnTopHint, onTop);
   Qt::WindowFlags flags = window_->windowFlags();
   window_->overrideWindowFlags(flags.setFlag(Qt::WindowStaysOnTopHint, onTop));
+}
+
+void QtUi::Notify(const std::string& summary, const std::string& body) {
+  NotifyDesktop(QDBusConnection::sessionBus(), Q(summary), Q(body));
 }
 
 void QtUi::Sleep(int milliseconds) {

@@ -89,6 +89,9 @@ class FakeUi : public Ui {
   void Sleep(int milliseconds) override { sleptMs += milliseconds; }
   void ShowFolderWindow() override { folderWindowShown = true; }
   void HideFolderWindow() override { folderWindowShown = false; }
+  void Notify(const std::string& summary, const std::string& body) override {
+    notices.push_back(summary + " | " + body);
+  }
 
   // Scripted answers, consumed in order. A box without one gets its default (OK, or
   // Yes); a dialog without one is cancelled ("").
@@ -98,6 +101,7 @@ class FakeUi : public Ui {
   std::vector<ShownBox> boxes;
   std::vector<std::string> folderPrompts;
   std::vector<bool> topMost;
+  std::vector<std::string> notices;
   std::function<void()> onRepaint;
   int repaints = 0, sleptMs = 0;
   bool folderWindowShown = false;
