@@ -21,6 +21,7 @@
 #include "app/Settings.h"
 #include "base/StopRequest.h"
 #include "convert/Convert.h"
+#include "gui/AboutBox.h"
 #include "gui/FolderWindow.h"
 #include "gui/ProgressPanel.h"
 #include "gui/QtUi.h"
@@ -157,6 +158,7 @@ void MainWindow::BuildWidgets() {
   // Start, shutdown and progress.
   auto* run = new QHBoxLayout;
   run->addWidget(check(f.chkShutDown));
+  run->addWidget(AboutBox::HelpButton(this));
   run->addStretch();
   run->addWidget(b.Label(f.lblMulti));
   auto* convert = b.Button(f.Command2, handle([this] { Command2_Click(app_); }));
