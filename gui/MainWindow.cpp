@@ -177,6 +177,20 @@ void MainWindow::BuildWidgets() {
   progressPanel_ = new ProgressPanel(f.progress);
   page->addWidget(progressPanel_);
   setCentralWidget(central);
+
+  // Screen readers name a box or list by the label beside it; Alt keys; Enter converts.
+  b.NameAfter(f.txtFile, f.lblSourcefile);
+  b.NameAfter(f.txtTMP, f.lblOutput);
+  b.NameAfter(f.cmbPlatform, f.lblTarget);
+  b.NameAfter(f.cmdConv, f.lblReencode);
+  b.NameAfter(f.cmbPrio, f.lblPriority);
+  b.NameAfter(f.Check1, f.Autosplit);
+  b.NameAfter(f.cmbSize, f.chkDVD, " disc");
+  b.NameAfter(f.cmbAudio, f.Frame2);
+  b.NameAfter(f.cmbSubs, f.Label2);
+  b.NameAs(f.txtProgress, "Progress");
+  b.AssignMnemonics({{&f.Command1, 'F'}, {&f.Command2, 'C'}}, "H");  // H: the Help button
+  b.EnterPresses(convert);
 }
 
 void MainWindow::Refresh() {

@@ -99,9 +99,8 @@ class FakeUi : public Ui {
   std::deque<std::string> openFileAnswers;
   std::deque<std::string> folderAnswers;
   std::vector<ShownBox> boxes;
-  std::vector<std::string> folderPrompts;
+  std::vector<std::string> folderPrompts, notices;
   std::vector<bool> topMost;
-  std::vector<std::string> notices;
   std::function<void()> onRepaint;
   int repaints = 0, sleptMs = 0;
   bool folderWindowShown = false;
