@@ -73,14 +73,17 @@ void Form1::InitControls() {
        "Speed up the video slightly, to play exteremely smooth on 720p50 displays.");
   Init(chkFF, "chkFF", "Safe Sync", "Decode ac3 audio with ffmpeg to try to bypass sync issues.");
   Init(chkNorm, "chkNorm", "Normalize audio",
-       "PS3 only method to encode 5.1 audio + h264 video in a m2ts");
+       "Bring the sound to an even loudness. The sound is then encoded again, which takes "
+       "longer.");
   Init(Check1, "Check1", "Check1",
        "Split movies larger then 4 GB for compatibility of MP4 files with PS3 and Xbox 360.");
   Check1.Value = 1;
   Init(Autosplit, "Autosplit", "Split > 4GB ?",
        "Needed for MP4 on PS3, and where you want to store data on a FAT32 disk.");
-  Init(chkDVD, "chkDVD", " Fit to");
-  Init(cmbSize, "cmbSize", "", kConvToolTip);
+  Init(chkDVD, "chkDVD", " Fit to",
+       "Size a re-encode to fill the disc chosen beside it, and split the output at that "
+       "disc's size.");
+  Init(cmbSize, "cmbSize", "", "The disc \"Fit to\" sizes for: DVD5, DVD9 or Blu-ray.");
   cmbSize.Items = {"DVD5", "DVD9", "Blu-ray"};
   cmbSize.DropDownList = false;
 

@@ -68,6 +68,10 @@ class Ui {
   // output without a display; the window shows it in its controls instead.
   virtual void Tell(const std::string& /*line*/) {}
 
+  // A desktop notification, for a user who went away from a long run; where the desktop
+  // has none, nothing happens.
+  virtual void Notify(const std::string& /*summary*/, const std::string& /*body*/) {}
+
   // Shows or hides the folder window (App::frmFolder). It is not modal: showing it
   // returns at once, and its buttons start the folder runs.
   virtual void ShowFolderWindow() = 0;

@@ -17,12 +17,33 @@ QString Q(const std::string& text) {
 
 // The state every control has. Only what changed is touched, so a refresh neither
 // moves a text cursor nor redoes a layout for nothing.
-void RefreshCommon(QWidget* widget, const Control& control) {
+void RefreshCommon(QWidget* widget, const Control& control, const QString& name) {
   const QString toolTip = Q(control.ToolTip);
   if (widget->toolTip() != toolTip) widget->setToolTip(toolTip);
   if (widget->testAttribute(Qt::WA_ForceDisabled) == control.Enabled)
     widget->setEnabled(control.Enabled);
   if (widget->isHidden() == control.Visible) widget->setVisible(control.Visible);
+  if (widget->accessibleName() != name) widget->setAccessibleName(name);
+}
+
+// The caption with '&' before the first appearance of key (a literal '&' doubled).
+QString WithKey(const QString& caption, QChar key) {
+  QString text = caption;
+  text.replace('&', "&&");
+  const qsizetype at = key.isNull() ? -1 : text.indexOf(key, 0, Qt::CaseInsensitive);
+  if (at >= 0) text.insert(at, '&');
+  return text;
+}
+
+// The first letter or digit of the caption not used yet, those that start a word first.
+QChar FreeKey(const QString& caption, const QString& used) {
+  for (bool wordStartsOnly : {true, false})
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+      const QChar c = caption[i].toUpper();
+      const bool starts = i == 0 || !caption[i - 1].isLetterOrNumber();
+      if (c.isLetterOrNumber() && (starts || !wordStartsOnly) && !used.contains(c)) return c;
+    }
+  return {};
 }
 
 }  // namespace
@@ -30,10 +51,11 @@ void RefreshCommon(QWidget* widget, const Control& control) {
 template <typename W>
 W* ControlBindings::Add(W* widget, const Control& control, std::function<void()> refresh) {
   widget->setObjectName(Q(control.Name));
-  refreshers_.push_back([widget, &control, refresh = std::move(refresh)] {
+  names_[&control] = [&control] { return Q(control.Caption).trimmed(); };
+  refreshers_.push_back([this, widget, &control, refresh = std::move(refresh)] {
     const QSignalBlocker block(widget);
     refresh();
-    RefreshCommon(widget, control);
+    RefreshCommon(widget, control, names_.at(&control)());
   });
   return widget;
 }
@@ -55,17 +77,22 @@ QGroupBox* ControlBindings::Frame(const Control& control) {
 QPushButton* ControlBindings::Button(const Control& control, std::function<void()> onClick) {
   auto* button = new QPushButton;
   QObject::connect(button, &QPushButton::clicked, [onClick = std::move(onClick)] { onClick(); });
-  return Add(button, control, [button, &control] {
-    if (button->text() != Q(control.Caption)) button->setText(Q(control.Caption));
+  const QChar* key = KeyFor(control);
+  return Add(button, control, [button, &control, key] {
+    const QString text = WithKey(Q(control.Caption), *key);
+    if (button->text() != text) button->setText(text);
   });
 }
 
 QCheckBox* ControlBindings::CheckBox(const quillet::CheckBox& control, bool showCaption,
                                      std::function<void()> onClick) {
   auto* box = new QCheckBox;
-  QObject::connect(box, &QCheckBox::clicked, [onClick = std::move(onClick)] { onClick(); });
-  return Add(box, control, [box, &control, showCaption] {
-    const QString caption = showCaption ? Q(control.Caption) : QString();
+  // Every change of the tick that is not a refresh is the user's: a click, Space, or a
+  // screen reader's toggle (which does not count as a click).
+  QObject::connect(box, &QCheckBox::toggled, [onClick = std::move(onClick)] { onClick(); });
+  const QChar* key = showCaption ? KeyFor(control) : nullptr;
+  return Add(box, control, [box, &control, key] {
+    const QString caption = key ? WithKey(Q(control.Caption), *key) : QString();
     if (box->text() != caption) box->setText(caption);
     box->setChecked(control.Value == 1);
   });
@@ -95,15 +122,53 @@ QComboBox* ControlBindings::Combo(const ComboBox& control, std::function<void(in
 QLineEdit* ControlBindings::Text(const TextBox& control,
                                  std::function<void(const std::string&)> onEdit) {
   auto* edit = new QLineEdit;
-  if (onEdit)
+  if (onEdit) {
     QObject::connect(
         edit, &QLineEdit::textEdited,
         [onEdit = std::move(onEdit)](const QString& text) { onEdit(text.toStdString()); });
-  else
+    edits_.push_back(edit);
+  } else {
     edit->setReadOnly(true);
+  }
   return Add(edit, control, [edit, &control] {
     if (edit->text() != Q(control.Text)) edit->setText(Q(control.Text));
   });
+}
+
+void ControlBindings::NameAfter(const Control& control, const Control& label,
+                                const std::string& suffix) {
+  names_.at(&control) = [&label, suffix = Q(suffix)] {
+    return Q(label.Caption).trimmed() + suffix;
+  };
+}
+
+void ControlBindings::NameAs(const Control& control, const QString& name) {
+  names_.at(&control) = [name] { return name; };
+}
+
+const QChar* ControlBindings::KeyFor(const Control& control) {
+  return &keyed_.emplace_back(Keyed{&control, QChar()}).key;
+}
+
+void ControlBindings::AssignMnemonics(const std::vector<std::pair<const Control*, char>>& preferred,
+                                      const QString& taken) {
+  QString used = taken.toUpper();
+  for (const auto& [control, key] : preferred)
+    for (Keyed& keyed : keyed_)
+      if (keyed.control == control) used += keyed.key = QChar(key).toUpper();
+  for (Keyed& keyed : keyed_) {
+    if (!keyed.key.isNull()) continue;
+    keyed.key = FreeKey(Q(keyed.control->Caption), used);
+    if (!keyed.key.isNull()) used += keyed.key;
+  }
+  Refresh();
+}
+
+void ControlBindings::EnterPresses(QPushButton* button) const {
+  for (QLineEdit* edit : edits_)
+    QObject::connect(edit, &QLineEdit::returnPressed, button, [button] {
+      if (button->isDefault() && button->isEnabled() && button->isVisible()) button->click();
+    });
 }
 
 void ControlBindings::Refresh() const {

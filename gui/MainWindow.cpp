@@ -17,9 +17,11 @@
 #include <QVBoxLayout>
 
 #include "app/Program.h"
+#include "app/RunNotice.h"
 #include "app/Settings.h"
 #include "base/StopRequest.h"
 #include "convert/Convert.h"
+#include "gui/AboutBox.h"
 #include "gui/FolderWindow.h"
 #include "gui/ProgressPanel.h"
 #include "gui/QtUi.h"
@@ -156,6 +158,7 @@ void MainWindow::BuildWidgets() {
   // Start, shutdown and progress.
   auto* run = new QHBoxLayout;
   run->addWidget(check(f.chkShutDown));
+  run->addWidget(AboutBox::HelpButton(this));
   run->addStretch();
   run->addWidget(b.Label(f.lblMulti));
   auto* convert = b.Button(f.Command2, handle([this] { Command2_Click(app_); }));
@@ -174,6 +177,20 @@ void MainWindow::BuildWidgets() {
   progressPanel_ = new ProgressPanel(f.progress);
   page->addWidget(progressPanel_);
   setCentralWidget(central);
+
+  // Screen readers name a box or list by the label beside it; Alt keys; Enter converts.
+  b.NameAfter(f.txtFile, f.lblSourcefile);
+  b.NameAfter(f.txtTMP, f.lblOutput);
+  b.NameAfter(f.cmbPlatform, f.lblTarget);
+  b.NameAfter(f.cmdConv, f.lblReencode);
+  b.NameAfter(f.cmbPrio, f.lblPriority);
+  b.NameAfter(f.Check1, f.Autosplit);
+  b.NameAfter(f.cmbSize, f.chkDVD, " disc");
+  b.NameAfter(f.cmbAudio, f.Frame2);
+  b.NameAfter(f.cmbSubs, f.Label2);
+  b.NameAs(f.txtProgress, "Progress");
+  b.AssignMnemonics({{&f.Command1, 'F'}, {&f.Command2, 'C'}}, "H");  // H: the Help button
+  b.EnterPresses(convert);
 }
 
 void MainWindow::Refresh() {
@@ -197,6 +214,7 @@ void MainWindow::ConvertCommandLine(const CommandLine& commandLine) {
 void MainWindow::Handle(const std::function<void()>& handler) {
   if (busy_) return;
   busy_ = true;
+  const RunNotice notice(app_);
   try {
     handler();
   } catch (const RunStopped&) {
@@ -214,6 +232,7 @@ void MainWindow::Handle(const std::function<void()>& handler) {
     inputBlocked_ = false;
   }
   busy_ = false;
+  notice.End();
 }
 
 void MainWindow::WhileWaiting() {

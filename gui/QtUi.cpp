@@ -1,6 +1,7 @@
 #include "gui/QtUi.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
@@ -8,7 +9,10 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
+
+#include "platform/DesktopNotification.h"
 
 namespace quillet {
 namespace {
@@ -120,16 +124,22 @@ void QtUi::Repaint() {
 void QtUi::SetTopMost(bool onTop) {
   if (window_ == nullptr) return;
   if (window_->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == onTop) return;
-  // Changing a window flag hides a shown window and may let it be placed anew: show it
-  // again at the rectangle it had.
-  const bool shown = window_->isVisible();
-  const QRect geometry = window_->geometry();
-  window_->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
-  if (shown) {
-    window_->setGeometry(geometry);
-    window_->show();
-    window_->setGeometry(geometry);
+  QWindow* native = window_->windowHandle();
+  if (native == nullptr) {
+    // No native window yet: the flag goes with the one made when the window shows.
+    window_->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    return;
   }
+  // Changing the widget's flag would hide the shown window and show it again, or make it
+  // anew: it flickers and may be placed elsewhere. The window system moves the existing
+  // one instead (X11: _NET_WM_STATE_ABOVE), and the widget's flags only follow.
+  native->setFlag(Qt::WindowStaysOnTopHint, onTop);
+  Qt::WindowFlags flags = window_->windowFlags();
+  window_->overrideWindowFlags(flags.setFlag(Qt::WindowStaysOnTopHint, onTop));
+}
+
+void QtUi::Notify(const std::string& summary, const std::string& body) {
+  NotifyDesktop(QDBusConnection::sessionBus(), Q(summary), Q(body));
 }
 
 void QtUi::Sleep(int milliseconds) {

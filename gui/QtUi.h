@@ -32,6 +32,8 @@ class QtUi : public Ui {
   std::string BrowseForFolder(const std::string& prompt) override;
   void Repaint() override;
   void SetTopMost(bool onTop) override;
+  // Through the desktop's notification service on the session bus.
+  void Notify(const std::string& summary, const std::string& body) override;
   void Sleep(int milliseconds) override;
   // Shows (raised, not modal) or hides the window set with SetFolderWindow.
   void ShowFolderWindow() override;

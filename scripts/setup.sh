@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake pkg-config googletest libgtest-dev
   qt6-base-dev libgstreamer1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
-  xvfb xauth
+  xvfb xauth dbus-daemon
   mkvtoolnix ffmpeg mencoder faad normalize-audio soundstretch sox mediainfo
   time bc strace
   libbluray-bin libbluray-dev

@@ -69,7 +69,7 @@ TEST_F(WindowTest, EveryControlShowsWhatTheModelHolds) {
                              : list                      ? std::to_string(list->ListIndex)
                              : c == &f.Check1            ? ""
                                                          : c->Caption;
-    EXPECT_EQ(w->property(shown).toString().toStdString(), want);
+    EXPECT_EQ(w->property(shown).toString().remove('&').toStdString(), want);
   }
 }
 

@@ -89,6 +89,9 @@ class FakeUi : public Ui {
   void Sleep(int milliseconds) override { sleptMs += milliseconds; }
   void ShowFolderWindow() override { folderWindowShown = true; }
   void HideFolderWindow() override { folderWindowShown = false; }
+  void Notify(const std::string& summary, const std::string& body) override {
+    notices.push_back(summary + " | " + body);
+  }
 
   // Scripted answers, consumed in order. A box without one gets its default (OK, or
   // Yes); a dialog without one is cancelled ("").
@@ -96,7 +99,7 @@ class FakeUi : public Ui {
   std::deque<std::string> openFileAnswers;
   std::deque<std::string> folderAnswers;
   std::vector<ShownBox> boxes;
-  std::vector<std::string> folderPrompts;
+  std::vector<std::string> folderPrompts, notices;
   std::vector<bool> topMost;
   std::function<void()> onRepaint;
   int repaints = 0, sleptMs = 0;
