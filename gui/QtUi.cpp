@@ -1,5 +1,6 @@
 #include "gui/QtUi.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -7,8 +8,11 @@
 #include <QFileDialog>
 #include <QRegularExpression>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 #include <algorithm>
+
+#include "base/StopRequest.h"
 
 namespace quillet {
 namespace {
@@ -68,6 +72,9 @@ int ResultOfButton(QMessageBox::StandardButton button, int style) {
   }
 }
 
+// How often an open box looks whether a stop was asked for.
+constexpr int kStopCheckMs = 100;
+
 QString StartFolder(const std::string& folder) {
   return folder.empty() || !QDir(Q(folder)).exists() ? QDir::homePath() : Q(folder);
 }
@@ -83,6 +90,13 @@ int QtUi::MsgBox(const std::string& text, int style, const std::string& title) {
   for (QMessageBox::StandardButton b : buttons) box.addButton(b);
   box.setDefaultButton(buttons.front());
   box.setEscapeButton(buttons.back());
+  // A stop (a signal, the end of the session) must not wait for a user to answer: the box
+  // takes its cautious answer, and the run stops at its next tool or wait.
+  QTimer stopWatch;
+  QObject::connect(&stopWatch, &QTimer::timeout, &box, [&box] {
+    if (StopRequested() && box.isVisible()) box.escapeButton()->click();
+  });
+  stopWatch.start(kStopCheckMs);
   return ResultOfButton(ExecMessageBox(box), style);
 }
 
@@ -114,7 +128,8 @@ std::string QtUi::BrowseForFolder(const std::string& prompt) {
 
 void QtUi::Repaint() {
   if (refresh_) refresh_();
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  QCoreApplication::processEvents(takeInput_ ? QEventLoop::AllEvents
+                                             : QEventLoop::ExcludeUserInputEvents);
 }
 
 void QtUi::SetTopMost(bool onTop) {
