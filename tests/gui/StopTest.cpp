@@ -34,9 +34,7 @@ class AnsweringQtUi : public ScriptedQtUi {
   SB ExecMessageBox(QMessageBox& box) override {
     asked.push_back(box.text());
     if (answers.empty()) return ScriptedQtUi::ExecMessageBox(box);
-    const SB answer = answers.front();
-    answers.erase(answers.begin());
-    return answer;
+    return std::exchange(answers, {answers.begin() + 1, answers.end()}).front();
   }
 };
 
