@@ -24,10 +24,11 @@ std::string Duration(seconds time) {
 }
 
 // "about 40 s left", "about 3 min left", "about 1 h 20 min left": rounded as far as an
-// estimate deserves.
+// estimate deserves; "finishing" for the last seconds.
 std::string LeftText(seconds left) {
   const long long total = left.count();
-  if (total < 60) return "about " + std::to_string(std::max(5LL, (total + 4) / 5 * 5)) + " s left";
+  if (total < 5) return "finishing";
+  if (total < 60) return "about " + std::to_string((total + 4) / 5 * 5) + " s left";
   const long long minutes = (total + 30) / 60;
   if (minutes < 60) return "about " + std::to_string(minutes) + " min left";
   return "about " + std::to_string(minutes / 60) + " h " + TwoDigits(minutes % 60) + " min left";
@@ -49,9 +50,14 @@ std::string ProgressDetail(const StepProgress& progress, StepProgress::Clock::ti
     const auto spent = std::chrono::duration_cast<seconds>(now - progress.stepStart);
     return Duration(std::max(spent, seconds(0))) + " in this step";
   }
-  std::string text = std::to_string(static_cast<int>(std::floor(*progress.share * 100))) + " %";
+  std::string text = PercentDone(progress);
   if (auto left = TimeLeft(progress, now)) text += " \u2014 " + LeftText(*left);
   return text;
+}
+
+std::string PercentDone(const StepProgress& progress) {
+  if (!progress.toolRunning || !progress.share) return "";
+  return std::to_string(static_cast<int>(std::floor(*progress.share * 100))) + " %";
 }
 
 std::string OverallPosition(const StepProgress& progress) {

@@ -20,14 +20,17 @@ struct StepProgress {
   std::string part;  // "part 2 of 3" of a split source
 };
 
-// "42 % — about 3 min left"; only "42 %" while it is too early to tell; "1 min 20 s in
-// this step" when the tool tells nothing. Empty while no tool runs.
+// "42 % — about 3 min left", "97 % — finishing" for the last seconds; only "42 %" while it is too
+// early to tell; "1 min 20 s in this step" when the tool tells nothing. Empty while no tool runs.
 std::string ProgressDetail(const StepProgress& progress, StepProgress::Clock::time_point now);
 
 // The time the rest of the tool's work should take at the pace so far; none while too
 // little is done or too little time has passed to judge the pace.
 std::optional<std::chrono::seconds> TimeLeft(const StepProgress& progress,
                                              StepProgress::Clock::time_point now);
+
+// "42 %" of the running tool; empty while no tool runs or it has told nothing yet.
+std::string PercentDone(const StepProgress& progress);
 
 // "film 4 of 7, part 2 of 3", "part 1 of 3", or empty for a single film.
 std::string OverallPosition(const StepProgress& progress);

@@ -14,8 +14,10 @@ static_assert(std::atomic<pid_t>::is_always_lock_free);
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void RecordStop(int signal) {
-  int none = 0;
-  g_stopSignal.compare_exchange_strong(none, signal);  // the first signal decides
+  // The first signal decides; it replaces a stop the user asked for in the window.
+  int seen = g_stopSignal.load();
+  while ((seen == 0 || seen == kUserStop) && !g_stopSignal.compare_exchange_weak(seen, signal)) {
+  }
   const pid_t group = g_forwardGroup.load();
   if (group > 0) kill(-group, signal);
 }
@@ -37,6 +39,16 @@ int StopSignal() {
 
 void RequestStop(int signal) {
   RecordStop(signal);
+}
+
+void RequestUserStop() {
+  int none = 0;
+  g_stopSignal.compare_exchange_strong(none, kUserStop);
+}
+
+void ClearUserStop() {
+  int user = kUserStop;
+  g_stopSignal.compare_exchange_strong(user, 0);
 }
 
 void ClearStopRequest() {

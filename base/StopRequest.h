@@ -23,7 +23,11 @@ class RunStopped : public std::runtime_error {
 // Installs the handler of SIGINT, SIGTERM and SIGHUP.
 void InstallStopSignals();
 
-// The signal that asked for the stop, or 0.
+// The window's Stop button asks for a stop under this number, which is no signal: the run
+// unwinds as on a signal, but the program goes on.
+inline constexpr int kUserStop = -1;
+
+// The signal that asked for the stop, kUserStop, or 0.
 int StopSignal();
 inline bool StopRequested() {
   return StopSignal() != 0;
@@ -31,6 +35,14 @@ inline bool StopRequested() {
 
 // Asks for a stop as the signal would (the window does so when the session ends).
 void RequestStop(int signal);
+// Asks for a stop from the window (kUserStop). A signal that comes later still counts: it
+// takes the place of the user's stop.
+void RequestUserStop();
+inline bool UserStopRequested() {
+  return StopSignal() == kUserStop;
+}
+// Forgets the user's stop once the run has unwound; a signal's stop stays.
+void ClearUserStop();
 // Forgets a stop request (tests).
 void ClearStopRequest();
 

@@ -34,22 +34,22 @@ bool AviStepFailed(const App& app, const FolderRun& run, const std::string& name
 void CheckAviFiles(App& app, FolderRun& run, const AviFileStep& checkAndRepair) {
   Form1& f = app.form;
   run.recode = f.chkMP2.Value;
-  for (size_t i = 0; i < run.names.size(); ++i) {
+  ForEachListed(app, run, [&](size_t i) {
     const std::string& name = run.names[i];
     f.chkMP2.SetValue(run.recode);
     ShowCounter(app, i, run.names.size());
     f.strFullname = SourcePath(run, name);
     f.txtFile.Text = f.strFullname;
     SetProgress(app, "Checking AVI compatibility");
-    if (AviAlreadyDone(run, name)) continue;
+    if (AviAlreadyDone(run, name)) return;
     ++app.conversionsStarted;
-    if (SkipNonSource(app, run, f.strFullname)) continue;
+    if (SkipNonSource(app, run, f.strFullname)) return;
     checkAndRepair(app);
     if (AviStepFailed(app, run, name))
       NoteFailure(app, run, f.strFullname);
     else
       ++app.conversionsSucceeded;
-  }
+  });
   SetProgress(app, "Folder Conversion done");
   EndFolderRun(app, run);
 }

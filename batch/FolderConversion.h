@@ -3,6 +3,7 @@
 // of it checked and repaired, with files already done skipped, a running count in
 // lblMulti and one shutdown at the end.
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -29,5 +30,9 @@ void folderAVI(App& app, const AviFileStep& checkAndRepair = CheckAndRepairAvi);
 // output folder. Sets app.nothingToConvert when no file needed a check.
 void folderAVI(App& app, const std::string& folder,
                const AviFileStep& checkAndRepair = CheckAndRepairAvi);
+
+// "Conversion stopped. 2 of 5 films done.": the progress text of a run over several films
+// that a stop ended after `done` of its `total` films.
+std::string StoppedRunText(size_t done, size_t total);
 
 }  // namespace quillet

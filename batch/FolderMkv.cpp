@@ -55,15 +55,15 @@ void folderMKV(App& app) {
   // choice put aside, and unticking AVCHD after the run must still find it.
   run.recode = f.chkMP2.Value;
 
-  for (size_t i = 0; i < run.names.size(); ++i) {
+  ForEachListed(app, run, [&](size_t i) {
     const std::string& name = run.names[i];
     // A previous file's inspection may have ticked the recode box.
     f.chkMP2.SetValue(run.recode);
     ShowCounter(app, i, run.names.size());
     f.strFullname = SourcePath(run, name);
-    if (MkvAlreadyConverted(run, name) || SkipNonSource(app, run, f.strFullname)) continue;
+    if (MkvAlreadyConverted(run, name) || SkipNonSource(app, run, f.strFullname)) return;
     ConvertOneMkv(app, run, subtitlesWanted);
-  }
+  });
   EndFolderRun(app, run);
 }
 

@@ -8,6 +8,9 @@
 #include "app/Ui.h"
 #include "app/UnsafePath.h"
 #include "base/Files.h"
+#include "base/StopRequest.h"
+#include "batch/FolderConversion.h"
+#include "convert/PathNames.h"
 #include "sys/FileAPI.h"
 #include "sys/Power.h"
 #include "tools/Paths.h"
@@ -69,6 +72,25 @@ bool SkipNonSource(App& app, FolderRun& run, const std::string& path) {
   SetProgress(app, why);
   NoteFailure(app, run, path);
   return true;
+}
+
+std::string StoppedRunText(size_t done, size_t total) {
+  return std::string(kConversionStopped) + " " + std::to_string(done) + " of " +
+         std::to_string(total) + " films done.";
+}
+
+void ForEachListed(App& app, const FolderRun& run, const std::function<void(size_t)>& convertOne) {
+  size_t index = 0;
+  try {
+    for (; index < run.names.size(); ++index) convertOne(index);
+  } catch (const RunStopped&) {
+    Form1& f = app.form;
+    f.lblMulti.Visible = false;
+    f.progress.film.clear();
+    f.txtTMP.Text = run.outputFolder;
+    SetProgress(app, StoppedRunText(index, run.names.size()));
+    throw;
+  }
 }
 
 void EndFolderRun(App& app, const FolderRun& run) {

@@ -4,6 +4,7 @@
 // the run. Internal to batch/.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,11 @@ void NoteFailure(App& app, FolderRun& run, const std::string& path);
 // True when the listed name is no file a tool can read (a FIFO, a device, a folder): the
 // progress line says so, and it is noted as failed; the run goes on with the next file.
 bool SkipNonSource(App& app, FolderRun& run, const std::string& path);
+
+// Runs `convertOne` on each listed file's index in turn. A stop ends the run once the
+// film's own cleanup is done: the counter goes, txtTMP is the run's output folder again,
+// the progress text says how many films were done, and the stop goes on up.
+void ForEachListed(App& app, const FolderRun& run, const std::function<void(size_t)>& convertOne);
 
 // The end of a run: lblMulti hidden, txtTMP set to the output folder, the failures
 // named in the progress text, and the one shutdown when "Shutdown after conversion."

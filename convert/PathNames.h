@@ -86,8 +86,8 @@ inline constexpr const char* kLockFile = "\\quillet.lock";
 // The lock file in the output folder a conversion holds for its whole run (hidden: it
 // stays there between runs).
 inline constexpr const char* kOutputLockFile = ".quillet-output.lock";
-// The text a conversion stopped by a signal leaves.
-inline constexpr const char* kConversionStopped = "Conversion stopped";
+// The text a conversion stopped by a signal or by the window's Stop button leaves.
+inline constexpr const char* kConversionStopped = "Conversion stopped.";
 
 // A path in double quotes, as every path of a command line is written.
 inline std::string Q(const std::string& path) {

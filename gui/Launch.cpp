@@ -81,7 +81,8 @@ int ShowForScreenshot(QApplication& qtApp, MainWindow& window, const QString& fi
 void WatchForStop(QApplication& qtApp, const MainWindow& window) {
   auto* watch = new QTimer(&qtApp);
   QObject::connect(watch, &QTimer::timeout, &qtApp, [&qtApp, &window] {
-    if (StopRequested() && !window.Busy()) qtApp.exit(StopExitStatus());
+    // The user's stop (the Stop button) ends only the run.
+    if (StopRequested() && !UserStopRequested() && !window.Busy()) qtApp.exit(StopExitStatus());
   });
   watch->start(200);
   QObject::connect(&qtApp, &QGuiApplication::commitDataRequest, &qtApp, [&window] {
@@ -195,7 +196,7 @@ int RunWithWindow(int& argc, char** argv, const CommandLine& commandLine) {
     window.show();
     QCoreApplication::processEvents();
     window.ConvertCommandLine(commandLine);
-    if (app.stopped || app.form.bUnload) return HeadlessExitStatus(app);
+    if (app.stopped || app.form.bUnload || window.QuitAfterStop()) return HeadlessExitStatus(app);
   }
   WatchForStop(qtApp, window);
 

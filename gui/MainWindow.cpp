@@ -9,6 +9,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -25,13 +26,14 @@
 #include "gui/FolderWindow.h"
 #include "gui/ProgressPanel.h"
 #include "gui/QtUi.h"
+#include "gui/RunStop.h"
 #include "shell/SourceVerdict.h"
 #include "tools/ToolRunner.h"
 
 namespace quillet {
 
 MainWindow::MainWindow(App& app, QtUi& ui, QWidget* parent)
-    : QMainWindow(parent), app_(app), ui_(ui) {
+    : QMainWindow(parent), app_(app), ui_(ui), runStop_(new RunStop(app, ui, this)) {
   BuildWidgets();
   setAcceptDrops(true);
   folderWindow_ = std::make_unique<FolderWindow>(
@@ -166,16 +168,24 @@ void MainWindow::BuildWidgets() {
   convert->setMinimumWidth(120);
   run->addWidget(convert);
 
-  auto* central = new QWidget;
-  auto* page = new QVBoxLayout(central);
+  controls_ = new QWidget;
+  auto* page = new QVBoxLayout(controls_);
+  page->setContentsMargins(0, 0, 0, 0);
   page->addLayout(files);
   page->addLayout(lists);
   page->addSpacing(4);
   page->addLayout(middle);
   page->addLayout(run);
-  page->addWidget(b.Text(f.txtProgress, nullptr));
+  // Stop and the progress stay usable and readable while the controls are disabled.
+  auto* central = new QWidget;
+  auto* window = new QVBoxLayout(central);
+  window->addWidget(controls_);
+  auto* step = new QHBoxLayout;
+  step->addWidget(b.Text(f.txtProgress, nullptr), 1);
+  step->addWidget(runStop_->button());
+  window->addLayout(step);
   progressPanel_ = new ProgressPanel(f.progress);
-  page->addWidget(progressPanel_);
+  window->addWidget(progressPanel_);
   setCentralWidget(central);
 
   // Screen readers name a box or list by the label beside it; Alt keys; Enter converts.
@@ -194,7 +204,7 @@ void MainWindow::BuildWidgets() {
 }
 
 void MainWindow::Refresh() {
-  const QString title = QString::fromStdString(app_.form.Caption);
+  const QString title = ProgressPanel::WindowTitle(app_.form.Caption, app_.form.progress);
   if (windowTitle() != title) setWindowTitle(title);
   bindings_.Refresh();
   progressPanel_->Refresh();
@@ -215,31 +225,41 @@ void MainWindow::Handle(const std::function<void()>& handler) {
   if (busy_) return;
   busy_ = true;
   const RunNotice notice(app_);
+  bool unwound = false;
   try {
     handler();
   } catch (const RunStopped&) {
-    // The conversion's guard has undone the run; the program ends once we are back in
-    // the event loop.
-    app_.stopped = true;
+    // The conversion's guard has undone the run; a signal's stop ends the program once
+    // we are back in the event loop.
+    app_.stopped = unwound = true;
   }
-  Refresh();
   if (inputBlocked_) {
     // Clicks and keys that queued up while a tool ran reach only disabled widgets
     // and are dropped; then the window takes input again.
+    ui_.TakeInputWhileWaiting(false);
     QCoreApplication::processEvents();
-    centralWidget()->setEnabled(true);
+    controls_->setEnabled(true);
     folderWindow_->setEnabled(true);
     inputBlocked_ = false;
   }
+  const bool quit = runStop_->Settle(unwound);
+  Refresh();
   busy_ = false;
   notice.End();
+  if (quit) close();
+}
+
+bool MainWindow::QuitAfterStop() const {
+  return runStop_->Quitting();
 }
 
 void MainWindow::WhileWaiting() {
   if (!busy_ || inputBlocked_) return;
   inputBlocked_ = true;
-  centralWidget()->setEnabled(false);
+  controls_->setEnabled(false);
   folderWindow_->setEnabled(false);
+  runStop_->Arm();
+  ui_.TakeInputWhileWaiting(true);
 }
 
 std::vector<std::string> MainWindow::DroppedFiles(const QMimeData* data) {
@@ -272,21 +292,30 @@ void MainWindow::Drop(QDropEvent* event) {
 void MainWindow::mouseDoubleClickEvent(QMouseEvent* event) {
   // Only the window's own background, not a control on it.
   QWidget* hit = childAt(event->position().toPoint());
-  if (hit == nullptr || hit == centralWidget())
+  if (hit == nullptr || hit == centralWidget() || hit == controls_)
     Handle([this] { Form_DblClick(app_); });
   else
     QMainWindow::mouseDoubleClickEvent(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  // Closing in the middle of a conversion would leave it running without a window.
+  // Closing in the middle of a conversion would leave it running without a window: it
+  // stops first, when the user wants it so, and the window closes once it has unwound.
   if (busy_) {
     event->ignore();
+    if (!runStop_->Quitting()) runStop_->AskToQuit();
     return;
   }
   // The folder window would keep the program running without its main window.
   folderWindow_->close();
   QMainWindow::closeEvent(event);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && busy_)
+    runStop_->Stop();
+  else
+    QMainWindow::keyPressEvent(event);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

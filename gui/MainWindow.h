@@ -22,6 +22,7 @@ namespace quillet {
 class QtUi;
 class FolderWindow;
 class ProgressPanel;
+class RunStop;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -45,6 +46,8 @@ class MainWindow : public QMainWindow {
 
   // True while a handler runs (a conversion can take an hour).
   bool Busy() const { return busy_; }
+  // The user chose to stop the run and quit (the window closes once it has unwound).
+  bool QuitAfterStop() const;
 
   // The local files a drop carries, in the order of the drop list.
   static std::vector<std::string> DroppedFiles(const QMimeData* data);
@@ -55,15 +58,16 @@ class MainWindow : public QMainWindow {
   void dropEvent(QDropEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildWidgets();
-  // Runs one handler of the model. Input that arrives while it runs is not taken: a
-  // second handler is refused, and once a tool runs the window is disabled until the
-  // handler returns.
+  // Runs one handler of the model. A second handler is refused while it runs; once a tool
+  // runs or the program waits, the controls are disabled until the handler returns, and
+  // only Stop and the window's close take input.
   void Handle(const std::function<void()>& handler);
-  // Called while a tool runs or the program waits: no input, but keep painting.
+  // Called while a tool runs or the program waits: only Stop and close act, painting goes on.
   void WhileWaiting();
   void Drop(QDropEvent* event);
 
@@ -75,6 +79,9 @@ class MainWindow : public QMainWindow {
   QWidget* sourceBox_ = nullptr;
   QWidget* platformList_ = nullptr;
   ProgressPanel* progressPanel_ = nullptr;
+  // What is disabled while a run works: everything but Stop and the progress.
+  QWidget* controls_ = nullptr;
+  RunStop* runStop_ = nullptr;
   bool busy_ = false;
   bool inputBlocked_ = false;
 };

@@ -59,4 +59,9 @@ void ProgressPanel::Refresh() {
   }
 }
 
+QString ProgressPanel::WindowTitle(const std::string& caption, const StepProgress& progress) {
+  const std::string percent = PercentDone(progress);
+  return QString::fromStdString(percent.empty() ? caption : percent + " \u2014 " + caption);
+}
+
 }  // namespace quillet

@@ -3,7 +3,9 @@
 // percentage, the time left and the film or part of the run ("42 % — about 3 min left —
 // film 2 of 7"). It shows the model's StepProgress at each refresh and takes no input.
 
+#include <QString>
 #include <QWidget>
+#include <string>
 
 class QLabel;
 class QProgressBar;
@@ -17,6 +19,9 @@ class ProgressPanel : public QWidget {
   explicit ProgressPanel(const StepProgress& progress, QWidget* parent = nullptr);
 
   void Refresh();
+
+  // "42 % — " in front of the window's caption while a tool tells how far it is.
+  static QString WindowTitle(const std::string& caption, const StepProgress& progress);
 
  private:
   const StepProgress& progress_;

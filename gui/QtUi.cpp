@@ -1,5 +1,6 @@
 #include "gui/QtUi.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDeadlineTimer>
@@ -8,10 +9,12 @@
 #include <QFileDialog>
 #include <QRegularExpression>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
 
+#include "base/StopRequest.h"
 #include "platform/DesktopNotification.h"
 
 namespace quillet {
@@ -72,6 +75,9 @@ int ResultOfButton(QMessageBox::StandardButton button, int style) {
   }
 }
 
+// How often an open box looks whether a stop was asked for.
+constexpr int kStopCheckMs = 100;
+
 QString StartFolder(const std::string& folder) {
   return folder.empty() || !QDir(Q(folder)).exists() ? QDir::homePath() : Q(folder);
 }
@@ -87,6 +93,13 @@ int QtUi::MsgBox(const std::string& text, int style, const std::string& title) {
   for (QMessageBox::StandardButton b : buttons) box.addButton(b);
   box.setDefaultButton(buttons.front());
   box.setEscapeButton(buttons.back());
+  // A stop (a signal, the end of the session) must not wait for a user to answer: the box
+  // takes its cautious answer, and the run stops at its next tool or wait.
+  QTimer stopWatch;
+  QObject::connect(&stopWatch, &QTimer::timeout, &box, [&box] {
+    if (StopRequested() && box.isVisible()) box.escapeButton()->click();
+  });
+  stopWatch.start(kStopCheckMs);
   return ResultOfButton(ExecMessageBox(box), style);
 }
 
@@ -118,7 +131,8 @@ std::string QtUi::BrowseForFolder(const std::string& prompt) {
 
 void QtUi::Repaint() {
   if (refresh_) refresh_();
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  QCoreApplication::processEvents(takeInput_ ? QEventLoop::AllEvents
+                                             : QEventLoop::ExcludeUserInputEvents);
 }
 
 void QtUi::SetTopMost(bool onTop) {

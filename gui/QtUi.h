@@ -26,6 +26,9 @@ class QtUi : public Ui {
   void SetRefresh(std::function<void()> refresh) { refresh_ = std::move(refresh); }
   // Called when Sleep starts waiting, so the window can stop taking input meanwhile.
   void SetWaitHook(std::function<void()> wait) { wait_ = std::move(wait); }
+  // While true, a repaint also takes the user's input: the window has disabled all but
+  // what may act during a run (Stop, its close).
+  void TakeInputWhileWaiting(bool take) { takeInput_ = take; }
 
   int MsgBox(const std::string& text, int style, const std::string& title) override;
   std::string OpenFile(const OpenFileRequest& request) override;
@@ -45,7 +48,8 @@ class QtUi : public Ui {
   static QStringList NameFilters(const std::vector<FileFilter>& filters);
 
  protected:
-  // Shows the box, which MsgBox has set up completely, and returns the button pressed
+  // Shows the box, which MsgBox has set up completely (a stop request presses its
+  // cautious button), and returns the button pressed
   // (QMessageBox::NoButton when it was closed without one).
   virtual QMessageBox::StandardButton ExecMessageBox(QMessageBox& box);
   // Shows the open-file dialog; returns the chosen path or "" when cancelled.
@@ -61,6 +65,7 @@ class QtUi : public Ui {
   QWidget* folderWindow_ = nullptr;
   std::function<void()> refresh_;
   std::function<void()> wait_;
+  bool takeInput_ = false;
 };
 
 }  // namespace quillet
