@@ -199,7 +199,8 @@ void MainWindow::BuildWidgets() {
   b.NameAfter(f.cmbAudio, f.Frame2);
   b.NameAfter(f.cmbSubs, f.Label2);
   b.NameAs(f.txtProgress, "Progress");
-  b.AssignMnemonics({{&f.Command1, 'F'}, {&f.Command2, 'C'}}, "H");  // H: the Help button
+  // H: the Help button, S: Stop.
+  b.AssignMnemonics({{&f.Command1, 'F'}, {&f.Command2, 'C'}}, "HS");
   b.EnterPresses(convert);
 }
 

@@ -11,8 +11,9 @@
 namespace quillet {
 
 RunStop::RunStop(App& app, Ui& ui, QObject* parent)
-    : QObject(parent), app_(app), ui_(ui), button_(new QPushButton("Stop")) {
+    : QObject(parent), app_(app), ui_(ui), button_(new QPushButton("&Stop")) {
   button_->setObjectName("cmdStop");
+  button_->setAccessibleName("Stop");
   button_->setEnabled(false);
   // Pressing Enter elsewhere must never stop a run.
   button_->setAutoDefault(false);
