@@ -23,6 +23,7 @@
 #include "gui/FolderWindow.h"
 #include "gui/ProgressPanel.h"
 #include "gui/QtUi.h"
+#include "gui/QueuePanel.h"
 #include "shell/SourceVerdict.h"
 #include "tools/ToolRunner.h"
 
@@ -173,6 +174,8 @@ void MainWindow::BuildWidgets() {
   page->addWidget(b.Text(f.txtProgress, nullptr));
   progressPanel_ = new ProgressPanel(f.progress);
   page->addWidget(progressPanel_);
+  queuePanel_ = new QueuePanel(app_, ui_, [this](const std::function<void()>& h) { Handle(h); });
+  page->addWidget(queuePanel_);
   setCentralWidget(central);
 }
 
@@ -181,6 +184,7 @@ void MainWindow::Refresh() {
   if (windowTitle() != title) setWindowTitle(title);
   bindings_.Refresh();
   progressPanel_->Refresh();
+  queuePanel_->Refresh();
   if (folderWindow_) folderWindow_->Refresh();
 }
 

@@ -22,6 +22,7 @@ namespace quillet {
 class QtUi;
 class FolderWindow;
 class ProgressPanel;
+class QueuePanel;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -75,6 +76,7 @@ class MainWindow : public QMainWindow {
   QWidget* sourceBox_ = nullptr;
   QWidget* platformList_ = nullptr;
   ProgressPanel* progressPanel_ = nullptr;
+  QueuePanel* queuePanel_ = nullptr;
   bool busy_ = false;
   bool inputBlocked_ = false;
 };

@@ -26,6 +26,9 @@ class QtUi : public Ui {
   void SetRefresh(std::function<void()> refresh) { refresh_ = std::move(refresh); }
   // Called when Sleep starts waiting, so the window can stop taking input meanwhile.
   void SetWaitHook(std::function<void()> wait) { wait_ = std::move(wait); }
+  // While set, a box is not shown: this gives its answer at once (a run nobody watches).
+  using BoxAnswer = std::function<int(const std::string& text, int style)>;
+  void SetBoxAnswer(BoxAnswer answer) { answer_ = std::move(answer); }
 
   int MsgBox(const std::string& text, int style, const std::string& title) override;
   std::string OpenFile(const OpenFileRequest& request) override;
@@ -59,6 +62,7 @@ class QtUi : public Ui {
   QWidget* folderWindow_ = nullptr;
   std::function<void()> refresh_;
   std::function<void()> wait_;
+  BoxAnswer answer_;
 };
 
 }  // namespace quillet
