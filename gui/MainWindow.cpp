@@ -26,6 +26,7 @@
 #include "gui/FolderWindow.h"
 #include "gui/ProgressPanel.h"
 #include "gui/QtUi.h"
+#include "gui/QueuePanel.h"
 #include "gui/RunStop.h"
 #include "shell/SourceVerdict.h"
 #include "tools/ToolRunner.h"
@@ -186,6 +187,9 @@ void MainWindow::BuildWidgets() {
   window->addLayout(step);
   progressPanel_ = new ProgressPanel(f.progress);
   window->addWidget(progressPanel_);
+  // The queue sits with the controls: its buttons wait, as theirs do, while a run works.
+  queuePanel_ = new QueuePanel(app_, ui_, [this](const std::function<void()>& h) { Handle(h); });
+  page->addWidget(queuePanel_);
   setCentralWidget(central);
 
   // Screen readers name a box or list by the label beside it; Alt keys; Enter converts.
@@ -209,6 +213,7 @@ void MainWindow::Refresh() {
   if (windowTitle() != title) setWindowTitle(title);
   bindings_.Refresh();
   progressPanel_->Refresh();
+  queuePanel_->Refresh();
   if (folderWindow_) folderWindow_->Refresh();
 }
 

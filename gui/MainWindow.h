@@ -23,6 +23,7 @@ class QtUi;
 class FolderWindow;
 class ProgressPanel;
 class RunStop;
+class QueuePanel;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -82,6 +83,7 @@ class MainWindow : public QMainWindow {
   // What is disabled while a run works: everything but Stop and the progress.
   QWidget* controls_ = nullptr;
   RunStop* runStop_ = nullptr;
+  QueuePanel* queuePanel_ = nullptr;
   bool busy_ = false;
   bool inputBlocked_ = false;
 };

@@ -85,6 +85,7 @@ QString StartFolder(const std::string& folder) {
 }  // namespace
 
 int QtUi::MsgBox(const std::string& text, int style, const std::string& title) {
+  if (answer_) return answer_(text, style);
   QMessageBox box(window_);
   box.setWindowTitle(Q(title.empty() ? kProgramTitle : title));
   box.setText(Q(text));

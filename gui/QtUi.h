@@ -29,6 +29,9 @@ class QtUi : public Ui {
   // While true, a repaint also takes the user's input: the window has disabled all but
   // what may act during a run (Stop, its close).
   void TakeInputWhileWaiting(bool take) { takeInput_ = take; }
+  // While set, a box is not shown: this gives its answer at once (a run nobody watches).
+  using BoxAnswer = std::function<int(const std::string& text, int style)>;
+  void SetBoxAnswer(BoxAnswer answer) { answer_ = std::move(answer); }
 
   int MsgBox(const std::string& text, int style, const std::string& title) override;
   std::string OpenFile(const OpenFileRequest& request) override;
@@ -66,6 +69,7 @@ class QtUi : public Ui {
   std::function<void()> refresh_;
   std::function<void()> wait_;
   bool takeInput_ = false;
+  BoxAnswer answer_;
 };
 
 }  // namespace quillet
