@@ -203,8 +203,8 @@ void MainWindow::BuildWidgets() {
   b.NameAfter(f.cmbAudio, f.Frame2);
   b.NameAfter(f.cmbSubs, f.Label2);
   b.NameAs(f.txtProgress, "Progress");
-  // H: the Help button, S: Stop.
-  b.AssignMnemonics({{&f.Command1, 'F'}, {&f.Command2, 'C'}}, "HS");
+  // H: the Help button, S: Stop, D and Q: the queue's "Add to queue" and "Start queue".
+  b.AssignMnemonics({{&f.Command1, 'F'}, {&f.Command2, 'C'}}, "HSQD");
   b.EnterPresses(convert);
 }
 

@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <filesystem>
@@ -52,7 +53,7 @@ QueuePanel::QueuePanel(App& app, QtUi& ui, Handler handle, QWidget* parent)
   connect(list_, &QTreeWidget::currentItemChanged, this, [this] { Refresh(); });
 
   auto* buttons = new QVBoxLayout;
-  add_ = AddButton("cmdQueueAdd", "Add to queue", [this] { Add(); });
+  add_ = AddButton("cmdQueueAdd", "A&dd to queue", [this] { Add(); });
   remove_ = AddButton("cmdQueueRemove", "Remove", [this] { queue_.Remove(SelectedRow()); });
   up_ = AddButton("cmdQueueUp", "Up", [this] {
     if (queue_.MoveUp(SelectedRow())) Select(SelectedRow() - 1);
@@ -60,8 +61,17 @@ QueuePanel::QueuePanel(App& app, QtUi& ui, Handler handle, QWidget* parent)
   down_ = AddButton("cmdQueueDown", "Down", [this] {
     if (queue_.MoveDown(SelectedRow())) Select(SelectedRow() + 1);
   });
-  start_ = AddButton("cmdQueueStart", "Start queue", [this] { Start(); });
+  start_ = AddButton("cmdQueueStart", "Start &queue", [this] { Start(); });
   for (QPushButton* button : {add_, remove_, up_, down_, start_}) buttons->addWidget(button);
+  // The window has too few free letters for every button: the list's own keys move and
+  // remove, and only while the list has the focus (Delete in a text box stays a delete).
+  const auto listKey = [this](QKeySequence key, QPushButton* button) {
+    auto* shortcut = new QShortcut(key, list_, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
+  };
+  listKey(QKeySequence::Delete, remove_);
+  listKey(QKeySequence(Qt::ALT | Qt::Key_Up), up_);
+  listKey(QKeySequence(Qt::ALT | Qt::Key_Down), down_);
   buttons->addStretch();
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(list_, 1);
@@ -85,7 +95,7 @@ QPushButton* QueuePanel::AddButton(const char* name, const char* caption,
                                    std::function<void()> handler) {
   auto* button = new QPushButton(caption);
   button->setObjectName(name);
-  button->setAccessibleName(caption);
+  button->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
   connect(button, &QPushButton::clicked, this,
           [this, handler = std::move(handler)] { handle_(handler); });
   return button;

@@ -44,7 +44,10 @@ TEST_F(WindowTest, EveryControlHasItsOwnSpokenNameAndKey) {
     SCOPED_TRACE(w->objectName().toStdString() + ": " + name.toStdString());
     EXPECT_TRUE(!name.isEmpty() && !name.contains('&') && !names.contains(name));
     names << name;
-    if (!button || button->text().isEmpty()) continue;
+    // The queue's list moves and removes with its own keys (Alt+Up, Alt+Down, Delete).
+    if (!button || button->text().isEmpty() ||
+        w->parentWidget()->objectName() == "queuePanel" && !button->text().contains('&'))
+      continue;
     const QString key = QKeySequence::mnemonic(button->text()).toString();
     EXPECT_TRUE(!key.isEmpty() && !keys.contains(key));
     keys << key;

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <algorithm>
 #include <set>
 
 #include "app/Program.h"
@@ -108,8 +109,10 @@ TEST_F(RealToolsTest, AQueueOfThreeFilmsRunsToItsEndPastAFilmThatFails) {
   EXPECT_EQ(Entries(output), (std::vector<std::string>{"first.mpg", "third film.mp4"}));
   EXPECT_EQ(Probe((output / "first.mpg").string(), "a:0", "channels"), "6");
   EXPECT_EQ(Probe((output / "third film.mp4").string(), "a:0", "channels"), "2");
-  EXPECT_TRUE(positions.count("film 2 of 3 / 2 of 3, about 1 min left in all"))
-      << *positions.rbegin();
+  // The time left in all is an estimate from this machine's speed; the position is not.
+  EXPECT_TRUE(std::any_of(positions.begin(), positions.end(), [](const std::string& shown) {
+    return shown.rfind("film 2 of 3 / 2 of 3, about ", 0) == 0 && shown.ends_with(" left in all");
+  })) << ::testing::PrintToString(positions);
   EXPECT_TRUE(TakeWindowOptions(app) == before);
   EXPECT_EQ(Rows(window), "first.mkv PS3 (5.1) M2TS done, second.mkv PS3 (5.1) MP4 failed: " +
                               jobs[1].reason + ", third film.mkv Xbox 360 MP4 done");
