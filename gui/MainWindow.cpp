@@ -79,13 +79,19 @@ void MainWindow::BuildWidgets() {
   sourceBox_ = txtFile;
   files->addWidget(b.Label(f.lblSourcefile), 0, 0);
   files->addWidget(txtFile, 0, 1);
-  files->addWidget(b.Button(f.Command1, handle([this] { FileButton_Click(app_); })), 0, 2);
+  files->addWidget(b.Button(f.Command1, handle([this] { FileButton_Click(app_, films_); })), 0, 2);
   files->addWidget(b.Button(f.cmdFolder, handle([this] { cmdFolder_Click(app_); })), 0, 3);
   files->addWidget(b.Label(f.lblOutput), 1, 0);
   files->addWidget(b.Text(f.txtTMP, text(f.txtTMP)), 1, 1);
   files->addWidget(b.Button(f.cmdTargetFolder, handle([this] { cmdTargetFolder_Click(app_); })), 1,
                    2, 1, 2);
+  auto* verdict = b.Label(f.lblVerdict);
+  verdict->setWordWrap(true);
+  files->addWidget(verdict, 2, 1, 1, 3);
   files->setColumnStretch(1, 1);
+  // A typed path counts once the typing is finished (Enter, or leaving the box).
+  connect(txtFile, &QLineEdit::editingFinished, this,
+          [this] { Handle([this] { SourceTyped(app_, films_); }); });
 
   // Target, recode format and priority.
   auto* lists = new QHBoxLayout;
@@ -179,6 +185,7 @@ void MainWindow::BuildWidgets() {
 void MainWindow::Refresh() {
   const QString title = QString::fromStdString(app_.form.Caption);
   if (windowTitle() != title) setWindowTitle(title);
+  RefreshVerdictLine(app_, films_);
   bindings_.Refresh();
   progressPanel_->Refresh();
   if (folderWindow_) folderWindow_->Refresh();
@@ -247,7 +254,7 @@ void MainWindow::Drop(QDropEvent* event) {
   const std::vector<std::string> paths = DroppedFiles(event->mimeData());
   if (paths.empty() || busy_) return;
   event->acceptProposedAction();
-  Handle([this, &paths] { DropFiles(app_, paths); });
+  Handle([this, &paths] { DropFilms(app_, films_, paths); });
 }
 
 void MainWindow::mouseDoubleClickEvent(QMouseEvent* event) {
