@@ -34,8 +34,8 @@ struct TrackRow {
   int sampleRate = 0;
   // Audio only: the report's "Codec ID" ("A_AAC/MPEG4/LC/SBR") and the track's name, both
   // shown in the audio list; empty when the report gives none.
-  std::string codecId;
-  std::string name;
+  std::string codecId{};
+  std::string name{};
 };
 
 struct TrackTable {
