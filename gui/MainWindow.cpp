@@ -46,6 +46,7 @@ MainWindow::MainWindow(App& app, QtUi& ui, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+  sourceBox_->disconnect(this);  // losing the focus as it goes is no typing
   app_.ctx.runner.SetIdleCallback(nullptr);
   ui_.SetWaitHook(nullptr);
   ui_.SetRefresh(nullptr);
@@ -89,9 +90,13 @@ void MainWindow::BuildWidgets() {
   verdict->setWordWrap(true);
   files->addWidget(verdict, 2, 1, 1, 3);
   files->setColumnStretch(1, 1);
-  // A typed path counts once the typing is finished (Enter, or leaving the box).
-  connect(txtFile, &QLineEdit::editingFinished, this,
-          [this] { Handle([this] { SourceTyped(app_, films_); }); });
+  // A typed path counts once the typing is finished (Enter, or leaving the box); a path
+  // the program put there is no typing.
+  connect(txtFile, &QLineEdit::editingFinished, this, [this, txtFile] {
+    if (!txtFile->isModified() || busy_) return;
+    txtFile->setModified(false);
+    Handle([this] { SourceTyped(app_, films_); });
+  });
 
   // Target, recode format and priority.
   auto* lists = new QHBoxLayout;
