@@ -57,6 +57,7 @@ void Form1::InitControls() {
   txtTMP.Text = HomeFolder();
   Init(cmdTargetFolder, "cmdTargetFolder", "Set Output");
   Init(Command2, "Command2", "Convert");
+  Command2.Enabled = false;  // until a film that can be read is chosen
 
   Init(cmbPlatform, "cmbPlatform", "");
   cmbPlatform.Items = {"PS3 (5.1)", "Xbox 360", "PS3  (2.0)"};
@@ -129,6 +130,7 @@ void Form1::InitControls() {
   Init(txtProgress, "txtProgress", "");
   txtProgress.Text = "progress......";
   Init(lblMulti, "lblMulti", "");
+  Init(lblVerdict, "lblVerdict", "");
 }
 
 void Form1::WireClickRules() {

@@ -73,6 +73,8 @@ class Form1 {
   Button Command3;
   TextBox txtProgress;
   Label lblMulti;
+  // Whether the chosen source plays on the chosen player as it is, and what it needs.
+  Label lblVerdict;
   // How far the step of txtProgress is (shown under it, not a control of its own).
   StepProgress progress;
 

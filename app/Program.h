@@ -13,6 +13,9 @@ void Command1_Click(App& app);  // "File": choose a source
 // What "File" does with the file chosen: the source, its type by its extension and the
 // options that type takes (a Matroska file is inspected).
 void ChooseSourceByType(App& app, const std::string& path);
+// A path typed into the source box, taken as the file dialog's choice is; false when the
+// path is refused (its box shown).
+bool ChooseTypedSource(App& app, const std::string& path);
 // Shows "SRT Found !" when a subtitle file lies beside the source (SubtitleBesideSource),
 // hides it otherwise; true when found.
 bool FindSubtitleBeside(App& app, const std::string& source);

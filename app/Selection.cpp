@@ -67,6 +67,17 @@ void Command1_Click(App& app) {
   ChooseSourceByType(app, path);
 }
 
+bool ChooseTypedSource(App& app, const std::string& path) {
+  Form1& f = app.form;
+  app.bFolderMode = false;
+  f.lblSRTFound.Visible = false;
+  f.cmbSubs.Visible = false;
+  f.bSplit = false;
+  if (!AcceptPathForTools(app, path, "source file") || !AcceptSourceFile(app, path)) return false;
+  ChooseSourceByType(app, path);
+  return true;
+}
+
 void ChooseSourceByType(App& app, const std::string& path) {
   Form1& f = app.form;
   f.strFullname = path;

@@ -1,5 +1,6 @@
 #include "app/Settings.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -127,8 +128,32 @@ bool IsOptionLine(int n) {
   return (n >= 4 && n <= 6) || n == 9 || n >= 11;
 }
 
+// The settings file as it is now, split into lines; empty when there is none.
+std::vector<std::string> SavedLines(const App& app) {
+  std::ifstream in(ResolvePathNoCase(SettingsPath(app, kSettingsFileName)), std::ios::binary);
+  if (!in) return {};
+  std::ostringstream content;
+  content << in.rdbuf();
+  return SplitSettingsLines(content.str());
+}
+
+// A typed output folder that does not exist is not kept for the next start: the file
+// keeps the folder it held (or the home folder, the window's start value).
+void KeepExistingOutputFolder(const App& app, std::vector<std::string>& lines) {
+  constexpr int kOutputLine = 4;
+  if (FileExists(app.form.txtTMP.Text, true)) return;
+  const std::vector<std::string> saved = SavedLines(app);
+  if (saved.size() >= kOutputLine) {
+    lines[kOutputLine - 1] = saved[kOutputLine - 1];
+    return;
+  }
+  const char* home = std::getenv("HOME");
+  lines[kOutputLine - 1] = WithTrailingSep(home && *home ? home : "/");
+}
+
 std::string SettingsContent(const App& app) {
   std::vector<std::string> lines = SettingsLines(app.form);
+  KeepExistingOutputFolder(app, lines);
   std::string content;
   for (int n = 1; n <= kSettingsLines; ++n) {
     const bool kept = app.settingsAsRead && IsOptionLine(n);

@@ -133,4 +133,30 @@ std::optional<std::vector<uint8_t>> FromHex(std::string_view hex) {
   return bytes;
 }
 
+std::string PercentEncoded(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x80 || std::isalnum(byte) || c == '-' || c == '_' || c == '.')
+      out += c;
+    else
+      out += Format("%%%02X", byte);
+  }
+  return out;
+}
+
+std::string PercentDecoded(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto bytes = text[i] == '%' ? FromHex(text.substr(i + 1, 2)) : std::nullopt;
+    if (bytes && bytes->size() == 1) {
+      out += static_cast<char>(bytes->front());
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 }  // namespace quillet

@@ -32,4 +32,10 @@ std::string ShowCommand(const std::vector<std::string>& argv);
 // Hex text ("01640028ff") to bytes; an odd length or a non-hex character gives nullopt.
 std::optional<std::vector<uint8_t>> FromHex(std::string_view hex);
 
+// Free text on one line that no search for a word, a blank or a colon can match: every
+// ASCII character but letters, digits, '-', '_' and '.' as %XX (bytes of other scripts
+// stay). PercentDecoded undoes it and leaves text without %XX as it is.
+std::string PercentEncoded(std::string_view text);
+std::string PercentDecoded(std::string_view text);
+
 }  // namespace quillet

@@ -102,8 +102,12 @@ void GatherMatroska(Context& ctx, MediaFacts& f) {
   const std::string tool = ProgramPath(ctx.programFolder, slot::kMkvInfo.program);
   Capture(ctx, Quoted(tool) + " " + Quoted(f.path) + " -o " + Quoted(reportPath));
   auto lines = LoadReportLines(reportPath);
-  if (!lines || lines->empty()) {
-    f.problem = "the Matroska report tool wrote no report";
+  // The report tool writes no report for a file that is no Matroska file at all.
+  const auto isTrack = [](const std::string& line) {
+    return line.find("+ A track") != std::string::npos;
+  };
+  if (!lines || std::none_of(lines->begin(), lines->end(), isTrack)) {
+    f.problem = "the Matroska reader found no tracks";
     return;
   }
   FillFromReport(*lines, ctx, f);

@@ -55,18 +55,34 @@ std::string AudioExtOf(const Form1& form) {
   return ext;
 }
 
-bool OutputFolderMissing(const std::string& source, const std::string& folder) {
-  bool exists = false;
-  IgnoringErrors([&] { exists = FileExists(folder, true); });
-  return source.empty() || !exists;
+// The output folder as the user knows it: without the separator the program adds.
+std::string FolderShown(const std::string& folder) {
+  return folder.size() > 1 && folder.back() == kSep ? folder.substr(0, folder.size() - 1) : folder;
 }
 
-void ShowFolderError(App& app) {
+// A missing output folder: the window offers to create it (with its parents). Runs that
+// go on without the user (a folder, the command line) end, as the console would answer
+// Yes to a box nobody reads.
+bool OutputFolderReady(App& app, const std::string& folder) {
+  bool exists = false;
+  IgnoringErrors([&] { exists = FileExists(folder, true); });
+  if (exists) return true;
+  const std::string text = "Output folder " + FolderShown(folder) + " does not exist.";
+  const bool offer = !app.bFolderMode && !app.bCommandLine;
+  int answer = MsgResult::kNo;
   IgnoringErrors([&] {
-    app.ctx.ui.MsgBox("Output folder does not exist.", MsgStyle::kCritical, "Folder error");
+    if (offer)
+      answer = app.ctx.ui.MsgBox(text + " Create it?", MsgStyle::kYesNo | MsgStyle::kQuestion,
+                                 "Folder error");
+    else
+      app.ctx.ui.MsgBox(text, MsgStyle::kCritical, "Folder error");
   });
+  std::error_code ec;
+  if (answer == MsgResult::kYes && std::filesystem::create_directories(folder, ec) && !ec)
+    return true;
   // Nothing was converted: the progress line must not keep an earlier run's success text.
   SetProgress(app, kConversionError);
+  return false;
 }
 
 // The window's text boxes can be typed into: a path that cannot stand inside the quotes
@@ -155,8 +171,13 @@ void Convert(App& app) {
   ConvertRun run;
   run.folder = form.txtTMP.Text;
   const std::string source = form.txtFile.Text;
-  if (OutputFolderMissing(source, run.folder)) {
-    ShowFolderError(app);
+  if (source.empty()) {
+    IgnoringErrors([&] { app.ctx.ui.MsgBox("No film is chosen.", MsgStyle::kCritical, ""); });
+    SetProgress(app, kConversionError);
+    CloseConversion(app, true);
+    return;
+  }
+  if (!OutputFolderReady(app, run.folder)) {
     CloseConversion(app, true);
     return;
   }

@@ -51,6 +51,7 @@ MainWindow::MainWindow(App& app, QtUi& ui, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+  sourceBox_->disconnect(this);  // losing the focus as it goes is no typing
   app_.ctx.runner.SetIdleCallback(nullptr);
   ui_.SetWaitHook(nullptr);
   ui_.SetRefresh(nullptr);
@@ -84,13 +85,23 @@ void MainWindow::BuildWidgets() {
   sourceBox_ = txtFile;
   files->addWidget(b.Label(f.lblSourcefile), 0, 0);
   files->addWidget(txtFile, 0, 1);
-  files->addWidget(b.Button(f.Command1, handle([this] { FileButton_Click(app_); })), 0, 2);
+  files->addWidget(b.Button(f.Command1, handle([this] { FileButton_Click(app_, films_); })), 0, 2);
   files->addWidget(b.Button(f.cmdFolder, handle([this] { cmdFolder_Click(app_); })), 0, 3);
   files->addWidget(b.Label(f.lblOutput), 1, 0);
   files->addWidget(b.Text(f.txtTMP, text(f.txtTMP)), 1, 1);
   files->addWidget(b.Button(f.cmdTargetFolder, handle([this] { cmdTargetFolder_Click(app_); })), 1,
                    2, 1, 2);
+  auto* verdict = b.Label(f.lblVerdict);
+  verdict->setWordWrap(true);
+  files->addWidget(verdict, 2, 1, 1, 3);
   files->setColumnStretch(1, 1);
+  // A typed path counts once the typing is finished (Enter, or leaving the box); a path
+  // the program put there is no typing.
+  connect(txtFile, &QLineEdit::editingFinished, this, [this, txtFile] {
+    if (!txtFile->isModified() || busy_) return;
+    txtFile->setModified(false);
+    Handle([this] { SourceTyped(app_, films_); });
+  });
 
   // Target, recode format and priority.
   auto* lists = new QHBoxLayout;
@@ -211,6 +222,7 @@ void MainWindow::BuildWidgets() {
 void MainWindow::Refresh() {
   const QString title = ProgressPanel::WindowTitle(app_.form.Caption, app_.form.progress);
   if (windowTitle() != title) setWindowTitle(title);
+  RefreshVerdictLine(app_, films_);
   bindings_.Refresh();
   progressPanel_->Refresh();
   queuePanel_->Refresh();
@@ -292,7 +304,7 @@ void MainWindow::Drop(QDropEvent* event) {
   const std::vector<std::string> paths = DroppedFiles(event->mimeData());
   if (paths.empty() || busy_) return;
   event->acceptProposedAction();
-  Handle([this, &paths] { DropFiles(app_, paths); });
+  Handle([this, &paths] { DropFilms(app_, films_, paths); });
 }
 
 void MainWindow::mouseDoubleClickEvent(QMouseEvent* event) {

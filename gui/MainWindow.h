@@ -13,6 +13,7 @@
 #include "app/App.h"
 #include "gui/ControlBinding.h"
 #include "shell/CmdLine.h"
+#include "shell/SourceVerdict.h"
 
 class QDropEvent;
 class QMimeData;
@@ -84,6 +85,7 @@ class MainWindow : public QMainWindow {
   QWidget* controls_ = nullptr;
   RunStop* runStop_ = nullptr;
   QueuePanel* queuePanel_ = nullptr;
+  FilmFacts films_;  // the facts of the films chosen, for the verdict line
   bool busy_ = false;
   bool inputBlocked_ = false;
 };

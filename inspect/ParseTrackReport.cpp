@@ -7,10 +7,12 @@
 // characters stand before the value.
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/App.h"
 #include "base/Files.h"
+#include "base/Text.h"
 #include "check/FactParsers.h"
 #include "inspect/ReadInfo.h"
 #include "inspect/ReportReader.h"
@@ -27,6 +29,7 @@ constexpr std::array<const char*, 6> kAudioCodecIds = {"A_AC3",     "DTS",   "A_
                                                        "A_MPEG/L3", "A_AAC", "A_MPEG/L2"};
 
 constexpr const char* kTrackEntry = "+ A track";
+constexpr std::string_view kTrackName = "|  + Name:";
 // Any line with this text ends the element search within a track.
 constexpr const char* kTrackBoundary = "A track";
 
@@ -182,9 +185,11 @@ class TrackReportParser {
   // A track of a format the program does not know keeps an empty code of its own, so it
   // is never taken for the previous track's format.
   void ReadAudioTrack(const std::string& trackId) {
-    std::string audioCode;
+    std::string audioCode, codecId;
     if (reader_.ReadUntil("Codec ID")) {
       const std::string& line = reader_.Line();
+      const std::size_t at = line.find("Codec ID:");
+      if (at != std::string::npos) codecId = TrimBlanks(line.substr(at + 9));
       for (int code = 0; code < static_cast<int>(kAudioCodecIds.size()); ++code) {
         if (!Contains(line, kAudioCodecIds[code])) continue;
         form_.txtS2.Text = trackId;
@@ -196,7 +201,9 @@ class TrackReportParser {
     }
     std::string language = PieceAt(SeekInTrack("Language:"), 15);
     if (language.empty() || TrimBlanks(language) == "und") language = "undefined";
-    report_.strAudioTracks.Add({language, audioCode, trackId});
+    TrackRow row{language, audioCode, trackId};
+    row.codecId = codecId;
+    report_.strAudioTracks.Add(std::move(row));
   }
 
   // The default flag, channel count and sample rate of each audio row, from the lines
@@ -220,6 +227,7 @@ class TrackReportParser {
       }
       if (!row) continue;
       if (Contains(line, "+ Default flag:")) row->isDefault = TrimBlanks(Right(line, 1)) != "0";
+      if (line.rfind(kTrackName, 0) == 0) row->name = TrackName(line);
       const std::size_t channels = line.find("+ Channels:");
       if (channels != std::string::npos)
         if (auto n = ToInt16(MidFrom(line, channels + 12))) row->channels = *n;
@@ -230,6 +238,15 @@ class TrackReportParser {
         if (auto rate = ToInt32(value.substr(0, value.find('.')))) row->sampleRate = *rate;
       }
     }
+  }
+
+  // The track's own name (deeper "Name" lines belong to its tags). The report tool writes
+  // it percent-encoded in quotes, so that no search of this parser matches free text.
+  static std::string TrackName(const std::string& line) {
+    std::string name = TrimBlanks(line.substr(kTrackName.size()));
+    if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
+      name = name.substr(1, name.size() - 2);
+    return PercentDecoded(name);
   }
 
   void ScanSubtitleTracks() {

@@ -1,11 +1,50 @@
 #include "inspect/StreamControls.h"
 
+#include <array>
+
 #include "inspect/TextPieces.h"
 
 namespace quillet {
+namespace {
 
-std::string AudioListItem(const TrackRow& row) {
-  return row.kind.empty() ? row.language + " (unknown format)" : row.language;
+// The format's name as the format buttons spell it; a format the program does not know
+// by its codec id without the "A_" of audio tracks.
+std::string CodecName(const TrackRow& row) {
+  static constexpr std::array<const char*, 6> kNames = {"AC3", "DTS", "Vorbis",
+                                                        "MP3", "AAC", "MP2"};
+  if (auto code = ToInt16(row.kind))
+    if (*code >= 0 && *code < static_cast<int>(kNames.size())) return kNames[*code];
+  const std::string id = row.codecId.rfind("A_", 0) == 0 ? row.codecId.substr(2) : row.codecId;
+  return id.substr(0, id.find('/'));
+}
+
+std::string ChannelLayout(int channels) {
+  switch (channels) {
+    case 0:
+      return "";
+    case 1:
+      return "1.0";
+    case 2:
+      return "2.0";
+    case 6:
+      return "5.1";
+    case 8:
+      return "7.1";
+    default:
+      return std::to_string(channels) + " ch";
+  }
+}
+
+}  // namespace
+
+std::string AudioListItem(const TrackRow& row, int number) {
+  std::string format = CodecName(row);
+  const std::string layout = ChannelLayout(row.channels);
+  if (!layout.empty()) format += (format.empty() ? "" : " ") + layout;
+  std::string item = std::to_string(number) + ": " + TrimBlanks(row.language);
+  if (!format.empty()) item += ", " + format;
+  if (!row.name.empty()) item += ", \"" + row.name + "\"";
+  return row.kind.empty() ? item + " (unknown format)" : item;
 }
 
 void SelectAudioRow(Form1& form, const TrackRow& row) {
@@ -26,7 +65,8 @@ void ShowTrackReport(App& app) {
   form.cmbAudio.Clear();
   form.cmbSubs.Clear();
 
-  for (int i = 0; i < audio.count; ++i) form.cmbAudio.Items.push_back(AudioListItem(audio.rows[i]));
+  for (int i = 0; i < audio.count; ++i)
+    form.cmbAudio.Items.push_back(AudioListItem(audio.rows[i], i + 1));
   // On an empty list there is nothing to select; otherwise the list's click rule picks up
   // the first track, and the same choice is made explicitly below.
   form.cmbAudio.SetListIndex(0);

@@ -32,6 +32,10 @@ struct TrackRow {
   bool isDefault = true;
   int channels = 0;
   int sampleRate = 0;
+  // Audio only: the report's "Codec ID" ("A_AAC/MPEG4/LC/SBR") and the track's name, both
+  // shown in the audio list; empty when the report gives none.
+  std::string codecId{};
+  std::string name{};
 };
 
 struct TrackTable {

@@ -32,6 +32,7 @@ MkvTrack ReadTrack(const JsonValue& node) {
   t.codecPrivateLength =
       IntOf(Member(p, "codec_private_length"), static_cast<long long>(t.codecPrivate.size()));
   t.language = StringOf(Member(p, "language"));
+  t.name = StringOf(Member(p, "track_name"));
   t.defaultDurationNs = IntOf(Member(p, "default_duration"), 0);
   t.enabled = BoolOf(Member(p, "enabled_track"), true);
   t.defaultTrack = BoolOf(Member(p, "default_track"), true);

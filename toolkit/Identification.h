@@ -19,6 +19,7 @@ struct MkvTrack {
   std::vector<uint8_t> codecPrivate;
   long long codecPrivateLength = 0;
   std::string language;             // ISO 639-2, empty when not given
+  std::string name;                 // the track's name, empty when not given
   long long defaultDurationNs = 0;  // 0 when not given
   bool enabled = true;
   bool defaultTrack = true;

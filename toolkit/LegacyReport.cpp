@@ -164,8 +164,9 @@ std::string WriteLegacyReport(const MkvIdentification& id, const EbmlHead& head)
   if (id.durationNs >= 0) line("| + Duration: " + DurationText(id.durationNs / 1e9));
   if (!id.segmentUid.empty()) line("| + Segment UID: " + SegmentUidText(id.segmentUid));
 
-  // Track and attachment names are left out: they are free text, and the program reads
-  // this report by substrings ("A track", "Language:", a line ending in "subtitles").
+  // Names are free text, and the program reads this report by substrings ("A track",
+  // "Language:", a line ending in "subtitles"): attachment names are left out, a track's
+  // name is written percent-encoded and in quotes, where no such search can match it.
   line("|+ Segment tracks");
   for (const MkvTrack& t : id.tracks) {
     line("| + A track");
@@ -183,6 +184,7 @@ std::string WriteLegacyReport(const MkvIdentification& id, const EbmlHead& head)
       line(Format("|  + Default duration: %.3fms (%.3f fps for a video track)", ms, 1000.0 / ms));
     }
     if (!t.language.empty()) line("|  + Language: " + t.language);
+    if (!t.name.empty()) line("|  + Name: \"" + PercentEncoded(t.name) + "\"");
     if (t.type == "video") {
       int dw = 0, dh = 0;
       DisplayInPixels(t, dw, dh);

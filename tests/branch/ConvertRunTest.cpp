@@ -67,8 +67,10 @@ struct RefusalRow {
 
 // clang-format off
 const RefusalRow kRefusals[] = {
-    {"MissingOutputFolder", [](Job& s) { s.form().txtTMP.Text = s.Out("missing"); }, "Folder error (16): Output folder does not exist."},
-    {"NoSource", [](Job& s) { s.form().txtFile.Text.clear(); }, "Folder error (16): Output folder does not exist."},
+    {"MissingOutputFolderNotCreated", [](Job& s) { s.form().txtTMP.Text = s.Out("missing/deeper"); s.ui.boxAnswers = {MsgResult::kNo}; }, "Folder error (36): Output folder {out}missing/deeper does not exist. Create it?"},
+    // Runs without the user are not asked: a box nobody reads would answer Yes.
+    {"MissingOutputFolderInACommandLineRun", [](Job& s) { s.form().txtTMP.Text = s.Out("missing"); s.app.bCommandLine = true; }, "Folder error (16): Output folder {out}missing does not exist."},
+    {"NoSource", [](Job& s) { s.form().txtFile.Text.clear(); }, " (16): No film is chosen."},
     // A path that cannot be quoted on a command line never reaches a tool.
     {"SourceWithAQuote", [](Job& s) { s.form().txtFile.Text = s.source + "\" -o \"x.mkv"; WriteFile(s.form().txtFile.Text, "mkv"); }, "Unsafe path (48): This source file cannot be used: its path holds a double quote or a line break, which cannot be passed to the conversion tools. Please rename it.\r{src}\" -o \"x.mkv"},
     {"SubtitleWithAQuote", [](Job& s) { s.form().strSubBrowse = "/subs/a\"b.srt"; }, "Unsafe path (48): This subtitle file cannot be used: its path holds a double quote or a line break, which cannot be passed to the conversion tools. Please rename it.\r/subs/a\"b.srt"},
@@ -101,6 +103,17 @@ TEST_P(Refusal, StopsBeforeAnyToolAndEndsTheConversion) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, Refusal, ::testing::ValuesIn(kRefusals), RowName());
+
+// Yes to the box about a missing output folder creates it, with its parents, and converts.
+TEST(OutputFolder, AMissingOneIsCreatedOnYesAndTheRunGoesOn) {
+  Job s;
+  s.form().txtTMP.Text = s.Out("new/deeper/");
+  s.Convert();  // the box's default answer here: Yes
+  EXPECT_EQ(s.Boxes(), Lines{"Folder error (36): Output folder " + s.Out("new/deeper") +
+                             " does not exist. Create it?"});
+  EXPECT_TRUE(fs::is_directory(s.Out("new/deeper")));
+  EXPECT_EQ(s.form().txtProgress.Text, "Conversion done");
+}
 
 TEST(SplitSource, NineGigabytesAreConvertedInThreeParts) {
   Job s(9000000000);

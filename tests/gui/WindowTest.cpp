@@ -29,6 +29,7 @@
 #include "tests/e2e/MediaTools.h"
 #include "tests/e2e/RealProgram.h"
 #include "tests/gui/WindowFixture.h"
+#include "tests/support/ReportFixtures.h"
 #include "tests/support/TestApp.h"
 #include "tools/PosixToolRunner.h"
 
@@ -125,6 +126,7 @@ TEST_F(WindowTest, EachButtonAsksWhatItsHandlerAsks) {
 }
 
 TEST_F(WindowTest, DroppedFilesAreTakenInDropOrderButNotTextOrAddresses) {
+  ScriptReportTool(runner, ReportFixture("h264_ac3.txt"));  // films that can be read
   const std::vector<std::string> films = {Film("c film.mkv"), Film("a film.mkv"), Film("b.mkv")};
   EXPECT_TRUE(DropOn(&window, films));
   EXPECT_EQ(Inspected(films), films);

@@ -287,7 +287,7 @@ TEST_F(CheckGather, AMatroskaFilmIsReadWithTheConversionsParserAndTheChecker) {
 }
 
 TEST_F(CheckGather, FilmsThatCannotBeReadSayWhy) {
-  EXPECT_EQ(GatherMediaFacts(t.ctx, film).problem, "the Matroska report tool wrote no report");
+  EXPECT_EQ(GatherMediaFacts(t.ctx, film).problem, "the Matroska reader found no tracks");
   EXPECT_EQ(GatherMediaFacts(t.ctx, (films.path() / "gone.mkv").string()).problem, "no such file");
   const std::string text = (films.path() / "notes.txt").string();
   WriteFile(text, "x");

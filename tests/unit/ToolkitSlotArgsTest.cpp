@@ -256,9 +256,12 @@ TEST(ToolkitReport, TheProgramReadsTheReportAsItReadTheOldTool) {
         "|  + CodecPrivate, length 6 (h.264 profile: High @L5.1)"})
     EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line << "\n" << report;
   EXPECT_EQ(report.find('\r'), std::string::npos);
-  // Free text never reaches the report: names could pass for report lines.
-  for (const char* text : {"English subtitles", "Director", "A_AAC", ".ttf", "xyz"})
+  // Free text could pass for report lines: track names come percent-encoded in quotes, the
+  // other names not at all.
+  for (const char* text : {"English subtitles", "Director's", "Codec ID: A_AAC", ".ttf", "xyz"})
     EXPECT_EQ(report.find(text), std::string::npos) << text;
+  EXPECT_NE(report.find("|  + Name: \"Director%27s%20comments%0ACodec%20ID%3A%20A_AAC\"\n"),
+            std::string::npos);
   quillet::test::TestApp t;
   quillet::test::ParseReport(t, report);
   const TrackReport& r = t.app.report;

@@ -94,13 +94,14 @@ struct SettingsApp : TestApp {
   }
 };
 
+// An output folder that does not exist is not stored: the file keeps the one it held.
 TEST(SettingsFile, StartValuesAndChosenOptionsAreWrittenByteForByte) {
   SettingsApp t;
   Form1& f = t.form();
-  f.txtTMP.Text = "/home/user/";
+  f.txtTMP.Text = "/";
   SaveSettings(t.app);
   EXPECT_EQ(ReadFile(t.File()),
-            "\r\n\r\n\r\n/home/user/\r\n 0 \r\n 1 \r\n\r\n\r\n-1 \r\n\r\n-1 \r\n 0 \r\n 0 \r\n"
+            "\r\n\r\n\r\n/\r\n 0 \r\n 1 \r\n\r\n\r\n-1 \r\n\r\n-1 \r\n 0 \r\n 0 \r\n"
             "-1 \r\n 0 \r\n");
   f.strMKV = "/p/MKVToolnix/mkvextract.exe", f.strFF = "/p/FFMpeg/ffmpeg.exe";
   f.strMP4 = "/p/MP4Box/MP4Box.exe", f.txtTMP.Text = "/media/out put/", f.strMKVPath = "/films/";
@@ -111,7 +112,7 @@ TEST(SettingsFile, StartValuesAndChosenOptionsAreWrittenByteForByte) {
   SaveSettings(t.app);
   EXPECT_EQ(ReadFile(t.File()),
             "/p/MKVToolnix/mkvextract.exe\r\n/p/FFMpeg/ffmpeg.exe\r\n/p/MP4Box/MP4Box.exe\r\n"
-            "/media/out put/\r\n 0 \r\n 0 \r\n/films/\r\n --crf 20 \r\n 1 \r\n-sub-bg-alpha 0\r\n"
+            "/\r\n 0 \r\n 0 \r\n/films/\r\n --crf 20 \r\n 1 \r\n-sub-bg-alpha 0\r\n"
             " 2 \r\n 1 \r\n 1 \r\n 1 \r\n 1 \r\n");
 }
 
