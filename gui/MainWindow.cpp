@@ -96,12 +96,14 @@ void MainWindow::BuildWidgets() {
   files->addWidget(verdict, 2, 1, 1, 3);
   files->setColumnStretch(1, 1);
   // A typed path counts once the typing is finished (Enter, or leaving the box); a path
-  // the program put there is no typing.
-  connect(txtFile, &QLineEdit::editingFinished, this, [this, txtFile] {
+  // the program put there is no typing. Enter takes the film before it presses Convert.
+  const auto typed = [this, txtFile] {
     if (!txtFile->isModified() || busy_) return;
     txtFile->setModified(false);
     Handle([this] { SourceTyped(app_, films_); });
-  });
+  };
+  connect(txtFile, &QLineEdit::returnPressed, this, typed);
+  connect(txtFile, &QLineEdit::editingFinished, this, typed);
 
   // Target, recode format and priority.
   auto* lists = new QHBoxLayout;

@@ -99,7 +99,9 @@ void RefreshVerdictLine(App& app, const FilmFacts& films) {
     f.lblVerdict.Caption.clear();
   else
     f.lblVerdict.Caption = facts->readable ? VerdictFor(*facts, f) : CannotBeRead(*facts, source);
-  f.Command2.Enabled = facts && facts->readable;
+  // A film the window has not read (one a command-line, folder or queue run put there)
+  // was chosen all the same; only a film read as unreadable, or none, keeps Convert off.
+  f.Command2.Enabled = !source.empty() && (!facts || facts->readable);
 }
 
 void FileButton_Click(App& app, FilmFacts& films) {

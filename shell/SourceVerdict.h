@@ -41,7 +41,8 @@ Player ChosenPlayer(const Form1& form);
 bool ShowSourceVerdict(App& app, FilmFacts& films);
 
 // The verdict line (lblVerdict) for the source in txtFile from the facts kept, and
-// "Convert" enabled only for a film read as readable. Runs no tool.
+// "Convert" enabled for a source unless none is chosen or it was read as unreadable.
+// Runs no tool.
 void RefreshVerdictLine(App& app, const FilmFacts& films);
 
 // "File": the file dialog, then the verdict when a source was chosen.

@@ -63,6 +63,7 @@ TEST_F(WindowTest, EveryControlHasItsOwnSpokenNameAndKey) {
 // Alt+F is "File", Alt+C and Enter in the output box "Convert", Alt+H the Help box; a
 // screen reader's toggle of a check box runs its rule as a click does, and a click undoes it.
 TEST_F(WindowTest, KeysAndScreenReaderActionsDoWhatClicksDo) {
+  app.form.txtFile.Text = Film("film.mkv");  // Convert waits for a film
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
   // A key clicks its button as the mouse does, after the button has shown itself pressed.
@@ -93,6 +94,8 @@ TEST_F(WindowTest, KeysAndScreenReaderActionsDoWhatClicksDo) {
 // and the opening of the film puts it back: each time the same native window stays
 // shown (no unmapping, no flicker, no new place), and the widget's flags follow it.
 TEST_F(WindowTest, TheTopBandKeepsTheNativeWindowShown) {
+  app.form.txtFile.Text = Film("film.mkv");  // Convert waits for a film
+  ui.Repaint();
   const WId id = window.winId();
   int visibilityChanges = 0;
   QObject counting;  // the count ends with the test, before the window closes

@@ -109,9 +109,9 @@ TEST_F(RealToolsTest, AQueueOfThreeFilmsRunsToItsEndPastAFilmThatFails) {
   EXPECT_EQ(Entries(output), (std::vector<std::string>{"first.mpg", "third film.mp4"}));
   EXPECT_EQ(Probe((output / "first.mpg").string(), "a:0", "channels"), "6");
   EXPECT_EQ(Probe((output / "third film.mp4").string(), "a:0", "channels"), "2");
-  // The time left in all is an estimate from this machine's speed; the position is not.
+  // The time left in all, an estimate from this machine's speed, may follow.
   EXPECT_TRUE(std::any_of(positions.begin(), positions.end(), [](const std::string& shown) {
-    return shown.rfind("film 2 of 3 / 2 of 3, about ", 0) == 0 && shown.ends_with(" left in all");
+    return shown.rfind("film 2 of 3 / 2 of 3", 0) == 0;
   })) << ::testing::PrintToString(positions);
   EXPECT_TRUE(TakeWindowOptions(app) == before);
   EXPECT_EQ(Rows(window), "first.mkv PS3 (5.1) M2TS done, second.mkv PS3 (5.1) MP4 failed: " +
