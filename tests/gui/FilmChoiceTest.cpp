@@ -9,6 +9,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTreeWidget>
 
 #include "tests/gui/WindowFixture.h"
 #include "tools/PosixToolRunner.h"
@@ -134,6 +137,42 @@ TEST_F(FilmChoice, AFilmThatCannotBeReadIsRefusedWithOneBox) {
   EXPECT_EQ(app.form.txtFile.Text, good);
   EXPECT_TRUE(fs::exists(dir.path() / "output/good.mp4")) << ReadFile(ToolLog());
   EXPECT_TRUE(ConvertEnabled());
+}
+
+// Pictures of the verdict line and of the queue as the X server shows them (build/artifacts/):
+// this executable runs this test again under Xvfb, where it types a film and queues it twice.
+TEST_F(FilmChoice, PicturesOfTheVerdictLineAndTheQueueOnAnXDisplay) {
+  const fs::path verdict = artifacts / "quillet-verdict.png",
+                 queue = artifacts / "quillet-queue.png";
+  if (!qEnvironmentVariableIsSet(kOnXDisplay)) {
+    if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
+    for (const fs::path& picture : {verdict, queue}) fs::remove(picture);
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    const ProgramRun run = RunShell("env -u QT_QPA_PLATFORM " + std::string(kOnXDisplay) +
+                                    "=1 timeout 120 xvfb-run -a " + ShellQuoted(self) +
+                                    " --gtest_filter=FilmChoice.PicturesOf*");
+    ASSERT_EQ(run.status, 0) << run.err;
+    for (const fs::path& picture : {verdict, queue}) ExpectWindowPicture(picture);
+    return;
+  }
+  ASSERT_EQ(QGuiApplication::platformName(), "xcb");
+  const std::string film =
+      TestFilm("a film.mkv", "160x120", 1, "-c:v libx264 -preset ultrafast -c:a ac3");
+  ASSERT_FALSE(film.empty());
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  const auto picture = [this](const fs::path& file) {
+    QTest::qWait(300);  // the X server has drawn what the window painted
+    QScreen* screen = window.screen();
+    ASSERT_TRUE(screen->grabWindow(window.winId()).save(QString::fromStdString(file), "PNG"));
+  };
+  Type(film);
+  ASSERT_EQ(Verdict().rfind("PS3: ", 0), 0u) << Verdict();
+  picture(verdict);
+  window.findChild<QPushButton*>("cmdQueueAdd")->click();
+  window.findChild<QCheckBox*>("chkAVCHD")->click();
+  window.findChild<QPushButton*>("cmdQueueAdd")->click();
+  ASSERT_EQ(window.findChild<QTreeWidget*>("lstQueue")->topLevelItemCount(), 2);
+  picture(queue);
 }
 
 }  // namespace

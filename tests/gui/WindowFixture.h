@@ -9,8 +9,10 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QImage>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QSet>
 #include <QUrl>
 #include <filesystem>
 #include <functional>
@@ -29,12 +31,15 @@ namespace fs = std::filesystem;
 using SB = QMessageBox::StandardButton;
 
 // The one QApplication of the executable, made before any widget member is built.
+inline constexpr const char* kOnXDisplay = "QUILLET_TEST_ON_X_DISPLAY";
+
 struct WithGuiApp {
   WithGuiApp() {
     static int argc = 1;
     static char name[] = "quillet-gui-test", *argv[] = {name, nullptr};
-    [[maybe_unused]] static QApplication* app =
-        (qputenv("QT_QPA_PLATFORM", "offscreen"), new QApplication(argc, argv));
+    // kOnXDisplay: this executable runs again under Xvfb, to take pictures of the window.
+    if (!qEnvironmentVariableIsSet(kOnXDisplay)) qputenv("QT_QPA_PLATFORM", "offscreen");
+    [[maybe_unused]] static QApplication* app = new QApplication(argc, argv);
   }
 };
 
@@ -135,5 +140,18 @@ class RealToolsTest : public ::testing::Test, protected WithGuiApp {
   TempFolder dir{"quillet-real"};
   const fs::path artifacts = QUILLET_BINARY_DIR "/artifacts";
 };
+
+// A picture of a window, not an empty or one-coloured one, of a plausible size.
+inline void ExpectWindowPicture(const std::filesystem::path& file) {
+  QImage image;
+  ASSERT_TRUE(image.load(QString::fromStdString(file.string()), "PNG")) << file;
+  EXPECT_TRUE(image.width() >= 300 && image.width() <= 2000 && image.height() >= 200 &&
+              image.height() <= 1500)
+      << file;
+  QSet<QRgb> colours;  // something is drawn: far more than one colour
+  for (int y = 0; y < image.height(); y += 3)
+    for (int x = 0; x < image.width(); x += 3) colours.insert(image.pixel(x, y));
+  EXPECT_GT(colours.size(), 20) << file;
+}
 
 }  // namespace quillet::test
