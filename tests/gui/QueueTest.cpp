@@ -58,15 +58,10 @@ TEST_F(RealToolsTest, AQueueOfThreeFilmsRunsToItsEndPastAFilmThatFails) {
   for (const fs::path& source : sources) fs::copy_file(made, source);
   program.WriteSettings(
       {.outputFolder = output.string() + "/", .sourceFolder = films.string() + "/"});
-  PosixToolRunner runner;
-  ASSERT_TRUE(runner.SetToolLog((program.folder() / "tools.log").string()));
-  CountingQtUi ui;
-  FakePower power;
-  FakeComponents components;
-  FakeMediaGraph media;
-  Context ctx{program.folder().string(), runner, ui, power, components, media};
-  App app(ctx);
-  MainWindow window(app, ui);
+  RealWindow<CountingQtUi> real(program);
+  App& app = real.app;
+  MainWindow& window = real.window;
+  auto& ui = real.ui;
   window.Load(CommandLine{});
   const auto click = [&window](const char* name) {
     window.findChild<QAbstractButton*>(name)->click();

@@ -185,15 +185,10 @@ TEST_F(RealToolsTest, StopEndsARealEncodeAndPutsTheEarlierResultBack) {
   WriteFile(earlier, "an earlier result");
   program.WriteSettings(
       {.outputFolder = output.string() + "/", .sourceFolder = dir.str() + "/", .recode = true});
-  PosixToolRunner runner;
-  ASSERT_TRUE(runner.SetToolLog((program.folder() / "tools.log").string()));
-  ScriptedQtUi ui;
-  FakePower power;
-  FakeComponents components;
-  FakeMediaGraph media;
-  Context ctx{program.folder().string(), runner, ui, power, components, media};
-  App app(ctx);
-  MainWindow window(app, ui);
+  RealWindow<ScriptedQtUi> real(program);
+  App& app = real.app;
+  MainWindow& window = real.window;
+  auto& ui = real.ui;
   window.show();
   auto* stop = window.findChild<QPushButton*>("cmdStop");
   ASSERT_NE(stop, nullptr);

@@ -24,6 +24,7 @@
 #include "tests/e2e/MediaTools.h"
 #include "tests/e2e/RealProgram.h"
 #include "tests/support/TestApp.h"
+#include "tools/PosixToolRunner.h"
 
 namespace quillet::test {
 
@@ -139,6 +140,23 @@ class RealToolsTest : public ::testing::Test, protected WithGuiApp {
   }
   TempFolder dir{"quillet-real"};
   const fs::path artifacts = QUILLET_BINARY_DIR "/artifacts";
+};
+
+// The window over the real tool runner in a copied program folder, tools.log beside it.
+template <typename TUi = ScriptedQtUi>
+struct RealWindow {
+  explicit RealWindow(const RealProgram& program)
+      : ctx{program.folder().string(), runner, ui, power, components, media} {
+    EXPECT_TRUE(runner.SetToolLog((program.folder() / "tools.log").string()));
+  }
+  PosixToolRunner runner;
+  TUi ui;
+  FakePower power;
+  FakeComponents components;
+  FakeMediaGraph media;
+  Context ctx;
+  App app{ctx};
+  MainWindow window{app, ui};
 };
 
 // A picture of a window, not an empty or one-coloured one, of a plausible size.

@@ -286,15 +286,10 @@ TEST_F(RealToolsTest, TheProgressBarFillsDuringARealEncode) {
   fs::create_directories(dir.path() / "output");
   program.WriteSettings(
       {.outputFolder = dir.str() + "/output/", .sourceFolder = dir.str() + "/", .recode = true});
-  PosixToolRunner runner;
-  ASSERT_TRUE(runner.SetToolLog((program.folder() / "tools.log").string()));
-  ScriptedQtUi ui;
-  FakePower power;
-  FakeComponents components;
-  FakeMediaGraph media;
-  Context ctx{program.folder().string(), runner, ui, power, components, media};
-  App app(ctx);
-  MainWindow window(app, ui);
+  RealWindow<ScriptedQtUi> real(program);
+  App& app = real.app;
+  MainWindow& window = real.window;
+  auto& ui = real.ui;
   window.show();
   auto* bar = window.findChild<QProgressBar*>("progressBar");
   ASSERT_NE(bar, nullptr);
