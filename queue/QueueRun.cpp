@@ -12,6 +12,7 @@
 #include "app/Ui.h"
 #include "app/UnsafePath.h"
 #include "base/StopRequest.h"
+#include "batch/FolderConversion.h"
 #include "convert/Convert.h"
 #include "queue/JobOptions.h"
 #include "sys/Power.h"
@@ -69,11 +70,6 @@ class WindowKept {
 
 }  // namespace
 
-std::string QueueStoppedText(size_t done, size_t count) {
-  return "Conversion stopped. " + std::to_string(done) + " of " + std::to_string(count) +
-         " films done.";
-}
-
 std::optional<seconds> QueueTimeLeft(seconds spent, uint64_t bytesDone, uint64_t bytesLeft) {
   if (bytesDone == 0 || spent.count() <= 0) return std::nullopt;
   return seconds(
@@ -105,7 +101,8 @@ void QueueRun::Run() {
   try {
     RunEach(count);
   } catch (const RunStopped&) {
-    SetProgress(app_, QueueStoppedText(done_, count));
+    // As a folder run counts them: the films finished with, converted or failed.
+    SetProgress(app_, StoppedRunText(done_ + failed_, count));
     throw;
   }
   // The last film's success text must not stand for the whole queue.

@@ -16,9 +16,6 @@
 
 namespace quillet {
 
-// The progress text of a queue cut short: "Conversion stopped. 1 of 3 films done."
-std::string QueueStoppedText(size_t done, size_t count);
-
 // The time the rest of the queue should take at the pace of the films done so far,
 // judged by the size of the sources; none before a film is done.
 std::optional<std::chrono::seconds> QueueTimeLeft(std::chrono::seconds spent, uint64_t bytesDone,

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "app/Program.h"
+#include "base/StopRequest.h"
 #include "queue/QueueFile.h"
 #include "queue/WindowOptions.h"
 #include "tests/gui/WindowFixture.h"
@@ -142,6 +143,32 @@ TEST_F(WindowTest, TheQueueFileIsShownAndOnlyFilmsThatMayMoveMove) {
   WriteFile(path, "no queue");
   EXPECT_EQ(rows(0, {}), "");
   EXPECT_TRUE(Holds(app.form.txtProgress.Text, path + " is damaged"));
+}
+
+// Stop in the second film: that film can run again, the third still waits, the file keeps
+// it, and the line says how many films the queue was through.
+TEST_F(WindowTest, AQueueStoppedInItsSecondFilmKeepsTheRestWaiting) {
+  std::vector<Job> jobs;
+  for (const char* name : {"a.mkv", "b.mkv", "c.mkv"})
+    jobs.push_back({Film(name), {}, 1, -1, JobState::kWaiting, ""});
+  const std::string path = QueueFilePath(programDir.str());
+  ASSERT_TRUE(SaveQueue(path, jobs));
+  MainWindow window(app, ui);
+  runner.On("mkvinfo.exe", [&](const std::vector<std::string>& argv) {
+    if (std::any_of(argv.begin(), argv.end(), [](auto& arg) { return arg.ends_with("b.mkv"); })) {
+      runner.CallIdle();
+      window.findChild<QAbstractButton*>("cmdStop")->click();
+    }
+    ThrowIfStopRequested();
+    return std::string();
+  });
+  window.findChild<QAbstractButton*>("cmdQueueStart")->click();
+  EXPECT_EQ(app.form.txtProgress.Text, "Conversion stopped. 1 of 3 films done.");
+  const std::vector<Job> kept = LoadQueue(path).jobs;
+  ASSERT_EQ(kept.size(), 3u);
+  EXPECT_NE(kept[0].state, JobState::kWaiting);
+  EXPECT_TRUE(kept[1].state == JobState::kStopped && kept[2].state == JobState::kWaiting);
+  EXPECT_FALSE(StopRequested() || app.stopped || window.Busy());
 }
 
 }  // namespace
