@@ -86,6 +86,10 @@ QString StartFolder(const std::string& folder) {
 
 int QtUi::MsgBox(const std::string& text, int style, const std::string& title) {
   if (answer_) return answer_(text, style);
+  return AskUser(text, style, title);
+}
+
+int QtUi::AskUser(const std::string& text, int style, const std::string& title) {
   QMessageBox box(window_);
   box.setWindowTitle(Q(title.empty() ? kProgramTitle : title));
   box.setText(Q(text));

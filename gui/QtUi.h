@@ -34,6 +34,9 @@ class QtUi : public Ui {
   void SetBoxAnswer(BoxAnswer answer) { answer_ = std::move(answer); }
 
   int MsgBox(const std::string& text, int style, const std::string& title) override;
+  // A question of the window's own (not of the run): shown even while SetBoxAnswer
+  // answers the run's boxes.
+  int AskUser(const std::string& text, int style, const std::string& title);
   std::string OpenFile(const OpenFileRequest& request) override;
   std::string BrowseForFolder(const std::string& prompt) override;
   void Repaint() override;

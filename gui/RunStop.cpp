@@ -7,10 +7,11 @@
 #include "app/Ui.h"
 #include "base/StopRequest.h"
 #include "convert/PathNames.h"
+#include "gui/QtUi.h"
 
 namespace quillet {
 
-RunStop::RunStop(App& app, Ui& ui, QObject* parent)
+RunStop::RunStop(App& app, QtUi& ui, QObject* parent)
     : QObject(parent), app_(app), ui_(ui), button_(new QPushButton("&Stop")) {
   button_->setObjectName("cmdStop");
   button_->setAccessibleName("Stop");
@@ -30,7 +31,7 @@ void RunStop::Stop() {
 
 void RunStop::AskToQuit() {
   const int answer =
-      ui_.MsgBox("Stop the conversion and quit?", MsgStyle::kYesNo + MsgStyle::kQuestion, "");
+      ui_.AskUser("Stop the conversion and quit?", MsgStyle::kYesNo + MsgStyle::kQuestion, "");
   if (answer != MsgResult::kYes) return;
   quitting_ = true;
   RequestUserStop();

@@ -12,11 +12,11 @@ class QPushButton;
 namespace quillet {
 
 struct App;
-class Ui;
+class QtUi;
 
 class RunStop : public QObject {
  public:
-  RunStop(App& app, Ui& ui, QObject* parent = nullptr);
+  RunStop(App& app, QtUi& ui, QObject* parent = nullptr);
 
   // The "Stop" button, disabled until a run starts a tool or a wait.
   QPushButton* button() const { return button_; }
@@ -36,7 +36,7 @@ class RunStop : public QObject {
 
  private:
   App& app_;
-  Ui& ui_;
+  QtUi& ui_;
   QPushButton* button_;
   bool quitting_ = false;
 };

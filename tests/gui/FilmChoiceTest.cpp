@@ -19,17 +19,12 @@
 namespace quillet::test {
 namespace {
 
-// Keeps the text of every box; the file dialog gives `chosenFile`.
+// The file dialog gives `chosenFile`.
 class RecordingUi : public ScriptedQtUi {
  public:
-  std::vector<std::string> boxes;
   QString chosenFile;
 
  protected:
-  SB ExecMessageBox(QMessageBox& box) override {
-    boxes.push_back(box.text().toStdString());
-    return ScriptedQtUi::ExecMessageBox(box);
-  }
   QString ExecOpenFile(const QString&, const QString&, const QStringList&) override {
     return chosenFile;
   }

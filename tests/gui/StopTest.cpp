@@ -24,47 +24,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Boxes take the scripted answers in turn, then their default; their texts are kept.
-class AnsweringQtUi : public ScriptedQtUi {
- public:
-  std::vector<SB> answers;
-  std::vector<QString> asked;
-
+class StopTest : public WindowTest {
  protected:
-  SB ExecMessageBox(QMessageBox& box) override {
-    asked.push_back(box.text());
-    if (answers.empty()) return ScriptedQtUi::ExecMessageBox(box);
-    return std::exchange(answers, {answers.begin() + 1, answers.end()}).front();
-  }
-};
-
-class StopTest : public ::testing::Test, protected WithGuiApp {
- protected:
-  StopTest() {
-    app.form.txtTMP.Text = outputDir.withSep();
-    window.show();
-  }
   ~StopTest() override { ClearStopRequest(); }
   QPushButton* Button(const char* name, QWidget* in = nullptr) {
     return (in ? in : &window)->findChild<QPushButton*>(name);
   }
-  std::string Film(const std::string& name) {
-    WriteFile(sourceDir.path() / name, "not really a film");
-    return (sourceDir.path() / name).string();
-  }
   std::string Progress() {
     return window.findChild<QLineEdit*>("txtProgress")->text().toStdString();
   }
-
-  TempFolder programDir{"quillet-program"}, outputDir{"quillet-output"}, sourceDir{"quillet-in"};
-  IdlingToolRunner runner;
-  AnsweringQtUi ui;
-  FakePower power;
-  FakeComponents components;
-  FakeMediaGraph media;
-  Context ctx{programDir.str(), runner, ui, power, components, media};
-  App app{ctx};
-  MainWindow window{app, ui};
 };
 
 // Escape, and a close the user confirms, stop the run as Stop does; a close the user
@@ -84,7 +52,7 @@ TEST_F(StopTest, EscapeAndAConfirmedCloseStopTheRunADeclinedCloseDoesNot) {
     SCOPED_TRACE(c.how);
     window.show();
     ui.answers = c.answers;
-    ui.asked.clear();
+    ui.boxes.clear();
     size_t callsAtStop = 0;
     runner.On("mkvinfo.exe", [&](const std::vector<std::string>&) {
       if (callsAtStop > 0) return std::string();
@@ -100,7 +68,7 @@ TEST_F(StopTest, EscapeAndAConfirmedCloseStopTheRunADeclinedCloseDoesNot) {
       return std::string();
     });
     window.ConvertCommandLine(ParseCommandLine(std::vector<std::string>{Film("film.mkv")}));
-    EXPECT_EQ(ui.asked.empty() ? "" : ui.asked[0].toStdString(),
+    EXPECT_EQ(ui.boxes.empty() ? "" : ui.boxes[0],
               c.answers.empty() ? "" : "Stop the conversion and quit?");
     EXPECT_EQ(runner.calls.size() > callsAtStop, !c.stopped);
     EXPECT_EQ(Progress() == "Conversion stopped.", c.stopped);

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gui/MainWindow.h"
@@ -50,6 +51,8 @@ class ScriptedQtUi : public QtUi {
  public:
   QString folderAnswer;
   std::vector<QString> fileTitles, folderCaptions;  // a file dialog: "title | first filter"
+  std::vector<std::string> boxes;                   // the text of every box shown
+  std::vector<SB> answers;  // the boxes' answers in turn; then each takes its default
   std::function<void()> afterRepaint;
 
   void Repaint() override {
@@ -58,7 +61,11 @@ class ScriptedQtUi : public QtUi {
   }
 
  protected:
-  SB ExecMessageBox(QMessageBox& box) override { return box.standardButton(box.defaultButton()); }
+  SB ExecMessageBox(QMessageBox& box) override {
+    boxes.push_back(box.text().toStdString());
+    if (answers.empty()) return box.standardButton(box.defaultButton());
+    return std::exchange(answers, {answers.begin() + 1, answers.end()}).front();
+  }
   QString ExecOpenFile(const QString& title, const QString&, const QStringList& filters) override {
     fileTitles.push_back(title + " | " + filters.value(0));
     return {};
