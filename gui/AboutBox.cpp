@@ -8,15 +8,27 @@
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <filesystem>
 
 #include "shell/CommandLineOptions.h"
+#include "sys/FileAPI.h"
 
 namespace quillet {
 namespace {
 
-// The README's usage section, in the source tree the program was built from.
+// The README installed beside an installed program (/usr/lib/quillet ->
+// /usr/share/doc/quillet), else the one of the source tree the program was built from.
+std::string ReadmePath() {
+  const std::filesystem::path installed =
+      std::filesystem::path(ProgramFolderOfExecutable()) / "../../share/doc/quillet/README.md";
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(installed, ec)) return installed.lexically_normal().string();
+  return QUILLET_README;
+}
+
+// The README's usage section.
 QString UsageLink() {
-  QUrl url = QUrl::fromLocalFile(QStringLiteral(QUILLET_README));
+  QUrl url = QUrl::fromLocalFile(QString::fromStdString(ReadmePath()));
   url.setFragment("command-line");
   return QString("<a href=\"%1\">Usage (README)</a>").arg(url.toString(QUrl::FullyEncoded));
 }
