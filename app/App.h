@@ -10,6 +10,7 @@
 #include "app/FolderForm.h"
 #include "app/Form1.h"
 #include "inspect/TrackReport.h"
+#include "sys/FileLayout.h"
 
 namespace quillet {
 
@@ -20,15 +21,16 @@ class Components;
 class MediaGraph;
 class RunCleanup;
 
-// The ports that replace the platform, and the program folder. Handed down, never
-// global.
+// The ports that replace the platform, the program folder and where the program's own
+// files go. Handed down, never global.
 struct Context {
-  std::string programFolder;  // folder of the executable, no trailing separator
+  std::string programFolder;  // folder of the executable and its tools, no trailing separator
   ToolRunner& runner;
   Ui& ui;
   Power& power;
   Components& components;
   MediaGraph& media;
+  FileLayout files = FileLayout::InProgramFolder(programFolder);
 };
 
 struct App {

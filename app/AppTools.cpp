@@ -47,7 +47,7 @@ std::string GetCommandOutput(App& app, const std::string& commandLine, bool capt
 }
 
 void AppendDebugLog(App& app, const std::string& line) {
-  quillet::AppendDebugLog(app.ctx.programFolder, line);
+  quillet::AppendDebugLog(app.ctx.files.logFolder, line);
 }
 
 std::string ToolPath(const App& app, const std::string& relative) {

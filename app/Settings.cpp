@@ -22,7 +22,7 @@ namespace {
 constexpr int kSettingsLines = 15;
 
 std::string SettingsPath(const App& app, const std::string& name) {
-  return app.ctx.programFolder + kSepStr + name;
+  return app.ctx.files.settingsFolder + kSepStr + name;
 }
 
 // A check box takes a stored 0 or 1; any other stored value leaves it as it is.
@@ -195,11 +195,11 @@ void KeepSettingsAsRead(App& app) {
 }
 
 void Form_DblClick(App& app) {
-  const std::string& folder = app.ctx.programFolder;
   std::string batch;
   for (const char* component : {"\\FSFWrap.dll", "\\WAVDEST.AX"})
-    batch += "regsvr32 \"" + ProgramPath(folder, component) + "\"\r\n";
-  ReplaceFileContents(ProgramPath(folder, "\\register.bat"), batch);
+    batch += "regsvr32 \"" + ProgramPath(app.ctx.programFolder, component) + "\"\r\n";
+  // The user's file, beside the settings: an installed program folder is not theirs.
+  ReplaceFileContents(SettingsPath(app, "register.bat"), batch);
 }
 
 }  // namespace quillet

@@ -118,14 +118,14 @@ std::string FileNameFromPath(const std::string& path) {
   return sep == std::string::npos ? path : path.substr(sep + 1);
 }
 
-void AppendDebugLog(const std::string& programFolder, const std::vector<std::string>& lines) {
+void AppendDebugLog(const std::string& logFolder, const std::vector<std::string>& lines) {
   // A stream that failed to open ignores the writes: a read-only folder only loses lines.
-  std::ofstream log(programFolder + "/debug.log", std::ios::binary | std::ios::app);
+  std::ofstream log(logFolder + "/debug.log", std::ios::binary | std::ios::app);
   for (const std::string& line : lines) log << line << "\r\n";
 }
 
-void AppendDebugLog(const std::string& programFolder, const std::string& line) {
-  AppendDebugLog(programFolder, std::vector<std::string>{line});
+void AppendDebugLog(const std::string& logFolder, const std::string& line) {
+  AppendDebugLog(logFolder, std::vector<std::string>{line});
 }
 
 void DeleteFileQuietly(const std::string& path) {

@@ -45,10 +45,10 @@ std::optional<std::string> ReadBytes(const std::string& path, size_t limit = SIZ
 // The text after the last separator; the whole path when there is none.
 std::string FileNameFromPath(const std::string& path);
 
-// Appends each line followed by CR LF to programFolder + "/debug.log". Errors are
-// ignored: a read-only program folder only loses log lines.
-void AppendDebugLog(const std::string& programFolder, const std::vector<std::string>& lines);
-void AppendDebugLog(const std::string& programFolder, const std::string& line);
+// Appends each line followed by CR LF to logFolder + "/debug.log". Errors are ignored: a
+// read-only folder only loses log lines.
+void AppendDebugLog(const std::string& logFolder, const std::vector<std::string>& lines);
+void AppendDebugLog(const std::string& logFolder, const std::string& line);
 
 // Deletes a file, ignoring every error (a missing file is simply skipped).
 void DeleteFileQuietly(const std::string& path);

@@ -17,7 +17,7 @@ constexpr int kLockPollMs = 200;
 
 ConversionGuard::ConversionGuard(App& app)
     : app_(app),
-      lock_(ProgramPath(app.ctx.programFolder, kLockFile)),
+      lock_(ProgramPath(app.ctx.files.lockFolder, kLockFile)),
       outputLock_(WithTrailingSep(AbsolutePath(app.form.txtTMP.Text)) + kOutputLockFile,
                   FileLock::Lifetime::kRemovedWhenDone),
       outer_(app.cleanup) {

@@ -25,6 +25,7 @@
 #include "shell/CmdLine.h"
 #include "sys/DlopenComponents.h"
 #include "sys/FileAPI.h"
+#include "sys/FileLayout.h"
 #include "tools/PosixToolRunner.h"
 
 namespace quillet {
@@ -52,15 +53,21 @@ int TerminalColumns() {
   return size.ws_col;
 }
 
+// The program folder, and where this run keeps its own files: decided once, here.
+struct ProgramPlace {
+  std::string folder = ProgramFolderOfExecutable();
+  FileLayout files = ChooseFileLayout(folder);
+};
+
 bool IsSet(const char* value) {
   return value != nullptr && *value != '\0';
 }
 
 // What the tools print goes to tools.log beside the debug log, the last run's only,
 // unless the user asked to see it.
-void ChooseToolOutput(PosixToolRunner& runner, const std::string& programFolder) {
+void ChooseToolOutput(PosixToolRunner& runner, const FileLayout& files) {
   if (VerboseRun()) return;
-  runner.SetToolLog(programFolder + "/tools.log");
+  runner.SetToolLog(files.logFolder + "/tools.log");
 }
 
 // Shows the window, lets the event loop paint it once, saves it as a picture and ends.
@@ -146,8 +153,9 @@ int RunWithoutDisplay(int& argc, char** argv, const CommandLine& commandLine) {
   const bool terminal = isatty(STDERR_FILENO);
   ConsoleUi ui(std::cerr, terminal ? ConsoleProgress::Mode::Terminal : ConsoleProgress::Mode::Log,
                StepProgress::Clock::now, terminal ? TerminalColumns() : 0);
-  Context ctx{
-      ProgramFolderOfExecutable(), ports.runner, ui, ports.power, ports.components, ports.media};
+  const ProgramPlace place;
+  Context ctx{place.folder,     ports.runner, ui,         ports.power,
+              ports.components, ports.media,  place.files};
   App app(ctx);
   if (commandLine.Empty())
     return AnswerWithoutRun(Refusal("no display, and nothing to convert named"));
@@ -156,7 +164,7 @@ int RunWithoutDisplay(int& argc, char** argv, const CommandLine& commandLine) {
   // From here on the progress goes to standard error.
   ui.Attach(app.form);
   ui.TellTo(std::cout);
-  ChooseToolOutput(ports.runner, ctx.programFolder);
+  ChooseToolOutput(ports.runner, ctx.files);
   // How far a tool is shows while it runs.
   ports.runner.SetIdleCallback([&ui] { ui.Repaint(); });
   try {
@@ -172,16 +180,18 @@ int RunWithoutDisplay(int& argc, char** argv, const CommandLine& commandLine) {
 int RunCheckCommand(int argc, char** argv) {
   PosixToolRunner runner;
   const std::vector<std::string> args(argv + 2, argv + argc);
-  return RunCheckCommand(ProgramFolderOfExecutable(), runner, args, std::cout, std::cerr);
+  const ProgramPlace place;
+  return RunCheckCommand(place.folder, place.files, runner, args, std::cout, std::cerr);
 }
 
 int RunWithWindow(int& argc, char** argv, const CommandLine& commandLine) {
   QApplication qtApp(argc, argv);
   RealPorts ports;
   QtUi ui;
-  Context ctx{
-      ProgramFolderOfExecutable(), ports.runner, ui, ports.power, ports.components, ports.media};
-  ChooseToolOutput(ports.runner, ctx.programFolder);
+  const ProgramPlace place;
+  Context ctx{place.folder,     ports.runner, ui,         ports.power,
+              ports.components, ports.media,  place.files};
+  ChooseToolOutput(ports.runner, ctx.files);
   App app(ctx);
   MainWindow window(app, ui);
   if (commandLine.Empty()) {

@@ -77,7 +77,7 @@ QueuePanel::QueuePanel(App& app, QtUi& ui, Handler handle, QWidget* parent)
   layout->addWidget(list_, 1);
   layout->addLayout(buttons);
 
-  path_ = QueueFilePath(app_.ctx.programFolder);
+  path_ = QueueFilePath(app_.ctx.files.settingsFolder);
   LoadedQueue loaded = LoadQueue(path_);
   queue_.Load(std::move(loaded.jobs));
   if (!loaded.problem.empty()) {

@@ -335,7 +335,7 @@ void ParseTrackReport(App& app) {
   auto lines = LoadReportLines(reportPath);
   std::vector<std::string> log = ParseReportLines(
       app.form, app.report, lines ? std::move(*lines) : std::vector<std::string>{});
-  AppendDebugLog(app.ctx.programFolder, log);
+  AppendDebugLog(app.ctx.files.logFolder, log);
   ShowTrackReport(app);
   DeleteFileQuietly(reportPath);
 }

@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Converts a generated sample film to a PS3 MP4 and shows what the result holds.
 #
-# Installs what is missing and builds (scripts/setup.sh), makes a 10-second Matroska
-# sample with H.264 High at level 5.1 and AC3 5.1 sound (the kind of film a PS3 refuses),
-# and converts it with the built program, without a window, from a program folder of its
-# own under build/demo/, so your own settings in build/program are left alone.
+# Installs what is missing and builds the program and its toolkit (scripts/setup.sh; the
+# tests are left to scripts/test.sh), makes a 10-second Matroska sample with H.264 High
+# at level 5.1 and AC3 5.1 sound (the kind of film a PS3 refuses), and converts it with
+# the built program, without a window, from a program folder of its own under
+# build/demo/, so your own settings in build/program are left alone.
 # Ends with a non-zero status when the conversion fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
-scripts/setup.sh
+scripts/setup.sh quillet quillet-toolkit
 
 demo="$root/build/demo"
 program="$demo/program"

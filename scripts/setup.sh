@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Quillet needs to build, test and run, when they are
-# missing and we are root; then configures and builds into ./build with two jobs.
+# missing and we are root; then configures and builds into ./build with two jobs: the
+# targets named (scripts/setup.sh quillet quillet-toolkit), else everything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,4 +33,8 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j2
+if [ $# -gt 0 ]; then
+  cmake --build build -j2 --target "$@"
+else
+  cmake --build build -j2
+fi

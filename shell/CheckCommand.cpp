@@ -142,13 +142,13 @@ int RunCheck(Context& ctx, const std::vector<std::string>& args, std::ostream& o
   return CheckExitStatus(report);
 }
 
-int RunCheckCommand(const std::string& programFolder, ToolRunner& runner,
+int RunCheckCommand(const std::string& programFolder, const FileLayout& files, ToolRunner& runner,
                     const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   ConsoleUi ui(err);
   NoPower power;
   NoComponents components;
   NoMediaGraph media;
-  Context ctx{programFolder, runner, ui, power, components, media};
+  Context ctx{programFolder, runner, ui, power, components, media, files};
   return RunCheck(ctx, args, out, err);
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "check/PlayerLimits.h"
+#include "sys/FileLayout.h"
 
 namespace quillet {
 
@@ -38,7 +39,7 @@ int RunCheck(Context& ctx, const std::vector<std::string>& args, std::ostream& o
 
 // The whole command with ports of its own: the tool runner given, a console for the
 // rest. A check shuts nothing down, registers nothing and builds no media graph.
-int RunCheckCommand(const std::string& programFolder, ToolRunner& runner,
+int RunCheckCommand(const std::string& programFolder, const FileLayout& files, ToolRunner& runner,
                     const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 inline constexpr const char* kCheckUsage =

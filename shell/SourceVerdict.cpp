@@ -50,7 +50,7 @@ void ShowVerdictOf(App& app, const MediaFacts& facts, const std::string& source)
   f.txtFile.ToolTip = text;
   std::vector<std::string> log = {"Will it play? " + source};
   for (const std::string& line : Lines(text)) log.push_back(line);
-  AppendDebugLog(app.ctx.programFolder, log);
+  AppendDebugLog(app.ctx.files.logFolder, log);
 }
 
 bool RefuseUnreadable(App& app, const MediaFacts& facts, const std::string& source) {
