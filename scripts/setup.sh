@@ -15,6 +15,7 @@ PACKAGES=(
   libbluray-bin libbluray-dev
   fonts-dejavu-core fonts-liberation fonts-wqy-microhei tesseract-ocr tesseract-ocr-heb
   nlohmann-json3-dev
+  dpkg-dev file help2man librsvg2-bin lintian desktop-file-utils appstream
 )
 
 missing=()
