@@ -2,7 +2,6 @@
 // checkers say of it, and the program it installs run by an ordinary user.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -12,6 +11,10 @@
 
 #include "tests/e2e/MediaTools.h"
 #include "tests/e2e/RealProgram.h"
+
+#ifndef QUILLET_PACKAGE_IN_BUILD
+#define QUILLET_PROJECT_VERSION ""  // the tests skip
+#endif
 
 namespace quillet::test {
 namespace {
@@ -24,13 +27,15 @@ class InstalledPackage : public ::testing::Test {
   // One package for both tests, made without building or configuring anything.
   static void SetUpTestSuite() {
     work_ = std::make_unique<TempFolder>("quillet-package");
+    root_ = work_->path() / "root";
+    arch_ = Trim(Quiet({"dpkg", "--print-architecture"}).out);
+    deb_ = work_->path() / ("quillet_" QUILLET_PROJECT_VERSION "_" + arch_ + ".deb");
 #ifdef QUILLET_PACKAGE_IN_BUILD
-    const fs::path made = work_->path() / "cpack";
-    const toolkit::ToolResult r = Quiet(
-        {"cpack", "-G", "DEB", "--config", QUILLET_BINARY_DIR "/CPackConfig.cmake", "-B", made});
-    deb_ = made / ("quillet_" QUILLET_PROJECT_VERSION "_" + Arch() + ".deb");
+    const toolkit::ToolResult r =
+        Quiet({"cpack", "-G", "DEB", "--config", QUILLET_BINARY_DIR "/CPackConfig.cmake", "-B",
+               work_->str()});
     ASSERT_TRUE(r.Ok() && fs::exists(deb_)) << r.out << r.err;
-    ASSERT_TRUE(Made({"dpkg", "-x", deb_, Root()}));
+    ASSERT_TRUE(Made({"dpkg", "-x", deb_, root_}));
 #endif
   }
   static void TearDownTestSuite() {
@@ -41,46 +46,13 @@ class InstalledPackage : public ::testing::Test {
 #ifndef QUILLET_PACKAGE_IN_BUILD
     GTEST_SKIP() << "this build makes no package (no window, or help2man or rsvg-convert missing)";
 #endif
-    if (deb_.empty() || !fs::exists(deb_)) GTEST_FAIL() << "cpack made no package";
+    if (!fs::exists(deb_)) GTEST_FAIL() << "cpack made no package";
   }
 
-  static std::string Arch() {
-    return Trim(Quiet({"dpkg", "--print-architecture"}).out);
-  }
-  static fs::path Root() {
-    return work_->path() / "root";
-  }
-  static fs::path Installed(const std::string& path) {
-    return Root() / path;
-  }
-
-  static std::unique_ptr<TempFolder> work_;
-  static fs::path deb_;
+  static inline std::unique_ptr<TempFolder> work_;
+  static inline fs::path root_, deb_;
+  static inline std::string arch_;
 };
-std::unique_ptr<TempFolder> InstalledPackage::work_;
-fs::path InstalledPackage::deb_;
-
-// Each path under the scratch root with its kind, mode, size, time and link target.
-std::string Listing(const fs::path& root) {
-  std::string listing;
-  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
-    struct stat s {};
-    lstat(entry.path().c_str(), &s);
-    listing += Format("%s %o %lld %lld.%09ld %s\n", entry.path().c_str(), s.st_mode,
-                      static_cast<long long>(s.st_size), static_cast<long long>(s.st_mtim.tv_sec),
-                      s.st_mtim.tv_nsec, entry.is_symlink() ? fs::read_symlink(entry).c_str() : "");
-  }
-  return listing;
-}
-
-// The width written in a PNG file's header.
-int PngWidth(const fs::path& png) {
-  const std::string bytes = ReadFile(png).substr(0, 24);
-  if (bytes.size() < 24 || bytes.substr(1, 3) != "PNG") return -1;
-  int width = 0;
-  for (int i = 16; i < 20; ++i) width = width * 256 + static_cast<unsigned char>(bytes[i]);
-  return width;
-}
 
 // What the completion offers for the line typed, whose last word is the one completed.
 std::string Completed(const std::string& script, const std::string& line) {
@@ -98,49 +70,47 @@ TEST_F(InstalledPackage, HoldsTheProgramFolderAndItsDesktopFilesAndPassesDebians
       Quiet({"dpkg-deb", "-f", deb_, "Package", "Version", "Architecture", "Depends"}).out;
   for (const std::string& part :
        Args{"Package: quillet\n", "Version: " QUILLET_PROJECT_VERSION "\n",
-            "Architecture: " + Arch() + "\n", "mkvtoolnix", "ffmpeg", "mencoder", "faad",
-            "normalize-audio", "soundstretch", "mediainfo", "fonts-dejavu-core",
-            "gstreamer1.0-plugins-ugly", "gstreamer1.0-libav", "libqt6gui6"})
+            "Architecture: " + arch_ + "\n", "mkvtoolnix", "ffmpeg", "mencoder", "mediainfo",
+            "gstreamer1.0-libav", "libqt6gui6"})
     EXPECT_TRUE(Holds(control, part));
 
   // The links: the program on the PATH, every slot to the toolkit, the font under /usr.
-  const fs::path lib = Installed("usr/lib/quillet");
-  EXPECT_EQ(fs::read_symlink(Installed("usr/bin/quillet")), "../lib/quillet/quillet");
-  EXPECT_EQ(fs::canonical(Installed("usr/bin/quillet")), lib / "quillet");
+  const fs::path lib = root_ / "usr/lib/quillet";
+  EXPECT_EQ(fs::read_symlink(root_ / "usr/bin/quillet"), "../lib/quillet/quillet");
+  EXPECT_EQ(fs::canonical(root_ / "usr/bin/quillet"), lib / "quillet");
   const Args slots = Split(Trim(Quiet({lib / "quillet-toolkit", "--slots"}).out), '\n');
   EXPECT_GT(slots.size(), 15u);
   for (const std::string& slot : slots)
     EXPECT_EQ(fs::canonical(lib / slot), lib / "quillet-toolkit") << slot;
   EXPECT_EQ((lib / "Mencoder" / fs::read_symlink(lib / "Mencoder/font.ttf")).lexically_normal(),
-            Installed("usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
-  for (const std::string file :
-       {"usr/lib/quillet/avimux/quillet.amg", "usr/lib/quillet/quillet.installed",
-        "usr/share/icons/hicolor/scalable/apps/quillet.svg", "usr/share/doc/quillet/README.md",
-        "usr/share/doc/quillet/copyright", "usr/share/doc/quillet/changelog.gz"})
-    EXPECT_TRUE(fs::is_regular_file(Installed(file))) << file;
+            root_ / "usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+  Args files = {"lib/quillet/avimux/quillet.amg",
+                "lib/quillet/quillet.installed",
+                "share/icons/hicolor/scalable/apps/quillet.svg",
+                "share/doc/quillet/README.md",
+                "share/doc/quillet/copyright",
+                "share/doc/quillet/changelog.gz"};
   for (int size : {16, 32, 48, 64, 128, 256})
-    EXPECT_EQ(
-        PngWidth(Installed(Format("usr/share/icons/hicolor/%dx%d/apps/quillet.png", size, size))),
-        size);
-  const std::string man = Quiet({"zcat", Installed("usr/share/man/man1/quillet.1.gz")}).out;
+    files.push_back(Format("share/icons/hicolor/%dx%d/apps/quillet.png", size, size));
+  for (const std::string& file : files) EXPECT_TRUE(fs::is_regular_file(root_ / "usr" / file));
+  const std::string man = Quiet({"zcat", root_ / "usr/share/man/man1/quillet.1.gz"}).out;
   for (const std::string part : {".SH SYNOPSIS", "avi\\-folder", ".SH \"EXIT STATUS\"",
                                  "2 for a wrong argument", ".SH FILES", "Quillet.conf"})
     EXPECT_TRUE(Holds(man, part));
 
   for (const Args& checker :
-       {Args{"desktop-file-validate", Installed("usr/share/applications/quillet.desktop")},
+       {Args{"desktop-file-validate", root_ / "usr/share/applications/quillet.desktop"},
         Args{"appstreamcli", "validate", "--no-net",
-             Installed("usr/share/metainfo/io.github.quillet.quillet.metainfo.xml")},
+             root_ / "usr/share/metainfo/io.github.quillet.quillet.metainfo.xml"},
         Args{"lintian", "--fail-on", "error", deb_}}) {
     const toolkit::ToolResult r = Quiet(checker);
     EXPECT_TRUE(r.Ok() && r.out.find("E: ") == std::string::npos) << r.out << r.err;
   }
 
   // The completion: options, their values, folders or files.
-  const fs::path typed = work_->path() / "typed";
-  fs::create_directories(typed / "sub");
-  WriteFile(typed / "subs.srt", "");
-  const std::string t = typed.string();
+  const std::string t = (work_->path() / "typed").string();
+  fs::create_directories(t + "/sub");
+  WriteFile(t + "/subs.srt", "");
   const std::vector<std::pair<std::string, std::string>> completions = {
       {"quillet --tar", "--target"},
       {"quillet --target x", "xbox360"},
@@ -151,17 +121,16 @@ TEST_F(InstalledPackage, HoldsTheProgramFolderAndItsDesktopFilesAndPassesDebians
       {"quillet --subs " + t + "/s", t + "/sub " + t + "/subs.srt"},
   };
   for (const auto& [line, expected] : completions)
-    EXPECT_EQ(Completed(Installed("usr/share/bash-completion/completions/quillet"), line), expected)
+    EXPECT_EQ(Completed(root_ / "usr/share/bash-completion/completions/quillet", line), expected)
         << line;
 }
 
 // A user runs the installed program without a display: it converts, keeps its settings and
 // logs in the XDG folders of the home, and leaves the installed files as they were.
 TEST_F(InstalledPackage, ConvertsAsAUserAndWritesOnlyIntoTheHome) {
-  const fs::path user = work_->path() / "user", home = user / "home", out = user / "out";
-  fs::create_directories(home);
-  fs::create_directories(out);
-  const fs::path film = user / "film.mkv";
+  const fs::path user = work_->path() / "user", home = user / "home", out = user / "out",
+                 film = user / "film.mkv";
+  for (const fs::path& folder : {home, out}) fs::create_directories(folder);
   fs::copy_file(TestFilm("package.mkv", "320x240", 3, "-c:v libx264 -preset veryfast -c:a ac3"),
                 film);
   Args as;  // root runs it as nobody; another user cannot write the scratch root
@@ -169,17 +138,18 @@ TEST_F(InstalledPackage, ConvertsAsAUserAndWritesOnlyIntoTheHome) {
     ASSERT_TRUE(Made({"chown", "-R", "nobody:nogroup", user}));
     as = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
   } else {
-    ASSERT_TRUE(Made({"chmod", "-R", "a-w", Root()}));
+    ASSERT_TRUE(Made({"chmod", "-R", "a-w", root_}));
   }
   for (const std::string& word : Args{"env", "-i", "-C", user, "PATH=/usr/bin:/bin",
-                                      "HOME=" + home.string(), Installed("usr/bin/quillet")})
+                                      "HOME=" + home.string(), root_ / "usr/bin/quillet"})
     as.push_back(word);
-  auto quillet = [&](const Args& args) {
-    Args argv = as;
-    argv.insert(argv.end(), args.begin(), args.end());
-    return Quiet(argv);
+  auto quillet = [&](Args args) {
+    args.insert(args.begin(), as.begin(), as.end());
+    return Quiet(args);
   };
-  const std::string before = Listing(Root());
+  // Each path under the scratch root with its mode, size, time and link target.
+  auto listing = [] { return Quiet({"find", root_, "-printf", "%p %M %s %T@ %l\n"}).out; };
+  const std::string before = listing();
 
   EXPECT_EQ(quillet({"--version"}).out, "quillet " QUILLET_PROJECT_VERSION "\n");
   const toolkit::ToolResult check = quillet({"--check", film});
@@ -188,15 +158,14 @@ TEST_F(InstalledPackage, ConvertsAsAUserAndWritesOnlyIntoTheHome) {
   const toolkit::ToolResult run = quillet({"--target", "ps3", "--output", out, film});
   ASSERT_TRUE(run.Ok()) << run.err;
   const std::string mp4 = (out / "film.mp4").string();
-  EXPECT_EQ(Probe(mp4, "v:0", "codec_name"), "h264");
-  EXPECT_EQ(Probe(mp4, "a:0", "codec_name"), "aac");
+  ExpectFacts(mp4, "video.codec_name=h264 audio.codec_name=aac");
   ExpectLength(mp4, 3, 0.25);
 
   // A plain conversion writes the settings file (before it converts).
   for (const std::string file : {".config/quillet/Quillet.conf", ".local/state/quillet/debug.log",
                                  ".local/state/quillet/tools.log"})
     EXPECT_TRUE(fs::is_regular_file(home / file)) << file;
-  EXPECT_EQ(Listing(Root()), before);
+  EXPECT_EQ(listing(), before);
 }
 
 }  // namespace
