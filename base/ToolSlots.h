@@ -10,6 +10,11 @@
 
 namespace quillet::slot {
 
+// The files a slot keeps beside itself (the header tool's ini, the encoder's pass log) go
+// under this folder, in a sub-folder named as the slot's, when the program sets it: an
+// installed program folder cannot be written. Unset, they stay beside the slot.
+inline constexpr const char* kFilesVariable = "QUILLET_TOOL_FILES";
+
 template <size_t N>
 struct SlotPath {
   char link[N] = {};         // relative to the program folder, with '/'

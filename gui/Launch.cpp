@@ -17,6 +17,7 @@
 #include "app/ConsoleUi.h"
 #include "app/Program.h"
 #include "base/StopRequest.h"
+#include "base/ToolSlots.h"
 #include "gui/MainWindow.h"
 #include "gui/QtUi.h"
 #include "platform/GstMediaGraph.h"
@@ -55,6 +56,7 @@ int TerminalColumns() {
 
 // The program folder, and where this run keeps its own files: decided once, here.
 struct ProgramPlace {
+  ProgramPlace() { setenv(slot::kFilesVariable, files.toolFilesFolder.c_str(), 1); }
   std::string folder = ProgramFolderOfExecutable();
   FileLayout files = ChooseFileLayout(folder);
 };

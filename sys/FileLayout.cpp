@@ -42,7 +42,7 @@ void MakeFolder(const std::string& folder) {
 }  // namespace
 
 FileLayout FileLayout::InProgramFolder(const std::string& programFolder) {
-  return {programFolder, programFolder, programFolder};
+  return {programFolder, programFolder, programFolder, programFolder};
 }
 
 FileLayout ChooseFileLayout(const LayoutFacts& facts) {
@@ -57,6 +57,8 @@ FileLayout ChooseFileLayout(const LayoutFacts& facts) {
   const std::string runtime = facts.environment("XDG_RUNTIME_DIR");
   layout.lockFolder =
       !runtime.empty() && runtime.front() == '/' ? runtime + "/quillet" : layout.logFolder;
+  // They are a run's working files, small, and this user's alone.
+  layout.toolFilesFolder = layout.lockFolder;
   return layout;
 }
 
@@ -73,7 +75,8 @@ FileLayout ChooseFileLayout(const std::string& programFolder) {
   };
   facts.homeOfUser = HomeOfUser();
   FileLayout layout = ChooseFileLayout(facts);
-  for (const std::string* folder : {&layout.settingsFolder, &layout.logFolder, &layout.lockFolder})
+  for (const std::string* folder :
+       {&layout.settingsFolder, &layout.logFolder, &layout.lockFolder, &layout.toolFilesFolder})
     MakeFolder(*folder);
   return layout;
 }

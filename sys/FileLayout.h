@@ -13,6 +13,8 @@ struct FileLayout {
   std::string settingsFolder;  // Quillet.conf, Quillet.queue
   std::string logFolder;       // debug.log, tools.log
   std::string lockFolder;      // quillet.lock: one conversion at a time
+  // The files tools keep beside themselves (slot::kFilesVariable), in the slots' folder names.
+  std::string toolFilesFolder;
 
   // Everything beside the executable: a copied folder, the build tree, a USB stick.
   static FileLayout InProgramFolder(const std::string& programFolder);

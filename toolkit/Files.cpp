@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "base/Text.h"
+#include "base/ToolSlots.h"
 #include "toolkit/Process.h"
 
 namespace quillet::toolkit {
@@ -23,6 +25,15 @@ std::string FolderOf(const std::string& path) {
 
 std::string NameOf(const std::string& path) {
   return fs::path(path).filename().string();
+}
+
+std::string SlotFilesFolder(const std::string& invokedAs) {
+  const char* root = std::getenv(slot::kFilesVariable);
+  if (root == nullptr || *root != '/') return FolderOf(invokedAs);
+  const std::string folder = std::string(root) + "/" + NameOf(FolderOf(invokedAs));
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  return folder;
 }
 
 bool IsMatroskaFile(const std::string& path) {

@@ -19,6 +19,11 @@ bool IsMatroskaFile(const std::string& path);
 std::string FolderOf(const std::string& path);
 std::string NameOf(const std::string& path);
 
+// The folder where the slot called by this path keeps files beside itself: its own, or
+// the one of its name under the program's folder for tools' files (slot::kFilesVariable),
+// made when missing.
+std::string SlotFilesFolder(const std::string& invokedAs);
+
 // Results written to temporary names beside their final place, moved there by Commit
 // only when the work succeeded. Whatever is left is removed when the object goes.
 class Staging {

@@ -26,9 +26,9 @@ struct LayoutCase {
 TEST(FileLayoutTest, PortableBesideAWritableFolderElseTheXdgFolders) {
   const std::string c = "/home/u/.config/quillet", s = "/home/u/.local/state/quillet";
   const LayoutCase cases[] = {
-      {"a copied folder", true, false, {{"HOME", "/home/u"}}, "", {"/p", "/p", "/p"}},
-      {"installed", false, false, {{"HOME", "/home/u"}}, "", {c, s, s}},
-      {"root on an installed folder", true, true, {{"HOME", "/home/u"}}, "", {c, s, s}},
+      {"a copied folder", true, false, {{"HOME", "/home/u"}}, "", {"/p", "/p", "/p", "/p"}},
+      {"installed", false, false, {{"HOME", "/home/u"}}, "", {c, s, s, s}},
+      {"root on an installed folder", true, true, {{"HOME", "/home/u"}}, "", {c, s, s, s}},
       {"XDG folders set",
        false,
        false,
@@ -37,7 +37,7 @@ TEST(FileLayoutTest, PortableBesideAWritableFolderElseTheXdgFolders) {
         {"XDG_STATE_HOME", "/s"},
         {"XDG_RUNTIME_DIR", "/run/user/7"}},
        "",
-       {"/c/quillet", "/s/quillet", "/run/user/7/quillet"}},
+       {"/c/quillet", "/s/quillet", "/run/user/7/quillet", "/run/user/7/quillet"}},
       {"relative XDG values",
        false,
        false,
@@ -46,9 +46,9 @@ TEST(FileLayoutTest, PortableBesideAWritableFolderElseTheXdgFolders) {
         {"XDG_STATE_HOME", "s"},
         {"XDG_RUNTIME_DIR", "r"}},
        "",
-       {c, s, s}},
-      {"no HOME", false, false, {}, "/home/u", {c, s, s}},
-      {"no home at all", false, false, {}, "", {"/p", "/p", "/p"}},
+       {c, s, s, s}},
+      {"no HOME", false, false, {}, "/home/u", {c, s, s, s}},
+      {"no home at all", false, false, {}, "", {"/p", "/p", "/p", "/p"}},
   };
   for (const LayoutCase& t : cases) {
     SCOPED_TRACE(t.what);
@@ -62,6 +62,7 @@ TEST(FileLayoutTest, PortableBesideAWritableFolderElseTheXdgFolders) {
     EXPECT_EQ(layout.settingsFolder, t.expected.settingsFolder);
     EXPECT_EQ(layout.logFolder, t.expected.logFolder);
     EXPECT_EQ(layout.lockFolder, t.expected.lockFolder);
+    EXPECT_EQ(layout.toolFilesFolder, t.expected.toolFilesFolder);
   }
 }
 

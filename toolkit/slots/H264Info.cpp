@@ -36,7 +36,7 @@ std::optional<H264InfoPaths> ParseH264InfoIni(const std::string& text) {
 }
 
 int RunH264Info(const SlotCall& call) {
-  std::string folder = FolderOf(call.invokedAs);
+  std::string folder = SlotFilesFolder(call.invokedAs);
   std::string ini = LocateInput((std::filesystem::path(folder) / "h264info.ini").string());
   auto text = ReadBytes(ini);
   if (!text) {

@@ -279,7 +279,7 @@ int RunMencoder(const SlotCall& call) {
   const bool throughLavf = NeedsLavfDemuxer(m, IsAviFile);
   if (throughLavf) argv.insert(argv.end(), {"-demuxer", "lavf"});
   if (m.needsPassLog)
-    argv.insert(argv.end(), {"-passlogfile", FolderOf(call.invokedAs) + "/divx2pass.log"});
+    argv.insert(argv.end(), {"-passlogfile", SlotFilesFolder(call.invokedAs) + "/divx2pass.log"});
   argv.insert(argv.end(), m.args.begin(), m.args.end());
   MencoderRun progress;
   RunOptions options;
